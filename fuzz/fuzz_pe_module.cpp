@@ -1,0 +1,32 @@
+// Reads every resource a module offers, as the program would.
+#include "platform/PeModule.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using namespace platform;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    auto module = PeModule::fromBytes(Bytes(data, size));
+    if (!module)
+        return 0;
+    for (ResType t : {ResType::Icon, ResType::GroupIcon, ResType::String, ResType::Version}) {
+        const ResourceId type = ResourceId::fromType(t);
+        (void)module->resourceCount(type);
+        int n = 0;
+        for (const ResourceId& name : module->resourceNames(type)) {
+            if (++n > 64)
+                break;
+            (void)module->findResource(type, name);
+        }
+    }
+    for (uint32_t id : {0u, 1u, 17u, 50000u, 65535u})
+        (void)module->loadString(id);
+    if (auto v = module->versionResource()) {
+        (void)version::queryValue(*v, "\\VarFileInfo\\Translation");
+        (void)version::queryString(*v, "\\StringFileInfo\\040904E4\\FileVersion");
+        (void)version::queryValue(*v, "\\");
+    }
+    return 0;
+}

@@ -1,0 +1,439 @@
+#include "platform/PeModule.h"
+
+#include "platform/ByteReader.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr uint32_t kSubdirFlag = 0x80000000u;
+constexpr uint32_t kNameFlag = 0x80000000u;
+constexpr size_t kDirHeader = 16;
+constexpr size_t kDirEntry = 8;
+constexpr size_t kMaxSections = 96;  // the loader's own limit
+
+QString nameFromUtf16(Bytes bytes, size_t chars)
+{
+    QString text(static_cast<qsizetype>(chars), Qt::Uninitialized);
+    for (size_t i = 0; i < chars; ++i)
+        text[static_cast<qsizetype>(i)] = QChar(le16(bytes, i * 2));
+    return text;
+}
+
+}  // namespace
+
+ResourceId ResourceId::fromName(const QString& text)
+{
+    if (text.startsWith(u'#')) {
+        bool ok = false;
+        const uint value = text.mid(1).toUInt(&ok, 10);
+        if (ok && value <= 0xFFFF)
+            return fromId(static_cast<uint16_t>(value));
+    }
+    return ResourceId{std::nullopt, text};
+}
+
+PeModule::~PeModule()
+{
+    if (m_map)
+        munmap(m_map, m_mapSize);
+}
+
+std::unique_ptr<PeModule> PeModule::open(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 64) {
+        ::close(fd);
+        return nullptr;
+    }
+    // A mapping reads only the pages that are touched, so counting the
+    // icon groups of a large module reads a few pages of it.
+    const size_t size = static_cast<size_t>(st.st_size);
+    void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED)
+        return nullptr;
+    std::unique_ptr<PeModule> module(new PeModule);
+    module->m_map = map;
+    module->m_mapSize = size;
+    module->m_bytes = Bytes(static_cast<const uint8_t*>(map), size);
+    if (!module->parse())
+        return nullptr;
+    return module;
+}
+
+std::unique_ptr<PeModule> PeModule::fromBytes(Bytes bytes)
+{
+    std::unique_ptr<PeModule> module(new PeModule);
+    module->m_bytes = bytes;
+    if (!module->parse())
+        return nullptr;
+    return module;
+}
+
+bool PeModule::parse()
+{
+    const Bytes b = m_bytes;
+    if (b.size() < 64 || b[0] != 'M' || b[1] != 'Z')
+        return false;
+    const uint64_t pe = le32(b, 0x3C);
+    if (!fits(b, pe, 24) || le32(b, pe) != 0x00004550u)  // "PE\0\0"
+        return false;
+    const uint16_t sectionCount = le16(b, pe + 6);
+    const uint16_t optionalSize = le16(b, pe + 20);
+    const uint64_t opt = pe + 24;
+    if (!fits(b, opt, 2))
+        return false;
+    const uint16_t magic = le16(b, opt);
+    uint64_t dirCountAt = 0;
+    if (magic == 0x10B) {
+        dirCountAt = opt + 92;
+    } else if (magic == 0x20B) {
+        dirCountAt = opt + 108;
+        m_is64 = true;
+    } else {
+        return false;
+    }
+    if (dirCountAt + 4 > opt + optionalSize || !fits(b, dirCountAt, 4))
+        return false;
+    const uint32_t dirCount = le32(b, dirCountAt);
+    const uint64_t rsrcDir = dirCountAt + 4 + 2 * 8;  // data directory 2
+    if (dirCount > 2 && rsrcDir + 8 <= opt + optionalSize && fits(b, rsrcDir, 8)) {
+        m_rsrcRva = le32(b, rsrcDir);
+        m_rsrcSize = le32(b, rsrcDir + 4);
+    }
+    if (sectionCount > kMaxSections)
+        return false;
+    const uint64_t table = opt + optionalSize;
+    if (!fits(b, table, uint64_t{sectionCount} * 40))
+        return false;
+    m_sections.reserve(sectionCount);
+    for (uint16_t i = 0; i < sectionCount; ++i) {
+        const uint64_t s = table + uint64_t{i} * 40;
+        const uint32_t virtualSize = le32(b, s + 8);
+        const uint32_t va = le32(b, s + 12);
+        const uint32_t rawSize = le32(b, s + 16);
+        const uint32_t rawOffset = le32(b, s + 20);
+        // The loader maps no more of a section than its virtual size when
+        // that is given; the rest of the raw data is not part of it.
+        const uint32_t size = virtualSize != 0 ? std::min(virtualSize, rawSize) : rawSize;
+        m_sections.push_back({va, size, rawOffset});
+    }
+    return true;
+}
+
+std::optional<Bytes> PeModule::atRva(uint64_t rva, uint64_t length) const
+{
+    for (const Section& s : m_sections) {
+        if (rva < s.va || rva - s.va >= s.size)
+            continue;
+        const uint64_t inSection = rva - s.va;
+        if (length > s.size - inSection)
+            return std::nullopt;
+        const uint64_t offset = uint64_t{s.rawOffset} + inSection;
+        if (!fits(m_bytes, offset, length))
+            return std::nullopt;
+        return m_bytes.subspan(offset, length);
+    }
+    return std::nullopt;
+}
+
+std::optional<uint16_t> PeModule::directoryCount(uint32_t offset) const
+{
+    const auto header = atRva(uint64_t{m_rsrcRva} + offset, kDirHeader);
+    if (!header)
+        return std::nullopt;
+    const uint32_t count = uint32_t{le16(*header, 12)} + le16(*header, 14);
+    if (count > 0xFFFF)
+        return std::nullopt;
+    return static_cast<uint16_t>(count);
+}
+
+std::optional<std::vector<PeModule::DirEntry>> PeModule::directory(uint32_t offset) const
+{
+    if (m_rsrcRva == 0)
+        return std::nullopt;
+    const auto header = atRva(uint64_t{m_rsrcRva} + offset, kDirHeader);
+    if (!header)
+        return std::nullopt;
+    const uint32_t count = uint32_t{le16(*header, 12)} + le16(*header, 14);
+    const auto raw = atRva(uint64_t{m_rsrcRva} + offset + kDirHeader, uint64_t{count} * kDirEntry);
+    if (!raw)
+        return std::nullopt;
+    std::vector<DirEntry> entries;
+    entries.reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+        entries.push_back({le32(*raw, i * kDirEntry), le32(*raw, i * kDirEntry + 4)});
+    return entries;
+}
+
+std::optional<ResourceId> PeModule::entryName(uint32_t name) const
+{
+    if (!(name & kNameFlag))
+        return ResourceId::fromId(static_cast<uint16_t>(name & 0xFFFF));
+    const uint64_t at = uint64_t{m_rsrcRva} + (name & ~kNameFlag);
+    const auto length = atRva(at, 2);
+    if (!length)
+        return std::nullopt;
+    const uint16_t chars = le16(*length, 0);
+    const auto text = atRva(at + 2, uint64_t{chars} * 2);
+    if (!text)
+        return std::nullopt;
+    return ResourceId{std::nullopt, nameFromUtf16(*text, chars)};
+}
+
+bool PeModule::entryMatches(uint32_t name, const ResourceId& id) const
+{
+    if (!(name & kNameFlag))
+        return id.isId() && *id.id == (name & 0xFFFF);
+    if (id.isId())
+        return false;
+    const auto stored = entryName(name);
+    return stored && stored->name.compare(id.name, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<uint32_t> PeModule::subdirectory(uint32_t offset, const ResourceId& id) const
+{
+    const auto entries = directory(offset);
+    if (!entries)
+        return std::nullopt;
+    for (const DirEntry& e : *entries) {
+        if (!entryMatches(e.name, id))
+            continue;
+        if (!(e.target & kSubdirFlag))
+            return std::nullopt;
+        const uint32_t sub = e.target & ~kSubdirFlag;
+        // A level that points back at the root or at itself would make the
+        // three levels read the same entries again; such a file is broken.
+        if (sub == 0 || sub == offset)
+            return std::nullopt;
+        return sub;
+    }
+    return std::nullopt;
+}
+
+std::optional<Bytes> PeModule::dataEntry(uint32_t offset) const
+{
+    const auto entry = atRva(uint64_t{m_rsrcRva} + offset, 16);
+    if (!entry)
+        return std::nullopt;
+    return atRva(le32(*entry, 0), le32(*entry, 4));
+}
+
+std::vector<ResourceId> PeModule::resourceNames(const ResourceId& type) const
+{
+    std::vector<ResourceId> names;
+    const auto typeDir = subdirectory(0, type);
+    if (!typeDir)
+        return names;
+    const auto entries = directory(*typeDir);
+    if (!entries)
+        return names;
+    names.reserve(entries->size());
+    for (const DirEntry& e : *entries) {
+        auto name = entryName(e.name);
+        if (!name)
+            return {};
+        names.push_back(std::move(*name));
+    }
+    return names;
+}
+
+size_t PeModule::resourceCount(const ResourceId& type) const
+{
+    const auto typeDir = subdirectory(0, type);
+    if (!typeDir)
+        return 0;
+    const auto count = directoryCount(*typeDir);
+    if (!count || !atRva(uint64_t{m_rsrcRva} + *typeDir + kDirHeader, uint64_t{*count} * kDirEntry))
+        return 0;
+    return *count;
+}
+
+std::optional<Bytes> PeModule::findResource(const ResourceId& type, const ResourceId& name,
+                                            std::optional<uint16_t> language) const
+{
+    const auto typeDir = subdirectory(0, type);
+    if (!typeDir)
+        return std::nullopt;
+    const auto nameDir = subdirectory(*typeDir, name);
+    if (!nameDir || *nameDir == *typeDir)
+        return std::nullopt;
+    const auto langs = directory(*nameDir);
+    if (!langs || langs->empty())
+        return std::nullopt;
+    auto pick = [&](uint16_t lang) -> const DirEntry* {
+        for (const DirEntry& e : *langs)
+            if (!(e.name & kNameFlag) && (e.name & 0xFFFF) == lang)
+                return &e;
+        return nullptr;
+    };
+    const DirEntry* chosen = nullptr;
+    if (language)
+        chosen = pick(*language);
+    if (!chosen)
+        chosen = pick(kLangNeutral);
+    if (!chosen)
+        chosen = pick(kLangEnUs);
+    if (!chosen)
+        chosen = &langs->front();
+    if (chosen->target & kSubdirFlag)
+        return std::nullopt;
+    return dataEntry(chosen->target);
+}
+
+std::optional<QString> PeModule::loadString(uint32_t id) const
+{
+    if (id > 0xFFFF)
+        return std::nullopt;
+    const auto block = findResource(ResourceId::fromType(ResType::String),
+                                    ResourceId::fromId(static_cast<uint16_t>((id >> 4) + 1)));
+    if (!block)
+        return std::nullopt;
+    uint64_t at = 0;
+    for (uint32_t i = 0; i < (id & 15); ++i) {
+        if (!fits(*block, at, 2))
+            return std::nullopt;
+        at += 2 + uint64_t{le16(*block, at)} * 2;
+    }
+    if (!fits(*block, at, 2))
+        return std::nullopt;
+    const uint16_t chars = le16(*block, at);
+    if (!fits(*block, at + 2, uint64_t{chars} * 2))
+        return std::nullopt;
+    return nameFromUtf16(block->subspan(at + 2), chars);
+}
+
+std::optional<Bytes> PeModule::versionResource() const
+{
+    const ResourceId type = ResourceId::fromType(ResType::Version);
+    const auto names = resourceNames(type);
+    if (names.empty())
+        return std::nullopt;
+    return findResource(type, names.front());
+}
+
+namespace version {
+
+namespace {
+
+constexpr int kMaxDepth = 8;
+
+struct Block {
+    Bytes whole;   // the block, wLength bytes
+    Bytes value;   // its value bytes
+    bool text;     // wType 1
+    size_t childrenAt;
+    QString key;
+};
+
+uint64_t align4(uint64_t at) { return (at + 3) & ~uint64_t{3}; }
+
+// Reads the block at `at` of `resource` (offsets are aligned relative to
+// the start of the resource, as the version calls lay them out).
+std::optional<Block> readBlock(Bytes resource, uint64_t at, uint64_t end)
+{
+    if (at + 6 > end || !fits(resource, at, 6))
+        return std::nullopt;
+    const uint16_t length = le16(resource, at);
+    const uint16_t valueLength = le16(resource, at + 2);
+    const uint16_t type = le16(resource, at + 4);
+    if (length < 6 || at + length > end)
+        return std::nullopt;
+    const uint64_t blockEnd = at + length;
+    uint64_t p = at + 6;
+    QString key;
+    for (;;) {
+        if (p + 2 > blockEnd)
+            return std::nullopt;
+        const uint16_t c = le16(resource, p);
+        p += 2;
+        if (c == 0)
+            break;
+        key.append(QChar(c));
+    }
+    p = align4(p);
+    const uint64_t valueBytes = type == 1 ? uint64_t{valueLength} * 2 : valueLength;
+    Bytes value;
+    if (p < blockEnd) {
+        const uint64_t available = blockEnd - p;
+        // Some tools count a text value in bytes, not characters; keep it
+        // inside the block either way.
+        value = resource.subspan(p, std::min(valueBytes, available));
+        p = align4(p + value.size());
+    }
+    return Block{resource.subspan(at, length), value, type == 1,
+                 static_cast<size_t>(std::min(p, blockEnd)), key};
+}
+
+std::optional<Block> find(Bytes resource, const QString& path)
+{
+    auto root = readBlock(resource, 0, resource.size());
+    if (!root)
+        return std::nullopt;
+    const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
+    if (parts.size() > kMaxDepth)
+        return std::nullopt;
+    Block current = *root;
+    uint64_t currentStart = 0;
+    for (const QString& part : parts) {
+        const uint64_t end = currentStart + current.whole.size();
+        uint64_t at = current.childrenAt;
+        std::optional<Block> found;
+        while (at < end) {
+            auto child = readBlock(resource, at, end);
+            if (!child)
+                return std::nullopt;
+            if (child->key.compare(part, Qt::CaseInsensitive) == 0) {
+                found = child;
+                break;
+            }
+            at = align4(at + child->whole.size());
+        }
+        if (!found)
+            return std::nullopt;
+        currentStart = at;
+        current = *found;
+    }
+    return current;
+}
+
+}  // namespace
+
+std::optional<Bytes> queryValue(Bytes resource, const QString& path)
+{
+    const auto block = find(resource, path);
+    if (!block || block->value.empty())
+        return std::nullopt;
+    return block->value;
+}
+
+std::optional<QString> queryString(Bytes resource, const QString& path)
+{
+    const auto block = find(resource, path);
+    if (!block)
+        return std::nullopt;
+    QString text;
+    for (size_t i = 0; i + 1 < block->value.size(); i += 2) {
+        const uint16_t c = le16(block->value, i);
+        if (c == 0)
+            break;
+        text.append(QChar(c));
+    }
+    return text;
+}
+
+}  // namespace version
+
+}  // namespace platform

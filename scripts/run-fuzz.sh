@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a fuzz build side by side for a number of seconds;
+# fails when any of them finds a crash.
+set -euo pipefail
+dir=$1
+seconds=$2
+status=0
+pids=()
+names=()
+for target in "$dir"/fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  corpus="$dir/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "$dir/fuzz/seeds/$name" ] && seeds=("$dir/fuzz/seeds/$name")
+  echo "fuzz: $name for ${seconds}s"
+  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=0 \
+    -artifact_prefix="$dir/$name-" "$corpus" "${seeds[@]}" >"$dir/$name.log" 2>&1 &
+  pids+=($!)
+  names+=("$name")
+done
+for i in "${!pids[@]}"; do
+  if wait "${pids[$i]}"; then
+    echo "fuzz: ${names[$i]} ran clean"
+  else
+    echo "fuzz: ${names[$i]} FAILED"
+    tail -n 60 "$dir/${names[$i]}.log"
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the test configuration (AddressSanitizer and
+# UndefinedBehaviorSanitizer), runs the fuzz targets briefly and every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+
+jobs=$(nproc)
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTORIUM_SANITIZE=ON
+cmake --build build/test -j"$jobs"
+
+if command -v clang++-14 >/dev/null && [ "${FUZZ_SECONDS:-60}" != 0 ]; then
+  cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DPICTORIUM_FUZZ=ON -DPICTORIUM_TESTS=OFF -DPICTORIUM_BENCH=OFF
+  cmake --build build/fuzz -j"$jobs"
+  scripts/run-fuzz.sh build/fuzz "${FUZZ_SECONDS:-60}"
+fi
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build/test --output-on-failure -j"$jobs"

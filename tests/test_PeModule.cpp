@@ -1,0 +1,199 @@
+#include "platform/PeModule.h"
+
+#include "PeBuilder.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace platform;
+using namespace fixture;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+const ResourceId kGroup = ResourceId::fromType(ResType::GroupIcon);
+const ResourceId kIcon = ResourceId::fromType(ResType::Icon);
+
+QStringList names(const std::vector<ResourceId>& ids)
+{
+    QStringList out;
+    for (const ResourceId& id : ids)
+        out << (id.isId() ? QString::number(*id.id) : id.name);
+    return out;
+}
+
+}  // namespace
+
+class FixtureModule : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FixtureModule, ListsGroupsInDirectoryOrderAndFindsThem)
+{
+    auto module = PeModule::open(kFixtures + "/" + GetParam());
+    ASSERT_TRUE(module);
+    EXPECT_EQ(module->is64(), QString(GetParam()).contains("64"));
+    EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList({"MAINICON", "1", "5"}));
+    EXPECT_EQ(module->resourceCount(kGroup), 3u);
+    EXPECT_TRUE(module->findResource(kGroup, ResourceId::fromName("mainicon")));
+    EXPECT_TRUE(module->findResource(kGroup, ResourceId::fromName("#5")));
+    EXPECT_TRUE(module->findResource(kGroup, ResourceId::fromId(1)));
+    EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromId(2)));
+    auto group = module->findResource(kGroup, ResourceId::fromId(1));
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->size(), 6u + 14 * 5);
+}
+
+TEST_P(FixtureModule, ReadsStringsAndVersion)
+{
+    auto module = PeModule::open(kFixtures + "/" + GetParam());
+    ASSERT_TRUE(module);
+    EXPECT_EQ(module->loadString(1), QString("First"));
+    EXPECT_EQ(module->loadString(17), QString("Second block"));
+    EXPECT_EQ(module->loadString(50000), QString("5.1.0.2"));
+    EXPECT_EQ(module->loadString(2), QString());   // in a present block, empty
+    EXPECT_EQ(module->loadString(40), std::nullopt);  // no such block
+    auto v = module->versionResource();
+    ASSERT_TRUE(v);
+    auto translation = version::queryValue(*v, "\\VarFileInfo\\Translation");
+    ASSERT_TRUE(translation);
+    ASSERT_GE(translation->size(), 4u);
+    EXPECT_EQ((*translation)[0] | ((*translation)[1] << 8), 0x409);
+    EXPECT_EQ((*translation)[2] | ((*translation)[3] << 8), 1252);
+    EXPECT_EQ(version::queryString(*v, "\\StringFileInfo\\040904e4\\FileVersion"), QString("1.2.3.4"));
+    EXPECT_EQ(version::queryString(*v, "\\StringFileInfo\\040904E4\\Missing"), std::nullopt);
+    auto fixed = version::queryValue(*v, "\\");
+    ASSERT_TRUE(fixed);
+    EXPECT_EQ(fixed->size(), 52u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arch, FixtureModule, ::testing::Values("groups32.dll", "groups64.dll"));
+
+TEST(PeModule, RefusesWhatIsNotAModule)
+{
+    EXPECT_FALSE(PeModule::open(kFixtures + "/icons/mixed.ico"));
+    EXPECT_FALSE(PeModule::open(kFixtures + "/does-not-exist.dll"));
+    EXPECT_FALSE(PeModule::open(kFixtures));  // a folder
+    ByteVec bytes = buildPe({}).bytes;
+    EXPECT_TRUE(PeModule::fromBytes(bytes));
+    ByteVec badMagic = bytes;
+    put16(badMagic, 0x40 + 24, 0x107);
+    EXPECT_FALSE(PeModule::fromBytes(badMagic));
+    ByteVec badSignature = bytes;
+    badSignature[0x41] = 'X';
+    EXPECT_FALSE(PeModule::fromBytes(badSignature));
+    ByteVec farHeader = bytes;
+    put32(farHeader, 0x3C, 0xFFFFFFF0u);
+    EXPECT_FALSE(PeModule::fromBytes(farHeader));
+}
+
+TEST(PeModule, ChoosesNeutralThenUsEnglishThenFirst)
+{
+    auto res = [](uint16_t lang, uint8_t tag) { return PeRes{14, {}, 7, {}, lang, {tag}}; };
+    struct Case {
+        std::vector<uint16_t> langs;
+        uint8_t expected;
+    } cases[] = {
+        {{0x407, 0x409, 0}, 3},  // neutral
+        {{0x407, 0x409}, 2},     // US English
+        {{0x407, 0x419}, 1},     // the first stored
+    };
+    for (const Case& c : cases) {
+        std::vector<PeRes> rs;
+        uint8_t tag = 1;
+        for (uint16_t lang : c.langs)
+            rs.push_back(res(lang, tag++));
+        const ByteVec bytes = buildPe(rs).bytes;
+        auto module = PeModule::fromBytes(bytes);
+        ASSERT_TRUE(module);
+        auto found = module->findResource(kGroup, ResourceId::fromId(7));
+        ASSERT_TRUE(found);
+        EXPECT_EQ((*found)[0], c.expected);
+    }
+}
+
+TEST(PeModule, MapsAddressesThroughTheSectionTable)
+{
+    for (bool pe64 : {false, true}) {
+        const ByteVec bytes = buildPe({{3, {}, 1, {}, 0, {1, 2, 3}}, {14, {}, 0, u"ALPHA", 0, {9}}},
+                                      {pe64, 0x12000, 0x600})
+                                  .bytes;
+        auto module = PeModule::fromBytes(bytes);
+        ASSERT_TRUE(module);
+        auto icon = module->findResource(kIcon, ResourceId::fromId(1));
+        ASSERT_TRUE(icon);
+        EXPECT_EQ(std::vector<uint8_t>(icon->begin(), icon->end()), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList({"ALPHA"}));
+    }
+}
+
+// Each broken file must give a clean "not found", never a read outside it.
+TEST(PeModule, HostileResourceDirectoriesFailCleanly)
+{
+    const std::vector<PeRes> resources = {{14, {}, 0, u"NAMED", 0x409, {1, 2, 3, 4, 5, 6}},
+                                          {14, {}, 9, {}, 0x409, {7, 8}}};
+    const BuiltPe good = buildPe(resources);
+    struct Case {
+        const char* what;
+        std::function<void(ByteVec&)> breakIt;
+    } cases[] = {
+        {"root count of 0xFFFF", [&](ByteVec& b) { put16(b, good.rsrcRoot + 14, 0xFFFF); }},
+        {"type count of 0xFFFF", [&](ByteVec& b) { put16(b, good.typeDirs[0] + 14, 0xFFFF); }},
+        {"type points at root", [&](ByteVec& b) { put32(b, good.rsrcRoot + 20, 0x80000000u); }},
+        {"name points at its type", [&](ByteVec& b) {
+             put32(b, good.typeDirs[0] + 20, 0x80000000u | static_cast<uint32_t>(good.typeDirs[0] - good.rsrcRoot));
+         }},
+        {"subdirectory outside the section", [&](ByteVec& b) { put32(b, good.rsrcRoot + 20, 0x8FFFFFF0u); }},
+        {"data outside every section", [&](ByteVec& b) {
+             put32(b, good.dataEntries[0], 0x7FFFFFF0u);
+             put32(b, good.dataEntries[1], 0x7FFFFFF0u);
+         }},
+        {"data size past the section", [&](ByteVec& b) {
+             put32(b, good.dataEntries[0] + 4, 0xFFFFFFF0u);
+             put32(b, good.dataEntries[1] + 4, 0x10000u);
+         }},
+        {"name string past the end", [&](ByteVec& b) { put16(b, good.nameStrings[0], 0xFFFF); }},
+        {"truncated in the section", [&](ByteVec& b) { b.resize(good.rsrcRoot + 24); }},
+        {"section past the file", [&](ByteVec& b) { put32(b, good.sectionHeader + 20, 0xFFFFFF00u); }},
+        {"no resource directory", [&](ByteVec& b) { put32(b, 0x40 + 24 + 96 + 16, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ByteVec bytes = good.bytes;
+        c.breakIt(bytes);
+        auto module = PeModule::fromBytes(bytes);
+        if (!module)
+            continue;
+        const auto list = module->resourceNames(kGroup);
+        EXPECT_LE(list.size(), 2u);
+        EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromName("NAMED")) &&
+                     module->findResource(kGroup, ResourceId::fromId(9)));
+        (void)module->resourceCount(kGroup);
+        (void)module->loadString(1);
+    }
+    // The file itself reads back whole.
+    auto module = PeModule::fromBytes(good.bytes);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList({"NAMED", "9"}));
+}
+
+TEST(PeModule, HostileStringTableAndVersionFailCleanly)
+{
+    ByteVec block = {3, 0, 'a', 0};  // claims three characters, holds one
+    const ByteVec bytes = buildPe({{6, {}, 1, {}, 0x409, block}}).bytes;
+    auto module = PeModule::fromBytes(bytes);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(module->loadString(0), std::nullopt);
+    EXPECT_EQ(module->loadString(5), std::nullopt);
+
+    // A version block whose children claim more than the block holds.
+    ByteVec v(64, 0);
+    put16(v, 0, 64);
+    put16(v, 2, 0);
+    put16(v, 6, 'V');
+    put16(v, 12, 0xFFFF);  // child wLength
+    EXPECT_EQ(version::queryValue(v, "\\VarFileInfo\\Translation"), std::nullopt);
+    ByteVec tiny = {4, 0};
+    EXPECT_EQ(version::queryString(tiny, "\\StringFileInfo"), std::nullopt);
+}
