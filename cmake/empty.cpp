@@ -1,0 +1,1 @@
+// Keeps the application library non-empty while app/ is being built up.
