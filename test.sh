@@ -11,7 +11,7 @@ cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTORIUM_SANITIZE=
 cmake --build build/test -j"$jobs"
 
 if command -v clang++-14 >/dev/null && [ "${FUZZ_SECONDS:-60}" != 0 ]; then
-  cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DPICTORIUM_FUZZ=ON -DPICTORIUM_TESTS=OFF -DPICTORIUM_BENCH=OFF
   cmake --build build/fuzz -j"$jobs"

@@ -1,0 +1,60 @@
+// Counting the icon groups of many module files: what a folder search does
+// for every file it matches.
+#include "platform/PeModule.h"
+
+#include "PeBuilder.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace platform;
+
+namespace {
+
+struct Modules {
+    QTemporaryDir dir;
+    std::vector<QString> paths;
+
+    explicit Modules(int count)
+    {
+        const fixture::IcoImage image = fixture::dibImage(32, 32, 8, 1);
+        for (int i = 0; i < count; ++i) {
+            std::vector<fixture::PeRes> res;
+            const int groups = i % 21;
+            for (int g = 0; g < groups; ++g) {
+                res.push_back({3, {}, static_cast<uint16_t>(g + 1), {}, 0x409, image.data});
+                res.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
+                               fixture::groupResource({image}, {static_cast<uint16_t>(g + 1)})});
+            }
+            // Some bulk besides the resources, as real modules have code.
+            fixture::BuiltPe pe = fixture::buildPe(res);
+            pe.bytes.resize(pe.bytes.size() + 64 * 1024, 0xCC);
+            const QString path = dir.filePath(QString("m%1.dll").arg(i));
+            fixture::writeFile(path.toStdString(), pe.bytes);
+            paths.push_back(path);
+        }
+    }
+};
+
+void BM_CountIconGroups(benchmark::State& state)
+{
+    static Modules modules(2000);
+    const ResourceId group = ResourceId::fromType(ResType::GroupIcon);
+    size_t total = 0;
+    for (auto _ : state) {
+        for (const QString& path : modules.paths) {
+            auto module = PeModule::open(path);
+            total += module ? module->resourceCount(group) : 0;
+        }
+    }
+    benchmark::DoNotOptimize(total);
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(modules.paths.size()));
+    state.counters["files_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * modules.paths.size()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CountIconGroups)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,332 @@
+#include "kxCommon/kxIconUtils.h"
+
+#include "platform/ByteReader.h"
+#include "platform/ClassesRoot.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <limits>
+#include <memory>
+
+using platform::Bytes;
+using platform::PeModule;
+using platform::ResourceId;
+using platform::ResType;
+
+namespace {
+
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+QString tr(const char* text) { return QCoreApplication::translate("kxIconUtils", text); }
+
+// The extension with its dot, as the file name's last dot after the last
+// folder separator gives it; ASCII letters lower-cased.
+QString lowerExtension(const QString& fileName)
+{
+    const qsizetype slash = fileName.lastIndexOf(u'/');
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot < 0 || dot < slash)
+        return {};
+    QString ext = fileName.mid(dot);
+    for (QChar& c : ext)
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + 32);
+    return ext;
+}
+
+bool isBlankOrControl(QChar c) { return c.unicode() <= 32; }
+
+QString trimControls(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && isBlankOrControl(s[b]))
+        ++b;
+    while (e > b && isBlankOrControl(s[e - 1]))
+        --e;
+    return s.mid(b, e - b);
+}
+
+// A signed decimal as the run-time library reads it; nullopt otherwise.
+std::optional<int> toInteger(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+void put16(QByteArray& out, uint32_t v)
+{
+    out.append(static_cast<char>(v & 0xFF));
+    out.append(static_cast<char>((v >> 8) & 0xFF));
+}
+
+void put32(QByteArray& out, uint32_t v)
+{
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+QStringList groupNames(const PeModule& module)
+{
+    QStringList names;
+    for (const ResourceId& name : module.resourceNames(ResourceId::fromType(ResType::GroupIcon)))
+        if (!EnumIconGroupNamesProc(name, names))
+            break;
+    return names;
+}
+
+}  // namespace
+
+bool EnumIconGroupNamesProc(const ResourceId& Name, QStringList& Names)
+{
+    if (Name.isId())
+        Names.append(QString::number(*Name.id));
+    else
+        Names.append(Name.name.startsWith(u'#') ? Name.name.mid(1) : Name.name);
+    return true;
+}
+
+bool FillGroupEntry(IconImageEntry& Entry, Bytes Image)
+{
+    using platform::be32;
+    using platform::le16;
+    using platform::le32;
+    using platform::le32s;
+    Entry.data = Image;
+    Entry.size = static_cast<uint32_t>(Image.size());
+    if (Image.size() >= 33 && std::equal(kPngSignature, kPngSignature + 8, Image.begin()) &&
+        be32(Image, 12) == 0x49484452u) {  // "IHDR"
+        // A PNG image: the directory describes its pixels from IHDR.
+        static constexpr int channels[7] = {1, 0, 3, 1, 2, 0, 4};
+        const uint8_t depth = Image[24];
+        const uint8_t colourType = Image[25];
+        Entry.isDib = false;
+        Entry.width = static_cast<int32_t>(std::min<uint32_t>(be32(Image, 16), 0x7FFFFFFF));
+        Entry.height = static_cast<int32_t>(std::min<uint32_t>(be32(Image, 20), 0x7FFFFFFF));
+        Entry.planes = 1;
+        Entry.bitCount = static_cast<uint16_t>(depth * (colourType < 7 ? channels[colourType] : 0));
+        return true;
+    }
+    if (Image.size() >= 12 && le32(Image, 0) == 12) {
+        // The old core header: 16-bit fields and no image-size field.
+        Entry.width = le16(Image, 4);
+        Entry.height = le16(Image, 6) / 2;
+        Entry.planes = le16(Image, 8);
+        Entry.bitCount = le16(Image, 10);
+        Entry.isDib = false;  // nothing at bytes 20-23 to clear
+        return true;
+    }
+    if (Image.size() < 40)
+        return false;
+    Entry.isDib = true;
+    Entry.width = le32s(Image, 4);
+    Entry.height = le32s(Image, 8) / 2;
+    Entry.planes = le16(Image, 12);
+    Entry.bitCount = le16(Image, 14);
+    return true;
+}
+
+void WriteIconDirHeader(QByteArray& Out, uint16_t Count)
+{
+    put16(Out, 0);
+    put16(Out, 1);
+    put16(Out, Count);
+}
+
+uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index)
+{
+    uint64_t offset = 6 + 16 * uint64_t{Entries.size()};
+    for (size_t i = 0; i < Index; ++i)
+        offset += Entries[i].size;
+    return static_cast<uint32_t>(offset);
+}
+
+void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries)
+{
+    uint32_t offset = ImageDataOffset(Entries, 0);
+    for (const IconImageEntry& e : Entries) {
+        const uint32_t product = uint32_t{e.planes} * e.bitCount;
+        Out.append(static_cast<char>(e.width & 0xFF));
+        Out.append(static_cast<char>(e.height & 0xFF));
+        Out.append(static_cast<char>(product < 8 ? 1u << product : 0));
+        Out.append('\0');
+        put16(Out, e.planes);
+        put16(Out, e.bitCount);
+        put32(Out, e.size);
+        put32(Out, offset);
+        offset += e.size;
+    }
+    for (const IconImageEntry& e : Entries) {
+        const qsizetype at = Out.size();
+        Out.append(reinterpret_cast<const char*>(e.data.data()), static_cast<qsizetype>(e.data.size()));
+        // The image-size field of a DIB header is not kept in icon files.
+        if (e.isDib)
+            std::fill(Out.begin() + at + 20, Out.begin() + at + 24, '\0');
+    }
+}
+
+QByteArray BuildIconGroupFile(const PeModule& Module, const QString& ModuleName, const QString& GroupName,
+                              int& ImageCount, QString& ErrorText, bool CountOnly)
+{
+    const ResourceId groupType = ResourceId::fromType(ResType::GroupIcon);
+    std::optional<Bytes> group = Module.findResource(groupType, ResourceId{std::nullopt, GroupName});
+    if (!group) {
+        const auto id = toInteger(GroupName);
+        if (!id)
+            throw platform::ConvertError::notAnInteger(GroupName);
+        if (*id >= 0 && *id <= 0xFFFF)
+            group = Module.findResource(groupType, ResourceId::fromId(static_cast<uint16_t>(*id)));
+    }
+    if (!group)
+        return {};
+    if (group->size() < 6) {
+        ErrorText = tr("Unable to read the icon %1 from '%2'.").arg(GroupName, ModuleName);
+        return {};
+    }
+    // A count larger than the group holds is cut to the entries present.
+    const size_t count = std::min<size_t>(platform::le16(*group, 4), (group->size() - 6) / 14);
+    ImageCount = static_cast<int>(count);
+    if (CountOnly)
+        return {};
+
+    std::vector<IconImageEntry> entries;
+    entries.reserve(count);
+    const ResourceId iconType = ResourceId::fromType(ResType::Icon);
+    uint64_t total = 6;
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t id = platform::le16(*group, 6 + 14 * i + 12);
+        const auto image = Module.findResource(iconType, ResourceId::fromId(id));
+        IconImageEntry entry;
+        // An image that is missing or too short to describe is left out.
+        if (!image || !FillGroupEntry(entry, *image))
+            continue;
+        total += 16 + image->size();
+        if (total > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+            ErrorText = tr("Unable to read the icon %1 from '%2'.").arg(GroupName, ModuleName);
+            ImageCount = 0;
+            return {};
+        }
+        entries.push_back(entry);
+    }
+    ImageCount = static_cast<int>(entries.size());
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(total));
+    WriteIconDirHeader(out, static_cast<uint16_t>(entries.size()));
+    WriteIconDirEntries(out, entries);
+    return out;
+}
+
+bool WriteIconGroupFile(const PeModule& Module, const QString& ModuleName, const QString& DestFile,
+                        const QString& GroupName, int& ImageCount, QString& ErrorText)
+{
+    const bool countOnly = DestFile.isEmpty();
+    if (!countOnly && platform::isSameFile(ModuleName, DestFile)) {
+        ErrorText = tr("'%1' is the file the icon comes from; it is not overwritten.").arg(DestFile);
+        return false;
+    }
+    const QByteArray file = BuildIconGroupFile(Module, ModuleName, GroupName, ImageCount, ErrorText, countOnly);
+    if (countOnly || file.isEmpty())
+        return false;
+    if (!platform::writeFileAtomically(DestFile, file, &ErrorText)) {
+        ImageCount = 0;
+        return false;
+    }
+    return true;
+}
+
+bool WriteIconGroupFile(const QString& Module, const QString& DestFile, const QString& GroupName,
+                        int& ImageCount, QString& ErrorText)
+{
+    const auto module = PeModule::open(Module);
+    if (!module)
+        return false;
+    return WriteIconGroupFile(*module, Module, DestFile, GroupName, ImageCount, ErrorText);
+}
+
+bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index, int& ImageCount,
+                            QString& ErrorText)
+{
+    ImageCount = 0;
+    const QString ext = lowerExtension(FileName);
+    if (ext == u".ico") {
+        if (!DestFile.isEmpty())
+            return platform::copyFileAtomically(FileName, DestFile, &ErrorText);
+        QFile file(FileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw platform::InOutError(QStringLiteral("File not found"));
+        char header[6];
+        if (file.read(header, 6) != 6)
+            throw platform::InOutError(QStringLiteral("Read beyond end of file"));
+        ImageCount = static_cast<uint8_t>(header[4]) | (static_cast<uint8_t>(header[5]) << 8);
+        return true;
+    }
+
+    QString moduleName = FileName;
+    std::unique_ptr<PeModule> module;
+    if (ext != u".exe" && ext != u".dll" && ext != u".ocx") {
+        // Any PE file with icons of its own (.cpl, .scr, .icl, ...) is read as
+        // a module, so the saved group is the one its icons show.
+        module = PeModule::open(FileName);
+        if (!module || module->resourceCount(ResourceId::fromType(ResType::GroupIcon)) == 0) {
+            module.reset();
+            const QString location = GetDefaultIconLocation(ext);
+            const qsizetype comma = location.indexOf(u',');
+            if (comma >= 0) {
+                moduleName = trimControls(location.left(comma));
+                Index = toInteger(trimControls(location.mid(comma + 1))).value_or(0);
+            } else {
+                moduleName = location;
+            }
+        }
+    }
+    if (!module)
+        module = PeModule::open(moduleName);
+    if (!module)
+        return false;
+
+    const QStringList names = groupNames(*module);
+    if (names.isEmpty())
+        return false;
+    if (Index < 0) {
+        const QString wanted = QString::number(-static_cast<int64_t>(Index));
+        Index = std::max<qsizetype>(names.indexOf(wanted), 0);
+    }
+    if (Index >= names.size())
+        throw platform::ListIndexError(Index);
+    WriteIconGroupFile(*module, moduleName, DestFile, names.at(Index), ImageCount, ErrorText);
+    return true;
+}
+
+QString GetDefaultIconLocation(const QString& Extension)
+{
+    const platform::ClassesRoot& root = platform::classesRoot();
+    QString location;
+    if (const auto value = root.defaultValue(Extension + QStringLiteral("\\DefaultIcon"))) {
+        location = *value;
+    } else if (const auto progId = root.defaultValue(Extension)) {
+        if (!progId->isEmpty())
+            location = root.defaultValue(*progId + QStringLiteral("\\DefaultIcon")).value_or(QString());
+    }
+    if (location.contains(u'%'))
+        location = platform::expandEnvironmentStrings(location);
+    const qsizetype percent = location.indexOf(u'%');
+    if (percent >= 0)
+        location.truncate(percent);
+    if (location.startsWith(u'"')) {
+        location.remove(0, 1);
+        // A quoted path followed by ",index" loses its closing quote too.
+        const qsizetype quote = location.indexOf(u'"');
+        if (quote >= 0 && trimControls(location.mid(quote + 1)).startsWith(u','))
+            location.remove(quote, 1);
+    }
+    if (location.endsWith(u'"'))
+        location.chop(1);
+    while (!location.isEmpty() && (location.endsWith(u' ') || location.endsWith(u'"')))
+        location.chop(1);
+    return location;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Icon groups of modules and .ico files to multi-image .ico files.
+
+#include "platform/PeModule.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+// One image of the group being written, in group order.
+struct IconImageEntry {
+    int32_t width = 0;
+    int32_t height = 0;   // the image's own height (colour bits, not the mask)
+    platform::Bytes data; // the whole RT_ICON resource
+    uint32_t size = 0;
+    uint16_t planes = 0;
+    uint16_t bitCount = 0;
+    bool isDib = true;    // false for images stored as PNG
+};
+
+// Saves the icon group at `Index` of `FileName` into `DestFile`, or with an
+// empty `DestFile` only reports its image count. A negative index is minus a
+// resource identifier. True when a group was found and handed to the writer.
+bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index,
+                            int& ImageCount, QString& ErrorText);
+
+// Writes the group `GroupName` of the module file `Module` as an .ico file;
+// with an empty `DestFile` it only sets `ImageCount`. True when the whole
+// file was written.
+bool WriteIconGroupFile(const QString& Module, const QString& DestFile, const QString& GroupName,
+                        int& ImageCount, QString& ErrorText);
+bool WriteIconGroupFile(const platform::PeModule& Module, const QString& ModuleName,
+                        const QString& DestFile, const QString& GroupName, int& ImageCount,
+                        QString& ErrorText);
+
+// The .ico file of a group in memory; empty when the group is not found or
+// unreadable (then `ErrorText` may say why). `ImageCount` is the count of
+// images written.
+QByteArray BuildIconGroupFile(const platform::PeModule& Module, const QString& ModuleName,
+                              const QString& GroupName, int& ImageCount, QString& ErrorText,
+                              bool CountOnly = false);
+
+// The default-icon location of a file type ("path" or "path,index").
+QString GetDefaultIconLocation(const QString& Extension);
+
+// Appends the text of one group name to the list; always asks to go on.
+bool EnumIconGroupNamesProc(const platform::ResourceId& Name, QStringList& Names);
+
+// Steps of the writer.
+bool FillGroupEntry(IconImageEntry& Entry, platform::Bytes Image);
+void WriteIconDirHeader(QByteArray& Out, uint16_t Count);
+uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index);
+void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries);

@@ -1,0 +1,21 @@
+#pragma once
+// File operations the program needs beyond Qt's: replacing a file whole,
+// and telling whether two names are one file.
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace platform {
+
+// True when both names exist and are the same file (links followed).
+bool isSameFile(const QString& a, const QString& b);
+
+// Writes `data` to a temporary file beside `path` and renames it over
+// `path`; on failure neither a partial file nor a damaged old one remains.
+bool writeFileAtomically(const QString& path, QByteArrayView data, QString* error = nullptr);
+
+// Copies `source` to `dest` the same way, overwriting it; a destination
+// that is the source itself is refused.
+bool copyFileAtomically(const QString& source, const QString& dest, QString* error = nullptr);
+
+}  // namespace platform
