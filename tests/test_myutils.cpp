@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -108,6 +109,24 @@ TEST(GetUIText, EnglishPackHoldsEveryUsedTextAndNoOther)
                                 [id](const UsedText& u) { return u.id == id; }))
             << "unexpected text " << id;
     }
+}
+
+// The pack is a 32-bit module whose string tables the icoutils see.
+TEST(GetUIText, EnglishPackIsAPe32ModuleWithStringTables)
+{
+    const auto run = [](const QString& program, const QStringList& args) {
+        QProcess process;
+        process.start(program, args);
+        EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+        EXPECT_EQ(process.exitCode(), 0) << program.toStdString();
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    };
+    const QString type = run("file", {"-b", LANG_PACK});
+    EXPECT_TRUE(type.startsWith("PE32 ")) << type.toStdString();
+    const QString listing = run("wrestool", {"-l", LANG_PACK});
+    // Texts 1 and 50000 live in blocks 1 and 3126.
+    EXPECT_TRUE(listing.contains("--type=6 --name=1 ")) << listing.toStdString();
+    EXPECT_TRUE(listing.contains("--type=6 --name=3126 ")) << listing.toStdString();
 }
 
 TEST(GetUIText, EnglishFiltersGiveTheirDefaultExtensions)
