@@ -1,0 +1,69 @@
+#include "app/myutils.h"
+
+#include "app/Unit1.h"
+
+#include <QFileInfo>
+
+QString GetUIText(int32_t Id)
+{
+    if (!LangModule || Id < 0 || Id > 0xFFFF)
+        return {};
+    std::optional<QString> stored = LangModule->loadString(static_cast<uint32_t>(Id));
+    if (!stored)
+        return {};
+    QString text = std::move(*stored);
+    const qsizetype zero = text.indexOf(QChar(u'\0'));
+    if (zero >= 0)
+        text.truncate(zero);
+    if (text.size() > kMaxUITextLength) {
+        text.truncate(kMaxUITextLength);
+        // Half a surrogate pair is no character.
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text;
+}
+
+QString FormatUIText(const QString& format, std::initializer_list<UITextArg> args)
+{
+    QString out;
+    out.reserve(format.size());
+    auto next = args.begin();
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c != u'%' || i + 1 == format.size()) {
+            out += c;
+            continue;
+        }
+        const QChar marker = format[i + 1];
+        if (marker == u'%') {
+            out += u'%';
+            ++i;
+        } else if ((marker == u's' || marker == u'd') && next != args.end()) {
+            out += next->text();
+            ++next;
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QString& Ext)
+{
+    QString base = FileName.mid(FileName.lastIndexOf(u'/') + 1);
+    const qsizetype dot = base.lastIndexOf(u'.');
+    if (dot >= 0)
+        base.truncate(dot);
+
+    QString folder = Dir;
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    const QString suffix = Ext.isEmpty() ? QString() : QStringLiteral(".") + Ext;
+
+    QString name = base;
+    for (qint64 n = 1; QFileInfo(folder + name + suffix).isFile(); ++n)
+        name = base + QString::number(n);
+    return name;
+}
