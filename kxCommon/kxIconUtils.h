@@ -54,3 +54,61 @@ bool FillGroupEntry(IconImageEntry& Entry, platform::Bytes Image);
 void WriteIconDirHeader(QByteArray& Out, uint16_t Count);
 uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index);
 void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries);
+
+// ---- One icon to a one-image .ico file ------------------------------------
+
+#include <QImage>
+#include <QIODevice>
+#include <QPoint>
+
+#include <optional>
+
+// The colour-depth class of an icon image; the ordinals are used.
+enum TBitCount { bit1 = 0, bit4 = 1, bit8 = 2, bit24 = 3, bit32 = 4 };
+
+// What an icon gives of itself: its colour bitmap (32-bit words, alpha 0
+// where the icon has none) and its AND mask (white = transparent). An icon
+// without colour bitmap keeps AND and XOR halves stacked in its mask.
+struct IconBitmaps {
+    std::optional<QImage> colour;
+    std::optional<QImage> mask;
+};
+
+// The header block of one image: BITMAPINFOHEADER and palette.
+struct IconImageBits {
+    QByteArray header;
+    QByteArray bits;
+};
+
+// Icon-writer results beside the byte count.
+enum : int {
+    iwBadFileName = -1,
+    iwNoIconInfo = -2,
+    iwNoBitmap = -3,
+    iwBitsUnreadable = -4,
+    iwMissingBuffer = -5,
+    iwNotCreated = -6,
+    iwWriteFailed = -7,
+};
+
+TBitCount ClassifyIconColours(const QImage& Bitmap);
+// The pixels as the words of a bottom-up 32-bit DIB; empty for no pixels.
+std::vector<uint32_t> CopyToDIB32(const QImage& Bitmap);
+
+// Bytes written, or one of the negative results above.
+int SaveIconToFile(const QString& FileName, const IconBitmaps* Icon);
+// Appends the same bytes to Stream; nothing when they could not be made.
+void SaveIconToStream(QIODevice& Stream, const IconBitmaps* Icon);
+// Mask width and height, the height halved without colour bitmap; (0, 0)
+// for no icon.
+QPoint GetIconDimensions(const IconBitmaps* Icon);
+
+// Steps.
+bool SplitMonochromeMask(IconBitmaps& Bitmaps);
+int FillBitmapInfoHeader(QByteArray& Header, int32_t Width, int32_t Height, TBitCount Class);
+std::optional<IconImageBits> ReadColourBits(const QImage& Bitmap);
+std::optional<IconImageBits> ReadBitmapBits(const QImage& Bitmap, TBitCount Class);
+// The one-image file in memory; an error result when a part is missing.
+int EncodeSingleIconFile(QByteArray& Out, const IconImageBits& Colour, const IconImageBits& Mask,
+                         int32_t Width, int32_t Height);
+int WriteSingleIconFile(const QString& FileName, const QByteArray& File);
