@@ -25,3 +25,57 @@ QString GetTempFolder();
 // translation (US English, Western code page when it names none); empty for
 // a file that is not a module or has no such text.
 QString GetFileVersionString(const QString& FileName);
+
+// ---- Folder search for icon files -----------------------------------------
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+
+// The string list a search fills: the caller's list, with the begin/end
+// update brackets a list control needs.
+class TStrings {
+public:
+    virtual ~TStrings() = default;
+    virtual void BeginUpdate() {}
+    virtual void EndUpdate() {}
+    virtual void Clear() = 0;
+    virtual void Add(const QString& S) = 0;
+    virtual int Count() const = 0;
+};
+
+// A TStrings over a QStringList.
+class TStringListStrings : public TStrings {
+public:
+    explicit TStringListStrings(QStringList& list) : m_list(list) {}
+    void Clear() override { m_list.clear(); }
+    void Add(const QString& S) override { m_list.append(S); }
+    int Count() const override { return static_cast<int>(m_list.size()); }
+
+private:
+    QStringList& m_list;
+};
+
+// The search's progress hook: set Cancel to stop the search.
+using TFileFoundEvent = std::function<void(QObject* Sender, int32_t Index, int32_t Count, const QString& FileName,
+                                           const QString& Info, bool& Cancel)>;
+
+// Assigned once by the main window; empty at start.
+extern TFileFoundEvent OnFileFound;
+
+enum : uint8_t { srDone = 0, srCancelled = 2 };
+
+// Appends the files of Dir (and its sub-folders with Recurse) that match
+// one of the ";"-separated Masks and hold at least MinIcons icons, named
+// relative to BaseDir unless FullPaths. At the top level (Dir = BaseDir)
+// the list is cleared first. Returns srDone or srCancelled.
+uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
+                      bool Recurse, bool FullPaths, TStrings& List);
+
+// The number of icons a file holds: the icon groups of a module, 1 for an
+// icon file, 0 for anything else.
+uint32_t FileIconCount(const QString& FileName);
+
+// A mask of the file search: "*" and "?", letter case ignored.
+bool FileMaskMatch(QStringView Name, QStringView Mask);
