@@ -18,7 +18,10 @@ constexpr int kSmallIconSize = 16;
 // The deepest colour the screen shows; deeper images are chosen last.
 constexpr int kScreenBitsPerPixel = 32;
 
-// What a file is to the icon loader.
+// What a file is to the icon loader. A caller that shows the file-type
+// icon for files without icons of their own tests
+// `isIconSource() && count == 0`: the files for which a probe for icon 0
+// finds nothing; other files are extracted (and may yield none).
 enum class IconSourceKind {
     None,        // unreadable, or neither an executable, a library nor an icon file
     Executable,  // a PE module (or an MZ file that is no valid one): icons are its groups
