@@ -73,9 +73,5 @@ enum : uint8_t { srDone = 0, srCancelled = 2 };
 uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
                       bool Recurse, bool FullPaths, TStrings& List);
 
-// The number of icons a file holds: the icon groups of a module, 1 for an
-// icon file, 0 for anything else.
-uint32_t FileIconCount(const QString& FileName);
-
 // A mask of the file search: "*" and "?", letter case ignored.
 bool FileMaskMatch(QStringView Name, QStringView Mask);

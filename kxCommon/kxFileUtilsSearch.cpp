@@ -1,7 +1,7 @@
 // The folder search for files with icons.
 #include "kxCommon/kxFileUtils.h"
 
-#include "platform/PeModule.h"
+#include "platform/ShellIcons.h"
 
 #include <QFile>
 
@@ -101,22 +101,6 @@ bool FileMaskMatch(QStringView Name, QStringView Mask)
     return m == Mask.size();
 }
 
-uint32_t FileIconCount(const QString& FileName)
-{
-    if (auto module = platform::PeModule::open(FileName))
-        return static_cast<uint32_t>(
-            module->resourceCount(platform::ResourceId::fromType(platform::ResType::GroupIcon)));
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    char header[6];
-    if (file.read(header, 6) != 6)
-        return 0;
-    const bool icon = header[0] == 0 && header[1] == 0 && header[2] == 1 && header[3] == 0 &&
-                      (header[4] != 0 || header[5] != 0);
-    return icon ? 1 : 0;
-}
-
 uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
                       bool Recurse, bool FullPaths, TStrings& List)
 {
@@ -131,7 +115,6 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
         List.Clear();
 
     QString rest = Masks;
-    bool first = true;
     for (;;) {
         const qsizetype semicolon = rest.indexOf(u';');
         const QString mask = semicolon < 0 ? rest : rest.left(semicolon);
@@ -141,7 +124,7 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
                     continue;
                 if (MinIcons > 0) {
                     const QString path = JoinPath(Dir, e.name);
-                    if (e.isDir || int64_t{MinIcons} > int64_t{FileIconCount(path)})
+                    if (e.isDir || int64_t{MinIcons} > int64_t{platform::iconCount(path)})
                         continue;
                 }
                 QString name;
@@ -160,8 +143,6 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
                 }
             }
         }
-        (void)first;
-        first = false;
         if (semicolon < 0)
             break;
         rest = trimmed(rest.mid(semicolon + 1));

@@ -57,6 +57,8 @@ void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Ent
 
 // ---- One icon to a one-image .ico file ------------------------------------
 
+#include "platform/Icon.h"
+
 #include <QImage>
 #include <QIODevice>
 #include <QPoint>
@@ -95,12 +97,18 @@ TBitCount ClassifyIconColours(const QImage& Bitmap);
 // The pixels as the words of a bottom-up 32-bit DIB; empty for no pixels.
 std::vector<uint32_t> CopyToDIB32(const QImage& Bitmap);
 
+// The bitmaps of an icon object; nullopt for the null icon.
+std::optional<IconBitmaps> GetIconInfo(const platform::Icon& Icon);
+
 // Bytes written, or one of the negative results above.
+int SaveIconToFile(const QString& FileName, const platform::Icon& Icon);
 int SaveIconToFile(const QString& FileName, const IconBitmaps* Icon);
 // Appends the same bytes to Stream; nothing when they could not be made.
+void SaveIconToStream(QIODevice& Stream, const platform::Icon& Icon);
 void SaveIconToStream(QIODevice& Stream, const IconBitmaps* Icon);
 // Mask width and height, the height halved without colour bitmap; (0, 0)
 // for no icon.
+QPoint GetIconDimensions(const platform::Icon& Icon);
 QPoint GetIconDimensions(const IconBitmaps* Icon);
 
 // Steps.

@@ -354,3 +354,32 @@ QPoint GetIconDimensions(const IconBitmaps* Icon)
     const int h = Icon->mask->height();
     return {Icon->mask->width(), Icon->colour ? h : h / 2};
 }
+
+std::optional<IconBitmaps> GetIconInfo(const platform::Icon& Icon)
+{
+    if (Icon.isNull())
+        return std::nullopt;
+    IconBitmaps bitmaps;
+    if (!Icon.colorBitmap().isNull())
+        bitmaps.colour = Icon.colorBitmap();
+    bitmaps.mask = Icon.maskBitmap();
+    return bitmaps;
+}
+
+int SaveIconToFile(const QString& FileName, const platform::Icon& Icon)
+{
+    const auto info = GetIconInfo(Icon);
+    return SaveIconToFile(FileName, info ? &*info : nullptr);
+}
+
+void SaveIconToStream(QIODevice& Stream, const platform::Icon& Icon)
+{
+    const auto info = GetIconInfo(Icon);
+    SaveIconToStream(Stream, info ? &*info : nullptr);
+}
+
+QPoint GetIconDimensions(const platform::Icon& Icon)
+{
+    const auto info = GetIconInfo(Icon);
+    return GetIconDimensions(info ? &*info : nullptr);
+}

@@ -114,6 +114,59 @@ IcoImage dibImage(int width, int height, int bits, uint32_t seed)
     return IcoImage{b, width, height, 1, bits};
 }
 
+IcoImage dibBitfieldsImage(int width, int height, int bits, uint32_t seed)
+{
+    if (bits != 16 && bits != 32)
+        throw std::invalid_argument("bit fields need 16 or 32 bits");
+    const int stride = ((width * bits + 31) / 32) * 4;
+    const int maskStride = ((width + 31) / 32) * 4;
+    ByteVec b;
+    append32(b, 40);
+    append32(b, static_cast<uint32_t>(width));
+    append32(b, static_cast<uint32_t>(height * 2));
+    append16(b, 1);
+    append16(b, static_cast<uint32_t>(bits));
+    append32(b, 3);  // BI_BITFIELDS
+    append32(b, static_cast<uint32_t>((stride + maskStride) * height));
+    for (int i = 0; i < 4; ++i)
+        append32(b, 0);
+    if (bits == 16) {
+        append32(b, 0xF800);
+        append32(b, 0x07E0);
+        append32(b, 0x001F);
+    } else {
+        append32(b, 0x000000FF);
+        append32(b, 0x0000FF00);
+        append32(b, 0x00FF0000);
+    }
+    for (int y = height - 1; y >= 0; --y) {
+        ByteVec row(static_cast<size_t>(stride), 0);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t c = patternColor(x, y, bits == 16 ? 24 : 32, seed);
+            const uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, bl = c & 0xFF;
+            if (bits == 16) {
+                const uint32_t v = ((r >> 3) << 11) | ((g >> 2) << 5) | (bl >> 3);
+                row[x * 2] = static_cast<uint8_t>(v);
+                row[x * 2 + 1] = static_cast<uint8_t>(v >> 8);
+            } else {
+                row[x * 4] = static_cast<uint8_t>(r);
+                row[x * 4 + 1] = static_cast<uint8_t>(g);
+                row[x * 4 + 2] = static_cast<uint8_t>(bl);
+                row[x * 4 + 3] = static_cast<uint8_t>(c >> 24);
+            }
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    for (int y = height - 1; y >= 0; --y) {
+        ByteVec row(static_cast<size_t>(maskStride), 0);
+        for (int x = 0; x < width; ++x)
+            if (masked(x, y))
+                row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    return IcoImage{b, width, height, 1, bits};
+}
+
 IcoImage pngImage(int width, int height, uint32_t seed)
 {
     QImage image(width, height, QImage::Format_ARGB32);

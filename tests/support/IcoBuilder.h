@@ -27,6 +27,10 @@ uint32_t patternColor(int x, int y, int bits, uint32_t seed);
 // 1, 4, 8, 16, 24 or 32 bits. Its image-size field holds a non-zero value,
 // as real files often do.
 IcoImage dibImage(int width, int height, int bits, uint32_t seed = 0);
+// A BI_BITFIELDS DIB icon image: 16 bits as 5-6-5, or 32 bits with red in
+// the low byte and blue in the third (alpha stays in the top byte). Its
+// pixels are patternColor(x, y, 24 or 32, seed) cut to the field widths.
+IcoImage dibBitfieldsImage(int width, int height, int bits, uint32_t seed = 0);
 // A PNG icon image (RGBA, 8 bits a channel).
 IcoImage pngImage(int width, int height, uint32_t seed = 0);
 

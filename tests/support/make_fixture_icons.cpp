@@ -26,6 +26,26 @@ int main(int argc, char** argv)
             for (int bits : {1, 4, 8, 32})
                 many.push_back(dibImage(size, size, bits, static_cast<uint32_t>(size + bits)));
         writeFile(dir + "/many.ico", icoFile(many));
+
+        // The icon loader's choice among the images of a group.
+        writeFile(dir + "/loader_exact.ico",
+                  icoFile({dibImage(16, 16, 8, 10), dibImage(32, 32, 4, 11), dibImage(32, 32, 32, 12),
+                           dibImage(32, 32, 8, 13), dibImage(48, 48, 32, 14)}));
+        writeFile(dir + "/loader_larger.ico",
+                  icoFile({dibImage(128, 128, 32, 20), dibImage(48, 48, 8, 21), dibImage(64, 64, 24, 22)}));
+        writeFile(dir + "/loader_smaller.ico", icoFile({dibImage(16, 16, 4, 30), dibImage(24, 24, 8, 31)}));
+        writeFile(dir + "/loader_pngonly.ico", icoFile({pngImage(256, 256, 40)}));
+        IcoImage truncated = dibImage(32, 32, 8, 41);
+        truncated.data.resize(100);
+        IcoImage badDepth = dibImage(32, 32, 8, 42);
+        put16(badDepth.data, 14, 7);
+        IcoImage badPng = pngImage(32, 32, 43);
+        for (size_t i = badPng.data.size() / 2; i < badPng.data.size() - 16; ++i)
+            badPng.data[i] ^= 0x5A;
+        writeFile(dir + "/loader_broken.ico", icoFile({truncated, badDepth, badPng}));
+        writeFile(dir + "/loader_bitfields.ico",
+                  icoFile({dibBitfieldsImage(32, 32, 16, 50), dibImage(16, 16, 16, 51),
+                           dibBitfieldsImage(48, 48, 32, 52)}));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fixture_icons: %s\n", e.what());
         return 1;

@@ -1,0 +1,315 @@
+#include "platform/ShellIcons.h"
+
+#include "platform/ByteReader.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <tuple>
+
+namespace platform {
+
+namespace {
+
+using Span = std::span<const uint8_t>;
+
+const ResourceId kGroupType = ResourceId::fromType(ResType::GroupIcon);
+const ResourceId kIconType = ResourceId::fromType(ResType::Icon);
+
+// Directory entries leave the bit count 0 at times and give only the
+// colour count.
+int entryBits(int colours, int bits)
+{
+    if (bits != 0)
+        return bits;
+    if (colours == 2)
+        return 1;
+    if (colours > 0 && colours <= 16)
+        return 4;
+    return 8;
+}
+
+IconDirEntry readEntry(Span b, uint64_t at)
+{
+    IconDirEntry e;
+    e.width = b[at] == 0 ? 256 : b[at];
+    e.height = b[at + 1] == 0 ? 256 : b[at + 1];
+    e.bits = entryBits(b[at + 2], le16(b, at + 6));
+    e.bytes = le32(b, at + 8);
+    return e;
+}
+
+// Maps a file read-only for as long as it lives.
+class MappedFile {
+public:
+    explicit MappedFile(const QString& path) : m_file(path)
+    {
+        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() <= 0)
+            return;
+        if (uchar* p = m_file.map(0, m_file.size()))
+            m_bytes = Span(p, static_cast<size_t>(m_file.size()));
+    }
+    Span bytes() const { return m_bytes; }
+    bool isOpen() const { return m_bytes.data() != nullptr; }
+
+private:
+    QFile m_file;
+    Span m_bytes;
+};
+
+bool startsWithMz(const QString& path, bool& readable)
+{
+    QFile file(path);
+    readable = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+    if (!readable)
+        return false;
+    char magic[2] = {};
+    return file.read(magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+// Only the header and the directory of an .ico file.
+bool isIcoFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(6);
+    if (header.size() != 6)
+        return false;
+    const Span h(reinterpret_cast<const uint8_t*>(header.constData()), 6);
+    const uint64_t dirBytes = 6 + uint64_t{le16(h, 4)} * 16;
+    if (le16(h, 0) != 0 || le16(h, 2) != 1 || le16(h, 4) == 0 ||
+        static_cast<uint64_t>(file.size()) < dirBytes)
+        return false;
+    return true;
+}
+
+QImage documentPicture(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    const double u = size / 32.0;
+    const double left = 6 * u, top = 2 * u, right = 26 * u, bottom = 30 * u, fold = 7 * u;
+    QPainterPath page;
+    page.moveTo(left, top);
+    page.lineTo(right - fold, top);
+    page.lineTo(right, top + fold);
+    page.lineTo(right, bottom);
+    page.lineTo(left, bottom);
+    page.closeSubpath();
+    p.setRenderHint(QPainter::Antialiasing, size > 16);
+    p.setPen(QPen(QColor(96, 96, 96), 1));
+    p.setBrush(Qt::white);
+    p.translate(-0.5, -0.5);
+    p.drawPath(page);
+    QPainterPath corner;
+    corner.moveTo(right - fold, top);
+    corner.lineTo(right - fold, top + fold);
+    corner.lineTo(right, top + fold);
+    p.setBrush(QColor(224, 224, 224));
+    p.drawPath(corner);
+    p.setPen(QPen(QColor(160, 160, 160), 1));
+    for (double y = top + fold + 3 * u; y < bottom - 2 * u; y += 3 * u)
+        p.drawLine(QPointF(left + 3 * u, y), QPointF(right - 3 * u, y));
+    return image;
+}
+
+QIcon desktopIcon(const QFileInfo& info)
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {};
+    QIcon icon;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        icon = QFileIconProvider().icon(info);
+    if (icon.isNull()) {
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);
+        icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
+    }
+    return icon;
+}
+
+}  // namespace
+
+std::optional<std::vector<IconDirEntry>> readGroupDirectory(Span group)
+{
+    if (!fits(group, 0, 6))
+        return std::nullopt;
+    const uint16_t count = le16(group, 4);
+    if (!fits(group, 6, uint64_t{count} * 14))
+        return std::nullopt;
+    std::vector<IconDirEntry> entries;
+    entries.reserve(count);
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint64_t at = 6 + uint64_t{i} * 14;
+        IconDirEntry e = readEntry(group, at);
+        e.location = le16(group, at + 12);
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+std::optional<std::vector<IconDirEntry>> readIcoDirectory(Span file)
+{
+    if (!fits(file, 0, 6) || le16(file, 0) != 0 || le16(file, 2) != 1)
+        return std::nullopt;
+    const uint16_t count = le16(file, 4);
+    if (count == 0 || !fits(file, 6, uint64_t{count} * 16))
+        return std::nullopt;
+    std::vector<IconDirEntry> entries;
+    entries.reserve(count);
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint64_t at = 6 + uint64_t{i} * 16;
+        IconDirEntry e = readEntry(file, at);
+        e.location = le32(file, at + 12);
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+std::vector<size_t> rankIconImages(std::span<const IconDirEntry> entries, int size)
+{
+    auto key = [size](const IconDirEntry& e, size_t index) {
+        const int64_t area = int64_t{e.width} * e.height;
+        int kind = 2;  // smaller: the largest of them first
+        int64_t sizeOrder = -area;
+        if (e.width == size && e.height == size) {
+            kind = 0;
+            sizeOrder = 0;
+        } else if (e.width >= size && e.height >= size) {
+            kind = 1;  // larger: the nearest first
+            sizeOrder = area;
+        }
+        const int depthOrder = e.bits > kScreenBitsPerPixel ? 1 : -e.bits;
+        return std::make_tuple(kind, sizeOrder, depthOrder, index);
+    };
+    std::vector<size_t> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return key(entries[a], a) < key(entries[b], b);
+    });
+    return order;
+}
+
+Icon iconFromGroup(const PeModule& module, Span group, int size)
+{
+    const auto entries = readGroupDirectory(group);
+    if (!entries)
+        return {};
+    // The next best image stands in for one that is missing or broken.
+    for (size_t i : rankIconImages(*entries, size)) {
+        const auto bytes = module.findResource(kIconType, ResourceId::fromId(
+                                                   static_cast<uint16_t>((*entries)[i].location)));
+        if (!bytes)
+            continue;
+        if (auto image = decodeIconImage(*bytes))
+            return Icon(std::move(*image), size, size);
+    }
+    return {};
+}
+
+Icon iconFromIcoFile(Span file, int size)
+{
+    const auto entries = readIcoDirectory(file);
+    if (!entries)
+        return {};
+    for (size_t i : rankIconImages(*entries, size)) {
+        const IconDirEntry& e = (*entries)[i];
+        if (e.location >= file.size())
+            continue;
+        // A byte count past the end is a common slip of icon writers: the
+        // image is read up to the end of the file.
+        const Span bytes = file.subspan(e.location, std::min<uint64_t>(e.bytes, file.size() - e.location));
+        if (auto image = decodeIconImage(bytes))
+            return Icon(std::move(*image), size, size);
+    }
+    return {};
+}
+
+IconSource probeIconSource(const QString& path)
+{
+    bool readable = false;
+    if (startsWithMz(path, readable)) {
+        const auto module = PeModule::open(path);
+        return {IconSourceKind::Executable,
+                module ? static_cast<int>(module->resourceCount(kGroupType)) : 0};
+    }
+    if (readable && isIcoFile(path))
+        return {IconSourceKind::IconFile, 1};
+    return {};
+}
+
+int iconCount(const QString& path) { return probeIconSource(path).count; }
+
+std::vector<Icon> extractIcons(const QString& path, int size, int first, int count)
+{
+    std::vector<Icon> icons;
+    if (first < 0 || count == 0 || size <= 0 || size > kMaxIconDimension)
+        return icons;
+    bool readable = false;
+    if (startsWithMz(path, readable)) {
+        const auto module = PeModule::open(path);
+        if (!module)
+            return icons;
+        const std::vector<ResourceId> names = module->resourceNames(kGroupType);
+        const size_t begin = static_cast<size_t>(first);
+        if (begin >= names.size())
+            return icons;
+        const size_t end = count < 0 ? names.size()
+                                     : std::min(names.size(), begin + static_cast<size_t>(count));
+        icons.reserve(end - begin);
+        for (size_t i = begin; i < end; ++i) {
+            const auto group = module->findResource(kGroupType, names[i]);
+            icons.push_back(group ? iconFromGroup(*module, *group, size) : Icon());
+        }
+        return icons;
+    }
+    if (!readable || first != 0)
+        return icons;
+    const MappedFile file(path);
+    if (file.isOpen() && readIcoDirectory(file.bytes()))
+        icons.push_back(iconFromIcoFile(file.bytes(), size));
+    return icons;
+}
+
+Icon extractIcon(const QString& path, int index, int size)
+{
+    if (index >= 0) {
+        std::vector<Icon> icons = extractIcons(path, size, index, 1);
+        return icons.empty() ? Icon() : std::move(icons.front());
+    }
+    if (index < -0xFFFF || size <= 0 || size > kMaxIconDimension)
+        return {};
+    const auto module = PeModule::open(path);
+    if (!module)
+        return {};
+    const auto group = module->findResource(kGroupType, ResourceId::fromId(static_cast<uint16_t>(-index)));
+    return group ? iconFromGroup(*module, *group, size) : Icon();
+}
+
+Icon associatedIcon(const QString& path, int size)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || size <= 0 || size > kMaxIconDimension)
+        return {};
+    const QIcon icon = desktopIcon(info);
+    if (!icon.isNull()) {
+        QImage picture = icon.pixmap(QSize(size, size), 1.0).toImage();
+        if (!picture.isNull()) {
+            if (picture.size() != QSize(size, size))
+                picture = picture.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            return Icon::fromImage(picture);
+        }
+    }
+    return Icon::fromImage(documentPicture(size));
+}
+
+}  // namespace platform

@@ -1,0 +1,213 @@
+#include "platform/IconImage.h"
+
+#include "IcoBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace platform;
+using namespace fixture;
+
+namespace {
+
+// The builders' AND mask.
+bool builderMasked(int x, int y) { return (x + 2 * y) % 7 == 0; }
+
+bool maskBit(const QImage& mono, int x, int y)
+{
+    return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1;
+}
+
+uint32_t word(const QImage& image, int x, int y)
+{
+    return reinterpret_cast<const uint32_t*>(image.constScanLine(y))[x];
+}
+
+std::optional<IconImage> decode(const ByteVec& bytes) { return decodeIconImage(bytes); }
+
+// Checks every pixel and mask bit of a decoded image against `expected`.
+void expectPixels(const IconImage& image, int width, int height,
+                  const std::function<uint32_t(int, int)>& expected)
+{
+    ASSERT_EQ(image.color.format(), QImage::Format_ARGB32);
+    ASSERT_EQ(image.mask.format(), QImage::Format_Mono);
+    ASSERT_EQ(image.width(), width);
+    ASSERT_EQ(image.height(), height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            ASSERT_EQ(word(image.color, x, y), expected(x, y)) << "pixel " << x << "," << y;
+            ASSERT_EQ(maskBit(image.mask, x, y), builderMasked(x, y)) << "mask " << x << "," << y;
+        }
+}
+
+}  // namespace
+
+struct DepthCase {
+    int size;
+    int bits;
+};
+
+class DibDepths : public ::testing::TestWithParam<DepthCase> {};
+
+TEST_P(DibDepths, DecodesEveryPixelAndTheMask)
+{
+    const auto [size, bits] = GetParam();
+    const uint32_t seed = 7;
+    const auto image = decode(dibImage(size, size, bits, seed).data);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->bits, bits);
+    EXPECT_FALSE(image->isPng);
+    EXPECT_EQ(image->hasAlpha, bits == 32);
+    // Without alpha the colour words carry alpha 0, as a classifier expects.
+    expectPixels(*image, size, size, [&](int x, int y) {
+        const uint32_t c = patternColor(x, y, bits, seed);
+        return bits == 32 ? c : c & 0x00FFFFFFu;
+    });
+}
+
+// 1-bit images of the builder have coloured palettes: colour icons.
+INSTANTIATE_TEST_SUITE_P(Depths, DibDepths,
+                         ::testing::Values(DepthCase{16, 1}, DepthCase{32, 4}, DepthCase{24, 8},
+                                           DepthCase{33, 1}, DepthCase{17, 4}, DepthCase{48, 16},
+                                           DepthCase{31, 24}, DepthCase{32, 32}, DepthCase{1, 24}));
+
+TEST(IconImage, DecodesBitFields)
+{
+    const auto rgb565 = decode(dibBitfieldsImage(20, 20, 16, 3).data);
+    ASSERT_TRUE(rgb565);
+    EXPECT_EQ(rgb565->bits, 16);
+    expectPixels(*rgb565, 20, 20,
+                 [](int x, int y) { return patternColor(x, y, 24, 3) & 0x00F8FCF8u; });
+
+    const auto rgba = decode(dibBitfieldsImage(32, 32, 32, 4).data);
+    ASSERT_TRUE(rgba);
+    EXPECT_TRUE(rgba->hasAlpha);
+    expectPixels(*rgba, 32, 32, [](int x, int y) { return patternColor(x, y, 32, 4); });
+}
+
+TEST(IconImage, ThirtyTwoBitsWithoutAlphaUseTheMask)
+{
+    IcoImage dib = dibImage(16, 16, 32, 5);
+    const size_t pixels = 40;
+    for (size_t i = 0; i < 16 * 16; ++i)
+        dib.data[pixels + i * 4 + 3] = 0;
+    const auto image = decode(dib.data);
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->hasAlpha);
+    expectPixels(*image, 16, 16, [](int x, int y) { return patternColor(x, y, 32, 5) & 0x00FFFFFFu; });
+}
+
+TEST(IconImage, BlackAndWhiteOneBitImagesAreMonochrome)
+{
+    for (bool inverted : {false, true}) {
+        IcoImage dib = dibImage(32, 32, 1, 0);
+        put32(dib.data, 40, inverted ? 0xFFFFFF : 0);
+        put32(dib.data, 44, inverted ? 0 : 0xFFFFFF);
+        const auto image = decode(dib.data);
+        ASSERT_TRUE(image);
+        EXPECT_TRUE(image->isMonochrome());
+        EXPECT_EQ(image->bits, 1);
+        EXPECT_EQ(image->mask.height(), 64);
+        EXPECT_EQ(image->height(), 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                ASSERT_EQ(maskBit(image->mask, x, y), builderMasked(x, y));
+                const bool index = (x + y * 3) % 2 != 0;
+                ASSERT_EQ(maskBit(image->mask, x, y + 32), index != inverted) << x << "," << y;
+            }
+    }
+}
+
+TEST(IconImage, ShortPaletteAndCoreHeader)
+{
+    // An 8-bit image with 16 palette entries (biClrUsed): indexes past the
+    // palette are black.
+    IcoImage dib = dibImage(16, 16, 8, 9);
+    put32(dib.data, 32, 16);
+    dib.data.erase(dib.data.begin() + 40 + 16 * 4, dib.data.begin() + 40 + 256 * 4);
+    const auto image = decode(dib.data);
+    ASSERT_TRUE(image);
+    expectPixels(*image, 16, 16, [](int x, int y) {
+        return (x + y * 3 + 9) % 256 < 16 ? patternColor(x, y, 8, 9) & 0x00FFFFFFu : 0u;
+    });
+
+    // The same pixels behind a BITMAPCOREHEADER with a palette of triples.
+    const IcoImage full = dibImage(16, 16, 4, 2);
+    ByteVec core(12, 0);
+    put32(core, 0, 12);
+    put16(core, 4, 16);
+    put16(core, 6, 32);
+    put16(core, 8, 1);
+    put16(core, 10, 4);
+    for (int i = 0; i < 16; ++i)
+        for (int k = 0; k < 3; ++k)
+            core.push_back(full.data[40 + i * 4 + k]);
+    core.insert(core.end(), full.data.begin() + 40 + 64, full.data.end());
+    const auto coreImage = decode(core);
+    ASSERT_TRUE(coreImage);
+    expectPixels(*coreImage, 16, 16, [](int x, int y) { return patternColor(x, y, 4, 2) & 0x00FFFFFFu; });
+}
+
+TEST(IconImage, DecodesPng)
+{
+    const auto image = decode(pngImage(48, 40, 6).data);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->isPng);
+    EXPECT_TRUE(image->hasAlpha);
+    EXPECT_EQ(image->bits, 32);
+    ASSERT_EQ(image->width(), 48);
+    ASSERT_EQ(image->height(), 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 48; ++x) {
+            const uint32_t expected = patternColor(x % 32, y % 32, 32, 6);
+            const uint32_t got = word(image->color, x, y);
+            ASSERT_EQ(got >> 24, expected >> 24);
+            if (expected >> 24) {
+                ASSERT_EQ(got, expected) << x << "," << y;
+            }
+            ASSERT_EQ(maskBit(image->mask, x, y), (expected >> 24) == 0);
+        }
+}
+
+TEST(IconImage, HostileImagesFailCleanly)
+{
+    const ByteVec dib = dibImage(16, 16, 4, 1).data;  // 40 + 64 palette + 128 + 64
+    const ByteVec png = pngImage(32, 32, 1).data;
+    auto with = [](ByteVec b, const std::function<void(ByteVec&)>& change) {
+        change(b);
+        return b;
+    };
+    const std::vector<std::pair<const char*, ByteVec>> cases = {
+        {"empty", {}},
+        {"three bytes", {40, 0, 0}},
+        {"header only", ByteVec(dib.begin(), dib.begin() + 40)},
+        {"mask cut short", ByteVec(dib.begin(), dib.end() - 1)},
+        {"pixels cut short", ByteVec(dib.begin(), dib.begin() + 150)},
+        {"width 0", with(dib, [](ByteVec& b) { put32(b, 4, 0); })},
+        {"width 1025", with(dib, [](ByteVec& b) { put32(b, 4, 1025); })},
+        {"huge width", with(dib, [](ByteVec& b) { put32(b, 4, 0x7FFFFFFF); })},
+        {"height 1", with(dib, [](ByteVec& b) { put32(b, 8, 1); })},
+        {"height 2050", with(dib, [](ByteVec& b) { put32(b, 8, 2050); })},
+        {"negative height", with(dib, [](ByteVec& b) { put32(b, 8, static_cast<uint32_t>(-32)); })},
+        {"palette past the end", with(dib, [](ByteVec& b) { put32(b, 32, 256); })},
+        {"palette count absurd", with(dib, [](ByteVec& b) { put32(b, 32, 0xFFFFFFFF); })},
+        {"bit count 7", with(dib, [](ByteVec& b) { put16(b, 14, 7); })},
+        {"run-length compression", with(dib, [](ByteVec& b) { put32(b, 16, 2); })},
+        {"bit fields at 4 bits", with(dib, [](ByteVec& b) { put32(b, 16, 3); })},
+        {"header size past the end", with(dib, [](ByteVec& b) { put32(b, 0, 0x7FFFFFF0); })},
+        {"header size 39", with(dib, [](ByteVec& b) { put32(b, 0, 39); })},
+        {"core header cut", ByteVec{12, 0, 0, 0, 16, 0}},
+        {"png signature only", ByteVec(png.begin(), png.begin() + 8)},
+        {"png cut in the image data", ByteVec(png.begin(), png.begin() + static_cast<long>(png.size() / 2))},
+        {"png huge", with(png, [](ByteVec& b) { b[16] = 0; b[17] = 1; b[18] = 0x86; b[19] = 0xA0; })},
+        {"png width 0", with(png, [](ByteVec& b) { b[16] = b[17] = b[18] = b[19] = 0; })},
+        {"png no IHDR first", with(png, [](ByteVec& b) { b[12] = 'X'; })},
+        {"png corrupt data", with(png, [](ByteVec& b) {
+             for (size_t i = 60; i < b.size() - 12; ++i)
+                 b[i] ^= 0xA5;
+         })},
+    };
+    for (const auto& [name, bytes] : cases)
+        EXPECT_FALSE(decodeIconImage(bytes)) << name;
+}
