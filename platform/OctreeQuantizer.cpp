@@ -13,7 +13,8 @@ constexpr int kDepth = 8;  // leaves at level 8 hold exact colours
 
 struct Node {
     std::array<int32_t, 8> children{-1, -1, -1, -1, -1, -1, -1, -1};
-    uint64_t count = 0;
+    uint64_t pixels = 0;  // in the whole subtree
+    uint64_t count = 0;   // a leaf's pixels, with the sums of their channels
     uint64_t red = 0;
     uint64_t green = 0;
     uint64_t blue = 0;
@@ -27,21 +28,28 @@ int childIndex(QRgb c, int level)
     return (((qRed(c) >> shift) & 1) << 2) | (((qGreen(c) >> shift) & 1) << 1) | ((qBlue(c) >> shift) & 1);
 }
 
+// Colours are added to a tree whose leaves at level 8 are exact colours.
+// While colours are added the tree is kept below kWorkingLeaves leaves, so
+// that memory stays bounded and the order of the pixels matters little;
+// finish() then merges the smallest deepest nodes until maxColors remain.
+constexpr int kWorkingLeaves = 4096;
+
 class Octree {
 public:
-    explicit Octree(int maxColors) : maxColors_(maxColors) { nodes_.emplace_back(); }
+    Octree() { nodes_.emplace_back(); }
 
     void add(QRgb c)
     {
         int node = 0;
         for (int level = 0;; ++level) {
+            nodes_[size_t(node)].pixels += 1;
             if (nodes_[size_t(node)].leaf) {
                 Node& n = nodes_[size_t(node)];
                 n.count += 1;
                 n.red += uint64_t(qRed(c));
                 n.green += uint64_t(qGreen(c));
                 n.blue += uint64_t(qBlue(c));
-                return;
+                break;
             }
             const int child = childIndex(c, level);
             int next = nodes_[size_t(node)].children[size_t(child)];
@@ -50,14 +58,15 @@ public:
                 nodes_[size_t(node)].children[size_t(child)] = next;
             }
             node = next;
-            if (leaves_ > maxColors_) {
-                // The new leaf may be merged away; walk on from the node that absorbs it.
-                while (leaves_ > maxColors_)
-                    reduce();
-                add(c);
-                return;
-            }
         }
+        while (leaves_ > kWorkingLeaves)
+            reduce();
+    }
+
+    void finish(int maxColors)
+    {
+        while (leaves_ > maxColors)
+            reduce();
     }
 
     bool reduced() const { return reduced_; }
@@ -106,17 +115,23 @@ private:
         return index;
     }
 
-    // Merges the children of the most recently made node of the deepest
-    // level that has children into it.
+    // Merges into their parent the leaves of the node with the fewest
+    // pixels on the deepest level that has inner nodes.
     void reduce()
     {
         int level = kDepth - 1;
         while (level > 0 && reducible_[size_t(level)].empty())
             --level;
-        if (reducible_[size_t(level)].empty())
+        std::vector<int>& candidates = reducible_[size_t(level)];
+        if (candidates.empty())
             throw std::logic_error("octree cannot be reduced");
-        const int index = reducible_[size_t(level)].back();
-        reducible_[size_t(level)].pop_back();
+        size_t pick = 0;
+        for (size_t i = 1; i < candidates.size(); ++i)
+            if (nodes_[size_t(candidates[i])].pixels < nodes_[size_t(candidates[pick])].pixels)
+                pick = i;
+        const int index = candidates[pick];
+        candidates[pick] = candidates.back();
+        candidates.pop_back();
         Node& n = nodes_[size_t(index)];
         int merged = 0;
         for (int32_t& child : n.children) {
@@ -128,16 +143,17 @@ private:
             n.green += c.green;
             n.blue += c.blue;
             free_.push_back(child);
+            nodes_[size_t(child)] = Node{};  // no longer a leaf of the palette
             child = -1;
             ++merged;
         }
         n.leaf = true;
         leaves_ -= merged - 1;
+        // Colours that arrive later stop where the tree was cut.
         leafLevel_ = std::min(leafLevel_, level + 1);
         reduced_ = true;
     }
 
-    int maxColors_;
     int leafLevel_ = kDepth;
     int leaves_ = 0;
     bool reduced_ = false;
@@ -191,12 +207,13 @@ QuantizedImage quantizeOctree(const QImage& image, int maxColors)
     out.height = rgb.height();
     out.indices.resize(size_t(out.width) * size_t(out.height));
 
-    Octree tree(maxColors);
+    Octree tree;
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x)
             tree.add(row[x]);
     }
+    tree.finish(maxColors);
     out.palette = tree.palette();
     out.exact = !tree.reduced();
 
