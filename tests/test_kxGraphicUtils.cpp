@@ -245,11 +245,16 @@ TEST(SaveBitmap, FailuresRaiseAndLeaveNoFile)
     EXPECT_THROW(SaveBitmapToStream(bmp, readOnly, 1), std::runtime_error);
 }
 
-class BmpFormats : public ::testing::TestWithParam<PixelFormat> {};
+struct BmpCase {
+    PixelFormat format;
+};
+void PrintTo(const BmpCase& c, std::ostream* os) { *os << formatName(c.format); }
+
+class BmpFormats : public ::testing::TestWithParam<BmpCase> {};
 
 TEST_P(BmpFormats, QtReadsEveryPixelBack)
 {
-    const PixelFormat format = GetParam();
+    const PixelFormat format = GetParam().format;
     for (QSize size : {QSize(5, 3), QSize(33, 17), QSize(1, 1)}) {
         const Bitmap bmp = pattern(format, size.width(), size.height());
         const QByteArray bytes = encodeBitmap(bmp, 1);
@@ -273,9 +278,10 @@ TEST_P(BmpFormats, QtReadsEveryPixelBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelFormats, BmpFormats,
-                         ::testing::Values(PixelFormat::Device, PixelFormat::Bits1, PixelFormat::Bits4,
-                                           PixelFormat::Bits8, PixelFormat::Bits24, PixelFormat::Bits32),
-                         [](const auto& info) { return std::string(formatName(info.param)); });
+                         ::testing::Values(BmpCase{PixelFormat::Device}, BmpCase{PixelFormat::Bits1},
+                                           BmpCase{PixelFormat::Bits4}, BmpCase{PixelFormat::Bits8},
+                                           BmpCase{PixelFormat::Bits24}, BmpCase{PixelFormat::Bits32}),
+                         [](const auto& info) { return std::string(formatName(info.param.format)); });
 
 TEST(SaveBitmap, BmpOfAnEmptyBitmapIsHeaderOnly)
 {
@@ -288,6 +294,8 @@ struct PngCase {
     PixelFormat format;
     const char* colourType;  // as pngcheck names it
 };
+
+void PrintTo(const PngCase& c, std::ostream* os) { *os << formatName(c.format); }
 
 class PngFormats : public ::testing::TestWithParam<PngCase> {};
 
