@@ -1,0 +1,64 @@
+#pragma once
+// Picture routines shared by the controls and the save commands: grey
+// scale, colour shading, writing a bitmap by format code, the screen's
+// colour depth and printing a bitmap.
+
+#include "platform/Bitmap.h"
+#include "platform/Color.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+
+class QIODevice;
+
+namespace platform {
+class Printer;
+}
+
+// Picture format codes; every code other than 2-5 is written as BMP.
+constexpr int kImageFormatIco = 0;
+constexpr int kImageFormatBmp = 1;
+constexpr int kImageFormatJpeg = 2;
+constexpr int kImageFormatEmf = 3;
+constexpr int kImageFormatGif = 4;
+constexpr int kImageFormatPng = 5;
+
+// Scales of PrintBitmap; any other value prints one bitmap pixel per printer pixel.
+constexpr int kPrintActualSize = 0;
+constexpr int kPrintFitPage = 1;
+
+// Only a 24-bit bitmap is changed.
+void GrayscaleBitmap(platform::Bitmap& Bitmap);
+platform::Color DarkenColor(platform::Color Color, uint8_t Amount);
+platform::Color LightenColor(platform::Color Color, uint8_t Amount);
+
+// Failures (the writer's, the file's) throw std::runtime_error; a file that
+// fails is not created and an existing one is left as it was.
+void SaveBitmapToFile(const platform::Bitmap& Bitmap, const QString& FileName, int Format);
+// Writes at the stream's current position.
+void SaveBitmapToStream(const platform::Bitmap& Bitmap, QIODevice& Stream, int Format);
+
+int GetScreenBitsPerPixel();
+
+// Draws on the page the printer has open, at (0, 0); the caller begins and
+// ends the document. A bitmap without pixels prints nothing.
+void PrintBitmap(const platform::Bitmap& Bitmap, int Mode, platform::Printer& Printer);
+
+// The arithmetic behind the routines above.
+uint8_t grayLevel(uint8_t red, uint8_t green, uint8_t blue);
+
+struct PrintMetrics {
+    int printerPixelsPerInchX = 0;
+    int printerPixelsPerInchY = 0;
+    int screenPixelsPerInch = 96;
+    int pageWidth = 0;
+    int pageHeight = 0;
+};
+// The size on the page of a width × height bitmap; empty for an empty bitmap.
+QSize printTargetSize(int width, int height, int Mode, const PrintMetrics& metrics);
+
+// The bytes SaveBitmapToFile and SaveBitmapToStream write.
+QByteArray encodeBitmap(const platform::Bitmap& Bitmap, int Format);

@@ -1,0 +1,158 @@
+// PNG through libpng. The library reports errors by longjmp, so the part
+// that calls it holds no object with a destructor.
+
+#include "platform/PictureFormats.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int kMaxIdatChunk = 65535;
+
+struct Output {
+    unsigned char* data;
+    size_t size;
+    size_t capacity;
+    char message[256];
+};
+
+void onWrite(png_structp png, png_bytep bytes, png_size_t length)
+{
+    auto* out = static_cast<Output*>(png_get_io_ptr(png));
+    if (out->size + length > out->capacity) {
+        size_t capacity = out->capacity ? out->capacity : 4096;
+        while (capacity < out->size + length)
+            capacity *= 2;
+        auto* grown = static_cast<unsigned char*>(std::realloc(out->data, capacity));
+        if (!grown)
+            png_error(png, "out of memory");
+        out->data = grown;
+        out->capacity = capacity;
+    }
+    std::memcpy(out->data + out->size, bytes, length);
+    out->size += length;
+}
+
+void onFlush(png_structp) {}
+
+void onError(png_structp png, png_const_charp message)
+{
+    auto* out = static_cast<Output*>(png_get_error_ptr(png));
+    std::snprintf(out->message, sizeof out->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void onWarning(png_structp, png_const_charp) {}
+
+struct Layout {
+    int width;
+    int height;
+    int bitDepth;
+    int colorType;
+    const png_color* palette;
+    int paletteSize;
+    png_bytep* rows;
+};
+
+bool compress(const Layout& layout, Output* out)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, out, onError, onWarning);
+    if (!png) {
+        std::snprintf(out->message, sizeof out->message, "cannot create the writer");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        if (!out->message[0])
+            std::snprintf(out->message, sizeof out->message, "cannot create the writer");
+        return false;
+    }
+    png_set_write_fn(png, out, onWrite, onFlush);
+    png_set_compression_buffer_size(png, kMaxIdatChunk);  // one IDAT chunk per buffer
+    png_set_compression_level(png, 7);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth,
+                 layout.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (layout.palette)
+        png_set_PLTE(png, info, layout.palette, layout.paletteSize);
+    png_write_info(png, info);
+    if (layout.bitDepth < 8)
+        png_set_packing(png);  // rows hold one index a byte
+    png_write_image(png, layout.rows);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+QByteArray encodePng(const Bitmap& bitmap)
+{
+    if (bitmap.isEmpty())
+        throw std::runtime_error("Cannot write an empty picture as PNG");
+    const int w = bitmap.width();
+    const int h = bitmap.height();
+    QImage pixels;
+    std::vector<png_color> palette;
+    Layout layout{w, h, 8, PNG_COLOR_TYPE_RGB, nullptr, 0, nullptr};
+    switch (bitmap.pixelFormat()) {
+    case PixelFormat::Bits1:
+    case PixelFormat::Bits4:
+    case PixelFormat::Bits8: {
+        const int bits = bitmap.bitsPerPixel();
+        const QList<QRgb> table = bitmap.image().colorTable().mid(0, 1 << bits);
+        for (QRgb c : table)
+            palette.push_back(png_color{png_byte(qRed(c)), png_byte(qGreen(c)), png_byte(qBlue(c))});
+        if (palette.empty())
+            palette.push_back(png_color{0, 0, 0});
+        pixels = bitmap.image().copy();
+        // Indices past the palette would make an invalid file.
+        for (int y = 0; y < h; ++y) {
+            uchar* row = pixels.scanLine(y);
+            for (int x = 0; x < w; ++x)
+                if (row[x] >= palette.size())
+                    row[x] = 0;
+        }
+        layout.bitDepth = bits;
+        layout.colorType = PNG_COLOR_TYPE_PALETTE;
+        layout.palette = palette.data();
+        layout.paletteSize = static_cast<int>(palette.size());
+        break;
+    }
+    case PixelFormat::Bits32:
+        pixels = bitmap.image().convertToFormat(QImage::Format_RGBA8888);
+        layout.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+        break;
+    case PixelFormat::Device:
+    case PixelFormat::Bits24:
+        pixels = bitmap.image().convertToFormat(QImage::Format_RGB888);
+        break;
+    }
+    std::vector<png_bytep> rows(static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        rows[size_t(y)] = pixels.scanLine(y);
+    layout.rows = rows.data();
+
+    Output out{};
+    const bool ok = compress(layout, &out);
+    QByteArray bytes;
+    if (ok)
+        bytes = QByteArray(reinterpret_cast<const char*>(out.data), qsizetype(out.size));
+    std::free(out.data);
+    if (!ok)
+        throw std::runtime_error(std::string("PNG error: ") + out.message);
+    return bytes;
+}
+
+}  // namespace platform
