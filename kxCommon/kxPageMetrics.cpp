@@ -1,5 +1,7 @@
 #include "kxCommon/kxPageMetrics.h"
 
+#include "platform/MulDiv.h"
+
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -23,19 +25,6 @@ bool haveGuiApplication()
 
 }  // namespace
 
-int MulDiv(int number, int numerator, int denominator)
-{
-    if (denominator == 0)
-        return -1;
-    const int64_t product = int64_t(number) * numerator;
-    const int64_t divisor = std::llabs(denominator);
-    const int64_t magnitude = (std::llabs(product) + divisor / 2) / divisor;
-    const int64_t result = ((product < 0) != (denominator < 0)) ? -magnitude : magnitude;
-    if (result > std::numeric_limits<int>::max() || result < std::numeric_limits<int>::min())
-        return -1;
-    return int(result);
-}
-
 TPageMetrics MeasurePageMetrics(int screenPixelsPerInchX, int screenPixelsPerInchY,
                                 const std::optional<PrinterPageMetrics>& printer)
 {
@@ -48,9 +37,9 @@ TPageMetrics MeasurePageMetrics(int screenPixelsPerInchX, int screenPixelsPerInc
     m.pageHeight = int(std::lround(297 * m.screenPixelsPerMmY));
     m.printer = printer;
     if (printer && printer->pixelsPerInchX > 0 && printer->pixelsPerInchY > 0) {
-        m.pageWidth = MulDiv(printer->physicalWidth, screenPixelsPerInchX, printer->pixelsPerInchX);
+        m.pageWidth = platform::mulDiv(printer->physicalWidth, screenPixelsPerInchX, printer->pixelsPerInchX);
         m.pageHeight =
-            MulDiv(printer->physicalHeight, screenPixelsPerInchY, printer->pixelsPerInchY);
+            platform::mulDiv(printer->physicalHeight, screenPixelsPerInchY, printer->pixelsPerInchY);
     }
     return m;
 }

@@ -30,10 +30,6 @@ struct TPageMetrics {
 
 extern TPageMetrics PageMetrics;
 
-// number * numerator / denominator with a 64-bit product, rounded half away
-// from zero; -1 when the denominator is 0 or the result does not fit.
-int MulDiv(int number, int numerator, int denominator);
-
 // The metrics for a screen resolution and, optionally, a printer's page.
 // A printer that reports no resolution leaves the A4 page in place.
 TPageMetrics MeasurePageMetrics(int screenPixelsPerInchX, int screenPixelsPerInchY,

@@ -1,3 +1,4 @@
+#include "platform/MulDiv.h"
 #include "kxCommon/kxPageMetrics.h"
 
 #include <QGuiApplication>
@@ -22,7 +23,7 @@ TEST(MulDiv, RoundsHalfAwayFromZeroAndFlagsFailures)
         {INT_MAX, 2, 2, INT_MAX},                    {INT_MAX, 2, 1, -1}, {7, 5, 0, -1},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(MulDiv(c.number, c.numerator, c.denominator), c.expected)
+        EXPECT_EQ(platform::mulDiv(c.number, c.numerator, c.denominator), c.expected)
             << c.number << " " << c.numerator << " " << c.denominator;
 }
 
