@@ -102,6 +102,7 @@ QByteArray DbaseExport::EncodeFieldName(const QString& DBFFieldName)
 
 void DbaseExport::discard()
 {
+    m_failed = true;
     if (m_memo)
         m_memo->cancelWriting();
     if (m_table)
@@ -170,7 +171,8 @@ void DbaseExport::create()
 
 void DbaseExport::addIcon(int Index, QByteArrayView Data)
 {
-    if (m_begun && !m_table)
+    // Once an error stopped the export, nothing more is written.
+    if (m_failed || (m_begun && !m_table))
         fail(nullptr, QStringLiteral("Cannot write file \"%1\".%2"));
     // An empty memo would stand in the table as if it were the icon.
     if (Data.isEmpty()) {

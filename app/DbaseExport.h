@@ -54,7 +54,7 @@ public:
     // creates both files. Empty Data means the icon could not be encoded:
     // that stops the export with platform::Error. Throws platform::InOutError
     // when a file cannot be created or written. After an error both files
-    // are discarded.
+    // are discarded and every later call throws.
     void addIcon(int Index, QByteArrayView Data);
 
     // Writes the record count and the end-of-file mark and puts both files
@@ -78,6 +78,7 @@ private:
     std::unique_ptr<QSaveFile> m_table;
     std::unique_ptr<QSaveFile> m_memo;
     bool m_begun = false;
+    bool m_failed = false;
     int m_recordCount = 0;
     uint64_t m_memoSize = 0;
 };

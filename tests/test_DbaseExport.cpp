@@ -244,6 +244,15 @@ TEST(DbaseExport, FailuresLeaveNoPartialFiles)
     }
     onlyOldFiles();
 
+    {
+        // Even a failure at the first icon ends the export.
+        DbaseExport run(dir.path(), table, QString(), QString(), kMarch7th2016);
+        EXPECT_THROW(run.addIcon(0, QByteArrayView()), platform::Error);
+        EXPECT_THROW(run.addIcon(1, pattern(100, 1)), platform::InOutError);
+        run.finish();
+    }
+    onlyOldFiles();
+
     DbaseExport run(dir.path() + QStringLiteral("/missing"), table, QString(), QString(), kMarch7th2016);
     EXPECT_THROW(run.addIcon(0, pattern(100, 1)), platform::InOutError);
     EXPECT_FALSE(QDir(dir.path() + QStringLiteral("/missing")).exists());
