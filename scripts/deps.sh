@@ -10,7 +10,7 @@ BUILD_PACKAGES=(
 
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  icoutils qpdf poppler-utils pngcheck
+  icoutils qpdf poppler-utils pngcheck libxml2-utils libdbd-xbase-perl
   clang-14 libclang-rt-14-dev
 )
 

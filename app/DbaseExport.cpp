@@ -1,0 +1,232 @@
+#include "app/DbaseExport.h"
+
+#include "platform/Exceptions.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr int kHeaderLength = 65;
+constexpr int kRecordLength = 11;
+constexpr uint64_t kBlockSize = 1024;
+constexpr int kMemoRefLength = 10;
+constexpr int kFieldNameRoom = 10;
+constexpr int kMemoNameRoom = 8;
+
+void put16(char* at, uint32_t v)
+{
+    at[0] = static_cast<char>(v & 0xFF);
+    at[1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+void put32(char* at, uint32_t v)
+{
+    put16(at, v & 0xFFFF);
+    put16(at + 2, v >> 16);
+}
+
+QByteArray le32(uint32_t v)
+{
+    QByteArray bytes(4, '\0');
+    put32(bytes.data(), v);
+    return bytes;
+}
+
+// The first bytes of Text in UTF-8, at most Room of them, never ending
+// inside a character.
+QByteArray utf8Prefix(const QString& Text, int Room)
+{
+    QByteArray bytes = Text.toUtf8();
+    if (bytes.size() <= Room)
+        return bytes;
+    qsizetype cut = Room;
+    while (cut > 0 && (static_cast<uint8_t>(bytes[cut]) & 0xC0) == 0x80)
+        --cut;
+    bytes.truncate(cut);
+    return bytes;
+}
+
+QString namePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// The extension from the last "." of the name part, dot included.
+QString extensionOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? path.mid(dot) : QString();
+}
+
+}  // namespace
+
+DbaseExport::DbaseExport(const QString& DestDir, const QString& DestFileName, const QString& DestExt,
+                         const QString& DBFFieldName, Clock clock)
+    : m_tableFileName(TableFileName(DestDir, DestFileName, DestExt)),
+      m_memoFileName(MemoFileName(m_tableFileName)),
+      m_fieldName(EncodeFieldName(DBFFieldName)),
+      m_clock(std::move(clock))
+{
+}
+
+DbaseExport::~DbaseExport() = default;
+
+QString DbaseExport::TableFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt)
+{
+    QString table = DestDir;
+    if (!table.isEmpty() && !table.endsWith(QLatin1Char('/')))
+        table += QLatin1Char('/');
+    table += namePart(DestFileName);
+    if (extensionOf(table).isEmpty())
+        table += DestExt.isEmpty() ? QStringLiteral(".dbf") : DestExt;
+    // Any case: on a case-blind volume "X.DBT" and "X.dbt" are one file.
+    if (extensionOf(table).compare(QLatin1String(".dbt"), Qt::CaseInsensitive) == 0)
+        table += QLatin1String(".dbf");
+    return table;
+}
+
+QString DbaseExport::MemoFileName(const QString& TableFileName)
+{
+    return TableFileName.chopped(extensionOf(TableFileName).size()) + QLatin1String(".dbt");
+}
+
+QByteArray DbaseExport::EncodeFieldName(const QString& DBFFieldName)
+{
+    return utf8Prefix(DBFFieldName.isEmpty() ? QStringLiteral("ICON") : DBFFieldName, kFieldNameRoom);
+}
+
+void DbaseExport::discard()
+{
+    m_failed = true;
+    if (m_memo)
+        m_memo->cancelWriting();
+    if (m_table)
+        m_table->cancelWriting();
+    m_memo.reset();
+    m_table.reset();
+}
+
+void DbaseExport::fail(QSaveFile* file, const QString& format)
+{
+    const QString name = file ? file->fileName() : m_tableFileName;
+    const QString reason = file ? file->errorString() : QString();
+    discard();
+    throw platform::InOutError(format.arg(name, reason));
+}
+
+void DbaseExport::write(QSaveFile& file, QByteArrayView bytes)
+{
+    if (file.write(bytes.data(), bytes.size()) != bytes.size())
+        fail(&file, QStringLiteral("Cannot write file \"%1\". %2"));
+}
+
+void DbaseExport::create()
+{
+    m_begun = true;
+    const QDate today = [this] {
+        const QDate d = m_clock ? m_clock() : QDate();
+        return d.isValid() ? d : QDate::currentDate();
+    }();
+
+    QByteArray head(kHeaderLength, '\0');
+    char* h = head.data();
+    h[0] = static_cast<char>(0x8B);
+    h[1] = static_cast<char>((today.year() - 1900) & 0xFF);
+    h[2] = static_cast<char>(today.month());
+    h[3] = static_cast<char>(today.day());
+    // Offset 4: the record count, written by finish().
+    put16(h + 8, kHeaderLength);
+    put16(h + 10, kRecordLength);
+    h[29] = 0x1B;
+    char* field = h + 32;
+    std::copy(m_fieldName.cbegin(), m_fieldName.cend(), field);
+    field[11] = 'B';
+    put32(field + 12, 1);
+    field[16] = kMemoRefLength;
+    h[64] = 0x0D;
+
+    QByteArray memoHead(kBlockSize, '\0');
+    char* m = memoHead.data();
+    // Offset 0: the next free block, written by finish().
+    const QString memoName = namePart(m_memoFileName);
+    const QByteArray label = utf8Prefix(memoName.chopped(extensionOf(memoName).size()).toUpper(), kMemoNameRoom);
+    std::copy(label.cbegin(), label.cend(), m + 8);
+    put16(m + 20, kBlockSize);
+
+    m_table = std::make_unique<QSaveFile>(m_tableFileName);
+    if (!m_table->open(QIODevice::WriteOnly))
+        fail(m_table.get(), QStringLiteral("Cannot create file \"%1\". %2"));
+    write(*m_table, head);
+    m_memo = std::make_unique<QSaveFile>(m_memoFileName);
+    if (!m_memo->open(QIODevice::WriteOnly))
+        fail(m_memo.get(), QStringLiteral("Cannot create file \"%1\". %2"));
+    write(*m_memo, memoHead);
+    m_memoSize = kBlockSize;
+}
+
+void DbaseExport::addIcon(int Index, QByteArrayView Data)
+{
+    // Once an error stopped the export, nothing more is written.
+    if (m_failed || (m_begun && !m_table))
+        fail(nullptr, QStringLiteral("Cannot write file \"%1\".%2"));
+    // An empty memo would stand in the table as if it were the icon.
+    if (Data.isEmpty()) {
+        discard();
+        throw platform::Error(QStringLiteral("Icon %1 could not be encoded for \"%2\".")
+                                  .arg(qint64{Index} + 1)
+                                  .arg(m_tableFileName));
+    }
+    const uint64_t length = uint64_t(Data.size()) + 8;
+    const uint64_t padded = (length + kBlockSize - 1) / kBlockSize * kBlockSize;
+    if (length > std::numeric_limits<uint32_t>::max()
+        || (std::max(m_memoSize, kBlockSize) + padded) / kBlockSize > std::numeric_limits<uint32_t>::max())
+        fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\": the memo file is full.%2"));
+    if (!m_begun)
+        create();
+
+    const uint64_t block = m_memoSize / kBlockSize;
+    QByteArray memoHead(8, '\0');
+    memoHead[0] = static_cast<char>(0xFF);
+    memoHead[1] = static_cast<char>(0xFF);
+    memoHead[2] = 0x08;
+    put32(memoHead.data() + 4, static_cast<uint32_t>(length));
+    write(*m_memo, memoHead);
+    write(*m_memo, Data);
+    write(*m_memo, QByteArray(static_cast<qsizetype>(padded - length), '\0'));
+    m_memoSize += padded;
+
+    QByteArray record(kRecordLength, '\0');
+    record[0] = 0x20;
+    const QByteArray digits = QByteArray::number(static_cast<qulonglong>(block));
+    std::copy(digits.cbegin(), digits.cend(), record.data() + 1);
+    write(*m_table, record);
+    ++m_recordCount;
+}
+
+void DbaseExport::finish()
+{
+    if (!m_table || !m_memo)
+        return;
+    write(*m_table, QByteArrayView("\x1A", 1));
+    if (!m_table->seek(4))
+        fail(m_table.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+    write(*m_table, le32(static_cast<uint32_t>(m_recordCount)));
+    if (!m_memo->seek(0))
+        fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+    write(*m_memo, le32(static_cast<uint32_t>(m_memoSize / kBlockSize)));
+
+    if (!m_memo->commit())
+        fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+    m_memo.reset();
+    if (!m_table->commit()) {
+        // A memo file without its table is of no use.
+        QFile::remove(m_memoFileName);
+        fail(m_table.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+    }
+    m_table.reset();
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The page of the HTML export: a UTF-8 page with a table that shows the
+// pictures of a save-all run, a given number of cells per row. The run
+// writes each picture into the pictures folder and then hands it here, icon
+// by icon; the page is begun at the first cell and put in place by finish().
+//
+// The page is written to a temporary file beside its destination and renamed
+// over it only when complete, so a run that fails leaves no partial page
+// (the pictures written so far stay: each of them is whole).
+//
+// File names are taken as UTF-8 text. Every text that comes from a file name
+// is escaped for HTML, and the picture links are percent-encoded, so any
+// name gives a valid page whose links lead to the pictures.
+
+#include <QString>
+
+#include <memory>
+
+class QSaveFile;
+
+class HtmlExport {
+public:
+    // SrcFileName: the source file whose path the title shows. DestDir: the
+    // pictures folder, the page's path without extension followed by
+    // "_files". DestFileName and DestExt: the page as the user named it (see
+    // PageFileName). ColumnCount: cells per row; values below 1 count as 1.
+    HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
+               const QString& DestExt, int ColumnCount, bool IncludeNumbers, bool DrawBorders);
+    ~HtmlExport();  // an unfinished page is discarded
+    HtmlExport(const HtmlExport&) = delete;
+    HtmlExport& operator=(const HtmlExport&) = delete;
+
+    // The page file: DestFileName as it stands when it is the pictures
+    // folder's name less "_files" plus an extension; otherwise that name
+    // plus DestExt in lower case (".htm" when empty).
+    static QString PageFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt);
+
+    const QString& pageFileName() const { return m_pageFileName; }
+
+    // The cell of icon Index (0-based; the page shows Index + 1), after its
+    // picture PictureFileName (a path or a bare name in the pictures folder)
+    // was written at Width x Height. The first call creates the page and
+    // writes its head. Throws platform::InOutError when the page cannot be
+    // created or written; the page is discarded then.
+    void addCell(int Index, const QString& PictureFileName, int Width, int Height);
+
+    // Fills and closes the last row, ends the page and puts it in place.
+    // Does nothing when no cell was written (every icon skipped). Throws
+    // platform::InOutError on failure; the page is discarded then.
+    void finish();
+
+    // True once the page was begun, whether or not it was finished.
+    bool pageCreated() const { return m_begun; }
+    int cellCount() const { return m_cellCount; }
+
+private:
+    void writeHead();
+    void write(const QByteArray& bytes);
+    // Discards the page and throws; format takes the page name and the reason.
+    [[noreturn]] void fail(const QString& format);
+
+    QString m_srcFileName;
+    QString m_picturesFolder;  // the pictures folder's own name
+    QString m_pageFileName;
+    int m_columnCount;
+    bool m_includeNumbers;
+    bool m_drawBorders;
+    std::unique_ptr<QSaveFile> m_file;
+    bool m_begun = false;
+    int m_cellCount = 0;
+    bool m_rowOpen = false;
+};
+
+// Text for HTML content and attribute values: & < > " ' as character
+// references; control characters, which no HTML page may hold, become
+// U+FFFD.
+QString HtmlEscape(const QString& Text);
