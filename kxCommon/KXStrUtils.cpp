@@ -33,6 +33,14 @@ bool hasBreak(QStringView s) { return firstBreak(s).at >= 0; }
 
 }  // namespace
 
+QString TrimBlanksAndControls(QStringView S)
+{
+    qsizetype b = 0;
+    while (b < S.size() && S[b].unicode() <= 32)
+        ++b;
+    return rightTrimmed(S.mid(b));
+}
+
 QString WordToHex(uint16_t Value)
 {
     return QStringLiteral("%1").arg(Value, 4, 16, QChar(u'0')).toUpper();

@@ -1,5 +1,5 @@
 #pragma once
-// Text helpers of the PDF writer: hexadecimal digits and line splitting.
+// Text helpers: hexadecimal digits, line splitting and trimming.
 
 #include <QString>
 #include <QStringList>
@@ -15,3 +15,6 @@ QString WordToHex(uint16_t Value);
 // cut hard. Trailing blanks and control characters of S and of every line
 // are dropped. Lines already in the list are left alone.
 void SplitTextToLines(const QString& S, int MaxLen, bool WordWrap, QStringList& Lines);
+
+// S without the blanks and control characters (codes up to 32) at its ends.
+QString TrimBlanksAndControls(QStringView S);

@@ -1,6 +1,7 @@
 // The folder search for files with icons.
 #include "kxCommon/kxFileUtils.h"
 
+#include "kxCommon/KXStrUtils.h"
 #include "platform/ShellIcons.h"
 
 #include <QFile>
@@ -53,17 +54,6 @@ std::optional<std::vector<DirEntry>> readFolder(const QString& dir)
     return entries;
 }
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= 32; }
-
-QString trimmed(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && isBlankOrControl(s[b]))
-        ++b;
-    while (e > b && isBlankOrControl(s[e - 1]))
-        --e;
-    return s.mid(b, e - b);
-}
 
 struct UpdateGuard {
     TStrings& list;
@@ -145,7 +135,7 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
         }
         if (semicolon < 0)
             break;
-        rest = trimmed(rest.mid(semicolon + 1));
+        rest = TrimBlanksAndControls(rest.mid(semicolon + 1));
     }
 
     uint8_t result = srDone;

@@ -1,5 +1,6 @@
 #include "kxCommon/kxIconUtils.h"
 
+#include "kxCommon/KXStrUtils.h"
 #include "platform/ByteReader.h"
 #include "platform/ClassesRoot.h"
 #include "platform/Exceptions.h"
@@ -37,17 +38,6 @@ QString lowerExtension(const QString& fileName)
     return ext;
 }
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= 32; }
-
-QString trimControls(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && isBlankOrControl(s[b]))
-        ++b;
-    while (e > b && isBlankOrControl(s[e - 1]))
-        --e;
-    return s.mid(b, e - b);
-}
 
 // A signed decimal as the run-time library reads it; nullopt otherwise.
 std::optional<int> toInteger(const QString& text)
@@ -277,8 +267,8 @@ bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, in
             const QString location = GetDefaultIconLocation(ext);
             const qsizetype comma = location.indexOf(u',');
             if (comma >= 0) {
-                moduleName = trimControls(location.left(comma));
-                Index = toInteger(trimControls(location.mid(comma + 1))).value_or(0);
+                moduleName = TrimBlanksAndControls(location.left(comma));
+                Index = toInteger(TrimBlanksAndControls(location.mid(comma + 1))).value_or(0);
             } else {
                 moduleName = location;
             }
@@ -321,7 +311,7 @@ QString GetDefaultIconLocation(const QString& Extension)
         location.remove(0, 1);
         // A quoted path followed by ",index" loses its closing quote too.
         const qsizetype quote = location.indexOf(u'"');
-        if (quote >= 0 && trimControls(location.mid(quote + 1)).startsWith(u','))
+        if (quote >= 0 && TrimBlanksAndControls(location.mid(quote + 1)).startsWith(u','))
             location.remove(quote, 1);
     }
     if (location.endsWith(u'"'))
