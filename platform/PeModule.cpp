@@ -40,6 +40,33 @@ ResourceId ResourceId::fromName(const QString& text)
     return ResourceId{std::nullopt, text};
 }
 
+namespace {
+
+struct ProgramImage {
+    dev_t device = 0;
+    ino_t inode = 0;
+    QByteArray imagePath;
+};
+
+ProgramImage& programImage()
+{
+    static ProgramImage image;
+    return image;
+}
+
+}  // namespace
+
+void PeModule::setProgramResourceImage(const QString& imagePath)
+{
+    ProgramImage& image = programImage();
+    struct stat st {};
+    if (stat("/proc/self/exe", &st) != 0)
+        return;
+    image.device = st.st_dev;
+    image.inode = st.st_ino;
+    image.imagePath = QFile::encodeName(imagePath);
+}
+
 PeModule::~PeModule()
 {
     if (m_map)
@@ -48,12 +75,26 @@ PeModule::~PeModule()
 
 std::unique_ptr<PeModule> PeModule::open(const QString& path)
 {
+    return openFile(path, true);
+}
+
+std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectProgram)
+{
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 64) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const ProgramImage& self = programImage();
+    if (redirectProgram && !self.imagePath.isEmpty() && st.st_dev == self.device && st.st_ino == self.inode) {
+        ::close(fd);
+        return openFile(QFile::decodeName(self.imagePath), false);
+    }
+    if (st.st_size < 64) {
         ::close(fd);
         return nullptr;
     }

@@ -38,6 +38,9 @@ class PeModule {
 public:
     // Maps the file read-only; nullptr when it is not a PE32/PE32+ file.
     static std::unique_ptr<PeModule> open(const QString& path);
+    // The program is no PE file: its icons and version live in a resource
+    // image beside it. Once set, opening the program's own file opens that.
+    static void setProgramResourceImage(const QString& imagePath);
     // Reads from bytes that the caller keeps alive for the module's lifetime.
     static std::unique_ptr<PeModule> fromBytes(Bytes bytes);
 
@@ -79,6 +82,7 @@ private:
     };
 
     PeModule() = default;
+    static std::unique_ptr<PeModule> openFile(const QString& path, bool redirectProgram);
     bool parse();
     // Bytes at a relative virtual address, bounded by its section and the file.
     std::optional<Bytes> atRva(uint64_t rva, uint64_t length) const;

@@ -2,6 +2,7 @@
 
 #include "PeBuilder.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -196,4 +197,19 @@ TEST(PeModule, HostileStringTableAndVersionFailCleanly)
     EXPECT_EQ(version::queryValue(v, "\\VarFileInfo\\Translation"), std::nullopt);
     ByteVec tiny = {4, 0};
     EXPECT_EQ(version::queryString(tiny, "\\StringFileInfo"), std::nullopt);
+}
+
+TEST(PeModule, TheProgramsOwnFileOpensItsResourceImage)
+{
+    const QString self = QFileInfo("/proc/self/exe").symLinkTarget();
+    EXPECT_FALSE(PeModule::open(self));  // an ELF file
+    PeModule::setProgramResourceImage(QStringLiteral(RESOURCE_IMAGE));
+    auto module = PeModule::open(self);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList({"MAINICON"}));
+    auto v = module->versionResource();
+    ASSERT_TRUE(v);
+    EXPECT_EQ(version::queryString(*v, "\\StringFileInfo\\040904E4\\FileVersion"), QString("5.1.0.2"));
+    PeModule::setProgramResourceImage(QString());
+    EXPECT_FALSE(PeModule::open(self));
 }
