@@ -1097,6 +1097,16 @@ TEST(PdfText, WatermarksSitAtThePageEdges)
     EXPECT_EQ(pageContent([](TkxPDFDocument& d) { d.WriteWatermark("a\r\nb) Tj", wmtComment, 0); }),
               "%a  b) Tj\r\n");
 
+    // Through the composite font of the Unicode mode: identifiers, not bytes.
+    Doc uni;
+    uni.d->CheckAddFont(QFont("Arial"));
+    uni.header(false, true);
+    uni.d->WritePageHeader();
+    uni.d->WriteWatermark("aba", wmtTopLeft, 0);
+    uni.d->WriteFooter();
+    EXPECT_TRUE(streamOf(uni.bytes(), 6).contains("\r\n<000100020001> Tj\r\n"));
+    EXPECT_TRUE(streamOf(uni.bytes(), 10).contains("<0001> <0061>\r\n<0002> <0062>\r\n"));
+
     Doc noFont;
     noFont.header();
     noFont.d->WritePageHeader();
