@@ -39,6 +39,21 @@ bool isComment(QStringView line)
     return line.startsWith(u';') || line.startsWith(u'#');
 }
 
+// A value is trimmed when read, and one pair of double quotes around it is
+// taken off; values that would lose something that way are written quoted.
+bool needsQuotes(const QString& value)
+{
+    return trimmed(value).size() != value.size()
+        || (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'));
+}
+
+QString unquoted(QStringView value)
+{
+    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+        value = value.sliced(1, value.size() - 2);
+    return value.toString();
+}
+
 }  // namespace
 
 std::optional<int32_t> parseInteger(QStringView text)
@@ -182,7 +197,7 @@ void IniFile::setBytes(QByteArrayView bytes)
             lines->append(Line{QString(), QString(), line.toString()});
             continue;
         }
-        lines->append(Line{name.toString(), name.toString().toCaseFolded(), trimmed(line.sliced(eq + 1)).toString()});
+        lines->append(Line{name.toString(), name.toString().toCaseFolded(), unquoted(trimmed(line.sliced(eq + 1)))});
     }
 }
 
@@ -191,11 +206,16 @@ QByteArray IniFile::toBytes() const
     QString text;
     const auto appendLines = [&text](const QList<Line>& lines) {
         for (const Line& line : lines) {
-            if (!line.name.isEmpty()) {
+            if (line.name.isEmpty()) {
+                text += line.text;
+            } else {
                 text += line.name;
                 text += u'=';
+                if (needsQuotes(line.text))
+                    text += u'"' + line.text + u'"';
+                else
+                    text += line.text;
             }
-            text += line.text;
             text += u'\n';
         }
     };

@@ -49,8 +49,11 @@ public:
 // the values the program touches (other sections, other values, comments
 // and lines of its own) is kept, in its order, when the file is written
 // back; blank lines are not kept, and one blank line is written between
-// sections. Lines end in "\n" when written. A byte order mark is read
-// when present and written again only when the file read had one.
+// sections. Lines end in "\n" when written. Values are read without the
+// blanks around them and without one pair of double quotes around them;
+// a value that would lose either is written in double quotes. A byte
+// order mark is read when present and written again only when the file
+// read had one.
 class IniFile : public IniStore {
 public:
     // Larger files are not read: no settings file comes near this.

@@ -127,6 +127,18 @@ TEST(IniFile, ErasedSectionKeepsItsPlaceWhenRefilled)
     EXPECT_EQ(ini.toBytes(), "[A]\na=1\n\n[Recent]\n0=/z\n\n[B]\nb=2\n");
 }
 
+TEST(IniFile, EveryOneLineValueReadsBackAsWritten)
+{
+    const QString values[] = {"", " lead", "trail\t", "\"quoted\"", "\"", "\"half", "a \"b\" c", "=;[x]", "  "};
+    IniFile ini;
+    for (int i = 0; i < 9; ++i)
+        ini.writeString("S", QString::number(i), values[i]);
+    const IniFile back = parse(ini.toBytes());
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(back.readString("S", QString::number(i), "d"), values[i]) << i;
+    EXPECT_EQ(parse("[S]\nk=\"  x \"\n").readString("S", "k", ""), "  x ");
+}
+
 TEST(IniFile, ByteOrderMarkIsReadAndKept)
 {
     const IniFile with = parse("\xEF\xBB\xBF[S]\nName=\xC3\xA4\n");
