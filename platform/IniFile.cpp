@@ -13,9 +13,10 @@ namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
+// A stray byte order mark (files joined together) counts as a blank.
 bool isBlank(QChar c)
 {
-    return c == u' ' || c == u'\t';
+    return c == u' ' || c == u'\t' || c == QChar(0xFEFF);
 }
 
 QStringView trimmed(QStringView text)
