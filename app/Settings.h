@@ -20,7 +20,11 @@
 inline constexpr qsizetype kMaxRecentFiles = 12;
 
 // The main window's placement. The rectangle is the window's normal
-// (restored) one in screen coordinates, right and bottom exclusive.
+// (restored) one in screen coordinates, right and bottom exclusive. The
+// readers set Maximized only when the store says so (else the window's
+// state stays), and give the panel sizes as stored: the window clamps them
+// with ClampPanelSize once the rectangle is applied, and shows the find
+// panel with the opposite of FindPanelVisible before toggling it once.
 struct TPlacement {
     int32_t Left = 0;
     int32_t Top = 0;
