@@ -253,15 +253,22 @@ void TKXImageBox::SetItemIndex(int Value)
 
 void TKXImageBox::DrawAll(platform::Canvas& C)
 {
+    DrawIcons(C, nullptr);
+}
+
+void TKXImageBox::DrawIcons(platform::Canvas& C, const QRect* Area)
+{
     const int w = ItemWidth();
     const int h = ItemHeight();
     for (int i = 0; i < Count(); ++i) {
         const TCellPoint p = FLayout.IconPosition(i);
+        if (Area && !Area->intersects(QRect(p.x, p.y, w, h)))
+            continue;
         FIcons[static_cast<size_t>(i)].draw(C.painter(), p.x, p.y, w, h);
     }
 }
 
-void TKXImageBox::paintEvent(QPaintEvent*)
+void TKXImageBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     platform::Canvas canvas(painter);
@@ -294,7 +301,10 @@ void TKXImageBox::paintEvent(QPaintEvent*)
             canvas.fillRect(selection);
             canvas.brush().color = brush;
         }
-        DrawAll(canvas);
+        // All icons, as DrawAll would; those outside the exposed area would
+        // be clipped anyway, and a large file scrolls without drawing them.
+        const QRect exposed = event->rect();
+        DrawIcons(canvas, &exposed);
         if (OwnerHasFocus())
             canvas.drawFocusRect(selection);
     }

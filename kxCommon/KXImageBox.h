@@ -119,6 +119,8 @@ protected:
 
 private:
     void ApplySizing();
+    // The icons that meet Area (all for none).
+    void DrawIcons(platform::Canvas& C, const QRect* Area);
     void MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void DblClick();
     QRect CellQRect(int Index) const;

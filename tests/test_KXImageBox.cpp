@@ -17,6 +17,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -293,9 +294,14 @@ TEST_F(KXImageBoxTest, KeysMoveTheSelection)
 
 TEST_F(KXImageBoxTest, ArrowsStayInAnEmptyGrid)
 {
+    int shortcuts = 0;
+    QShortcut left(QKeySequence(Qt::Key_Left), host.get());
+    left.setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(&left, &QShortcut::activated, [&] { ++shortcuts; });
     for (Qt::Key k : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down})
         key(k);
     EXPECT_TRUE(host->keys.isEmpty());
+    EXPECT_EQ(shortcuts, 0);
     EXPECT_TRUE(box->hasFocus());
     EXPECT_TRUE(selections.empty());
 }
@@ -308,6 +314,9 @@ TEST_F(KXImageBoxTest, NewRowScrollsIntoViewAndTheWheelMovesOneRow)
     QScrollBar* bar = box->verticalScrollBar();
     ASSERT_EQ(grid().ColCount(), 3);
     ASSERT_GT(grid().height(), box->viewport()->height());
+    // Laid out for the width left beside the scroll bar.
+    EXPECT_TRUE(box->verticalScrollBar()->isVisible());
+    EXPECT_EQ(grid().width(), box->viewport()->width());
     const auto rowShows = [&](int index) {
         const int row = index / grid().ColCount();
         const int top = row * grid().RowHeight();
