@@ -2,13 +2,14 @@
 
 #include "platform/Icon.h"
 
+#include "TestApplication.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
-#include <memory>
 
 using namespace platform;
 
@@ -85,12 +86,7 @@ TEST(Canvas, FocusRectInvertsEveryOtherFramePixel)
 
 TEST(Canvas, TextMeasuresAndPaintsInItsBox)
 {
-    static int argc = 1;
-    static char name[] = "pictorium_tests";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QGuiApplication> app;
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QGuiApplication>(argc, argv);
+    TestApplication();
 
     QImage image = whiteImage(200, 60);
     int width = 0;

@@ -4,6 +4,8 @@
 #include "platform/Printer.h"
 #include "platform/Screen.h"
 
+#include "TestApplication.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QFile>
@@ -24,16 +26,7 @@ using namespace platform;
 
 namespace {
 
-void ensureApp()
-{
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "pictorium_tests";
-        static char* argv[] = {name, nullptr};
-        static QApplication* app = new QApplication(argc, argv);
-        (void)app;
-    }
-}
+void ensureApp() { TestApplication(); }
 
 struct ToolResult {
     int exitCode = -1;

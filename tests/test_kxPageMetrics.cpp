@@ -1,6 +1,8 @@
 #include "platform/MulDiv.h"
 #include "kxCommon/kxPageMetrics.h"
 
+#include "TestApplication.h"
+
 #include <QGuiApplication>
 #include <QPrinterInfo>
 #include <QScreen>
@@ -8,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <memory>
 
 using namespace kxPageMetrics;
 
@@ -64,12 +65,7 @@ TEST(InitPageMetrics, WithoutAnApplicationAssumes96DpiAndNoPrinter)
 
 TEST(InitPageMetrics, MeasuresTheScreenAndGoesOnWithoutAPrinter)
 {
-    static int argc = 1;
-    static char name[] = "pictorium_tests";
-    static char* argv[] = {name, nullptr};
-    std::unique_ptr<QGuiApplication> app;
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QGuiApplication>(argc, argv);
+    TestApplication();
     ASSERT_TRUE(QGuiApplication::primaryScreen());
 
     EXPECT_NO_THROW(Initialize());
