@@ -1,4 +1,24 @@
+// The main window: start-up, closing and exit, and the window's controls.
 #include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/kxFileUtils.h"
+#include "kxCommon/KXImageBox.h"
+#include "platform/Exceptions.h"
+#include "platform/MessageBoxes.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 
 bool BatchMode = false;
 bool SearchRunning = false;
@@ -18,3 +38,269 @@ bool ExpGrayScale = false;
 QString ExpDBFFieldName = QStringLiteral("ICON");
 int32_t ExpTargetImageType = 0;
 int32_t ExpDBFType = 0;
+
+namespace {
+
+QList<QRect> screenRects()
+{
+    QList<QRect> rects;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return rects;
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        rects << primary->availableGeometry();
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != QGuiApplication::primaryScreen())
+            rects << screen->availableGeometry();
+    return rects;
+}
+
+}  // namespace
+
+QString DialogFilter(const QString& WindowsFilter)
+{
+    const QStringList parts = WindowsFilter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        QString text = parts[i];
+        // The description usually names its patterns already.
+        if (!text.contains(u'('))
+            text += QStringLiteral(" (") + patterns + u')';
+        else
+            text = text.left(text.indexOf(u'(')).trimmed() + QStringLiteral(" (") + patterns + u')';
+        filters << text;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+TForm1::TForm1(const QStringList& Params, const QString& ProgramFile, QWidget* parent)
+    : QMainWindow(parent), FParams(Params), FProgramFile(ProgramFile)
+{
+    FIniFile = IniFileName(ProgramDir());
+    CreateControls();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+QString TForm1::ProgramDir() const
+{
+    return AddBackslash(QFileInfo(FProgramFile).absolutePath());
+}
+
+void TForm1::CreateControls()
+{
+    setWindowTitle(ApplicationTitle());
+    setMinimumSize(526, 455);
+    resize(720, 520);
+
+    FScrollBox = new TKXScrollBox(this);
+    setCentralWidget(FScrollBox);
+
+    auto* toolbar = addToolBar(QStringLiteral("Main"));
+    toolbar->setMovable(false);
+
+    FMRUPopup = new QMenu(this);
+    FOpenAction = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
+    FOpenAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(FOpenAction, &QAction::triggered, this, [this] { OpenBtnClick(); });
+    FOpenBtn = new QToolButton(this);
+    FOpenBtn->setDefaultAction(FOpenAction);
+    FOpenBtn->setMenu(FMRUPopup);
+    FOpenBtn->setPopupMode(QToolButton::MenuButtonPopup);
+    toolbar->addWidget(FOpenBtn);
+
+    FSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
+    toolbar->addAction(FSaveAction);
+    FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
+    FRefreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
+    toolbar->addAction(FRefreshAction);
+
+    FOptionsMenu = new QMenu(QStringLiteral("Options"), this);
+    FNSaveToRegistry = FOptionsMenu->addAction(QStringLiteral("Save Settings to &Registry"));
+    FNSaveToRegistry->setCheckable(true);
+    connect(FNSaveToRegistry, &QAction::triggered, this, [this] { NSaveToRegistryClick(); });
+    FNIconSize = FOptionsMenu->addMenu(QStringLiteral("Icon &Size"));
+    auto* sizes = new QActionGroup(this);
+    FNSize32 = FNIconSize->addAction(QStringLiteral("32x32"));
+    FNSize16 = FNIconSize->addAction(QStringLiteral("16x16"));
+    for (QAction* a : {FNSize32, FNSize16}) {
+        a->setCheckable(true);
+        sizes->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { NSize32Click(a); });
+    }
+    FNSize32->setChecked(true);
+    FNLanguage = FOptionsMenu->addMenu(QStringLiteral("&Language"));
+    FLanguageGroup = new QActionGroup(this);
+    const char* languages[] = {"English", "Ukrainian", "Greek", "Romanian", "Italian", "Polish"};
+    for (int tag = 0; tag < 6; ++tag) {
+        QAction* a = FNLanguage->addAction(QString::fromLatin1(languages[tag]));
+        a->setCheckable(true);
+        a->setData(tag);
+        FLanguageGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { NEnglishClick(a); });
+        FLanguageItems.push_back(a);
+    }
+    auto* optionsBtn = new QToolButton(this);
+    optionsBtn->setText(QStringLiteral("Options"));
+    optionsBtn->setIcon(QIcon::fromTheme(QStringLiteral("preferences-system")));
+    optionsBtn->setMenu(FOptionsMenu);
+    optionsBtn->setPopupMode(QToolButton::InstantPopup);
+    toolbar->addWidget(optionsBtn);
+
+    for (int i = 0; i < 4; ++i) {
+        FPanels[i] = new QLabel(this);
+        FPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(FPanels[i], i == 3 ? 1 : 0);
+    }
+    statusBar()->setSizeGripEnabled(true);
+    SetCommandsEnabled(false);
+}
+
+void TForm1::SetCommandsEnabled(bool Enabled)
+{
+    FSaveAction->setEnabled(Enabled);
+    FRefreshAction->setEnabled(Enabled);
+}
+
+TWindowSettings TForm1::CurrentWindowSettings() const
+{
+    TWindowSettings window;
+    window.RecentFiles = FRecent.Stored();
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    window.Placement.Left = normal.left();
+    window.Placement.Top = normal.top();
+    window.Placement.Right = normal.left() + normal.width();
+    window.Placement.Bottom = normal.top() + normal.height();
+    window.Placement.Maximized = isMaximized();
+    return window;
+}
+
+void TForm1::ApplyWindowSettings(const TWindowSettings& Window)
+{
+    FRecent.Load(Window.RecentFiles);
+    RebuildRecentMenu();
+    const TPlacement& p = Window.Placement;
+    if (p.Right > p.Left && p.Bottom > p.Top)
+        setGeometry(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top);
+    if (p.Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TForm1::FormCreate()
+{
+    BatchMode = false;
+    SearchRunning = false;
+    MainFormClosing = false;
+    LangModule.reset();
+
+    platform::UserRegistry registry = ProgramRegistry();
+    TWindowSettings window = CurrentWindowSettings();
+    LoadSettings(FIniFile, registry, window, screenRects());
+    ApplyWindowSettings(window);
+
+    FNSaveToRegistry->setChecked(SaveSettingsToRegistry);
+    FNSize16->setChecked(SmallIcons);
+    FNSize32->setChecked(!SmallIcons);
+    NSize32Click(nullptr);
+    NEnglishClick(nullptr);
+
+    FScrollBox->SetOnDropFiles([this](QObject* sender, int x, int y, const QStringList& files) {
+        ScrollBoxDropFiles(sender, x, y, files);
+    });
+    FScrollBox->OnSelectItem = [this](QObject* sender, int index) { ScrollBoxSelectItem(sender, index); };
+    FSaveDlgInitialDir = QDir::currentPath();
+
+    // Posted, so that it runs once the window is shown and the loop runs.
+    QMetaObject::invokeMethod(this, [this] { WMRunCommandLine(); }, Qt::QueuedConnection);
+
+    if (FParams.isEmpty())
+        SelectFile(FProgramFile);
+}
+
+void TForm1::WMRunCommandLine()
+{
+    if (FCommandLineHandled)
+        return;
+    FCommandLineHandled = true;
+    if (FParams.isEmpty())
+        return;
+    // Without the export switch the parameters name one file; an unquoted
+    // path with blanks arrives as several parameters.
+    BatchMode = true;
+    struct Reset {
+        ~Reset() { BatchMode = false; }
+    } reset;
+    SelectFile(FParams.mid(0, 24).join(u' '));
+}
+
+void TForm1::FormCloseQuery(bool& CanClose)
+{
+    CanClose = true;
+    MainFormClosing = true;
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    event->setAccepted(canClose);
+}
+
+void TForm1::FormDestroy()
+{
+    if (FDestroyed)
+        return;
+    FDestroyed = true;
+    const TWindowSettings window = CurrentWindowSettings();
+    try {
+        WriteINI(FIniFile, window);
+    } catch (const std::exception&) {
+        // A program folder without write access: nothing to tell at exit.
+    }
+    try {
+        platform::UserRegistry registry = ProgramRegistry();
+        WriteReg(registry, window);
+    } catch (const std::exception&) {
+        // Nor when the registry file cannot be written.
+    }
+    LangModule.reset();
+}
+
+void TForm1::NSaveToRegistryClick()
+{
+    bool checked = !FNSaveToRegistry->isChecked();
+    ::NSaveToRegistryClick(checked);
+    FNSaveToRegistry->setChecked(checked);
+}
+
+void TForm1::NSize32Click(QAction* Sender)
+{
+    (void)Sender;  // the radio group has already moved the check
+    SmallIcons = FNSize16->isChecked();
+    TKXImageBox* grid = FScrollBox->ImageBox();
+    grid->SetIconSizing(SmallIcons ? isSmall : isLarge);
+    FScrollBox->viewport()->update();
+    FPanels[1]->clear();
+    SetCommandsEnabled(grid->Count() > 0);
+    if (grid->Count() > 0)
+        grid->SetItemIndex(0);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::FormResize()
+{
+    const int w = width();
+    FPanels[0]->setFixedWidth(w / 2);
+    FPanels[1]->setFixedWidth(w / 10);
+    FPanels[2]->setFixedWidth(w / 6);
+}

@@ -34,3 +34,122 @@ extern bool ExpGrayScale;            // export option: grey pictures
 extern QString ExpDBFFieldName;      // dBASE memo field name
 extern int32_t ExpTargetImageType;   // HTML export pictures: 0 PNG, 1 JPEG, 2 GIF
 extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture format codes
+
+// ---- The main window ------------------------------------------------------
+
+#include "app/RecentFiles.h"
+#include "app/Settings.h"
+#include "kxCommon/kxIconUtils.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QToolButton;
+class TKXScrollBox;
+
+// The private message the main window posts itself while it is created,
+// so that the command line runs once the window exists.
+inline constexpr int WM_RUNCOMMANDLINE = 4025;
+
+// The application's title, which captions its message boxes.
+inline QString ApplicationTitle() { return QStringLiteral("Pictorium"); }
+
+// A Windows-style filter ("Text|*.a;*.b|...") as a file dialog's filter.
+QString DialogFilter(const QString& WindowsFilter);
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Params: the program's parameters, read before the toolkit saw them.
+    // ProgramFile: the program's own file, whose icons show without
+    // parameters.
+    TForm1(const QStringList& Params, const QString& ProgramFile, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Start-up, closing and exit.
+    void FormCreate();
+    void FormCloseQuery(bool& CanClose);
+    void FormDestroy();
+    // Runs the command line; called once, through the posted message.
+    void WMRunCommandLine();
+    bool CommandLineHandled() const { return FCommandLineHandled; }
+
+    // Opening files, the selection status and the recent files.
+    void SelectFile(const QString& FileName);
+    void OpenBtnClick();
+    void RefreshBtnClick();
+    void ReopenFile(const QString& Path);
+    void ScrollBoxDropFiles(QObject* Sender, int X, int Y, const QStringList& AFiles);
+    void ScrollBoxSelectItem(QObject* Sender, int Index);
+    TBitCount GetColorCount(const platform::Icon& Icon);
+
+    // Icon size and layout.
+    void NSize32Click(QAction* Sender);
+    void FormResize();
+
+    // Language packs.
+    void NEnglishClick(QAction* Sender);
+
+    // Settings.
+    void NSaveToRegistryClick();
+
+    const QString& CurrentFileName() const { return FFileName; }
+    TKXScrollBox* ScrollBox() const { return FScrollBox; }
+    QLabel* StatusPanel(int Index) const { return FPanels[Index]; }
+    const TRecentFiles& RecentFiles() const { return FRecent; }
+    QMenu* MRUPopup() const { return FMRUPopup; }
+    const QString& IniFile() const { return FIniFile; }
+    void SetIniFile(const QString& FileName) { FIniFile = FileName; }
+    const QStringList& Params() const { return FParams; }
+    QAction* SaveAction() const { return FSaveAction; }
+    QAction* RefreshAction() const { return FRefreshAction; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateControls();
+    void RebuildRecentMenu();
+    void SetCommandsEnabled(bool Enabled);
+    TWindowSettings CurrentWindowSettings() const;
+    void ApplyWindowSettings(const TWindowSettings& Window);
+    // The language pack steps.
+    bool LoadLanguageLibrary(QAction* Sender, int32_t& Tag);
+    void ApplyTexts();
+    QString ProgramDir() const;
+
+    QStringList FParams;
+    QString FProgramFile;
+    QString FFileName;
+    QString FIniFile;
+    bool FCommandLineHandled = false;
+    bool FDestroyed = false;
+    TRecentFiles FRecent;
+
+    TKXScrollBox* FScrollBox = nullptr;
+    QLabel* FPanels[4] = {};
+    QToolButton* FOpenBtn = nullptr;
+    QMenu* FMRUPopup = nullptr;
+    QAction* FOpenAction = nullptr;
+    QAction* FSaveAction = nullptr;
+    QAction* FCopyAction = nullptr;
+    QAction* FRefreshAction = nullptr;
+    QMenu* FOptionsMenu = nullptr;
+    QAction* FNSaveToRegistry = nullptr;
+    QAction* FNSize32 = nullptr;
+    QAction* FNSize16 = nullptr;
+    QMenu* FNIconSize = nullptr;
+    QMenu* FNLanguage = nullptr;
+    QActionGroup* FLanguageGroup = nullptr;
+    std::vector<QAction*> FLanguageItems;
+    QString FOpenDlgTitle;
+    QString FOpenDlgFilter;
+    QString FOpenDlgInitialDir;
+    QString FSaveDlgInitialDir;
+    QString FHelpFile;
+};

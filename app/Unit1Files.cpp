@@ -1,0 +1,154 @@
+// Opening files, the selection status and the recent files.
+#include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/KXImageBox.h"
+#include "platform/Bitmap.h"
+#include "platform/MessageBoxes.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+
+namespace {
+
+// The hourglass for the length of a scope, restored on every way out.
+struct WaitCursor {
+    bool active;
+    WaitCursor() : active(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
+    {
+        if (active)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor()
+    {
+        if (active)
+            QApplication::restoreOverrideCursor();
+    }
+};
+
+}  // namespace
+
+void TForm1::SelectFile(const QString& FileName)
+{
+    FPanels[2]->clear();
+    FPanels[3]->clear();
+    WaitCursor wait;
+    TKXImageBox* grid = FScrollBox->ImageBox();
+    grid->SetFileName(FileName);
+    FFileName = FileName;
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") +
+                   FileName.mid(FileName.lastIndexOf(u'/') + 1));
+    FPanels[1]->clear();
+    const int count = grid->Count();
+    SetCommandsEnabled(count > 0);
+    if (count > 0)
+        grid->SetItemIndex(0);
+    HtmlColumnCount = std::min(grid->ColCount(), count);
+    FRecent.Select(FFileName);
+    RebuildRecentMenu();
+    update();
+}
+
+void TForm1::RebuildRecentMenu()
+{
+    FMRUPopup->clear();
+    for (const TRecentItem& item : FRecent.Items()) {
+        QAction* a = FMRUPopup->addAction(item.Caption);
+        a->setToolTip(item.Hint);
+        a->setStatusTip(item.Hint);
+        a->setCheckable(true);
+        a->setChecked(item.Checked);
+        const QString path = item.Hint;
+        connect(a, &QAction::triggered, this, [this, path] { ReopenFile(path); });
+    }
+    QAction* empty = FMRUPopup->addAction(QStringLiteral("<Empty>"));
+    empty->setEnabled(false);
+    empty->setVisible(FRecent.EmptyVisible());
+}
+
+void TForm1::OpenBtnClick()
+{
+    const QString title = FOpenDlgTitle.isEmpty() ? QStringLiteral("Select file") : FOpenDlgTitle;
+    const QString filter = DialogFilter(FOpenDlgFilter.isEmpty()
+                                            ? QStringLiteral("Executable files (*.exe)|*.exe|Dynamic-link libraries "
+                                                             "(*.dll)|*.dll|ActiveX files (*.ocx)|*.ocx|Any file "
+                                                             "(*.*)|*")
+                                            : FOpenDlgFilter);
+    const QString chosen = QFileDialog::getOpenFileName(this, title, FOpenDlgInitialDir, filter);
+    if (chosen.isEmpty())
+        return;
+    FOpenDlgInitialDir = QFileInfo(chosen).absolutePath();
+    if (FSaveDlgInitialDir.isEmpty())
+        FSaveDlgInitialDir = FOpenDlgInitialDir;
+    if (chosen != FFileName)
+        SelectFile(chosen);
+    FScrollBox->setFocus();
+}
+
+void TForm1::RefreshBtnClick()
+{
+    FScrollBox->ImageBox()->Refresh();
+}
+
+void TForm1::ReopenFile(const QString& Path)
+{
+    SelectFile(Path);
+}
+
+void TForm1::ScrollBoxDropFiles(QObject*, int, int, const QStringList& AFiles)
+{
+    if (AFiles.isEmpty())
+        return;
+    activateWindow();
+    raise();
+    SelectFile(AFiles.first());
+    FScrollBox->setToolTip(QString());
+    if (AFiles.size() > 1)
+        platform::messageBoxes().show({ApplicationTitle(), GetUIText(607),
+                                       platform::MsgType::Information, platform::mbOK, platform::mrOk});
+}
+
+TBitCount TForm1::GetColorCount(const platform::Icon& Icon)
+{
+    // The icon's own colour bits: drawn onto a bitmap, its alpha would be
+    // gone and no icon would ever read as 32 bits.
+    if (!Icon.colorBitmap().isNull())
+        return ClassifyIconColours(Icon.colorBitmap());
+    platform::Bitmap bitmap(Icon.width(), Icon.height());
+    {
+        platform::BitmapPainter painter(bitmap);
+        Icon.draw(painter, 0, 0);
+    }
+    return ClassifyIconColours(bitmap.image());
+}
+
+void TForm1::ScrollBoxSelectItem(QObject*, int Index)
+{
+    TKXImageBox* grid = FScrollBox->ImageBox();
+    const int count = grid->Count();
+    if (Index < 0) {
+        FPanels[1]->setText(QString::number(count));
+        FPanels[2]->clear();
+        FPanels[3]->clear();
+        return;
+    }
+    static const char* depths[] = {"1", "4", "8", "24", "32"};
+    const QString depth = QString::fromLatin1(depths[GetColorCount(grid->GetIcon(Index))]);
+    int imageCount = 0;
+    QString errorText;
+    try {
+        ExtractIconGroupToFile(FFileName, QString(), Index, imageCount, errorText);
+    } catch (const std::exception& e) {
+        // A file that changed under us: the count is unknown, not an error box.
+        errorText = QString::fromUtf8(e.what());
+    }
+    const QString images = errorText.isEmpty() ? QString::number(imageCount) : QStringLiteral("?");
+    FPanels[1]->setText(QStringLiteral("%1 / %2").arg(Index + 1).arg(count));
+    FPanels[2]->setText(FormatUIText(GetUIText(262), {images}));
+    FPanels[3]->setText(FormatUIText(GetUIText(261), {depth}));
+}

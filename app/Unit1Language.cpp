@@ -1,0 +1,111 @@
+// Language packs: loading the pack of the chosen language and applying
+// its texts to the main window.
+#include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/KXImageBox.h"
+#include "kxCommon/kxMiscUtils.h"
+#include "platform/MessageBoxes.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace {
+
+const char* const kPackFiles[] = {"english.lng", "ukrainian.lng", "greek.lng",
+                                  "romanian.lng", "italian.lng", "polish.lng"};
+
+QString packFile(int32_t tag)
+{
+    return QString::fromLatin1(tag >= 0 && tag < 6 ? kPackFiles[tag] : kPackFiles[0]);
+}
+
+void errorBox(const QString& text)
+{
+    platform::messageBoxes().show({ApplicationTitle(), text, platform::MsgType::Error,
+                                   platform::mbOK, platform::mrOk});
+}
+
+}  // namespace
+
+bool TForm1::LoadLanguageLibrary(QAction* Sender, int32_t& Tag)
+{
+    QString path = ProgramDir() + packFile(Tag);
+    if (!QFileInfo(path).isFile()) {
+        if (FParams.isEmpty()) {
+            const QString missing = GetUIText(117);
+            errorBox(missing.isEmpty()
+                         ? QStringLiteral("File does not exist:\r\n") + path +
+                               QStringLiteral("\r\nIt can be found on Pictorium web page.")
+                         : FormatUIText(missing, {path}) + QStringLiteral("\r\n") + GetUIText(612));
+        }
+        const QString english = ProgramDir() + packFile(0);
+        if (Sender || Tag == 0 || LangModule || !QFileInfo(english).isFile())
+            return false;
+        Tag = 0;
+        path = english;
+    }
+    LangModule.reset();
+    LangModule = platform::PeModule::open(path);
+    if (LangModule)
+        return true;
+    if (FParams.isEmpty()) {
+        const QString text = GetUIText(613);
+        errorBox((text.isEmpty() ? QStringLiteral("Unable to load the file:") : text) + QStringLiteral("\r\n") + path);
+    }
+    return false;
+}
+
+void TForm1::NEnglishClick(QAction* Sender)
+{
+    int32_t tag = Sender ? Sender->data().toInt() : Language;
+    const bool loaded = LoadLanguageLibrary(Sender, tag);
+    if (loaded)
+        Language = tag;
+    const int checkedTag = Language >= 0 && Language < 6 ? Language : 0;
+    FLanguageItems[static_cast<size_t>(checkedTag)]->setChecked(true);
+    if (!loaded)
+        return;
+
+    ApplyTexts();
+    ScrollBoxSelectItem(FScrollBox, FScrollBox->ImageBox()->ItemIndex());
+    FScrollBox->ImageBox()->update();
+
+    if (FParams.isEmpty() || Sender) {
+        const QString version = GetUIText(50000);
+        if (version.isEmpty() || CompareVersions(QStringLiteral("5.1.0.2"), version) > 0) {
+            const QString text = version.isEmpty()
+                                     ? QStringLiteral("Language pack is obsolete.\r\nPlease download its newer "
+                                                      "version from Pictorium web page.")
+                                     : GetUIText(610) + QStringLiteral("\r\n") + GetUIText(611);
+            platform::messageBoxes().show({ApplicationTitle(), text, platform::MsgType::Warning,
+                                           platform::mbOK, platform::mrOk});
+        }
+    }
+    // The help file of the language, English when it is missing.
+    const QString help = Language == 1 ? QStringLiteral("ukrainian.chm") : QStringLiteral("english.chm");
+    FHelpFile = ProgramDir() + (QFileInfo(ProgramDir() + help).exists() ? help : QStringLiteral("english.chm"));
+}
+
+void TForm1::ApplyTexts()
+{
+    TKXImageBox* grid = FScrollBox->ImageBox();
+    FScrollBox->setToolTip(GetUIText(601));
+    grid->SetText(GetUIText(601));
+    grid->SetUnableToLoadOrFindIconsMsg(GetUIText(614));
+    FOpenAction->setToolTip(GetUIText(103));
+    FSaveAction->setToolTip(GetUIText(104));
+    FRefreshAction->setToolTip(GetUIText(107));
+    FOpenDlgTitle = GetUIText(708);
+    FOpenDlgFilter = GetUIText(802);
+    FNLanguage->setTitle(GetUIText(900));
+    const int order[] = {0, 2, 1, 3, 4, 5};  // texts 901-906: English, Greek, Ukrainian, ...
+    for (int i = 0; i < 6; ++i)
+        FLanguageItems[static_cast<size_t>(order[i])]->setText(GetUIText(901 + i));
+    FNIconSize->setTitle(GetUIText(963));
+    FNSize32->setText(GetUIText(964));
+    FNSize16->setText(GetUIText(965));
+    FNSaveToRegistry->setText(GetUIText(961));
+}

@@ -1,0 +1,173 @@
+// The main window: start-up, exit, opening files and the selection status.
+#include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/KXImageBox.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxes.h"
+
+#include "TestApplication.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+
+class MainWindow : public ::testing::Test {
+protected:
+    QTemporaryDir program;  // the program's folder
+    QTemporaryDir config;   // the user's configuration folder
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+
+    void SetUp() override
+    {
+        TestApplication();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        platform::setMessageBoxes(boxes);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
+        // The program's own file: any module with icons serves in a test.
+        ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", program.filePath("pictorium")));
+    }
+    void TearDown() override { platform::setMessageBoxes(nullptr); }
+
+    QString programFile() const { return program.filePath("pictorium"); }
+    QString ini() const { return program.filePath("gharv.ini"); }
+
+    std::unique_ptr<TForm1> start(const QStringList& params = {})
+    {
+        auto form = std::make_unique<TForm1>(params, programFile());
+        form->FormCreate();
+        return form;
+    }
+    static TKXImageBox* grid(TForm1& form) { return form.ScrollBox()->ImageBox(); }
+};
+
+}  // namespace
+
+TEST_F(MainWindow, StartsWithItsOwnIconsAndThePack)
+{
+    auto form = start();
+    EXPECT_TRUE(LangModule);
+    EXPECT_EQ(form->IniFile(), ini());
+    EXPECT_EQ(grid(*form)->Count(), 3);
+    EXPECT_EQ(grid(*form)->ItemIndex(), 0);
+    EXPECT_EQ(grid(*form)->UnableToLoadOrFindIconsMsg(), GetUIText(614));
+    EXPECT_FALSE(grid(*form)->UnableToLoadOrFindIconsMsg().isEmpty());
+    EXPECT_EQ(form->windowTitle(), "Pictorium - pictorium");
+    EXPECT_TRUE(form->SaveAction()->isEnabled());
+    EXPECT_TRUE(boxes->shown.empty());  // a current pack: no warning
+
+    // The command line runs once, after the window is shown.
+    EXPECT_FALSE(form->CommandLineHandled());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form->CommandLineHandled());
+}
+
+TEST_F(MainWindow, ParametersNameTheFileOnceTheLoopRuns)
+{
+    // Two parameters: an unquoted path with a blank.
+    QDir().mkpath(program.filePath("with blank"));
+    QFile::copy(kFixtures + "/loader.dll", program.filePath("with blank/x.dll"));
+    const QString path = program.filePath("with blank/x.dll");
+    auto form = start({path.section(' ', 0, 0), path.section(' ', 1)});
+    EXPECT_EQ(grid(*form)->Count(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->CurrentFileName(), path);
+    EXPECT_EQ(grid(*form)->Count(), 7);
+    EXPECT_FALSE(BatchMode);
+    form->WMRunCommandLine();  // never twice
+    EXPECT_EQ(form->RecentFiles().Items().size(), 1u);
+}
+
+TEST_F(MainWindow, SettingsComeFromTheIniFileAndGoBackAtExit)
+{
+    {
+        platform::IniFile file(ini());
+        file.writeBool("Settings", "SmallIcons", true);
+        file.writeString("Recent", "0", kFixtures + "/loader.dll");
+        file.writeString("Unknown", "Key", "kept");
+        file.save();
+    }
+    // A registry key that must not be read while the INI file exists.
+    {
+        QSettings reg(QSettings::NativeFormat, QSettings::UserScope, "Quellmark", "Pictorium");
+        reg.setValue("Settings/SmallIcons", "0");
+        reg.sync();
+    }
+    {
+        auto form = start();
+        EXPECT_TRUE(SmallIcons);
+        EXPECT_EQ(grid(*form)->ItemWidth(), 16);
+        ASSERT_EQ(form->RecentFiles().Items().size(), 2u);  // the program's own file went on top
+        EXPECT_EQ(form->RecentFiles().Items()[1].Hint, kFixtures + "/loader.dll");
+        form->SelectFile(kFixtures + "/groups64.dll");
+        form->FormDestroy();
+    }
+    platform::IniFile back(ini());
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readString("Recent", "0", ""), kFixtures + "/groups64.dll");
+    EXPECT_EQ(back.readString("Unknown", "Key", ""), "kept");
+    EXPECT_TRUE(back.readBool("Settings", "SmallIcons", false));
+}
+
+TEST_F(MainWindow, AnUnwritableIniFileIsSilentAtExit)
+{
+    auto form = start();
+    form->SetIniFile("/proc/no-such-folder/gharv.ini");
+    EXPECT_NO_THROW(form->FormDestroy());
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(MainWindow, StatusPanelsFollowTheSelection)
+{
+    auto form = start();
+    form->SelectFile(kFixtures + "/groups32.dll");
+    EXPECT_EQ(form->StatusPanel(1)->text(), "1 / 3");
+    EXPECT_EQ(form->StatusPanel(2)->text(), FormatUIText(GetUIText(262), {QStringLiteral("2")}));
+    EXPECT_EQ(form->StatusPanel(3)->text(), FormatUIText(GetUIText(261), {QStringLiteral("8")}));
+    grid(*form)->SetItemIndex(2);  // the 256-pixel group of 3 images, 32 bits
+    EXPECT_EQ(form->StatusPanel(1)->text(), "3 / 3");
+    EXPECT_EQ(form->StatusPanel(2)->text(), FormatUIText(GetUIText(262), {QStringLiteral("3")}));
+    EXPECT_EQ(form->StatusPanel(3)->text(), FormatUIText(GetUIText(261), {QStringLiteral("32")}));
+    grid(*form)->SetItemIndex(-1);
+    EXPECT_EQ(form->StatusPanel(1)->text(), "3");
+    EXPECT_TRUE(form->StatusPanel(2)->text().isEmpty());
+
+    // A file without icons of any kind: nothing to save, nothing selected.
+    form->SelectFile(program.filePath("missing.dll"));
+    EXPECT_EQ(grid(*form)->Count(), 0);
+    EXPECT_FALSE(form->SaveAction()->isEnabled());
+    EXPECT_EQ(HtmlColumnCount, 0);
+    EXPECT_TRUE(form->StatusPanel(1)->text().isEmpty());
+}
+
+TEST_F(MainWindow, RecentMenuAndDrops)
+{
+    auto form = start();
+    for (int i = 0; i < 13; ++i) {
+        const QString path = program.filePath(QString("f%1.dll").arg(i));
+        QFile::copy(kFixtures + "/groups32.dll", path);
+        form->SelectFile(path);
+    }
+    const auto actions = form->MRUPopup()->actions();
+    ASSERT_EQ(actions.size(), 13);  // 12 files and the hidden "<Empty>"
+    EXPECT_EQ(actions.front()->text(), "f12.dll");
+    EXPECT_TRUE(actions.front()->isChecked());
+    EXPECT_FALSE(actions.back()->isVisible());
+
+    form->ScrollBoxDropFiles(form->ScrollBox(), 0, 0,
+                             {kFixtures + "/loader.dll", kFixtures + "/groups64.dll", kFixtures + "/noicons.dll"});
+    EXPECT_EQ(form->CurrentFileName(), kFixtures + "/loader.dll");
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, GetUIText(607));
+}
