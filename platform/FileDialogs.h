@@ -1,0 +1,56 @@
+#pragma once
+// The common file dialogs behind one interface, so tests can answer them.
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace platform {
+
+struct SaveRequest {
+    QString title;
+    QStringList filters;   // "Bitmap (*.bmp)", ...; index 1 is the first
+    int filterIndex = 1;
+    QString initialDir;
+    QString proposedName;  // without folder
+    QString defaultExt;    // without dot
+};
+
+struct SaveAnswer {
+    QString fileName;
+    int filterIndex = 1;
+};
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // nullopt when cancelled.
+    virtual std::optional<SaveAnswer> save(QWidget* parent, const SaveRequest& request) = 0;
+    virtual std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialDir) = 0;
+};
+
+class DesktopFileDialogs : public FileDialogs {
+public:
+    std::optional<SaveAnswer> save(QWidget* parent, const SaveRequest& request) override;
+    std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialDir) override;
+};
+
+// For tests: answers from queues, cancels when they are empty.
+class ScriptedFileDialogs : public FileDialogs {
+public:
+    std::optional<SaveAnswer> save(QWidget*, const SaveRequest& request) override;
+    std::optional<QString> folder(QWidget*, const QString& title, const QString& initialDir) override;
+    std::deque<SaveAnswer> saves;
+    std::deque<QString> folders;
+    std::vector<SaveRequest> saveRequests;
+};
+
+FileDialogs& fileDialogs();
+void setFileDialogs(std::shared_ptr<FileDialogs> dialogs);
+
+}  // namespace platform
