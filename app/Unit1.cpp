@@ -114,7 +114,24 @@ void TForm1::CreateControls()
     toolbar->addWidget(FOpenBtn);
 
     FSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
-    toolbar->addAction(FSaveAction);
+    FPopupSave = new QMenu(this);
+    QAction* saveSel = FNSaveSel = FPopupSave->addAction(QStringLiteral("Save &Selected Icon..."));
+    saveSel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(saveSel, &QAction::triggered, this, [this] { SaveSelClick(); });
+    connect(FPopupSave->addAction(QStringLiteral("Save All Icons as &One Image...")), &QAction::triggered, this,
+            [this] { SaveAllAsOneClick(); });
+    QMenu* saveAll = FPopupSave->addMenu(QStringLiteral("Save &All Icons"));
+    const char* kinds[] = {"as &Icons (*.ico)", "as &Bitmaps (*.bmp)", "as &JPEG (*.jpg)",
+                           "as &Metafiles (*.emf)", "as &GIF (*.gif)", "as &PNG (*.png)"};
+    for (int tag = 0; tag < 6; ++tag)
+        connect(saveAll->addAction(QString::fromLatin1(kinds[tag])), &QAction::triggered, this,
+                [this, tag] { SaveAllClick(tag); });
+    auto* saveBtn = new QToolButton(this);
+    saveBtn->setDefaultAction(FSaveAction);
+    saveBtn->setMenu(FPopupSave);
+    saveBtn->setPopupMode(QToolButton::InstantPopup);
+    toolbar->addWidget(saveBtn);
+    addAction(saveSel);
     FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
     FRefreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
@@ -164,6 +181,8 @@ void TForm1::CreateControls()
 void TForm1::SetCommandsEnabled(bool Enabled)
 {
     FSaveAction->setEnabled(Enabled);
+    FPopupSave->setEnabled(Enabled);
+    FNSaveSel->setEnabled(Enabled);
     FRefreshAction->setEnabled(Enabled);
 }
 

@@ -43,6 +43,8 @@ extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture f
 
 #include <QMainWindow>
 
+#include <QSet>
+
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -59,6 +61,12 @@ inline QString ApplicationTitle() { return QStringLiteral("Pictorium"); }
 
 // A Windows-style filter ("Text|*.a;*.b|...") as a file dialog's filter.
 QString DialogFilter(const QString& WindowsFilter);
+// The default extension of filter FilterIndex (from 1): what stands between
+// the first "." and the first ")" after the FilterIndex-th "("; "*" gives "".
+QString FilterDefaultExt(const QString& WindowsFilter, int FilterIndex);
+// Opens a saved file with the desktop's program for its type; FileName
+// without extension gets "." + Ext when only such a file exists.
+void OpenWithShell(QString FileName, const QString& Ext);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -87,6 +95,19 @@ public:
     void ScrollBoxSelectItem(QObject* Sender, int Index);
     TBitCount GetColorCount(const platform::Icon& Icon);
 
+    // Saving (the work is the saver's, over the grid).
+    int SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale);
+    void SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale);
+    void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
+                 const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType, bool IncludeNumbers,
+                 bool DrawBorders, bool GrayScale, bool Small, int TargetImageType, int& SaveCount,
+                 uint16_t& ConfirmResult, QSet<QString>& WrittenNames);
+    // The save commands.
+    void CheckSelection();
+    void SaveSelClick();
+    void SaveAllAsOneClick();
+    void SaveAllClick(int FileType);
+
     // Icon size and layout.
     void NSize32Click(QAction* Sender);
     void FormResize();
@@ -107,6 +128,7 @@ public:
     const QStringList& Params() const { return FParams; }
     QAction* SaveAction() const { return FSaveAction; }
     QAction* RefreshAction() const { return FRefreshAction; }
+    QMenu* PopupSave() const { return FPopupSave; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -122,6 +144,9 @@ private:
     bool LoadLanguageLibrary(QAction* Sender, int32_t& Tag);
     void ApplyTexts();
     QString ProgramDir() const;
+    // The steps of the save dialog shared by the save commands: the chosen
+    // name and filter index, or nullopt when cancelled.
+    std::optional<std::pair<QString, int>> RunSaveDialog(int TitleId, const QString& Filter);
 
     QStringList FParams;
     QString FProgramFile;
@@ -139,6 +164,9 @@ private:
     QAction* FSaveAction = nullptr;
     QAction* FCopyAction = nullptr;
     QAction* FRefreshAction = nullptr;
+    QMenu* FPopupSave = nullptr;
+    QAction* FNSaveSel = nullptr;
+    QString FDirDlgTitle;
     QMenu* FOptionsMenu = nullptr;
     QAction* FNSaveToRegistry = nullptr;
     QAction* FNSize32 = nullptr;

@@ -1,6 +1,7 @@
 // Opening files, the selection status and the recent files.
 #include "app/Unit1.h"
 
+#include "app/IconSaver.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "platform/Bitmap.h"
@@ -115,16 +116,7 @@ void TForm1::ScrollBoxDropFiles(QObject*, int, int, const QStringList& AFiles)
 
 TBitCount TForm1::GetColorCount(const platform::Icon& Icon)
 {
-    // The icon's own colour bits: drawn onto a bitmap, its alpha would be
-    // gone and no icon would ever read as 32 bits.
-    if (!Icon.colorBitmap().isNull())
-        return ClassifyIconColours(Icon.colorBitmap());
-    platform::Bitmap bitmap(Icon.width(), Icon.height());
-    {
-        platform::BitmapPainter painter(bitmap);
-        Icon.draw(painter, 0, 0);
-    }
-    return ClassifyIconColours(bitmap.image());
+    return ::GetColorCount(Icon);
 }
 
 void TForm1::ScrollBoxSelectItem(QObject*, int Index)

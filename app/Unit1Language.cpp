@@ -99,6 +99,7 @@ void TForm1::ApplyTexts()
     FSaveAction->setToolTip(GetUIText(104));
     FRefreshAction->setToolTip(GetUIText(107));
     FOpenDlgTitle = GetUIText(708);
+    FDirDlgTitle = GetUIText(707);
     FOpenDlgFilter = GetUIText(802);
     FNLanguage->setTitle(GetUIText(900));
     const int order[] = {0, 2, 1, 3, 4, 5};  // texts 901-906: English, Greek, Ukrainian, ...

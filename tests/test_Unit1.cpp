@@ -4,6 +4,8 @@
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "platform/IniFile.h"
+#include "platform/Exceptions.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 
 #include "TestApplication.h"
@@ -12,6 +14,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
@@ -170,4 +174,42 @@ TEST_F(MainWindow, RecentMenuAndDrops)
     EXPECT_EQ(form->CurrentFileName(), kFixtures + "/loader.dll");
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, GetUIText(607));
+}
+
+TEST_F(MainWindow, SaveCommands)
+{
+    auto dialogs = std::make_shared<platform::ScriptedFileDialogs>();
+    platform::setFileDialogs(dialogs);
+    OpenAfterSave = false;
+    auto form = start();
+    form->SelectFile(kFixtures + "/groups32.dll");
+
+    // The selected icon as a PNG picture: filter 6 of icon + five pictures.
+    const QString png = program.filePath("selected.png");
+    dialogs->saves.push_back({png, 6});
+    form->SaveSelClick();
+    ASSERT_EQ(dialogs->saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs->saveRequests[0].proposedName, "groups32");
+    EXPECT_EQ(dialogs->saveRequests[0].defaultExt, "ico");
+    EXPECT_EQ(QImage(png).size(), QSize(32, 32));
+
+    // As an icon file: the group with its images.
+    dialogs->saves.push_back({program.filePath("selected"), 1});
+    form->SaveSelClick();
+    EXPECT_TRUE(QFileInfo(program.filePath("selected.ico")).size() > 0);
+
+    // Every icon, numbered, and the count told at the end.
+    QDir().mkpath(program.filePath("out"));
+    dialogs->folders.push_back(program.filePath("out"));
+    form->SaveAllClick(5);
+    EXPECT_EQ(QDir(program.filePath("out")).entryList(QDir::Files).size(), 3);
+    ASSERT_FALSE(boxes->shown.empty());
+    EXPECT_EQ(boxes->shown.back().text, FormatUIText(GetUIText(603), {3}));
+
+    // Without a selection: the warning, and the command ends silently.
+    grid(*form)->SetItemIndex(-1);
+    EXPECT_THROW(form->SaveSelClick(), platform::Abort);
+    EXPECT_EQ(boxes->shown.back().text, GetUIText(606));
+    platform::setFileDialogs(nullptr);
+    OpenAfterSave = true;
 }

@@ -1,0 +1,335 @@
+#include "app/IconSaver.h"
+
+#include "app/DbaseExport.h"
+#include "app/HtmlExport.h"
+#include "app/PdfExport.h"
+#include "app/Unit1.h"
+#include "app/myutils.h"
+#include "kxCommon/kxFileUtils.h"
+#include "kxCommon/kxGraphicUtils.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ShellIcons.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr int kHtmlPage = 11;
+constexpr int kDbaseTable = 12;
+constexpr int kPdfDocument = 13;
+
+// The extension of the name part, from its last "." on; empty without one.
+QString extensionOf(const QString& fileName)
+{
+    const qsizetype slash = fileName.lastIndexOf(u'/');
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot > slash ? fileName.mid(dot) : QString();
+}
+
+QString completeExtension(const QString& fileName, const QString& ext)
+{
+    const QString e = extensionOf(fileName);
+    return e.isEmpty() || e == u"." ? fileName + u'.' + ext : fileName;
+}
+
+QString pictureCodeExtension(int code)
+{
+    switch (code) {
+    case kImageFormatBmp: return QStringLiteral("bmp");
+    case kImageFormatJpeg: return QStringLiteral("jpg");
+    case kImageFormatEmf: return QStringLiteral("emf");
+    case kImageFormatGif: return QStringLiteral("gif");
+    case kImageFormatPng: return QStringLiteral("png");
+    default: return {};
+    }
+}
+
+bool isPictureCode(int code) { return code >= kImageFormatBmp && code <= kImageFormatPng; }
+
+int htmlPictureCode(int TargetImageType)
+{
+    return TargetImageType == 1 ? kImageFormatJpeg : TargetImageType == 2 ? kImageFormatGif : kImageFormatPng;
+}
+
+// Replacing the file the icons are read from would destroy them.
+void refuseSource(const QString& Source, const QString& Dest)
+{
+    if (!Source.isEmpty() && platform::isSameFile(Source, Dest))
+        throw platform::Error(
+            QStringLiteral("'%1' is the file the icons come from; it is not replaced.").arg(Dest));
+}
+
+QString runKey(const QString& Name) { return QFileInfo(Name).absoluteFilePath(); }
+
+}  // namespace
+
+TBitCount GetColorCount(const platform::Icon& Icon)
+{
+    // The icon's own colour bits: drawn onto a bitmap, its alpha would be
+    // gone and no icon would ever read as 32 bits.
+    if (!Icon.colorBitmap().isNull())
+        return ClassifyIconColours(Icon.colorBitmap());
+    platform::Bitmap bmp(Icon.width(), Icon.height());
+    {
+        platform::BitmapPainter painter(bmp);
+        Icon.draw(painter, 0, 0);
+    }
+    return ClassifyIconColours(bmp.image());
+}
+
+QString CompleteSaveIconFileName(const QString& FileName, int FileType)
+{
+    const QString ext = pictureCodeExtension(FileType);
+    return completeExtension(FileName, ext.isEmpty() ? QStringLiteral("ico") : ext);
+}
+
+QString CompleteSaveAllAsOneFileName(const QString& FileName, int DestType)
+{
+    const QString ext = pictureCodeExtension(DestType);
+    return completeExtension(FileName, ext.isEmpty() ? QStringLiteral("bmp") : ext);
+}
+
+QString SaveAllStem(const QString& Source)
+{
+    const QString name = Source.mid(Source.lastIndexOf(u'/') + 1);
+    const QString ext = extensionOf(name);
+    return (name.left(name.size() - ext.size()) + u'_' + ext.mid(1)).toLower();
+}
+
+QString SaveAllFileName(const QString& DestDir, const QString& Stem, int Index, const QString& PictureExt)
+{
+    const QString number = QString::number(static_cast<qint64>(Index) + 1).rightJustified(4, u'0');
+    return AddBackslash(DestDir) + QStringLiteral("ico_") + Stem + number + PictureExt;
+}
+
+QString NextFreeRunName(const QString& Name, const QSet<QString>& WrittenNames)
+{
+    if (!WrittenNames.contains(runKey(Name)))
+        return Name;
+    const QString ext = extensionOf(Name);
+    const QString base = Name.left(Name.size() - ext.size());
+    for (int n = 2;; ++n) {
+        const QString candidate = base + u'-' + QString::number(n) + ext;
+        if (!WrittenNames.contains(runKey(candidate)))
+            return candidate;
+    }
+}
+
+TIconSaver::TIconSaver(const TIconGridSource& Grid, const QString& FileName) : FGrid(Grid), FFileName(FileName) {}
+
+int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale)
+{
+    const QString name = CompleteSaveIconFileName(FileName, FileType);
+    refuseSource(FFileName, name);
+    if (!isPictureCode(FileType)) {
+        if (extensionOf(FFileName).toLower() == u".ico")
+            return platform::copyFileAtomically(FFileName, name) ? 1 : 0;
+        int ImageCount = 0;
+        QString ErrorText;
+        // The count is reset to 0 when the group's file could not be written.
+        ExtractIconGroupToFile(FFileName, name, IconIndex, ImageCount, ErrorText);
+        return ImageCount;
+    }
+    const platform::Icon& icon = FGrid.GetIcon(IconIndex);
+    platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
+    bmp.setSize(icon.width(), icon.height());
+    {
+        platform::BitmapPainter painter(bmp);
+        icon.draw(painter, 0, 0);
+    }
+    if (GrayScale)
+        GrayscaleBitmap(bmp);
+    SaveBitmapToFile(bmp, name, FileType);
+    return 1;
+}
+
+void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale)
+{
+    const QString name = CompleteSaveAllAsOneFileName(FileName, DestType);
+    refuseSource(FFileName, name);
+    if (FGrid.Count() <= 0)
+        FGrid.GetIcon(0);  // the grid's index error: nothing to draw
+    platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
+    bmp.setSize(std::min(FGrid.Count(), FGrid.ColCount()) * FGrid.ColWidth() + 2, FGrid.Height());
+    {
+        platform::BitmapPainter painter(bmp);
+        FGrid.DrawAll(painter);
+    }
+    if (GrayScale)
+        GrayscaleBitmap(bmp);
+    SaveBitmapToFile(bmp, name, DestType);
+}
+
+void TIconSaver::PrepareBitmap(int W, int H, bool GrayScale)
+{
+    FBmp.clear();
+    if (GrayScale)
+        FBmp.setPixelFormat(platform::PixelFormat::Bits24);
+    FBmp.setSize(W, H);
+    {
+        platform::BitmapPainter painter(FBmp);
+        FIcon.draw(painter, 0, 0);
+    }
+    if (GrayScale)
+        GrayscaleBitmap(FBmp);
+}
+
+bool TIconSaver::MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& ConfirmResult) const
+{
+    if (BatchMode || !QFileInfo::exists(Name))
+        return true;
+    if (Answer != platform::mrYesToAll && Answer != platform::mrNoToAll) {
+        platform::MessageRequest request;
+        request.caption = QStringLiteral("Pictorium");
+        request.text = FormatUIText(GetUIText(609), {Name});
+        request.type = platform::MsgType::Confirmation;
+        request.buttons = platform::mbYes | platform::mbNo | platform::mbNoToAll | platform::mbYesToAll;
+        // A box closed without an answer replaces nothing.
+        request.escape = platform::mrNo;
+        Answer = static_cast<uint16_t>(platform::messageBoxes().show(request));
+        if (Answer == platform::mrYesToAll || Answer == platform::mrNoToAll)
+            ConfirmResult = Answer;
+    }
+    return Answer == platform::mrYes || Answer == platform::mrYesToAll;
+}
+
+void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
+                         const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
+                         bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
+                         int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames)
+{
+    if (!isPictureCode(FileType) && FileType != kHtmlPage && FileType != kDbaseTable && FileType != kPdfDocument)
+        FileType = kImageFormatIco;
+
+    QString pictureExt;
+    if (FileType == kImageFormatIco)
+        pictureExt = QStringLiteral(".ico");
+    else if (isPictureCode(FileType))
+        pictureExt = u'.' + pictureCodeExtension(FileType);
+    else if (FileType == kHtmlPage)
+        pictureExt = u'.' + pictureCodeExtension(htmlPictureCode(TargetImageType));
+
+    QString destExt = DestExt.toLower();
+    if (destExt.isEmpty())
+        destExt = FileType == kHtmlPage      ? QStringLiteral(".htm")
+                  : FileType == kDbaseTable  ? QStringLiteral(".dbf")
+                  : FileType == kPdfDocument ? QStringLiteral(".pdf")
+                                             : pictureExt;
+
+    uint16_t Answer = ConfirmResult;
+    const QString Source = SrcFileName.isEmpty() ? FFileName : SrcFileName;
+    // Only the grid's own file may borrow the grid's icon for one it lacks.
+    const bool gridFile = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
+    const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
+    const QString SrcExt = extensionOf(Source).toLower().mid(1);
+    const QString Stem = SaveAllStem(Source);
+
+    if (!QFileInfo::exists(DestDir))
+        QDir().mkdir(DestDir);
+    if (N <= 0)
+        return;
+
+    std::vector<platform::Icon> icons = platform::extractIcons(
+        Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
+    icons.resize(static_cast<size_t>(N));
+    const auto K = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
+    if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico"))
+        return;
+
+    std::optional<HtmlExport> page;
+    std::optional<DbaseExport> table;
+    std::optional<PdfExport> document;
+    if (FileType == kHtmlPage) {
+        page.emplace(Source, DestDir, DestFileName, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
+        refuseSource(Source, page->pageFileName());
+    } else if (FileType == kDbaseTable) {
+        table.emplace(DestDir, DestFileName, destExt, DBFFieldName);
+        refuseSource(Source, table->tableFileName());
+        refuseSource(Source, table->memoFileName());
+    } else if (FileType == kPdfDocument) {
+        document.emplace(DestDir, DestFileName, IncludeNumbers, DrawBorders);
+        refuseSource(Source, document->documentFileName());
+    }
+
+    for (int i = 0; i < N; ++i) {
+        QString Name;
+        if (FileType != kDbaseTable && FileType != kPdfDocument) {
+            Name = NextFreeRunName(SaveAllFileName(DestDir, Stem, i, pictureExt), WrittenNames);
+            refuseSource(Source, Name);
+            if (!MayOverwrite(Name, Answer, ConfirmResult))
+                continue;
+        }
+
+        if (FileType == kImageFormatIco) {
+            bool written;
+            if (SrcExt != u"ico") {
+                int ImageCount = 0;
+                QString ErrorText;
+                ExtractIconGroupToFile(Source, Name, i, ImageCount, ErrorText);
+                written = ImageCount > 0;
+            } else {
+                written = platform::copyFileAtomically(Source, Name);
+            }
+            if (written) {
+                ++SaveCount;
+                WrittenNames.insert(runKey(Name));
+            }
+            continue;
+        }
+
+        platform::Icon handle = icons[static_cast<size_t>(i)];
+        if (handle.isNull() && gridFile && FGrid.Count() == 1)
+            handle = FGrid.GetIcon(0);  // icons share their pixels: the grid keeps its own
+        int W, H;
+        if (!SrcFileName.isEmpty()) {
+            W = H = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
+        } else {
+            W = FGrid.ItemWidth();
+            H = FGrid.ItemHeight();
+        }
+        FIcon = handle;
+
+        if (FileType == kDbaseTable) {
+            QByteArray data;
+            QBuffer buffer(&data);
+            buffer.open(QIODevice::WriteOnly);
+            if (isPictureCode(DBFType)) {
+                PrepareBitmap(W, H, GrayScale);
+                SaveBitmapToStream(FBmp, buffer, DBFType);
+            } else {
+                SaveIconToStream(buffer, FIcon);
+            }
+            table->addIcon(i, data);
+            ++SaveCount;
+            continue;
+        }
+
+        PrepareBitmap(W, H, GrayScale);
+        if (isPictureCode(FileType)) {
+            SaveBitmapToFile(FBmp, Name, FileType);
+        } else if (FileType == kHtmlPage) {
+            SaveBitmapToFile(FBmp, Name, htmlPictureCode(TargetImageType));
+            page->addCell(i, Name, W, H);
+        } else {
+            document->addIcon(i, FBmp);
+        }
+        if (!Name.isEmpty())
+            WrittenNames.insert(runKey(Name));
+        ++SaveCount;
+    }
+
+    if (page && page->pageCreated())
+        page->finish();
+    if (table && table->filesCreated())
+        table->finish();
+    if (document && document->documentCreated())
+        document->finish();
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The main window's save routines, apart from the window: one icon to a
+// file, the whole grid as one picture, and every icon of a file as numbered
+// files or through the HTML, dBASE and PDF exports. The window delegates to
+// a TIconSaver that reads its grid through TIconGridSource.
+//
+// A saver keeps its work bitmap and work icon from call to call; what lasts
+// across the calls of one save-all run (SaveCount, ConfirmResult and the
+// names written) is the caller's.
+
+#include "app/IconGridSource.h"
+#include "kxCommon/kxIconUtils.h"
+#include "platform/Bitmap.h"
+#include "platform/Icon.h"
+
+#include <QSet>
+#include <QString>
+
+#include <cstdint>
+
+// The colour-depth class of an icon: of its colour bits, or of a
+// monochrome icon as drawn on a default bitmap.
+TBitCount GetColorCount(const platform::Icon& Icon);
+
+// FileName with the extension of format code FileType added when it has
+// none (or only a final "."): for SaveIcon every code other than 1-5 gives
+// "ico", for SaveAllAsOne "bmp".
+QString CompleteSaveIconFileName(const QString& FileName, int FileType);
+QString CompleteSaveAllAsOneFileName(const QString& FileName, int DestType);
+
+// The stem of the numbered files of Source: its base name, "_" and its
+// extension without the dot, lower-cased ("My Tool.EXE" gives "my tool_exe").
+QString SaveAllStem(const QString& Source);
+// DestDir/ico_<Stem><Number><PictureExt>, the number i + 1 with at least 4 digits.
+QString SaveAllFileName(const QString& DestDir, const QString& Stem, int Index, const QString& PictureExt);
+// Name, or when a file of that name was already written in this run the
+// first of Name-2, Name-3, ... (the suffix before the extension) that was not.
+QString NextFreeRunName(const QString& Name, const QSet<QString>& WrittenNames);
+
+class TIconSaver {
+public:
+    // Grid: the grid of the main window; FileName: its current file (the
+    // file the grid shows).
+    TIconSaver(const TIconGridSource& Grid, const QString& FileName);
+
+    const QString& FileName() const { return FFileName; }
+
+    // Saves the grid's icon IconIndex: FileType 0 (and every code other than
+    // 1-5) the icon group of the current file as an .ico file, or a copy of
+    // the current .ico file; 1-5 a picture of the icon. Result: the image
+    // count of the group written, 1 for a copied .ico file or a picture, 0
+    // when the icon file could not be written. Throws platform::Error when
+    // FileName is the current file, platform::ListIndexError for an index
+    // outside the grid, and the picture writers' errors.
+    int SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale);
+
+    // Draws the whole grid into one picture of format DestType (codes other
+    // than 2-5 are BMP). Throws as SaveIcon does; an empty grid gives the
+    // index error and no file.
+    void SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale);
+
+    // Saves every icon of SrcFileName (the current file when empty):
+    // FileType 0-5 numbered files in DestDir (other codes count as 0), 11 an
+    // HTML page with its pictures in DestDir, 12 a dBASE table, 13 a PDF
+    // document. SaveCount grows by one for every file written or icon
+    // stored; ConfirmResult keeps a Yes to All or No to All answer of the
+    // overwrite question; WrittenNames holds the numbered files written in
+    // the run, so that two sources of the same name do not overwrite each
+    // other. Callers start a run with all three empty. Throws
+    // platform::Error when an output would replace the source file, and the
+    // writers' errors; files a call opened are discarded then.
+    void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
+                 const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
+                 bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
+                 int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames);
+
+private:
+    // Draws the work icon into the work bitmap at W x H, grey on request.
+    void PrepareBitmap(int W, int H, bool GrayScale);
+    // True when Name may be written: no file there, batch mode, or the
+    // overwrite question allows it.
+    bool MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& ConfirmResult) const;
+
+    const TIconGridSource& FGrid;
+    QString FFileName;
+    platform::Bitmap FBmp;
+    platform::Icon FIcon;
+};

@@ -1,0 +1,174 @@
+// The save commands of the main window and the save routines they call.
+#include "app/Unit1.h"
+
+#include "app/IconGridSource.h"
+#include "app/IconSaver.h"
+#include "app/myutils.h"
+#include "kxCommon/KXImageBox.h"
+#include "platform/Canvas.h"
+#include "platform/Exceptions.h"
+#include "platform/FileDialogs.h"
+#include "platform/MessageBoxes.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+// The grid as the save routines read it.
+class GridSource : public TIconGridSource {
+public:
+    explicit GridSource(TKXImageBox& grid) : m_grid(grid) {}
+    int Count() const override { return m_grid.Count(); }
+    const platform::Icon& GetIcon(int Index) const override { return m_grid.GetIcon(Index); }
+    int ColCount() const override { return m_grid.ColCount(); }
+    int ColWidth() const override { return m_grid.ColWidth(); }
+    int Height() const override { return m_grid.height(); }
+    int ItemWidth() const override { return m_grid.ItemWidth(); }
+    int ItemHeight() const override { return m_grid.ItemHeight(); }
+    void DrawAll(QPainter& Painter) const override
+    {
+        platform::Canvas canvas(Painter);
+        m_grid.DrawAll(canvas);
+    }
+
+private:
+    TKXImageBox& m_grid;
+};
+
+struct WaitCursor {
+    bool active = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    WaitCursor()
+    {
+        if (active)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor()
+    {
+        if (active)
+            QApplication::restoreOverrideCursor();
+    }
+};
+
+}  // namespace
+
+QString FilterDefaultExt(const QString& WindowsFilter, int FilterIndex)
+{
+    QString rest = WindowsFilter;
+    for (int i = 0; i < FilterIndex; ++i)
+        rest = rest.mid(rest.indexOf(u'(') + 1);
+    const qsizetype dot = rest.indexOf(u'.');
+    const qsizetype close = rest.indexOf(u')');
+    const QString ext = dot >= 0 && close > dot ? rest.mid(dot + 1, close - dot - 1) : QString();
+    return ext == u"*" ? QString() : ext;
+}
+
+void OpenWithShell(QString FileName, const QString& Ext)
+{
+    if (!QFileInfo::exists(FileName) && !Ext.isEmpty() && QFileInfo(FileName).suffix().isEmpty() &&
+        QFileInfo::exists(FileName + u'.' + Ext))
+        FileName += u'.' + Ext;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(FileName));
+}
+
+int TForm1::SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale)
+{
+    GridSource grid(*FScrollBox->ImageBox());
+    TIconSaver saver(grid, FFileName);
+    return saver.SaveIcon(IconIndex, FileName, FileType, GrayScale);
+}
+
+void TForm1::SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale)
+{
+    GridSource grid(*FScrollBox->ImageBox());
+    TIconSaver saver(grid, FFileName);
+    saver.SaveAllAsOne(FileName, DestType, GrayScale);
+}
+
+void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
+                     const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
+                     bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
+                     int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames)
+{
+    GridSource grid(*FScrollBox->ImageBox());
+    TIconSaver saver(grid, FFileName);
+    saver.SaveAll(SrcFileName, DestDir, DestFileName, DestExt, DBFFieldName, FileType, DBFType, IncludeNumbers,
+                  DrawBorders, GrayScale, Small, TargetImageType, SaveCount, ConfirmResult, WrittenNames);
+}
+
+void TForm1::CheckSelection()
+{
+    if (FScrollBox->ImageBox()->ItemIndex() >= 0)
+        return;
+    platform::messageBoxes().show(
+        {ApplicationTitle(), GetUIText(606), platform::MsgType::Warning, platform::mbOK, platform::mrOk});
+    throw platform::Abort();
+}
+
+std::optional<std::pair<QString, int>> TForm1::RunSaveDialog(int TitleId, const QString& Filter)
+{
+    const int index = 1;
+    const QString ext = FilterDefaultExt(Filter, index);
+    platform::SaveRequest request;
+    request.title = GetUIText(TitleId);
+    request.filters = DialogFilter(Filter).split(QStringLiteral(";;"));
+    request.filterIndex = index;
+    request.initialDir = FSaveDlgInitialDir;
+    request.defaultExt = ext;
+    request.proposedName = MakeUniqueFileName(FSaveDlgInitialDir, FFileName, ext);
+    const auto answer = platform::fileDialogs().save(this, request);
+    if (!answer)
+        return std::nullopt;
+    FSaveDlgInitialDir = QFileInfo(answer->fileName).absolutePath();
+    return std::make_pair(answer->fileName, answer->filterIndex);
+}
+
+void TForm1::SaveSelClick()
+{
+    CheckSelection();
+    const auto chosen = RunSaveDialog(701, GetUIText(803) + u'|' + GetUIText(801));
+    if (!chosen)
+        return;
+    SaveIcon(FScrollBox->ImageBox()->ItemIndex(), chosen->first, chosen->second - 1, false);
+    if (OpenAfterSave)
+        OpenWithShell(chosen->first, QString());
+}
+
+void TForm1::SaveAllAsOneClick()
+{
+    const auto chosen = RunSaveDialog(701, GetUIText(801));
+    if (!chosen)
+        return;
+    {
+        WaitCursor wait;
+        SaveAllAsOne(chosen->first, chosen->second, false);
+    }
+    if (OpenAfterSave)
+        OpenWithShell(chosen->first, QString());
+}
+
+void TForm1::SaveAllClick(int FileType)
+{
+    const QString title = FDirDlgTitle.isEmpty() ? QStringLiteral("Select folder to save images:") : FDirDlgTitle;
+    const auto folder = platform::fileDialogs().folder(this, title, FSaveDlgInitialDir);
+    if (!folder)
+        return;
+    int saveCount = 0;
+    uint16_t confirmResult = 0;
+    QSet<QString> written;
+    // The count is reported after a failure too; the error follows it.
+    struct Report {
+        int& count;
+        ~Report()
+        {
+            platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(603), {count}),
+                                           platform::MsgType::Information, platform::mbOK, platform::mrOk});
+        }
+    };
+    Report report{saveCount};
+    WaitCursor wait;
+    SaveAll(QString(), *folder, QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers, ExpDrawBorder,
+            ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
+}

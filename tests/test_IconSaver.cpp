@@ -1,0 +1,750 @@
+#include "app/IconSaver.h"
+
+#include "app/Unit1.h"
+#include "kxCommon/KXImageBoxLayout.h"
+#include "platform/Exceptions.h"
+#include "platform/MessageBoxes.h"
+#include "platform/PeModule.h"
+#include "platform/IconImage.h"
+#include "platform/ShellIcons.h"
+
+#include "IcoBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using platform::Icon;
+using platform::ModalResult;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+const QString kGroups = kFixtures + QStringLiteral("/groups32.dll");
+const QString kLoader = kFixtures + QStringLiteral("/loader.dll");
+const QString kMixedIco = kFixtures + QStringLiteral("/icons/mixed.ico");
+
+QString run(const QString& program, const QStringList& args, int* exitCode = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = p.exitCode();
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
+QString fileType(const QString& path) { return run(QStringLiteral("file"), {QStringLiteral("-b"), path}); }
+
+// Images icotool lists in an .ico file; -1 when it cannot read the file.
+int icoImageCount(const QString& path)
+{
+    int code = -1;
+    const QString listing = run(QStringLiteral("icotool"), {QStringLiteral("-l"), path}, &code);
+    return code == 0 ? static_cast<int>(listing.count(QStringLiteral("--icon"))) : -1;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// An icon of one opaque colour.
+Icon solidIcon(QRgb colour, int size = 32)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return Icon::fromImage(image);
+}
+
+// The grid as the widget lays it out, over icons held here.
+class FakeGrid : public TIconGridSource {
+public:
+    FakeGrid(std::vector<Icon> icons, int width, int itemSize = 32, int offset = 6)
+        : FIcons(std::move(icons)), FLayout(itemSize, itemSize, offset)
+    {
+        FLayout.UpdateLayout(width, static_cast<int>(FIcons.size()));
+    }
+    static FakeGrid of(const QString& file, int width = 400)
+    {
+        return FakeGrid(platform::extractIcons(file, platform::kLargeIconSize), width);
+    }
+
+    int Count() const override { return static_cast<int>(FIcons.size()); }
+    const Icon& GetIcon(int Index) const override
+    {
+        if (Index < 0 || Index >= Count())
+            throw platform::ListIndexError(Index);
+        return FIcons[static_cast<size_t>(Index)];
+    }
+    int ColCount() const override { return FLayout.ColCount(); }
+    int ColWidth() const override { return FLayout.ColWidth(); }
+    int Height() const override { return FLayout.Height(); }
+    int ItemWidth() const override { return FLayout.ItemWidth(); }
+    int ItemHeight() const override { return FLayout.ItemHeight(); }
+    void DrawAll(QPainter& Painter) const override
+    {
+        GetIcon(0);
+        for (int i = 0; i < Count(); ++i) {
+            const auto p = FLayout.IconPosition(i);
+            FIcons[static_cast<size_t>(i)].draw(Painter, p.x, p.y);
+        }
+    }
+
+private:
+    std::vector<Icon> FIcons;
+    KXImageBoxLayout::TImageBoxLayout FLayout;
+};
+
+// Answers the message boxes of one test and restores the desktop ones.
+struct ScriptedBoxes {
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    explicit ScriptedBoxes(std::initializer_list<ModalResult> answers = {})
+    {
+        boxes->answers.assign(answers);
+        platform::setMessageBoxes(boxes);
+    }
+    ~ScriptedBoxes() { platform::setMessageBoxes(nullptr); }
+};
+
+struct BatchModeOn {
+    BatchModeOn() { BatchMode = true; }
+    ~BatchModeOn() { BatchMode = false; }
+};
+
+// One save-all run's state and its usual arguments.
+struct SaveRun {
+    int SaveCount = 0;
+    uint16_t ConfirmResult = 0;
+    QSet<QString> WrittenNames;
+
+    void save(TIconSaver& saver, const QString& src, const QString& destDir, int fileType, bool small = false)
+    {
+        saver.SaveAll(src, destDir, {}, {}, {}, fileType, 0, true, true, false, small, 0, SaveCount, ConfirmResult,
+                      WrittenNames);
+    }
+};
+
+class IconSaverTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString numbered(const QString& stem, int n, const QString& ext) const
+    {
+        return path(QStringLiteral("out/ico_%1%2%3").arg(stem).arg(n, 4, 10, QLatin1Char('0')).arg(ext));
+    }
+};
+
+}  // namespace
+
+TEST(IconSaverNames, ExtensionCompletion)
+{
+    struct Case {
+        const char* name;
+        int code;
+        const char* saveIcon;
+        const char* allAsOne;
+    };
+    const Case cases[] = {
+        {"/o/icon", 0, "/o/icon.ico", "/o/icon.bmp"},
+        {"/o/icon", 1, "/o/icon.bmp", "/o/icon.bmp"},
+        {"/o/icon", 2, "/o/icon.jpg", "/o/icon.jpg"},
+        {"/o/icon", 3, "/o/icon.emf", "/o/icon.emf"},
+        {"/o/icon", 4, "/o/icon.gif", "/o/icon.gif"},
+        {"/o/icon", 5, "/o/icon.png", "/o/icon.png"},
+        {"/o/icon", 7, "/o/icon.ico", "/o/icon.bmp"},
+        {"/o/icon", -1, "/o/icon.ico", "/o/icon.bmp"},
+        {"/o/icon.", 5, "/o/icon..png", "/o/icon..png"},
+        {"/o/icon.", 2, "/o/icon..jpg", "/o/icon..jpg"},
+        {"/o/icon.dat", 2, "/o/icon.dat", "/o/icon.dat"},
+        {"/o/icon.PNG", 1, "/o/icon.PNG", "/o/icon.PNG"},
+        {"/o.d/icon", 5, "/o.d/icon.png", "/o.d/icon.png"},  // a dot in the folder is no extension
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.code);
+        EXPECT_EQ(CompleteSaveIconFileName(QString::fromUtf8(c.name), c.code), QString::fromUtf8(c.saveIcon));
+        EXPECT_EQ(CompleteSaveAllAsOneFileName(QString::fromUtf8(c.name), c.code), QString::fromUtf8(c.allAsOne));
+    }
+}
+
+TEST(IconSaverNames, NumberedFiles)
+{
+    EXPECT_EQ(SaveAllStem(QStringLiteral("/Apps/My Tool.EXE")), QStringLiteral("my tool_exe"));
+    EXPECT_EQ(SaveAllStem(QStringLiteral("/Apps/tool")), QStringLiteral("tool_"));
+    EXPECT_EQ(SaveAllStem(QStringLiteral("/a.b/Tool")), QStringLiteral("tool_"));
+    EXPECT_EQ(SaveAllStem(QStringLiteral("/a/x.tar.GZ")), QStringLiteral("x.tar_gz"));
+
+    const QString stem = QStringLiteral("notepad_exe");
+    EXPECT_EQ(SaveAllFileName(QStringLiteral("/out"), stem, 0, QStringLiteral(".png")),
+              QStringLiteral("/out/ico_notepad_exe0001.png"));
+    EXPECT_EQ(SaveAllFileName(QStringLiteral("/out/"), stem, 11, QStringLiteral(".ico")),
+              QStringLiteral("/out/ico_notepad_exe0012.ico"));
+    EXPECT_EQ(SaveAllFileName(QStringLiteral("/out"), stem, 9998, QStringLiteral(".gif")),
+              QStringLiteral("/out/ico_notepad_exe9999.gif"));
+    EXPECT_EQ(SaveAllFileName(QStringLiteral("/out"), stem, 9999, QStringLiteral(".gif")),
+              QStringLiteral("/out/ico_notepad_exe10000.gif"));
+
+    QSet<QString> written;
+    const QString name = QStringLiteral("/out/ico_x_dll0001.png");
+    EXPECT_EQ(NextFreeRunName(name, written), name);
+    written.insert(name);
+    EXPECT_EQ(NextFreeRunName(name, written), QStringLiteral("/out/ico_x_dll0001-2.png"));
+    written.insert(QStringLiteral("/out/ico_x_dll0001-2.png"));
+    EXPECT_EQ(NextFreeRunName(QStringLiteral("/out//ico_x_dll0001.png"), written),
+              QStringLiteral("/out//ico_x_dll0001-3.png"));
+}
+
+TEST_F(IconSaverTest, SaveIconEveryFormat)
+{
+    struct Source {
+        QString file;
+        int index;
+        QString groupIco;  // the .ico file the group was built from
+    };
+    const Source sources[] = {
+        {kGroups, 1, kFixtures + QStringLiteral("/icons/depths.ico")},
+        {kGroups, 0, kFixtures + QStringLiteral("/icons/mixed.ico")},
+        {kLoader, 2, kFixtures + QStringLiteral("/icons/loader_smaller.ico")},
+    };
+    struct Format {
+        int code;
+        const char* ext;
+        const char* type;  // what file(1) says
+        const char* qtFormat;  // what Qt reads it as; empty when Qt has no reader
+    };
+    const Format formats[] = {
+        {0, ".ico", "MS Windows icon resource", ""},
+        {1, ".bmp", "PC bitmap", "bmp"},
+        {2, ".jpg", "JPEG image data", "jpeg"},
+        {3, ".emf", "Windows Enhanced Metafile", ""},
+        {4, ".gif", "GIF image data", "gif"},
+        {5, ".png", "PNG image data", "png"},
+        {9, ".ico", "MS Windows icon resource", ""},  // an unknown code saves the icon file
+    };
+    for (const Source& s : sources) {
+        const FakeGrid grid = FakeGrid::of(s.file);
+        TIconSaver saver(grid, s.file);
+        for (const Format& f : formats) {
+            SCOPED_TRACE(testing::Message() << s.file.toStdString() << " #" << s.index << " code " << f.code);
+            const QString base = path(QStringLiteral("icon%1_%2").arg(s.index).arg(f.code));
+            const int result = saver.SaveIcon(s.index, base, f.code, false);
+            const QString written = base + QLatin1String(f.ext);
+            ASSERT_TRUE(QFile::exists(written));
+            EXPECT_TRUE(fileType(written).contains(QLatin1String(f.type))) << fileType(written).toStdString();
+            if (f.code == 0 || f.code == 9) {
+                EXPECT_EQ(result, icoImageCount(s.groupIco));
+                EXPECT_EQ(icoImageCount(written), result);
+            } else {
+                EXPECT_EQ(result, 1);
+            }
+            if (*f.qtFormat) {
+                QImage image;
+                ASSERT_TRUE(image.load(written, f.qtFormat));
+                EXPECT_EQ(image.size(), QSize(32, 32));
+            }
+        }
+    }
+
+    // The extension given stays, the data follows the code.
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("icon.dat")), 2, false), 1);
+    EXPECT_TRUE(fileType(path(QStringLiteral("icon.dat"))).contains(QLatin1String("JPEG")));
+    EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("icon.")), 2, false), 1);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("icon..jpg"))));
+}
+
+TEST_F(IconSaverTest, SaveIconFromIcoFile)
+{
+    const FakeGrid grid = FakeGrid::of(kMixedIco);
+    TIconSaver saver(grid, kMixedIco);
+    // The whole file is copied, whatever the index.
+    EXPECT_EQ(saver.SaveIcon(5, path(QStringLiteral("copy")), 0, true), 1);
+    EXPECT_EQ(readAll(path(QStringLiteral("copy.ico"))), readAll(kMixedIco));
+    EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("pic")), 5, false), 1);
+    QImage image(path(QStringLiteral("pic.png")), "png");
+    EXPECT_EQ(image.size(), QSize(32, 32));
+    EXPECT_TRUE(run(QStringLiteral("pngcheck"), {path(QStringLiteral("pic.png"))}).contains(QLatin1String("OK")));
+}
+
+TEST_F(IconSaverTest, SaveIconGreyPicturesAndColourIconFiles)
+{
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    ASSERT_EQ(saver.SaveIcon(1, path(QStringLiteral("grey.bmp")), 1, true), 1);
+    const QImage grey(path(QStringLiteral("grey.bmp")), "bmp");
+    ASSERT_EQ(grey.size(), QSize(32, 32));
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QRgb c = grey.pixel(x, y);
+            EXPECT_TRUE(qRed(c) == qGreen(c) && qGreen(c) == qBlue(c)) << x << "," << y;
+        }
+    ASSERT_EQ(saver.SaveIcon(1, path(QStringLiteral("colour.bmp")), 1, false), 1);
+    const QImage colour(path(QStringLiteral("colour.bmp")), "bmp");
+    bool coloured = false;
+    for (int y = 0; y < 32 && !coloured; ++y)
+        for (int x = 0; x < 32; ++x)
+            coloured = coloured || qRed(colour.pixel(x, y)) != qBlue(colour.pixel(x, y));
+    EXPECT_TRUE(coloured);
+
+    // Icon files are never made grey.
+    saver.SaveIcon(1, path(QStringLiteral("a.ico")), 0, false);
+    saver.SaveIcon(1, path(QStringLiteral("b.ico")), 0, true);
+    EXPECT_EQ(readAll(path(QStringLiteral("a.ico"))), readAll(path(QStringLiteral("b.ico"))));
+}
+
+TEST_F(IconSaverTest, SaveIconFailures)
+{
+    const QString missing = path(QStringLiteral("no/such/folder/icon.ico"));
+    {
+        const FakeGrid grid = FakeGrid::of(kGroups);
+        TIconSaver saver(grid, kGroups);
+        // A file that could not be written is no image saved.
+        EXPECT_EQ(saver.SaveIcon(1, missing, 0, false), 0);
+        EXPECT_THROW(saver.SaveIcon(3, path(QStringLiteral("x.png")), 5, false), platform::ListIndexError);
+        EXPECT_THROW(saver.SaveIcon(-1, path(QStringLiteral("x.png")), 5, false), platform::ListIndexError);
+        EXPECT_THROW(saver.SaveIcon(0, missing, 5, false), std::exception);
+    }
+    {
+        const FakeGrid grid = FakeGrid::of(kMixedIco);
+        TIconSaver saver(grid, kMixedIco);
+        EXPECT_EQ(saver.SaveIcon(0, missing, 0, false), 0);
+    }
+    // Never onto the file the icons come from, not even through a link.
+    const QString src = path(QStringLiteral("src.dll"));
+    ASSERT_TRUE(QFile::copy(kGroups, src));
+    ASSERT_TRUE(QFile::link(src, path(QStringLiteral("link.png"))));
+    const QByteArray before = readAll(src);
+    const FakeGrid grid = FakeGrid::of(src);
+    TIconSaver saver(grid, src);
+    for (int code : {0, 1, 5}) {
+        try {
+            saver.SaveIcon(0, code == 5 ? path(QStringLiteral("link.png")) : src, code, false);
+            ADD_FAILURE() << "code " << code << " replaced the source";
+        } catch (const platform::Error& e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String("the file the icons come from"))) << e.what();
+        }
+    }
+    EXPECT_THROW(saver.SaveAllAsOne(src, 1, false), platform::Error);
+    EXPECT_EQ(readAll(src), before);
+}
+
+TEST_F(IconSaverTest, SaveAllAsOneSize)
+{
+    struct Case {
+        int icons;
+        int width;  // of the grid control
+        int expectedWidth;
+    };
+    // Icons of 32 pixels at offset 5 make columns of 40 pixels.
+    const Case cases[] = {{10, 4 * 40 + 10, 162}, {3, 8 * 40, 122}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.icons);
+        std::vector<Icon> icons(static_cast<size_t>(c.icons), solidIcon(qRgb(200, 0, 0)));
+        const FakeGrid grid(icons, c.width, 32, 5);
+        ASSERT_EQ(grid.ColWidth(), 40);
+        TIconSaver saver(grid, kGroups);
+        const QString name = path(QStringLiteral("all%1").arg(c.icons));
+        saver.SaveAllAsOne(name, 5, false);
+        const QImage image(name + QStringLiteral(".png"), "png");
+        EXPECT_EQ(image.width(), c.expectedWidth);
+        EXPECT_EQ(image.height(), grid.Height());
+        // The last icon is drawn where the grid puts it.
+        KXImageBoxLayout::TImageBoxLayout layout(32, 32, 5);
+        layout.UpdateLayout(c.width, c.icons);
+        const auto p = layout.IconPosition(c.icons - 1);
+        EXPECT_EQ(image.pixel(p.x + 16, p.y + 16), qRgb(200, 0, 0));
+    }
+
+    std::vector<Icon> icons(4, solidIcon(qRgb(0, 0, 255)));
+    const FakeGrid grid(icons, 400);
+    TIconSaver saver(grid, kGroups);
+    saver.SaveAllAsOne(path(QStringLiteral("grey")), 0, true);
+    const QImage grey(path(QStringLiteral("grey.bmp")), "bmp");
+    ASSERT_FALSE(grey.isNull());
+    const auto p = KXImageBoxLayout::TImageBoxLayout().IconPosition(0);
+    const QRgb c = grey.pixel(p.x + 8, p.y + 8);
+    EXPECT_TRUE(qRed(c) == qBlue(c) && qRed(c) < 100);
+
+    const FakeGrid empty({}, 400);
+    TIconSaver none(empty, kGroups);
+    EXPECT_THROW(none.SaveAllAsOne(path(QStringLiteral("empty")), 5, false), platform::ListIndexError);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("empty.png"))));
+}
+
+TEST_F(IconSaverTest, SaveAllNumberedFiles)
+{
+    const FakeGrid grid = FakeGrid::of(kLoader);
+    TIconSaver saver(grid, kLoader);
+    const QString out = path(QStringLiteral("out"));
+    for (bool small : {false, true}) {
+        // The second round overwrites the first's files silently.
+        BatchMode = small;
+        SaveRun run;
+        run.save(saver, kGroups, out, 5, small);
+        BatchMode = false;
+        EXPECT_EQ(run.SaveCount, 3);
+        for (int n = 1; n <= 3; ++n) {
+            const QString png = numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".png"));
+            EXPECT_TRUE(::run(QStringLiteral("pngcheck"), {png}).contains(QLatin1String("OK"))) << png.toStdString();
+            EXPECT_EQ(QImage(png, "png").size(), small ? QSize(16, 16) : QSize(32, 32));
+        }
+        EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("groups32_dll"), 4, QStringLiteral(".png"))));
+    }
+
+    // Icon files: one per group; an unknown type is icon files too.
+    for (int type : {0, 7}) {
+        SaveRun run;
+        BatchModeOn batch;
+        run.save(saver, kGroups, out, type);
+        EXPECT_EQ(run.SaveCount, 3);
+        const QStringList groups = {QStringLiteral("mixed"), QStringLiteral("depths"), QStringLiteral("png256")};
+        for (int n = 1; n <= 3; ++n)
+            EXPECT_EQ(icoImageCount(numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".ico"))),
+                      icoImageCount(kFixtures + QStringLiteral("/icons/") + groups[n - 1] + QStringLiteral(".ico")));
+    }
+
+    // An .ico source is copied once.
+    SaveRun ico;
+    ico.save(saver, kMixedIco, out, 0);
+    EXPECT_EQ(ico.SaveCount, 1);
+    EXPECT_EQ(readAll(numbered(QStringLiteral("mixed_ico"), 1, QStringLiteral(".ico"))), readAll(kMixedIco));
+    EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("mixed_ico"), 2, QStringLiteral(".ico"))));
+
+    // The current file's icons as the grid gives their count; a group that
+    // cannot be decoded is a blank picture of the grid's item size.
+    SaveRun own;
+    own.save(saver, {}, out, 1);
+    EXPECT_EQ(own.SaveCount, 7);
+    const QImage blank(numbered(QStringLiteral("loader_dll"), 6, QStringLiteral(".bmp")), "bmp");
+    ASSERT_EQ(blank.size(), QSize(32, 32));
+    EXPECT_EQ(blank.pixel(10, 10), qRgb(255, 255, 255));
+}
+
+TEST_F(IconSaverTest, SaveAllWithoutIcons)
+{
+    const QString out = path(QStringLiteral("out"));
+    const QString noIcons = kFixtures + QStringLiteral("/noicons.dll");
+    // A module without icons, listed or shown with its file-type icon.
+    const FakeGrid typeIcon({solidIcon(qRgb(0, 128, 0))}, 400);
+    for (const QString& src : {noIcons, QString()}) {
+        TIconSaver saver(typeIcon, noIcons);
+        SaveRun run;
+        run.save(saver, src, out, 5);
+        EXPECT_EQ(run.SaveCount, 0);
+        EXPECT_TRUE(QDir(out).isEmpty());
+    }
+
+    // A text file shown with its file-type icon: one picture of that icon.
+    const QString text = path(QStringLiteral("Read Me.TXT"));
+    writeFile(text, "hello");
+    TIconSaver saver(typeIcon, text);
+    SaveRun run;
+    run.save(saver, {}, out, 5);
+    EXPECT_EQ(run.SaveCount, 1);
+    EXPECT_EQ(QImage(numbered(QStringLiteral("read me_txt"), 1, QStringLiteral(".png")), "png").pixel(5, 5),
+              qRgb(0, 128, 0));
+
+    // Another file's missing icon is never the grid's.
+    SaveRun other;
+    BatchModeOn batch;
+    other.save(saver, kLoader, out, 5);
+    EXPECT_EQ(other.SaveCount, 7);
+    EXPECT_EQ(QImage(numbered(QStringLiteral("loader_dll"), 6, QStringLiteral(".png")), "png").pixel(5, 5),
+              qRgb(255, 255, 255));
+}
+
+TEST_F(IconSaverTest, SaveAllOverwriteQuestion)
+{
+    LangModule = platform::PeModule::open(QStringLiteral(LANG_PACK));
+    ASSERT_TRUE(LangModule);
+    struct Unload {
+        ~Unload() { LangModule.reset(); }
+    } unload;
+
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const QStringList sources = {kGroups, kFixtures + QStringLiteral("/groups64.dll"), kLoader};
+    const QStringList stems = {QStringLiteral("groups32_dll"), QStringLiteral("groups64_dll"),
+                               QStringLiteral("loader_dll")};
+    const QByteArray old = "old";
+    // Icons 1 and 2 of every source exist before the run.
+    auto prepare = [&] {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        for (const QString& stem : stems)
+            for (int n : {1, 2})
+                writeFile(numbered(stem, n, QStringLiteral(".gif")), old);
+    };
+    auto runAll = [&](SaveRun& run) {
+        const FakeGrid grid = FakeGrid::of(kGroups);
+        TIconSaver saver(grid, kGroups);
+        for (const QString& src : sources)
+            run.save(saver, src, out, 4);
+    };
+    const int total = 3 + 3 + 7;
+
+    {
+        SCOPED_TRACE("Yes, then No, then closed");
+        prepare();
+        ScriptedBoxes boxes({platform::mrYes, platform::mrNo});
+        SaveRun run;
+        runAll(run);
+        const auto& shown = boxes.boxes->shown;
+        ASSERT_EQ(shown.size(), 6u);
+        const QString first = numbered(stems[0], 1, QStringLiteral(".gif"));
+        EXPECT_EQ(shown[0].text, QStringLiteral("The file %1 already exists.\r\nDo you want to replace it?").arg(first));
+        EXPECT_EQ(shown[0].caption, QStringLiteral("Pictorium"));
+        EXPECT_EQ(shown[0].type, platform::MsgType::Confirmation);
+        EXPECT_EQ(shown[0].buttons, platform::mbYes | platform::mbNo | platform::mbNoToAll | platform::mbYesToAll);
+        // Closing the box is No.
+        EXPECT_EQ(shown[0].escape, platform::mrNo);
+        EXPECT_TRUE(fileType(first).contains(QLatin1String("GIF")));
+        EXPECT_EQ(readAll(numbered(stems[0], 2, QStringLiteral(".gif"))), old);
+        for (int s = 1; s < 3; ++s)
+            for (int n : {1, 2})
+                EXPECT_EQ(readAll(numbered(stems[s], n, QStringLiteral(".gif"))), old);
+        EXPECT_EQ(run.SaveCount, total - 5);
+        EXPECT_EQ(run.ConfirmResult, 0);
+    }
+    {
+        SCOPED_TRACE("Yes to All at the first existing file");
+        prepare();
+        ScriptedBoxes boxes({platform::mrYesToAll});
+        SaveRun run;
+        runAll(run);
+        EXPECT_EQ(boxes.boxes->shown.size(), 1u);
+        EXPECT_EQ(run.ConfirmResult, platform::mrYesToAll);
+        EXPECT_EQ(run.SaveCount, total);
+        for (const QString& stem : stems)
+            EXPECT_TRUE(fileType(numbered(stem, 2, QStringLiteral(".gif"))).contains(QLatin1String("GIF")));
+    }
+    {
+        SCOPED_TRACE("No to All");
+        prepare();
+        ScriptedBoxes boxes({platform::mrNoToAll});
+        SaveRun run;
+        runAll(run);
+        EXPECT_EQ(boxes.boxes->shown.size(), 1u);
+        EXPECT_EQ(run.ConfirmResult, platform::mrNoToAll);
+        EXPECT_EQ(run.SaveCount, total - 6);
+        for (const QString& stem : stems) {
+            EXPECT_EQ(readAll(numbered(stem, 1, QStringLiteral(".gif"))), old);
+            EXPECT_TRUE(fileType(numbered(stem, 3, QStringLiteral(".gif"))).contains(QLatin1String("GIF")));
+        }
+    }
+    {
+        SCOPED_TRACE("Cancel answers no");
+        prepare();
+        ScriptedBoxes boxes({platform::mrCancel, platform::mrNone, platform::mrYes});
+        SaveRun run;
+        runAll(run);
+        EXPECT_EQ(readAll(numbered(stems[0], 1, QStringLiteral(".gif"))), old);
+        EXPECT_EQ(readAll(numbered(stems[0], 2, QStringLiteral(".gif"))), old);
+        EXPECT_TRUE(fileType(numbered(stems[1], 1, QStringLiteral(".gif"))).contains(QLatin1String("GIF")));
+    }
+    {
+        SCOPED_TRACE("batch mode");
+        prepare();
+        ScriptedBoxes boxes;
+        BatchModeOn batch;
+        SaveRun run;
+        runAll(run);
+        EXPECT_TRUE(boxes.boxes->shown.empty());
+        EXPECT_EQ(run.SaveCount, total);
+        for (const QString& stem : stems)
+            EXPECT_TRUE(fileType(numbered(stem, 1, QStringLiteral(".gif"))).contains(QLatin1String("GIF")));
+    }
+}
+
+TEST_F(IconSaverTest, SaveAllSameNameTwiceInOneRun)
+{
+    // Two listed files of one name: the second does not replace the first's files.
+    const QString a = path(QStringLiteral("a/X.dll")), b = path(QStringLiteral("b/x.DLL"));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("a"))) && QDir().mkpath(path(QStringLiteral("b"))));
+    ASSERT_TRUE(QFile::copy(kGroups, a));
+    ASSERT_TRUE(QFile::copy(kLoader, b));
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    ScriptedBoxes boxes;
+    SaveRun run;
+    run.save(saver, a, path(QStringLiteral("out")), 0);
+    run.save(saver, b, path(QStringLiteral("out")), 0);
+    EXPECT_TRUE(boxes.boxes->shown.empty());
+    EXPECT_EQ(run.SaveCount, 3 + 7);
+    EXPECT_EQ(icoImageCount(numbered(QStringLiteral("x_dll"), 2, QStringLiteral(".ico"))),
+              icoImageCount(kFixtures + QStringLiteral("/icons/depths.ico")));
+    EXPECT_EQ(icoImageCount(path(QStringLiteral("out/ico_x_dll0002-2.ico"))),
+              icoImageCount(kFixtures + QStringLiteral("/icons/loader_larger.ico")));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("out/ico_x_dll0007.ico"))));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/ico_x_dll0007-2.ico"))));
+    EXPECT_EQ(run.WrittenNames.size(), 10);
+
+    // A later run starts afresh: the names are the plain ones again, and asked about.
+    ScriptedBoxes again({platform::mrNoToAll});
+    SaveRun next;
+    next.save(saver, b, path(QStringLiteral("out")), 0);
+    EXPECT_EQ(again.boxes->shown.size(), 1u);
+    EXPECT_EQ(next.SaveCount, 0);
+}
+
+TEST_F(IconSaverTest, SaveAllFailuresAreNotCounted)
+{
+    // The folder cannot be made: a file stands where it should be.
+    writeFile(path(QStringLiteral("file")), "x");
+    const QString out = path(QStringLiteral("file/out"));
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    for (const QString& src : {kGroups, kMixedIco}) {
+        SaveRun run;
+        run.save(saver, src, out, 0);
+        EXPECT_EQ(run.SaveCount, 0);
+        EXPECT_TRUE(run.WrittenNames.isEmpty());
+    }
+    // A picture that cannot be written stops the run.
+    SaveRun pictures;
+    EXPECT_THROW(pictures.save(saver, kGroups, out, 5), std::exception);
+    EXPECT_EQ(pictures.SaveCount, 0);
+}
+
+TEST_F(IconSaverTest, SaveAllNeverReplacesItsSource)
+{
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    // A numbered name that is a link to the source.
+    const QString src = path(QStringLiteral("lib.dbf"));
+    ASSERT_TRUE(QFile::copy(kGroups, src));
+    const QByteArray before = readAll(src);
+    ASSERT_TRUE(QFile::link(src, numbered(QStringLiteral("lib_dbf"), 1, QStringLiteral(".png"))));
+    const FakeGrid grid = FakeGrid::of(src);
+    TIconSaver saver(grid, src);
+    BatchModeOn batch;
+    SaveRun run;
+    EXPECT_THROW(run.save(saver, {}, out, 5), platform::Error);
+    EXPECT_EQ(run.SaveCount, 0);
+    // A table named as the source.
+    int count = 0;
+    uint16_t confirm = 0;
+    QSet<QString> written;
+    EXPECT_THROW(saver.SaveAll(src, dir.path(), src, {}, {}, 12, 0, false, false, false, false, 0, count, confirm,
+                               written),
+                 platform::Error);
+    EXPECT_EQ(readAll(src), before);
+}
+
+TEST_F(IconSaverTest, SaveAllHtmlPage)
+{
+    const QString pictures = path(QStringLiteral("web/icons_files"));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("web"))));
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    HtmlColumnCount = 2;
+    struct Case {
+        int targetImageType;
+        const char* ext;
+        const char* type;
+    };
+    for (const Case& c : {Case{0, ".png", "PNG image"}, Case{1, ".jpg", "JPEG image"}, Case{2, ".gif", "GIF image"}}) {
+        SCOPED_TRACE(c.ext);
+        BatchModeOn batch;
+        int count = 0;
+        uint16_t confirm = 0;
+        QSet<QString> written;
+        saver.SaveAll({}, pictures, path(QStringLiteral("web/icons.html")), QStringLiteral(".HTML"), {}, 11, 0, true,
+                      false, false, false, c.targetImageType, count, confirm, written);
+        EXPECT_EQ(count, 3);
+        const QByteArray page = readAll(path(QStringLiteral("web/icons.html")));
+        ASSERT_FALSE(page.isEmpty());
+        EXPECT_TRUE(page.startsWith("\xEF\xBB\xBF<!DOCTYPE HTML"));
+        EXPECT_TRUE(page.endsWith("</html>"));
+        for (int n = 1; n <= 3; ++n) {
+            const QString picture = QStringLiteral("ico_groups32_dll%1%2").arg(n, 4, 10, QLatin1Char('0')).arg(c.ext);
+            EXPECT_TRUE(page.contains(("<img src=\"icons_files/" + picture + "\" width=\"32\" height=\"32\"").toUtf8()));
+            EXPECT_TRUE(fileType(pictures + u'/' + picture).contains(QLatin1String(c.type)));
+        }
+        // Two cells a row: the second row has one empty cell.
+        EXPECT_EQ(page.count("<tr>"), 2);
+        EXPECT_EQ(page.count("<td>&nbsp;</td>"), 1);
+    }
+    HtmlColumnCount = 0;
+}
+
+TEST_F(IconSaverTest, SaveAllDbaseTable)
+{
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    for (int dbfType : {0, 5}) {
+        SCOPED_TRACE(dbfType);
+        int count = 0;
+        uint16_t confirm = 0;
+        QSet<QString> written;
+        ScriptedBoxes boxes;
+        saver.SaveAll(kGroups, dir.path(), QStringLiteral("/elsewhere/icons"), {}, {}, 12, dbfType, false, false,
+                      true, false, 0, count, confirm, written);
+        EXPECT_EQ(count, 3);
+        EXPECT_TRUE(boxes.boxes->shown.empty());
+        const QString table = path(QStringLiteral("icons.dbf"));
+        EXPECT_EQ(readAll(table).size(), 65 + 3 * 11 + 1);
+        EXPECT_TRUE(fileType(table).contains(QLatin1String("3 records"))) << fileType(table).toStdString();
+        EXPECT_TRUE(fileType(path(QStringLiteral("icons.dbt"))).contains(QLatin1String("DBT")));
+        int exitCode = -1;
+        const QStringList lines =
+            run(QStringLiteral("perl"), {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"), table},
+                &exitCode)
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(exitCode, 0);
+        ASSERT_EQ(lines.size(), 5);
+        EXPECT_EQ(lines[0], QStringLiteral("field ICON"));
+        for (int r = 0; r < 3; ++r) {
+            const QByteArray memo = QByteArray::fromHex(lines[2 + r].toLatin1());
+            if (dbfType == 0) {
+                // Icons in colour, whatever GrayScale says.
+                ASSERT_TRUE(memo.startsWith(QByteArray("\0\0\1\0\1\0", 6)));
+                QFile ico(path(QStringLiteral("memo%1.ico").arg(r)));
+                ASSERT_TRUE(ico.open(QIODevice::WriteOnly));
+                ico.write(memo);
+                ico.close();
+                EXPECT_EQ(icoImageCount(ico.fileName()), 1);
+            } else {
+                QImage image;
+                ASSERT_TRUE(image.loadFromData(memo, "png"));
+                EXPECT_EQ(image.size(), QSize(32, 32));
+                const QRgb c = image.pixel(16, 16);
+                EXPECT_TRUE(qRed(c) == qGreen(c) && qGreen(c) == qBlue(c));
+            }
+        }
+    }
+}
+
+TEST(IconSaverColours, GetColorCount)
+{
+    // An icon made from a picture has alpha: 32 bits, whatever its colours.
+    EXPECT_EQ(GetColorCount(solidIcon(qRgb(0, 0, 0))), bit32);
+    const std::vector<Icon> depths = platform::extractIcons(kGroups, 32);
+    ASSERT_EQ(depths.size(), 3u);
+    EXPECT_EQ(GetColorCount(depths[1]), bit32);  // the group's 32-bit image
+    EXPECT_EQ(GetColorCount(depths[0]), bit8);   // 4 and 8 bits: the 8-bit one
+    // A monochrome icon: no colour bits, drawn black and white.
+    fixture::IcoImage mono = fixture::dibImage(32, 32, 1, 0);
+    fixture::put32(mono.data, 40, 0x000000);
+    fixture::put32(mono.data, 44, 0xFFFFFF);
+    const auto image = platform::decodeIconImage(mono.data);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(GetColorCount(Icon(*image)), bit1);
+}
