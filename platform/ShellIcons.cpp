@@ -236,12 +236,13 @@ Icon iconFromIcoFile(Span file, int size)
 
 IconSource probeIconSource(const QString& path)
 {
+    // The module layer first: it also knows the program's own file, whose
+    // resources live in an image beside it.
+    if (const auto module = PeModule::open(path))
+        return {IconSourceKind::Executable, static_cast<int>(module->resourceCount(kGroupType))};
     bool readable = false;
-    if (startsWithMz(path, readable)) {
-        const auto module = PeModule::open(path);
-        return {IconSourceKind::Executable,
-                module ? static_cast<int>(module->resourceCount(kGroupType)) : 0};
-    }
+    if (startsWithMz(path, readable))
+        return {IconSourceKind::Executable, 0};
     if (readable && isIcoFile(path))
         return {IconSourceKind::IconFile, 1};
     return {};
@@ -255,8 +256,8 @@ std::vector<Icon> extractIcons(const QString& path, int size, int first, int cou
     if (first < 0 || count == 0 || size <= 0 || size > kMaxIconDimension)
         return icons;
     bool readable = false;
-    if (startsWithMz(path, readable)) {
-        const auto module = PeModule::open(path);
+    const auto module = PeModule::open(path);
+    if (module || startsWithMz(path, readable)) {
         if (!module)
             return icons;
         const std::vector<ResourceId> names = module->resourceNames(kGroupType);

@@ -1,4 +1,5 @@
 #include "platform/PeModule.h"
+#include "platform/ShellIcons.h"
 
 #include "PeBuilder.h"
 
@@ -210,6 +211,10 @@ TEST(PeModule, TheProgramsOwnFileOpensItsResourceImage)
     auto v = module->versionResource();
     ASSERT_TRUE(v);
     EXPECT_EQ(version::queryString(*v, "\\StringFileInfo\\040904E4\\FileVersion"), QString("5.1.0.2"));
+    // The icon loader sees it too.
+    EXPECT_EQ(iconCount(self), 1);
+    EXPECT_EQ(extractIcons(self, kLargeIconSize).size(), 1u);
     PeModule::setProgramResourceImage(QString());
+    EXPECT_EQ(iconCount(self), 0);
     EXPECT_FALSE(PeModule::open(self));
 }
