@@ -732,6 +732,28 @@ TEST_F(IconSaverTest, SaveAllDbaseTable)
     }
 }
 
+TEST_F(IconSaverTest, SaveAllPdfDocument)
+{
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    int count = 0;
+    uint16_t confirm = 0;
+    QSet<QString> written;
+    saver.SaveAll(QString(), dir.path(), QStringLiteral("icons.pdf"), QStringLiteral(".pdf"), {}, 13, 0, true, true,
+                  false, false, 0, count, confirm, written);
+    EXPECT_EQ(count, 3);
+    const QString pdf = path(QStringLiteral("icons.pdf"));
+    int exitCode = -1;
+    const QString check = run(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}, &exitCode);
+    EXPECT_EQ(exitCode, 0) << check.toStdString();
+    const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}, &exitCode)
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(images.size(), 2 + 3);  // two heading lines, one line an icon
+    const QString text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}, &exitCode);
+    for (const char* number : {"1", "2", "3"})
+        EXPECT_TRUE(text.contains(QLatin1String(number)));
+}
+
 TEST(IconSaverColours, GetColorCount)
 {
     // An icon made from a picture has alpha: 32 bits, whatever its colours.

@@ -213,3 +213,24 @@ TEST_F(MainWindow, SaveCommands)
     platform::setFileDialogs(nullptr);
     OpenAfterSave = true;
 }
+
+TEST_F(MainWindow, WithoutAnIniFileTheRegistryIsRead)
+{
+    // The INI file's folder cannot hold it: the registry key decides.
+    {
+        QSettings reg(QSettings::NativeFormat, QSettings::UserScope, "Quellmark", "Pictorium");
+        reg.setValue("Settings/SmallIcons", "1");
+        reg.setValue("Settings/OpenAfterSave", "0");
+        reg.sync();
+    }
+    auto form = std::make_unique<TForm1>(QStringList(), programFile());
+    form->SetIniFile(program.filePath("no-such-folder/gharv.ini"));
+    form->FormCreate();
+    EXPECT_TRUE(SaveSettingsToRegistry);
+    EXPECT_TRUE(SmallIcons);
+    EXPECT_FALSE(OpenAfterSave);
+    EXPECT_EQ(grid(*form)->ItemWidth(), 16);
+    form->FormDestroy();
+    SmallIcons = false;
+    OpenAfterSave = true;
+}
