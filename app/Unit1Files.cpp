@@ -6,6 +6,7 @@
 #include "kxCommon/KXImageBox.h"
 #include "platform/Bitmap.h"
 #include "platform/MessageBoxes.h"
+#include "platform/WaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,30 +16,11 @@
 #include <QMenu>
 #include <QPainter>
 
-namespace {
-
-// The hourglass for the length of a scope, restored on every way out.
-struct WaitCursor {
-    bool active;
-    WaitCursor() : active(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
-    {
-        if (active)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (active)
-            QApplication::restoreOverrideCursor();
-    }
-};
-
-}  // namespace
-
 void TForm1::SelectFile(const QString& FileName)
 {
     FPanels[2]->clear();
     FPanels[3]->clear();
-    WaitCursor wait;
+    platform::WaitCursor wait;
     TKXImageBox* grid = FScrollBox->ImageBox();
     grid->SetFileName(FileName);
     FFileName = FileName;

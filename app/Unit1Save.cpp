@@ -9,6 +9,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
+#include "platform/WaitCursor.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -36,20 +37,6 @@ public:
 
 private:
     TKXImageBox& m_grid;
-};
-
-struct WaitCursor {
-    bool active = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-    WaitCursor()
-    {
-        if (active)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (active)
-            QApplication::restoreOverrideCursor();
-    }
 };
 
 }  // namespace
@@ -142,7 +129,7 @@ void TForm1::SaveAllAsOneClick()
     if (!chosen)
         return;
     {
-        WaitCursor wait;
+        platform::WaitCursor wait;
         SaveAllAsOne(chosen->first, chosen->second, false);
     }
     if (OpenAfterSave)
@@ -168,7 +155,7 @@ void TForm1::SaveAllClick(int FileType)
         }
     };
     Report report{saveCount};
-    WaitCursor wait;
+    platform::WaitCursor wait;
     SaveAll(QString(), *folder, QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers, ExpDrawBorder,
             ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
 }

@@ -17,6 +17,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -25,22 +27,14 @@
 using platform::Icon;
 using platform::ModalResult;
 
+using fixture::run;
+
 namespace {
 
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
 const QString kGroups = kFixtures + QStringLiteral("/groups32.dll");
 const QString kLoader = kFixtures + QStringLiteral("/loader.dll");
 const QString kMixedIco = kFixtures + QStringLiteral("/icons/mixed.ico");
-
-QString run(const QString& program, const QStringList& args, int* exitCode = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    if (exitCode)
-        *exitCode = p.exitCode();
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-}
 
 QString fileType(const QString& path) { return run(QStringLiteral("file"), {QStringLiteral("-b"), path}); }
 

@@ -23,6 +23,8 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,6 +33,9 @@
 #include <vector>
 
 using namespace KXImageBoxLayout;
+
+using fixture::runTool;
+using fixture::ToolResult;
 
 namespace {
 
@@ -96,27 +101,11 @@ protected:
     std::vector<Selection> selections;
 };
 
-struct ToolResult {
-    int exitCode = -1;
-    QString output;
-};
-
-ToolResult RunTool(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAll())};
-}
-
 // Width and height of every image on the PDF's pages.
 QList<QSize> PdfImages(const QString& path)
 {
     QList<QSize> sizes;
-    const ToolResult list = RunTool("pdfimages", {"-list", path});
+    const ToolResult list = runTool("pdfimages", {"-list", path});
     EXPECT_EQ(list.exitCode, 0) << list.output.toStdString();
     for (const QString& line : list.output.split('\n').mid(2)) {
         const QStringList f = line.split(' ', Qt::SkipEmptyParts);
@@ -518,7 +507,7 @@ TEST_F(KXImageBoxTest, PrintsTheGridOrTheSelectedIcon)
     EXPECT_EQ(PdfImages(all),
               QList<QSize>{QSize(grid().ColWidth() * grid().ColCount() + 2, grid().height())});
     // The picture starts white: the margins around the icons stay white.
-    ASSERT_EQ(RunTool("pdfimages", {"-png", all, dir.filePath("all")}).exitCode, 0);
+    ASSERT_EQ(runTool("pdfimages", {"-png", all, dir.filePath("all")}).exitCode, 0);
     const QImage picture(dir.filePath("all-000.png"));
     ASSERT_FALSE(picture.isNull());
     for (const QPoint p : {QPoint(0, 0), QPoint(picture.width() - 1, picture.height() - 1),

@@ -13,11 +13,16 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 #include <zlib.h>
 
 #include <vector>
+
+using fixture::runTool;
+using fixture::ToolResult;
 
 namespace {
 
@@ -32,31 +37,17 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct ToolResult {
-    int exitCode = -1;
-    QString out;
-};
-
-ToolResult runTool(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
-}
-
 void expectQpdfClean(const QString& path)
 {
     const ToolResult r = runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
-    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
-    EXPECT_FALSE(r.out.contains(QLatin1String("WARNING"))) << r.out.toStdString();
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    EXPECT_FALSE(r.output.contains(QLatin1String("WARNING"))) << r.output.toStdString();
 }
 
 int pageCount(const QString& path)
 {
     const ToolResult info = runTool(QStringLiteral("pdfinfo"), {path});
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.out);
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.output);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -66,15 +57,15 @@ void expectLetterPages(const QString& path, int pages)
     const ToolResult info = runTool(QStringLiteral("pdfinfo"),
                                     {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
                                      QString::number(pages), path});
-    EXPECT_EQ(info.out.count(QRegularExpression(QStringLiteral("Page +\\d+ size:\\s+612 x 792 pts"))), pages)
-        << info.out.toStdString();
+    EXPECT_EQ(info.output.count(QRegularExpression(QStringLiteral("Page +\\d+ size:\\s+612 x 792 pts"))), pages)
+        << info.output.toStdString();
 }
 
 int imageCount(const QString& path)
 {
     const ToolResult list = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path});
-    EXPECT_EQ(list.exitCode, 0) << list.out.toStdString();
-    return static_cast<int>(list.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size()) - 2;
+    EXPECT_EQ(list.exitCode, 0) << list.output.toStdString();
+    return static_cast<int>(list.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size()) - 2;
 }
 
 // The words pdftotext finds on page `page` (0 for all pages).
@@ -84,7 +75,7 @@ QStringList wordsOf(const QString& path, int page = 0)
     if (page > 0)
         args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
     args << path << QStringLiteral("-");
-    return runTool(QStringLiteral("pdftotext"), args).out.split(QRegularExpression(QStringLiteral("\\s+")),
+    return runTool(QStringLiteral("pdftotext"), args).output.split(QRegularExpression(QStringLiteral("\\s+")),
                                                                    Qt::SkipEmptyParts);
 }
 
@@ -96,7 +87,7 @@ QImage renderPage(const QTemporaryDir& dir, const QString& path, int page)
                                  {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-f"),
                                   QString::number(page), QStringLiteral("-l"), QString::number(page),
                                   QStringLiteral("-singlefile"), path, stem});
-    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
     return QImage(stem + QStringLiteral(".png"));
 }
 

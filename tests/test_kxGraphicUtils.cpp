@@ -18,31 +18,20 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 using namespace platform;
 
+using fixture::runTool;
+using fixture::ToolResult;
+
 namespace {
 
 void ensureApp() { TestApplication(); }
-
-struct ToolResult {
-    int exitCode = -1;
-    QString output;
-};
-
-ToolResult runTool(const QString& program, const QStringList& args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAll())};
-}
 
 QByteArray readAll(const QString& path)
 {

@@ -10,9 +10,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 using namespace fixture;
+
+using fixture::run;
 
 namespace {
 
@@ -64,16 +68,6 @@ ByteVec imageAt(const ByteVec& ico, const Entry& e)
 }
 
 bool isPng(const ByteVec& image) { return image.size() > 8 && image[0] == 0x89 && image[1] == 'P'; }
-
-QString run(const QString& program, const QStringList& args, int* exitCode = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    if (exitCode)
-        *exitCode = p.exitCode();
-    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-}
 
 class IconGroups : public ::testing::Test {
 protected:

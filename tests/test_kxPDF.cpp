@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "RunTool.h"
+
 #include <gtest/gtest.h>
 
 #include <jpeglib.h>
@@ -20,6 +22,9 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+
+using fixture::runTool;
+using fixture::ToolResult;
 
 namespace {
 
@@ -160,20 +165,6 @@ int checkXref(const QByteArray& pdf)
     return size;
 }
 
-struct ToolResult {
-    int exitCode = -1;
-    QString out;
-};
-
-ToolResult runTool(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
-}
-
 // Writes the file and runs qpdf --check on it.
 QString checkedFile(const QTemporaryDir& dir, const QString& name, const QByteArray& pdf)
 {
@@ -183,8 +174,8 @@ QString checkedFile(const QTemporaryDir& dir, const QString& name, const QByteAr
     f.write(pdf);
     f.close();
     const ToolResult r = runTool("qpdf", {"--check", path});
-    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
-    EXPECT_FALSE(r.out.contains("WARNING")) << r.out.toStdString();
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    EXPECT_FALSE(r.output.contains("WARNING")) << r.output.toStdString();
     return path;
 }
 
@@ -408,8 +399,8 @@ TEST(TkxPDFDocument, ResourcesListTheFontsAndThePagesImages)
     QTemporaryDir dir;
     const QString path = checkedFile(dir, "pages.pdf", pdf);
     const ToolResult info = runTool("pdfinfo", {path});
-    EXPECT_TRUE(info.out.contains(QRegularExpression("Pages:\\s+3"))) << info.out.toStdString();
-    EXPECT_TRUE(info.out.contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
+    EXPECT_TRUE(info.output.contains(QRegularExpression("Pages:\\s+3"))) << info.output.toStdString();
+    EXPECT_TRUE(info.output.contains(QRegularExpression("Page size:\\s+612 x 792 pts")));
 }
 
 TEST(TkxPDFDocument, ResourcesWithoutFontsKeepTheTwoBlanks)
@@ -435,7 +426,7 @@ TEST(TkxPDFDocument, InformationDictionaryIsEscapedAndDated)
     QTemporaryDir dir;
     const QString path = checkedFile(dir, "info.pdf", doc.bytes());
     const ToolResult r = runTool("pdfinfo", {path});
-    EXPECT_TRUE(r.out.contains(QStringLiteral("a(b\\c) d) x"))) << r.out.toStdString();
+    EXPECT_TRUE(r.output.contains(QStringLiteral("a(b\\c) d) x"))) << r.output.toStdString();
 
     // Beyond ASCII the reader's encoding differs from the code page.
     Doc wide;
@@ -444,7 +435,7 @@ TEST(TkxPDFDocument, InformationDictionaryIsEscapedAndDated)
     wide.d->WriteFooter();
     EXPECT_TRUE(objectText(wide.bytes(), 2).contains("/Title <FEFF00E920AC00280416>\r\n"));
     const ToolResult w = runTool("pdfinfo", {checkedFile(dir, "wide.pdf", wide.bytes())});
-    EXPECT_TRUE(w.out.contains(QStringLiteral("\u00e9\u20ac(\u0416"))) << w.out.toStdString();
+    EXPECT_TRUE(w.output.contains(QStringLiteral("\u00e9\u20ac(\u0416"))) << w.output.toStdString();
 }
 
 TEST(TkxPDFDocument, CallsOutOfOrderRaiseAndWriteNothing)
@@ -764,8 +755,8 @@ TEST(PdfImages, JpegDataIsWrittenUnchangedWithItsColourSpace)
     const QString path = checkedFile(dir, "images.pdf", pdf);
     const ToolResult list = runTool("pdfimages", {"-list", path});
     EXPECT_EQ(list.exitCode, 0);
-    const QStringList rows = list.out.split('\n', Qt::SkipEmptyParts).mid(2);
-    ASSERT_EQ(rows.size(), 4) << list.out.toStdString();
+    const QStringList rows = list.output.split('\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_EQ(rows.size(), 4) << list.output.toStdString();
     const char* expected[][3] = {{"gray", "1", "jpeg"}, {"rgb", "3", "jpeg"},
                                  {"cmyk", "4", "jpeg"}, {"rgb", "3", "image"}};
     for (int i = 0; i < 4; ++i) {
@@ -917,7 +908,7 @@ TEST(PdfFonts, UnicodeModeWritesAMapAndWidthsForEveryFont)
     QTemporaryDir dir;
     const QString path = checkedFile(dir, "unicode.pdf", pdf);
     const ToolResult text = runTool("pdftotext", {path, "-"});
-    EXPECT_TRUE(text.out.contains("ABA")) << text.out.toStdString();
+    EXPECT_TRUE(text.output.contains("ABA")) << text.output.toStdString();
 }
 
 TEST(PdfFonts, CharacterMapsComeInBlocksOf99)
@@ -1162,17 +1153,17 @@ TEST(PdfReaders, AnIconGridPageReadsAndRenders)
     QTemporaryDir dir;
     const QString path = checkedFile(dir, "grid.pdf", doc.bytes());
     const ToolResult info = runTool("pdfinfo", {path});
-    EXPECT_TRUE(info.out.contains(QRegularExpression("Page size:\\s+612 x 792 pts")))
-        << info.out.toStdString();
-    EXPECT_TRUE(info.out.contains(QRegularExpression("Title:\\s+Icons")));
+    EXPECT_TRUE(info.output.contains(QRegularExpression("Page size:\\s+612 x 792 pts")))
+        << info.output.toStdString();
+    EXPECT_TRUE(info.output.contains(QRegularExpression("Title:\\s+Icons")));
     const ToolResult images = runTool("pdfimages", {"-list", path});
-    EXPECT_EQ(images.out.split('\n', Qt::SkipEmptyParts).size(), 2 + count);
+    EXPECT_EQ(images.output.split('\n', Qt::SkipEmptyParts).size(), 2 + count);
     const ToolResult text = runTool("pdftotext", {"-layout", path, "-"});
     for (const char* word : {"1", "21", "22", "30", "Quellmark Pictorium"})
-        EXPECT_TRUE(text.out.contains(QLatin1String(word))) << word;
+        EXPECT_TRUE(text.output.contains(QLatin1String(word))) << word;
     const ToolResult png = runTool("pdftoppm", {"-png", "-r", "72", "-singlefile", path,
                                                 dir.filePath("grid")});
-    EXPECT_EQ(png.exitCode, 0) << png.out.toStdString();
+    EXPECT_EQ(png.exitCode, 0) << png.output.toStdString();
     const QImage page(dir.filePath("grid.png"));
     ASSERT_FALSE(page.isNull());
     EXPECT_EQ(page.size(), QSize(612, 792));
