@@ -241,22 +241,6 @@ void TForm1::FormCreate()
         SelectFile(FProgramFile);
 }
 
-void TForm1::WMRunCommandLine()
-{
-    if (FCommandLineHandled)
-        return;
-    FCommandLineHandled = true;
-    if (FParams.isEmpty())
-        return;
-    // Without the export switch the parameters name one file; an unquoted
-    // path with blanks arrives as several parameters.
-    BatchMode = true;
-    struct Reset {
-        ~Reset() { BatchMode = false; }
-    } reset;
-    SelectFile(FParams.mid(0, 24).join(u' '));
-}
-
 void TForm1::FormCloseQuery(bool& CanClose)
 {
     CanClose = true;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // True while the command line runs; the save-all run then asks no overwrite
@@ -51,6 +52,7 @@ class QLabel;
 class QMenu;
 class QToolButton;
 class TKXScrollBox;
+struct TCommandLine;
 
 // The private message the main window posts itself while it is created,
 // so that the command line runs once the window exists.
@@ -85,6 +87,12 @@ public:
     // Runs the command line; called once, through the posted message.
     void WMRunCommandLine();
     bool CommandLineHandled() const { return FCommandLineHandled; }
+    // Called once the command line has been handled, queued so that it runs
+    // after an exception the handler let through has been shown. main()
+    // ends the program there when there is no display to leave it open on.
+    std::function<void()> OnCommandLineHandled;
+    // The help contents.
+    void HelpBtnClick();
 
     // Opening files, the selection status and the recent files.
     void SelectFile(const QString& FileName);
@@ -147,6 +155,10 @@ private:
     // The steps of the save dialog shared by the save commands: the chosen
     // name and filter index, or nullopt when cancelled.
     std::optional<std::pair<QString, int>> RunSaveDialog(int TitleId, const QString& Filter);
+    // The export of the command line, once its source is open: the error
+    // message to show, or empty.
+    QString RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
+                                 const QString& StartDir);
 
     QStringList FParams;
     QString FProgramFile;

@@ -44,7 +44,9 @@ bool hasDisplay()
 ModalResult DesktopMessageBoxes::show(const MessageRequest& request)
 {
     if (!hasDisplay()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(request.caption), qPrintable(request.text));
+        QString text = request.text;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(request.caption), qPrintable(text));
         return request.escape;
     }
     QMessageBox box(iconOf(request.type), request.caption, request.text);

@@ -1,0 +1,192 @@
+// The main window's command line, run in the test process, where the
+// window stays open as it does on a display.
+#include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/KXImageBox.h"
+#include "platform/MessageBoxes.h"
+
+#include "TestApplication.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
+
+// Takes the files the desktop would open.
+class OpenedFiles : public QObject {
+    Q_OBJECT
+public:
+    QStringList files;
+    Q_INVOKABLE void open(const QUrl& url) { files << url.toLocalFile(); }
+};
+
+class CommandLineRun : public ::testing::Test {
+protected:
+    QTemporaryDir program;
+    QTemporaryDir config;
+    QTemporaryDir out;
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    OpenedFiles opened;
+
+    void SetUp() override
+    {
+        TestApplication();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        platform::setMessageBoxes(boxes);
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
+        ASSERT_TRUE(QFile::copy(kFixtures + "/loader.dll", program.filePath("pictorium")));
+    }
+    void TearDown() override
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        platform::setMessageBoxes(nullptr);
+    }
+
+    // The window after its command line has run.
+    std::unique_ptr<TForm1> run(const QStringList& params)
+    {
+        auto form = std::make_unique<TForm1>(params, program.filePath("pictorium"));
+        form->FormCreate();
+        boxes->shown.clear();  // start-up's own
+        form->WMRunCommandLine();
+        EXPECT_FALSE(BatchMode);
+        return form;
+    }
+    QString dest(const QString& name) const { return out.filePath(name); }
+};
+
+}  // namespace
+
+TEST_F(CommandLineRun, ExportsOneIconAndShowsTheSavedCount)
+{
+    auto form = run({"-e", kSource, dest("x.png")});
+    EXPECT_EQ(form->CurrentFileName(), kSource);
+    EXPECT_EQ(form->ScrollBox()->ImageBox()->Count(), 3);
+    EXPECT_EQ(QImage(dest("x.png")).size(), QSize(32, 32));
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(602), {1}));
+    EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Information);
+    EXPECT_FALSE(MainFormClosing);
+    EXPECT_TRUE(opened.files.isEmpty());
+}
+
+TEST_F(CommandLineRun, SmallGreyPicturesLeaveTheSettingsAlone)
+{
+    auto form = run({"-e", kSource, dest("x.bmp"), "-iconsizesmall", "-grayscale", "-closewhendone"});
+    const QImage picture(dest("x.bmp"));
+    ASSERT_EQ(picture.size(), QSize(16, 16));
+    bool grey = true;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const QRgb p = picture.pixel(x, y);
+            grey = grey && qRed(p) == qGreen(p) && qGreen(p) == qBlue(p);
+        }
+    EXPECT_TRUE(grey);
+    EXPECT_FALSE(SmallIcons);
+    EXPECT_FALSE(ExpGrayScale);
+    // Closed when done, with no message.
+    EXPECT_TRUE(boxes->shown.empty());
+    EXPECT_TRUE(MainFormClosing);
+}
+
+TEST_F(CommandLineRun, ErrorsAreShownAndTheWindowStaysOpen)
+{
+    QFile blocker(dest("taken"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("a file, not a folder");
+    blocker.close();
+
+    // The texts are the pack's, loaded by the window: the expected message
+    // is made once the run has loaded it.
+    struct Case {
+        const char* what;
+        QStringList params;
+        int id;
+        QString arg;  // the argument of text id, if it takes one
+    };
+    const QString missing = kFixtures + "/missing.dll";
+    const Case cases[] = {
+        {"a missing source, closing when done", {"-e", missing, dest("x.png"), "-closewhendone"}, 605, missing},
+        {"a missing file to open", {missing}, 605, missing},
+        {"a folder as source", {"-e", kFixtures, dest("x.png")}, 605, kFixtures},
+        {"no destination", {"-e", kSource, "  ", "-closewhendone"}, 604, {}},
+        {"a file in the destination folder's place", {"-e", kSource, dest("taken"), "-iconindex=0", "-closewhendone"},
+         615, dest("taken")},
+        {"a destination folder two levels down", {"-e", kSource, dest("a/b"), "-iconindex=0"}, 615, dest("a/b")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MainFormClosing = false;
+        auto form = run(c.params);
+        const QString text = c.arg.isNull() ? GetUIText(c.id) : FormatUIText(GetUIText(c.id), {c.arg});
+        ASSERT_EQ(boxes->shown.size(), 1u);
+        EXPECT_EQ(boxes->shown[0].text, GetUIText(608) + "\r\n" + text);
+        EXPECT_FALSE(text.isEmpty());
+        EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+        EXPECT_FALSE(MainFormClosing);
+    }
+    ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
+    EXPECT_EQ(blocker.readAll(), "a file, not a folder");
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"taken"});
+}
+
+TEST_F(CommandLineRun, OpensTheFileThatWasWritten)
+{
+    struct Case {
+        QStringList params;
+        QString opened;  // empty: nothing
+    };
+    QDir(out.path()).mkdir("made");
+    const Case cases[] = {
+        // The saved file has the format's extension, not the type's spelling.
+        {{"-e", kSource, dest("x"), "-desttype=Jpeg", "-opendestination"}, dest("x.jpg")},
+        {{"-e", kSource, dest("i"), "-opendestination"}, dest("i.ico")},
+        {{"-e", kSource, dest("all"), "-alliconsasoneimage", "-opendestination"}, dest("all.bmp")},
+        {{"-e", kSource, dest("page.HTML"), "-opendestination"}, dest("page.HTML")},
+        {{"-e", kSource, dest("t"), "-desttype=dbase", "-opendestination"}, dest("t.dbf")},
+        {{"-e", kSource, dest("d.PDF"), "-opendestination"}, dest("d.PDF")},
+        // A folder of numbered files is not opened.
+        {{"-e", kSource, dest("made"), "-iconindex=0", "-desttype=gif", "-opendestination"}, QString()},
+        // Without the switch nothing opens.
+        {{"-e", kSource, dest("y.png")}, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.params.join(' ').toStdString());
+        opened.files.clear();
+        auto form = run(c.params);
+        EXPECT_EQ(opened.files, c.opened.isEmpty() ? QStringList() : QStringList{c.opened});
+        for (const QString& file : opened.files)
+            EXPECT_TRUE(QFileInfo(file).isFile());
+    }
+    EXPECT_EQ(QDir(dest("made")).entryList(QDir::Files).size(), 3);
+}
+
+TEST_F(CommandLineRun, AnEscapingSaveErrorStillEndsTheRun)
+{
+    auto form = std::make_unique<TForm1>(QStringList{"-e", kSource, dest("x.png"), "-iconindex=9"},
+                                         program.filePath("pictorium"));
+    form->FormCreate();
+    int handled = 0;
+    form->OnCommandLineHandled = [&] { ++handled; };
+    EXPECT_ANY_THROW(form->WMRunCommandLine());
+    EXPECT_FALSE(BatchMode);
+    EXPECT_EQ(handled, 0);  // queued behind the error's message
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handled, 1);
+    EXPECT_FALSE(QFile::exists(dest("x.png")));
+}
+
+#include "test_Unit1CommandLine.moc"

@@ -1,0 +1,204 @@
+// The program itself, started with no display: batch exports end the
+// process with a status, and their files are checked by real readers.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
+
+struct Outcome {
+    int status = -1;
+    QString err;
+};
+
+struct Tool {
+    int status = -1;
+    QString out;
+};
+
+// A real reader of the output.
+Tool tool(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(30000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError())};
+}
+
+QString fileType(const QString& path) { return tool("file", {"-b", path}).out; }
+
+class Program : public ::testing::Test {
+protected:
+    QTemporaryDir installed;  // a copy of the program, so no settings land beside the build
+    QTemporaryDir home;
+    QTemporaryDir work;
+
+    void SetUp() override
+    {
+#ifndef PICTORIUM_EXE
+        GTEST_SKIP() << "the program is not built";
+#else
+        const QString built = QFileInfo(QStringLiteral(PICTORIUM_EXE)).absolutePath();
+        for (const char* name : {"pictorium", "english.lng", "pictorium.rsrc"})
+            ASSERT_TRUE(QFile::copy(built + u'/' + QLatin1String(name), installed.filePath(name))) << name;
+        QFile::setPermissions(installed.filePath("pictorium"),
+                              QFile::permissions(built + "/pictorium"));
+        QDir(home.path()).mkdir("runtime");
+        QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
+    }
+
+    Outcome run(const QStringList& args, const QString& workDir = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
+        env.insert("ASAN_OPTIONS", "detect_leaks=1");
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(workDir.isEmpty() ? work.path() : workDir);
+        p.start(installed.filePath("pictorium"), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                  QString::fromLocal8Bit(p.readAllStandardError())};
+        for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
+            EXPECT_FALSE(o.err.contains(QLatin1String(report))) << o.err.toStdString();
+        return o;
+    }
+    QString out(const QString& name) const { return work.filePath(name); }
+};
+
+}  // namespace
+
+TEST_F(Program, ExportsEveryFormatAndKind)
+{
+    struct Case {
+        const char* dest;
+        QStringList switches;
+        int saved;  // -1: no count message
+        std::function<void(const QString&)> check;
+    };
+    const auto picture = [](const char* kind) {
+        return [kind](const QString& path) { EXPECT_TRUE(fileType(path).startsWith(kind)) << fileType(path).toStdString(); };
+    };
+    const auto icon = [](const QString& path) {
+        const Tool t = tool("icotool", {"-l", path});
+        EXPECT_EQ(t.status, 0);
+        EXPECT_TRUE(t.out.contains("--icon")) << t.out.toStdString();
+    };
+    const auto png = [](const QString& path) { EXPECT_EQ(tool("pngcheck", {path}).status, 0); };
+    const auto eachOf = [](QString pattern, std::function<void(const QString&)> check) {
+        return [pattern, check](const QString& folder) {
+            const QStringList files = QDir(folder).entryList({pattern}, QDir::Files);
+            EXPECT_EQ(files.size(), 3) << folder.toStdString();
+            for (const QString& f : files)
+                check(folder + u'/' + f);
+        };
+    };
+    const Case cases[] = {
+        {"one.ico", {}, 2, icon},
+        {"one.bmp", {}, 1, picture("PC bitmap")},
+        {"one.jpg", {}, 1, picture("JPEG image data")},
+        {"one.emf", {"-iconindex=2"}, 1, picture("Windows Enhanced Metafile")},
+        {"one.gif", {"-grayscale"}, 1, picture("GIF image data")},
+        {"one.png", {"-iconindex=3"}, 1, png},
+        {"all.png", {"-alliconsasoneimage"}, -1, png},
+        {"all.jpeg", {"-alliconsasoneimage"}, -1, picture("JPEG image data")},
+        {"icons", {"-iconindex=0"}, 3, eachOf("*.ico", icon)},
+        {"pictures", {"-iconindex=0", "-desttype=Metafile"}, 3, eachOf("*.emf", picture("Windows Enhanced Metafile"))},
+        {"small", {"-iconindex=0", "-desttype=png", "-iconsizesmall"}, 3, eachOf("*.png", png)},
+        {"page.html", {"-htmldestimagetype=gif", "-includenumbers", "-drawborders"}, 3,
+         [&](const QString& path) {
+             EXPECT_TRUE(fileType(path).startsWith("HTML document")) << fileType(path).toStdString();
+             eachOf("*.gif", picture("GIF image data"))(out("page_files"));
+         }},
+        {"table.dbf", {"-dbasefieldname=PICTURES_OF_ICONS", "-dbasedesttype=png"}, 3,
+         [&](const QString& path) {
+             EXPECT_TRUE(fileType(path).contains("with memo")) << fileType(path).toStdString();
+             EXPECT_TRUE(fileType(out("table.dbt")).contains("DBT")) << fileType(out("table.dbt")).toStdString();
+         }},
+        {"doc.pdf", {"-includenumbers"}, 3,
+         [](const QString& path) { EXPECT_EQ(tool("qpdf", {"--check", path}).status, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dest);
+        const Outcome o = run(QStringList{"-e", kSource, out(c.dest)} + c.switches);
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(o.err, c.saved < 0 ? QString() : QString("Pictorium: Saved: %1\n").arg(c.saved));
+        c.check(out(c.dest));
+    }
+}
+
+TEST_F(Program, ErrorsEndWithStatusOne)
+{
+    const QString missing = kFixtures + "/missing.dll";
+    struct Case {
+        const char* what;
+        QStringList args;
+        QString err;
+    };
+    const Case cases[] = {
+        {"a missing source", {"-e", missing, out("x.png"), "-closewhendone"},
+         "Pictorium: Command line error:\nFile does not exist:\n" + missing + "\n"},
+        {"a missing destination", {"/E", kSource},
+         "Pictorium: Command line error:\nNo destination is given for the export.\n"},
+        {"an icon the file does not have", {"-e", kSource, out("x.png"), "-iconindex=9"},
+         "Pictorium: List index out of bounds (8)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = run(c.args);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, c.err);
+    }
+    EXPECT_TRUE(QDir(work.path()).isEmpty());
+}
+
+TEST_F(Program, ClosesWhenDoneWithoutAMessage)
+{
+    const Outcome o = run({"-e", kSource, out("x.png"), "-closewhendone"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, QString());
+    EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
+    // Its settings went beside the copy, and to the test's own home.
+    EXPECT_TRUE(QFile::exists(installed.filePath("gharv.ini")));
+}
+
+TEST_F(Program, WithoutAnExportItNeedsADisplay)
+{
+    for (const QStringList& args : {QStringList{}, QStringList{kSource}}) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome o = run(args);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.err.contains("needs a display")) << o.err.toStdString();
+        EXPECT_TRUE(o.err.contains("-e ")) << o.err.toStdString();
+    }
+}
+
+TEST_F(Program, RelativePathsAreTakenFromTheStartFolder)
+{
+    QDir(work.path()).mkdir("in");
+    ASSERT_TRUE(QFile::copy(kSource, out("in/my icons.dll")));
+    // An unquoted path with a blank is not one: with -e the arguments are
+    // the source and the destination as given.
+    Outcome o = run({"-e", "in/my icons.dll", "doc.pdf", "-closewhendone"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_EQ(tool("qpdf", {"--check", out("doc.pdf")}).status, 0);
+    o = run({"-e", "in/my icons.dll", "numbered", "-iconindex=0", "-desttype=gif", "-closewhendone"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_EQ(QDir(out("numbered")).entryList({"ico_my icons_dll000?.gif"}, QDir::Files).size(), 3);
+}
