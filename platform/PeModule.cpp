@@ -81,7 +81,9 @@ std::unique_ptr<PeModule> PeModule::open(const QString& path)
 std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectProgram)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO met in a folder search cannot stall it;
+    // only regular files pass the check below.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
     struct stat st {};

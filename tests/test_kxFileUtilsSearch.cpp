@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace fixture;
@@ -61,6 +62,7 @@ protected:
         write("sub/deeper/e.exe", oneGroup);
         copy("groups32.dll", ".hiddendir/f.dll");
         ASSERT_EQ(symlink(".", at("loop").toUtf8().constData()), 0);
+        ASSERT_EQ(mkfifo(at("pipe.dll").toUtf8().constData(), 0600), 0);  // must not stall the search
         ASSERT_EQ(symlink("..", at("sub/up").toUtf8().constData()), 0);
         OnFileFound = nullptr;
     }
@@ -80,7 +82,7 @@ protected:
 TEST_F(FolderSearch, FindsFilesByMaskAndIconCount)
 {
     EXPECT_EQ(search(1, false), QStringList({"a.dll", "c.exe", "Zed.OCX"}));
-    EXPECT_EQ(search(0, false), QStringList({"a.dll", "b.dll", "fake.dll", "c.exe", "Zed.OCX"}));
+    EXPECT_EQ(search(0, false), QStringList({"a.dll", "b.dll", "fake.dll", "pipe.dll", "c.exe", "Zed.OCX"}));
     EXPECT_EQ(search(-5, false), search(0, false));
     EXPECT_EQ(search(1, true), QStringList({"a.dll", "c.exe", "Zed.OCX", "sub/.hidden.dll", "sub/d.dll",
                                             "sub/deeper/e.exe"}));
