@@ -4,6 +4,7 @@
 #include "app/HtmlExport.h"
 #include "app/IconSaver.h"
 #include "app/PdfExport.h"
+#include "kxCommon/kxFileUtils.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,14 +34,6 @@ bool isSwitchName(const QString& Name)
         if (Name == n)
             return true;
     return false;
-}
-
-// The extension of the name part, from its last "." on; empty without one.
-QString extensionOf(const QString& Path)
-{
-    const qsizetype slash = Path.lastIndexOf(u'/');
-    const qsizetype dot = Path.lastIndexOf(u'.');
-    return dot > slash ? Path.mid(dot) : QString();
 }
 
 // The folder part, up to and including the last "/".
@@ -214,7 +207,7 @@ QString ResolvePath(const QString& Dir, const QString& Path)
 TExportPlan PlanExport(const TCommandLine& c, const QString& Dest)
 {
     TExportPlan plan;
-    plan.DestType = c.DestType.isEmpty() ? extensionOf(Dest).mid(1).toUpper() : c.DestType;
+    plan.DestType = c.DestType.isEmpty() ? ExtractFileExt(Dest).mid(1).toUpper() : c.DestType;
     plan.DBFType = DBFTypeOf(c.DBFDestType);
     plan.TargetImageType = TargetImageTypeOf(c.HTMLDestImageType);
     plan.FileType = FileTypeOf(plan.DestType);
@@ -240,7 +233,7 @@ TExportPlan PlanExport(const TCommandLine& c, const QString& Dest)
     const QString ext = plan.DestExt.toLower();
     switch (plan.FileType) {
     case kHtmlPage:
-        plan.DestDir = Dest.chopped(extensionOf(Dest).size()) + QStringLiteral("_files");
+        plan.DestDir = Dest.chopped(ExtractFileExt(Dest).size()) + QStringLiteral("_files");
         plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, Dest, ext);
         break;
     case kDbaseTable:

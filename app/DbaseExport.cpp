@@ -1,5 +1,7 @@
 #include "app/DbaseExport.h"
 
+#include "kxCommon/kxFileUtils.h"
+#include "platform/ByteWriter.h"
 #include "platform/Exceptions.h"
 
 #include <QFile>
@@ -17,22 +19,10 @@ constexpr int kMemoRefLength = 10;
 constexpr int kFieldNameRoom = 10;
 constexpr int kMemoNameRoom = 8;
 
-void put16(char* at, uint32_t v)
-{
-    at[0] = static_cast<char>(v & 0xFF);
-    at[1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(char* at, uint32_t v)
-{
-    put16(at, v & 0xFFFF);
-    put16(at + 2, v >> 16);
-}
-
 QByteArray le32(uint32_t v)
 {
     QByteArray bytes(4, '\0');
-    put32(bytes.data(), v);
+    platform::putLe32(bytes.data(), v);
     return bytes;
 }
 
@@ -55,14 +45,6 @@ QString namePart(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// The extension from the last "." of the name part, dot included.
-QString extensionOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? path.mid(dot) : QString();
-}
-
 }  // namespace
 
 DbaseExport::DbaseExport(const QString& DestDir, const QString& DestFileName, const QString& DestExt,
@@ -82,17 +64,17 @@ QString DbaseExport::TableFileName(const QString& DestDir, const QString& DestFi
     if (!table.isEmpty() && !table.endsWith(QLatin1Char('/')))
         table += QLatin1Char('/');
     table += namePart(DestFileName);
-    if (extensionOf(table).isEmpty())
+    if (ExtractFileExt(table).isEmpty())
         table += DestExt.isEmpty() ? QStringLiteral(".dbf") : DestExt;
     // Any case: on a case-blind volume "X.DBT" and "X.dbt" are one file.
-    if (extensionOf(table).compare(QLatin1String(".dbt"), Qt::CaseInsensitive) == 0)
+    if (ExtractFileExt(table).compare(QLatin1String(".dbt"), Qt::CaseInsensitive) == 0)
         table += QLatin1String(".dbf");
     return table;
 }
 
 QString DbaseExport::MemoFileName(const QString& TableFileName)
 {
-    return TableFileName.chopped(extensionOf(TableFileName).size()) + QLatin1String(".dbt");
+    return TableFileName.chopped(ExtractFileExt(TableFileName).size()) + QLatin1String(".dbt");
 }
 
 QByteArray DbaseExport::EncodeFieldName(const QString& DBFFieldName)
@@ -140,13 +122,13 @@ void DbaseExport::create()
     h[2] = static_cast<char>(today.month());
     h[3] = static_cast<char>(today.day());
     // Offset 4: the record count, written by finish().
-    put16(h + 8, kHeaderLength);
-    put16(h + 10, kRecordLength);
+    platform::putLe16(h + 8, kHeaderLength);
+    platform::putLe16(h + 10, kRecordLength);
     h[29] = 0x1B;
     char* field = h + 32;
     std::copy(m_fieldName.cbegin(), m_fieldName.cend(), field);
     field[11] = 'B';
-    put32(field + 12, 1);
+    platform::putLe32(field + 12, 1);
     field[16] = kMemoRefLength;
     h[64] = 0x0D;
 
@@ -154,9 +136,9 @@ void DbaseExport::create()
     char* m = memoHead.data();
     // Offset 0: the next free block, written by finish().
     const QString memoName = namePart(m_memoFileName);
-    const QByteArray label = utf8Prefix(memoName.chopped(extensionOf(memoName).size()).toUpper(), kMemoNameRoom);
+    const QByteArray label = utf8Prefix(memoName.chopped(ExtractFileExt(memoName).size()).toUpper(), kMemoNameRoom);
     std::copy(label.cbegin(), label.cend(), m + 8);
-    put16(m + 20, kBlockSize);
+    platform::putLe16(m + 20, kBlockSize);
 
     m_table = std::make_unique<QSaveFile>(m_tableFileName);
     if (!m_table->open(QIODevice::WriteOnly))
@@ -194,7 +176,7 @@ void DbaseExport::addIcon(int Index, QByteArrayView Data)
     memoHead[0] = static_cast<char>(0xFF);
     memoHead[1] = static_cast<char>(0xFF);
     memoHead[2] = 0x08;
-    put32(memoHead.data() + 4, static_cast<uint32_t>(length));
+    platform::putLe32(memoHead.data() + 4, static_cast<uint32_t>(length));
     write(*m_memo, memoHead);
     write(*m_memo, Data);
     write(*m_memo, QByteArray(static_cast<qsizetype>(padded - length), '\0'));

@@ -1,5 +1,6 @@
 #include "app/HtmlExport.h"
 
+#include "kxCommon/kxFileUtils.h"
 #include "platform/Exceptions.h"
 
 #include <QSaveFile>
@@ -22,14 +23,6 @@ QString lastComponent(const QString& path)
 {
     const QString p = trimTrailingSlashes(path);
     return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-// The extension from the last "." of the last path component, dot included.
-QString extensionOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? path.mid(dot) : QString();
 }
 
 // One path segment of a link: everything but the unreserved characters is
@@ -84,7 +77,7 @@ QString HtmlExport::PageFileName(const QString& DestDir, const QString& DestFile
         base.chop(kFolderSuffix.size());
     // Lower-casing the extension could name another file than the chosen
     // one, as names are case-sensitive here.
-    const QString chosenExt = extensionOf(DestFileName);
+    const QString chosenExt = ExtractFileExt(DestFileName);
     if (!chosenExt.isEmpty() && DestFileName.chopped(chosenExt.size()) == base)
         return DestFileName;
     return base + (DestExt.isEmpty() ? QStringLiteral(".htm") : DestExt.toLower());

@@ -26,17 +26,9 @@ constexpr int kHtmlPage = 11;
 constexpr int kDbaseTable = 12;
 constexpr int kPdfDocument = 13;
 
-// The extension of the name part, from its last "." on; empty without one.
-QString extensionOf(const QString& fileName)
-{
-    const qsizetype slash = fileName.lastIndexOf(u'/');
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    return dot > slash ? fileName.mid(dot) : QString();
-}
-
 QString completeExtension(const QString& fileName, const QString& ext)
 {
-    const QString e = extensionOf(fileName);
+    const QString e = ExtractFileExt(fileName);
     return e.isEmpty() || e == u"." ? fileName + u'.' + ext : fileName;
 }
 
@@ -100,7 +92,7 @@ QString CompleteSaveAllAsOneFileName(const QString& FileName, int DestType)
 QString SaveAllStem(const QString& Source)
 {
     const QString name = Source.mid(Source.lastIndexOf(u'/') + 1);
-    const QString ext = extensionOf(name);
+    const QString ext = ExtractFileExt(name);
     return (name.left(name.size() - ext.size()) + u'_' + ext.mid(1)).toLower();
 }
 
@@ -114,7 +106,7 @@ QString NextFreeRunName(const QString& Name, const QSet<QString>& WrittenNames)
 {
     if (!WrittenNames.contains(runKey(Name)))
         return Name;
-    const QString ext = extensionOf(Name);
+    const QString ext = ExtractFileExt(Name);
     const QString base = Name.left(Name.size() - ext.size());
     for (int n = 2;; ++n) {
         const QString candidate = base + u'-' + QString::number(n) + ext;
@@ -130,7 +122,7 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
     const QString name = CompleteSaveIconFileName(FileName, FileType);
     refuseSource(FFileName, name);
     if (!isPictureCode(FileType)) {
-        if (extensionOf(FFileName).toLower() == u".ico")
+        if (ExtractFileExt(FFileName).toLower() == u".ico")
             return platform::copyFileAtomically(FFileName, name) ? 1 : 0;
         int ImageCount = 0;
         QString ErrorText;
@@ -229,7 +221,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     // Only the grid's own file may borrow the grid's icon for one it lacks.
     const bool gridFile = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
     const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
-    const QString SrcExt = extensionOf(Source).toLower().mid(1);
+    const QString SrcExt = ExtractFileExt(Source).toLower().mid(1);
     const QString Stem = SaveAllStem(Source);
 
     if (!QFileInfo::exists(DestDir))

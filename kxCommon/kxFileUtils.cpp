@@ -17,6 +17,13 @@ QString JoinPath(const QString& Dir, const QString& Name)
     return Dir + u'/' + Name;
 }
 
+QString ExtractFileExt(const QString& FileName)
+{
+    const qsizetype slash = FileName.lastIndexOf(u'/');
+    const qsizetype dot = FileName.lastIndexOf(u'.');
+    return dot > slash ? FileName.mid(dot) : QString();
+}
+
 QString AddBackslash(const QString& Path)
 {
     if (Path.isEmpty() || Path.endsWith(u'/'))

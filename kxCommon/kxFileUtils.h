@@ -7,6 +7,10 @@
 // it stands; an empty Dir gives Name.
 QString JoinPath(const QString& Dir, const QString& Name);
 
+// The extension of the name part of FileName, from its last "." on, dot
+// included; empty when the name has no dot.
+QString ExtractFileExt(const QString& FileName);
+
 // Path with a trailing "/"; an empty path stays empty.
 QString AddBackslash(const QString& Path);
 

@@ -1,7 +1,9 @@
 #include "kxCommon/kxIconUtils.h"
 
 #include "kxCommon/KXStrUtils.h"
+#include "kxCommon/kxFileUtils.h"
 #include "platform/ByteReader.h"
+#include "platform/ByteWriter.h"
 #include "platform/ClassesRoot.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
@@ -27,11 +29,7 @@ QString tr(const char* text) { return QCoreApplication::translate("kxIconUtils",
 // folder separator gives it; ASCII letters lower-cased.
 QString lowerExtension(const QString& fileName)
 {
-    const qsizetype slash = fileName.lastIndexOf(u'/');
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    if (dot < 0 || dot < slash)
-        return {};
-    QString ext = fileName.mid(dot);
+    QString ext = ExtractFileExt(fileName);
     for (QChar& c : ext)
         if (c >= u'A' && c <= u'Z')
             c = QChar(c.unicode() + 32);
@@ -47,18 +45,6 @@ std::optional<int> toInteger(const QString& text)
     if (!ok)
         return std::nullopt;
     return value;
-}
-
-void put16(QByteArray& out, uint32_t v)
-{
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void put32(QByteArray& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
 }
 
 QStringList groupNames(const PeModule& module)
@@ -123,9 +109,9 @@ bool FillGroupEntry(IconImageEntry& Entry, Bytes Image)
 
 void WriteIconDirHeader(QByteArray& Out, uint16_t Count)
 {
-    put16(Out, 0);
-    put16(Out, 1);
-    put16(Out, Count);
+    platform::appendLe16(Out, 0);
+    platform::appendLe16(Out, 1);
+    platform::appendLe16(Out, Count);
 }
 
 uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index)
@@ -145,10 +131,10 @@ void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Ent
         Out.append(static_cast<char>(e.height & 0xFF));
         Out.append(static_cast<char>(product < 8 ? 1u << product : 0));
         Out.append('\0');
-        put16(Out, e.planes);
-        put16(Out, e.bitCount);
-        put32(Out, e.size);
-        put32(Out, offset);
+        platform::appendLe16(Out, e.planes);
+        platform::appendLe16(Out, e.bitCount);
+        platform::appendLe32(Out, e.size);
+        platform::appendLe32(Out, offset);
         offset += e.size;
     }
     for (const IconImageEntry& e : Entries) {

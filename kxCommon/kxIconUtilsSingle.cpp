@@ -1,6 +1,7 @@
 // One icon to a one-image .ico file, and the colour-depth class of a bitmap.
 #include "kxCommon/kxIconUtils.h"
 
+#include "platform/ByteWriter.h"
 #include "platform/FileSystem.h"
 
 #include <QSaveFile>
@@ -96,22 +97,10 @@ constexpr int paletteEntries(TBitCount c)
 
 int64_t rowBytes(int64_t width, int bits) { return ((width * bits + 31) & ~int64_t{31}) / 8; }
 
-void put16(QByteArray& b, qsizetype at, uint32_t v)
-{
-    b[at] = static_cast<char>(v);
-    b[at + 1] = static_cast<char>(v >> 8);
-}
-
-void put32(QByteArray& b, qsizetype at, uint32_t v)
-{
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
-
 void putPalette(QByteArray& header, const uint32_t* words, int count)
 {
     for (int i = 0; i < count; ++i)
-        put32(header, 40 + 4 * i, words[i]);
+        platform::putLe32(header.data() + 40 + 4 * i, words[i]);
 }
 
 // Packs index rows bottom-up at 1, 4 or 8 bits.
@@ -171,14 +160,14 @@ int FillBitmapInfoHeader(QByteArray& Header, int32_t Width, int32_t Height, TBit
     const int entries = paletteEntries(Class);
     const int size = 40 + 4 * entries;
     Header = QByteArray(size, '\0');
-    put32(Header, 0, 40);
-    put32(Header, 4, static_cast<uint32_t>(Width));
-    put32(Header, 8, static_cast<uint32_t>(Height));
-    put16(Header, 12, 1);
-    put16(Header, 14, static_cast<uint32_t>(bits));
-    put32(Header, 20, static_cast<uint32_t>(rowBytes(Width, bits) * std::abs(int64_t{Height})));
-    put32(Header, 32, static_cast<uint32_t>(entries));
-    put32(Header, 36, static_cast<uint32_t>(entries));
+    platform::putLe32(Header.data() + 0, 40);
+    platform::putLe32(Header.data() + 4, static_cast<uint32_t>(Width));
+    platform::putLe32(Header.data() + 8, static_cast<uint32_t>(Height));
+    platform::putLe16(Header.data() + 12, 1);
+    platform::putLe16(Header.data() + 14, static_cast<uint32_t>(bits));
+    platform::putLe32(Header.data() + 20, static_cast<uint32_t>(rowBytes(Width, bits) * std::abs(int64_t{Height})));
+    platform::putLe32(Header.data() + 32, static_cast<uint32_t>(entries));
+    platform::putLe32(Header.data() + 36, static_cast<uint32_t>(entries));
     return size;
 }
 
@@ -278,17 +267,17 @@ int EncodeSingleIconFile(QByteArray& Out, const IconImageBits& Colour, const Ico
     const int bits = static_cast<uint8_t>(Colour.header[14]) | (static_cast<uint8_t>(Colour.header[15]) << 8);
     const uint32_t imageSize = static_cast<uint32_t>(Colour.header.size() + Colour.bits.size() + Mask.bits.size());
     Out = QByteArray(22, '\0');
-    put16(Out, 2, 1);
-    put16(Out, 4, 1);
+    platform::putLe16(Out.data() + 2, 1);
+    platform::putLe16(Out.data() + 4, 1);
     Out[6] = static_cast<char>(Width & 0xFF);
     Out[7] = static_cast<char>(Height & 0xFF);
     Out[8] = static_cast<char>(bits < 8 ? 1 << bits : 0);
-    put16(Out, 10, 1);
-    put16(Out, 12, static_cast<uint32_t>(bits));
-    put32(Out, 14, imageSize);
-    put32(Out, 18, 22);
+    platform::putLe16(Out.data() + 10, 1);
+    platform::putLe16(Out.data() + 12, static_cast<uint32_t>(bits));
+    platform::putLe32(Out.data() + 14, imageSize);
+    platform::putLe32(Out.data() + 18, 22);
     QByteArray header = Colour.header;
-    put32(header, 8, static_cast<uint32_t>(Height) * 2);  // colour bits and mask
+    platform::putLe32(header.data() + 8, static_cast<uint32_t>(Height) * 2);  // colour bits and mask
     Out += header;
     Out += Colour.bits;
     Out += Mask.bits;

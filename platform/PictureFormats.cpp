@@ -1,5 +1,6 @@
 #include "platform/PictureFormats.h"
 
+#include "platform/ByteWriter.h"
 #include "platform/MulDiv.h"
 
 #include <cstdint>
@@ -9,30 +10,12 @@ namespace platform {
 
 namespace {
 
-void put16(QByteArray& out, uint32_t v)
-{
-    const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
-    out.append(b, 2);
-}
-
-void put32(QByteArray& out, uint32_t v)
-{
-    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char((v >> 24) & 0xFF)};
-    out.append(b, 4);
-}
-
 void putRect(QByteArray& out, int left, int top, int right, int bottom)
 {
-    put32(out, uint32_t(left));
-    put32(out, uint32_t(top));
-    put32(out, uint32_t(right));
-    put32(out, uint32_t(bottom));
-}
-
-void set32(QByteArray& out, qsizetype at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out[at + i] = char((v >> (8 * i)) & 0xFF);
+    appendLe32(out, uint32_t(left));
+    appendLe32(out, uint32_t(top));
+    appendLe32(out, uint32_t(right));
+    appendLe32(out, uint32_t(bottom));
 }
 
 }  // namespace
@@ -51,17 +34,17 @@ Dib packDib(const Bitmap& bitmap)
 
     Dib dib;
     QByteArray& info = dib.info;
-    put32(info, 40);
-    put32(info, uint32_t(w));
-    put32(info, uint32_t(h));  // positive: rows bottom-up
-    put16(info, 1);
-    put16(info, uint32_t(bpp));
-    put32(info, 0);  // BI_RGB
-    put32(info, uint32_t(stride * h));
-    put32(info, 0);
-    put32(info, 0);
-    put32(info, indexed && colors < capacity ? uint32_t(colors) : 0);
-    put32(info, 0);
+    appendLe32(info, 40);
+    appendLe32(info, uint32_t(w));
+    appendLe32(info, uint32_t(h));  // positive: rows bottom-up
+    appendLe16(info, 1);
+    appendLe16(info, uint32_t(bpp));
+    appendLe32(info, 0);  // BI_RGB
+    appendLe32(info, uint32_t(stride * h));
+    appendLe32(info, 0);
+    appendLe32(info, 0);
+    appendLe32(info, indexed && colors < capacity ? uint32_t(colors) : 0);
+    appendLe32(info, 0);
     for (QRgb c : table) {
         const char quad[4] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c)), 0};
         info.append(quad, 4);
@@ -110,9 +93,9 @@ QByteArray encodeBmp(const Bitmap& bitmap)
     const uint32_t offBits = 14 + uint32_t(dib.info.size());
     out.reserve(offBits + dib.bits.size());
     out.append("BM", 2);
-    put32(out, offBits + uint32_t(dib.bits.size()));
-    put32(out, 0);
-    put32(out, offBits);
+    appendLe32(out, offBits + uint32_t(dib.bits.size()));
+    appendLe32(out, 0);
+    appendLe32(out, offBits);
     out.append(dib.info);
     out.append(dib.bits);
     return out;
@@ -131,8 +114,8 @@ QByteArray encodeEmf(const Bitmap& bitmap)
 
     QByteArray out;
     // Header; sizes and counts are filled in at the end.
-    put32(out, EMR_HEADER);
-    put32(out, kHeaderSize);
+    appendLe32(out, EMR_HEADER);
+    appendLe32(out, kHeaderSize);
     // Bounds in device pixels and frame in 0.01 mm, both inclusive; an empty
     // drawing has the empty rectangle.
     if (drawn) {
@@ -142,62 +125,62 @@ QByteArray encodeEmf(const Bitmap& bitmap)
         putRect(out, 0, 0, -1, -1);
         putRect(out, 0, 0, -1, -1);
     }
-    put32(out, 0x464D4520);  // " EMF"
-    put32(out, 0x00010000);
-    put32(out, 0);           // nBytes
-    put32(out, 0);           // nRecords
-    put16(out, 1);           // nHandles: the reserved index 0
-    put16(out, 0);
-    put32(out, 0);           // nDescription
-    put32(out, 0);           // offDescription
-    put32(out, 0);           // nPalEntries
-    put32(out, kEmfDeviceWidth);
-    put32(out, kEmfDeviceHeight);
-    put32(out, uint32_t(mulDiv(umX, 1, 1000)));
-    put32(out, uint32_t(mulDiv(umY, 1, 1000)));
-    put32(out, 0);           // cbPixelFormat
-    put32(out, 0);           // offPixelFormat
-    put32(out, 0);           // bOpenGL
-    put32(out, uint32_t(umX));
-    put32(out, uint32_t(umY));
+    appendLe32(out, 0x464D4520);  // " EMF"
+    appendLe32(out, 0x00010000);
+    appendLe32(out, 0);           // nBytes
+    appendLe32(out, 0);           // nRecords
+    appendLe16(out, 1);           // nHandles: the reserved index 0
+    appendLe16(out, 0);
+    appendLe32(out, 0);           // nDescription
+    appendLe32(out, 0);           // offDescription
+    appendLe32(out, 0);           // nPalEntries
+    appendLe32(out, kEmfDeviceWidth);
+    appendLe32(out, kEmfDeviceHeight);
+    appendLe32(out, uint32_t(mulDiv(umX, 1, 1000)));
+    appendLe32(out, uint32_t(mulDiv(umY, 1, 1000)));
+    appendLe32(out, 0);           // cbPixelFormat
+    appendLe32(out, 0);           // offPixelFormat
+    appendLe32(out, 0);           // bOpenGL
+    appendLe32(out, uint32_t(umX));
+    appendLe32(out, uint32_t(umY));
     uint32_t records = 1;
 
     if (drawn) {
         const Dib dib = packDib(bitmap);
         constexpr uint32_t kFixed = 80;
         const qsizetype start = out.size();
-        put32(out, EMR_STRETCHDIBITS);
-        put32(out, kFixed + uint32_t(dib.info.size() + dib.bits.size()));
+        appendLe32(out, EMR_STRETCHDIBITS);
+        appendLe32(out, kFixed + uint32_t(dib.info.size() + dib.bits.size()));
         putRect(out, 0, 0, w - 1, h - 1);
-        put32(out, 0);  // xDest
-        put32(out, 0);  // yDest
-        put32(out, 0);  // xSrc
-        put32(out, 0);  // ySrc
-        put32(out, uint32_t(w));
-        put32(out, uint32_t(h));
-        put32(out, kFixed);
-        put32(out, uint32_t(dib.info.size()));
-        put32(out, kFixed + uint32_t(dib.info.size()));
-        put32(out, uint32_t(dib.bits.size()));
-        put32(out, 0);           // DIB_RGB_COLORS
-        put32(out, 0x00CC0020);  // SRCCOPY
-        put32(out, uint32_t(w));
-        put32(out, uint32_t(h));
+        appendLe32(out, 0);  // xDest
+        appendLe32(out, 0);  // yDest
+        appendLe32(out, 0);  // xSrc
+        appendLe32(out, 0);  // ySrc
+        appendLe32(out, uint32_t(w));
+        appendLe32(out, uint32_t(h));
+        appendLe32(out, kFixed);
+        appendLe32(out, uint32_t(dib.info.size()));
+        appendLe32(out, kFixed + uint32_t(dib.info.size()));
+        appendLe32(out, uint32_t(dib.bits.size()));
+        appendLe32(out, 0);           // DIB_RGB_COLORS
+        appendLe32(out, 0x00CC0020);  // SRCCOPY
+        appendLe32(out, uint32_t(w));
+        appendLe32(out, uint32_t(h));
         Q_ASSERT(out.size() - start == kFixed);
         out.append(dib.info);
         out.append(dib.bits);
         ++records;
     }
 
-    put32(out, EMR_EOF);
-    put32(out, 20);
-    put32(out, 0);   // nPalEntries
-    put32(out, 16);  // offPalEntries
-    put32(out, 20);  // nSizeLast
+    appendLe32(out, EMR_EOF);
+    appendLe32(out, 20);
+    appendLe32(out, 0);   // nPalEntries
+    appendLe32(out, 16);  // offPalEntries
+    appendLe32(out, 20);  // nSizeLast
     ++records;
 
-    set32(out, 48, uint32_t(out.size()));
-    set32(out, 52, records);
+    putLe32(out.data() + 48, uint32_t(out.size()));
+    putLe32(out.data() + 52, records);
     return out;
 }
 

@@ -1,5 +1,7 @@
 // Draws the program icon and writes it as an .ico file: 32-bit images of
 // 16, 24, 32 and 48 pixels and a 256-pixel PNG image.
+#include "platform/ByteWriter.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
@@ -50,32 +52,20 @@ QImage draw(int size)
     return image;
 }
 
-void put16(QByteArray& b, uint32_t v)
-{
-    b.append(static_cast<char>(v));
-    b.append(static_cast<char>(v >> 8));
-}
-
-void put32(QByteArray& b, uint32_t v)
-{
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
 QByteArray dib(const QImage& image)
 {
     const int n = image.width();
     QByteArray b;
-    put32(b, 40);
-    put32(b, static_cast<uint32_t>(n));
-    put32(b, static_cast<uint32_t>(2 * n));
-    put16(b, 1);
-    put16(b, 32);
+    platform::appendLe32(b, 40);
+    platform::appendLe32(b, static_cast<uint32_t>(n));
+    platform::appendLe32(b, static_cast<uint32_t>(2 * n));
+    platform::appendLe16(b, 1);
+    platform::appendLe16(b, 32);
     for (int i = 0; i < 6; ++i)
-        put32(b, 0);
+        platform::appendLe32(b, 0);
     for (int y = n - 1; y >= 0; --y)
         for (int x = 0; x < n; ++x)
-            put32(b, image.pixel(x, y));
+            platform::appendLe32(b, image.pixel(x, y));
     const int maskStride = ((n + 31) / 32) * 4;
     for (int y = n - 1; y >= 0; --y) {
         QByteArray row(maskStride, '\0');
@@ -106,19 +96,19 @@ int main(int argc, char** argv)
     images.emplace_back(256, png);
 
     QByteArray ico;
-    put16(ico, 0);
-    put16(ico, 1);
-    put16(ico, static_cast<uint32_t>(images.size()));
+    platform::appendLe16(ico, 0);
+    platform::appendLe16(ico, 1);
+    platform::appendLe16(ico, static_cast<uint32_t>(images.size()));
     uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
     for (const auto& [size, data] : images) {
         ico.append(static_cast<char>(size & 0xFF));
         ico.append(static_cast<char>(size & 0xFF));
         ico.append('\0');
         ico.append('\0');
-        put16(ico, 1);
-        put16(ico, 32);
-        put32(ico, static_cast<uint32_t>(data.size()));
-        put32(ico, offset);
+        platform::appendLe16(ico, 1);
+        platform::appendLe16(ico, 32);
+        platform::appendLe32(ico, static_cast<uint32_t>(data.size()));
+        platform::appendLe32(ico, offset);
         offset += static_cast<uint32_t>(data.size());
     }
     for (const auto& image : images)
