@@ -1,12 +1,13 @@
 #include "kxCommon/kxGraphicUtils.h"
 
+#include "platform/FileSystem.h"
+
 #include "platform/MulDiv.h"
 #include "platform/PictureFormats.h"
 #include "platform/Printer.h"
 #include "platform/Screen.h"
 
 #include <QIODevice>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -75,13 +76,17 @@ QByteArray encodeBitmap(const Bitmap& Bitmap, int Format)
 void SaveBitmapToFile(const Bitmap& Bitmap, const QString& FileName, int Format)
 {
     const QByteArray bytes = encodeBitmap(Bitmap, Format);
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
-                                     .arg(FileName, file.errorString()).toStdString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw std::runtime_error(QStringLiteral("Error writing file \"%1\". %2")
-                                     .arg(FileName, file.errorString()).toStdString());
+    QString error;
+    switch (platform::replaceFile(FileName, bytes, &error)) {
+    case platform::WriteResult::Written:
+        return;
+    case platform::WriteResult::NotCreated:
+        throw std::runtime_error(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, error).toStdString());
+    case platform::WriteResult::WriteFailed:
+        break;
+    }
+    throw std::runtime_error(QStringLiteral("Error writing file \"%1\". %2").arg(FileName, error).toStdString());
 }
 
 void SaveBitmapToStream(const Bitmap& Bitmap, QIODevice& Stream, int Format)

@@ -4,7 +4,6 @@
 #include "platform/ByteWriter.h"
 #include "platform/FileSystem.h"
 
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -307,14 +306,15 @@ int encodeIcon(const IconBitmaps* Icon, QByteArray& file)
 
 int WriteSingleIconFile(const QString& FileName, const QByteArray& File)
 {
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly))
+    switch (platform::replaceFile(FileName, File)) {
+    case platform::WriteResult::Written:
+        return static_cast<int>(File.size());
+    case platform::WriteResult::NotCreated:
         return iwNotCreated;
-    if (file.write(File) != File.size() || !file.commit()) {
-        file.cancelWriting();  // nothing of it stays on disk
-        return iwWriteFailed;
+    case platform::WriteResult::WriteFailed:
+        break;
     }
-    return static_cast<int>(File.size());
+    return iwWriteFailed;  // and nothing of it stays on disk
 }
 
 int SaveIconToFile(const QString& FileName, const IconBitmaps* Icon)

@@ -16,26 +16,21 @@ bool isSameFile(const QString& a, const QString& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-bool writeFileAtomically(const QString& path, QByteArrayView data, QString* error)
+WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();
-        return false;
+        return WriteResult::NotCreated;
     }
-    if (file.write(data.data(), data.size()) != data.size()) {
+    if (file.write(data.data(), data.size()) != data.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         file.cancelWriting();
-        return false;
+        return WriteResult::WriteFailed;
     }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return WriteResult::Written;
 }
 
 bool copyFileAtomically(const QString& source, const QString& dest, QString* error)

@@ -10,9 +10,15 @@ namespace platform {
 // True when both names exist and are the same file (links followed).
 bool isSameFile(const QString& a, const QString& b);
 
+enum class WriteResult { Written, NotCreated, WriteFailed };
+
 // Writes `data` to a temporary file beside `path` and renames it over
 // `path`; on failure neither a partial file nor a damaged old one remains.
-bool writeFileAtomically(const QString& path, QByteArrayView data, QString* error = nullptr);
+WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error = nullptr);
+inline bool writeFileAtomically(const QString& path, QByteArrayView data, QString* error = nullptr)
+{
+    return replaceFile(path, data, error) == WriteResult::Written;
+}
 
 // Copies `source` to `dest` the same way, overwriting it; a destination
 // that is the source itself is refused.
