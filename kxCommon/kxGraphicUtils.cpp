@@ -1,7 +1,6 @@
 #include "kxCommon/kxGraphicUtils.h"
 
 #include "platform/FileSystem.h"
-
 #include "platform/MulDiv.h"
 #include "platform/PictureFormats.h"
 #include "platform/Printer.h"
