@@ -174,7 +174,6 @@ private:
     QMenu* FMRUPopup = nullptr;
     QAction* FOpenAction = nullptr;
     QAction* FSaveAction = nullptr;
-    QAction* FCopyAction = nullptr;
     QAction* FRefreshAction = nullptr;
     QMenu* FPopupSave = nullptr;
     QAction* FNSaveSel = nullptr;
@@ -191,5 +190,5 @@ private:
     QString FOpenDlgFilter;
     QString FOpenDlgInitialDir;
     QString FSaveDlgInitialDir;
-    QString FHelpFile;
+    QString FHelpFile;  // the help file of the language, for the help window
 };
