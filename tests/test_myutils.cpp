@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -87,27 +89,47 @@ void touch(const QString& path)
 
 }  // namespace
 
-TEST(GetUIText, EnglishPackHoldsEveryUsedTextAndNoOther)
+// Every pack of the language menu holds every used text and no other, with
+// the markers of English, so that no argument is lost in any language.
+TEST(GetUIText, EveryPackHoldsEveryUsedTextAndNoOther)
 {
-    LoadedPack pack(PeModule::open(QStringLiteral(LANG_PACK)));
-    ASSERT_TRUE(LangModule) << LANG_PACK;
-    for (const UsedText& used : kUsedTexts) {
-        SCOPED_TRACE(used.id);
-        const QString text = GetUIText(used.id);
-        EXPECT_FALSE(text.isEmpty());
-        if (used.marker) {
-            EXPECT_EQ(text.count(QString::fromLatin1(used.marker)), 1) << text.toStdString();
+    const QString folder = QFileInfo(QStringLiteral(LANG_PACK)).absolutePath();
+    // Text 1 of each pack shows that its script survives the build as UTF-16.
+    const std::pair<const char*, QString> packs[] = {
+        {"english", QStringLiteral("Cancel")},
+        {"ukrainian", QStringLiteral("Скасувати")},
+        {"greek", QStringLiteral("Άκυρο")},
+        {"romanian", QStringLiteral("Anulare")},
+        {"italian", QStringLiteral("Annulla")},
+        {"polish", QStringLiteral("Anuluj")},
+    };
+    for (const auto& [language, cancel] : packs) {
+        SCOPED_TRACE(language);
+        LoadedPack pack(PeModule::open(folder + "/" + language + ".lng"));
+        ASSERT_TRUE(LangModule);
+        EXPECT_EQ(GetUIText(1), cancel);
+        for (const UsedText& used : kUsedTexts) {
+            SCOPED_TRACE(used.id);
+            const QString text = GetUIText(used.id);
+            EXPECT_FALSE(text.isEmpty());
+            const QRegularExpression marker(QStringLiteral("%[a-z%]"));
+            QStringList markers;
+            for (auto it = marker.globalMatch(text); it.hasNext();)
+                markers << it.next().captured();
+            EXPECT_EQ(markers, used.marker ? QStringList{QString::fromLatin1(used.marker)} : QStringList())
+                << text.toStdString();
+            EXPECT_LE(text.count(u'&'), 1) << text.toStdString();
         }
-    }
-    EXPECT_EQ(GetUIText(50000), QString("5.1.0.2"));
+        EXPECT_EQ(GetUIText(50000), QString("5.1.0.2"));
 
-    // A number outside the table is a typo in the pack or a text nobody uses.
-    for (int32_t id = 0; id <= 0xFFFF; ++id) {
-        if (GetUIText(id).isEmpty())
-            continue;
-        EXPECT_TRUE(std::any_of(std::begin(kUsedTexts), std::end(kUsedTexts),
-                                [id](const UsedText& u) { return u.id == id; }))
-            << "unexpected text " << id;
+        // A number outside the table is a typo in the pack or a text nobody uses.
+        for (int32_t id = 0; id <= 0xFFFF; ++id) {
+            if (GetUIText(id).isEmpty())
+                continue;
+            EXPECT_TRUE(std::any_of(std::begin(kUsedTexts), std::end(kUsedTexts),
+                                    [id](const UsedText& u) { return u.id == id; }))
+                << "unexpected text " << id;
+        }
     }
 }
 
@@ -129,27 +151,31 @@ TEST(GetUIText, EnglishPackIsAPe32ModuleWithStringTables)
     EXPECT_TRUE(listing.contains("--type=6 --name=3126 ")) << listing.toStdString();
 }
 
-TEST(GetUIText, EnglishFiltersGiveTheirDefaultExtensions)
+TEST(GetUIText, EveryPacksFiltersGiveTheirDefaultExtensions)
 {
-    LoadedPack pack(PeModule::open(QStringLiteral(LANG_PACK)));
-    ASSERT_TRUE(LangModule);
-    const struct {
-        QString filter;
-        QStringList extensions;  // by filter index, from 1
-    } cases[] = {
-        {GetUIText(803) + "|" + GetUIText(801), {"ico", "bmp", "jpg", "emf", "gif", "png"}},
-        {GetUIText(801), {"bmp", "jpg", "emf", "gif", "png"}},
-        {GetUIText(804), {"htm"}},
-        {GetUIText(805), {"dbf"}},
-        {GetUIText(807), {"pdf"}},
-        {GetUIText(802), {"exe", "dll", "ocx", "*"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.filter.toStdString());
-        // Description and pattern in pairs.
-        EXPECT_EQ(c.filter.split(u'|').size(), 2 * c.extensions.size());
-        for (int i = 0; i < c.extensions.size(); ++i)
-            EXPECT_EQ(defaultExtension(c.filter, i + 1), c.extensions[i]) << i + 1;
+    const QString folder = QFileInfo(QStringLiteral(LANG_PACK)).absolutePath();
+    for (const char* language : {"english", "ukrainian", "greek", "romanian", "italian", "polish"}) {
+        SCOPED_TRACE(language);
+        LoadedPack pack(PeModule::open(folder + "/" + language + ".lng"));
+        ASSERT_TRUE(LangModule);
+        const struct {
+            QString filter;
+            QStringList extensions;  // by filter index, from 1
+        } cases[] = {
+            {GetUIText(803) + "|" + GetUIText(801), {"ico", "bmp", "jpg", "emf", "gif", "png"}},
+            {GetUIText(801), {"bmp", "jpg", "emf", "gif", "png"}},
+            {GetUIText(804), {"htm"}},
+            {GetUIText(805), {"dbf"}},
+            {GetUIText(807), {"pdf"}},
+            {GetUIText(802), {"exe", "dll", "ocx", "*"}},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.filter.toStdString());
+            // Description and pattern in pairs.
+            EXPECT_EQ(c.filter.split(u'|').size(), 2 * c.extensions.size());
+            for (int i = 0; i < c.extensions.size(); ++i)
+                EXPECT_EQ(defaultExtension(c.filter, i + 1), c.extensions[i]) << i + 1;
+        }
     }
 }
 
