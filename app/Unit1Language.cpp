@@ -5,6 +5,7 @@
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxMiscUtils.h"
+#include "platform/ApplicationHelp.h"
 #include "platform/MessageBoxes.h"
 
 #include <QAction>
@@ -84,20 +85,21 @@ void TForm1::NEnglishClick(QAction* Sender)
                                            platform::mbOK, platform::mrOk});
         }
     }
-    // The help file of the language, English when it is missing.
-    const QString help = Language == 1 ? QStringLiteral("ukrainian.chm") : QStringLiteral("english.chm");
-    FHelpFile = ProgramDir() + (QFileInfo(ProgramDir() + help).exists() ? help : QStringLiteral("english.chm"));
+    QString helpFile;
+    ChooseHelpFile(Sender, Language == 1 ? QStringLiteral("ukrainian.chm") : QStringLiteral("english.chm"),
+                   helpFile);
+    platform::applicationHelp().helpFile = ProgramDir() + helpFile;
 }
 
 void TForm1::ApplyTexts()
 {
     TKXImageBox* grid = FScrollBox->ImageBox();
-    FScrollBox->setToolTip(GetUIText(601));
+    SetHint(FScrollBox, u'|' + GetUIText(601));
     grid->SetText(GetUIText(601));
     grid->SetUnableToLoadOrFindIconsMsg(GetUIText(614));
-    FOpenAction->setToolTip(GetUIText(103));
-    FSaveAction->setToolTip(GetUIText(104));
-    FRefreshAction->setToolTip(GetUIText(107));
+    SetHint(FOpenAction, GetUIText(103));
+    SetHint(FSaveAction, GetUIText(104));
+    SetHint(FRefreshAction, GetUIText(107));
     FOpenDlgTitle = GetUIText(708);
     FDirDlgTitle = GetUIText(707);
     FOpenDlgFilter = GetUIText(802);
