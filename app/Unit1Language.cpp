@@ -107,6 +107,16 @@ void TForm1::ApplyTexts()
     const int order[] = {0, 2, 1, 3, 4, 5};  // texts 901-906: English, Greek, Ukrainian, ...
     for (int i = 0; i < 6; ++i)
         FLanguageItems[static_cast<size_t>(order[i])]->setText(GetUIText(901 + i));
+    // The save menu in the order it is built: NSaveSel, NSaveAllasOneImage,
+    // then NSaveAll with NIcon to NPNG.
+    const QList<QAction*> save = FPopupSave->actions();
+    for (int i = 0; i < 3 && i < save.size(); ++i)
+        save[i]->setText(GetUIText(921 + i));
+    if (save.size() > 2 && save[2]->menu()) {
+        const QList<QAction*> kinds = save[2]->menu()->actions();
+        for (int i = 0; i < 6 && i < kinds.size(); ++i)
+            kinds[i]->setText(GetUIText(924 + i));
+    }
     FNIconSize->setTitle(GetUIText(963));
     FNSize32->setText(GetUIText(964));
     FNSize16->setText(GetUIText(965));

@@ -85,6 +85,9 @@ HelpViewer* openViewer(const QString& file)
         return nullptr;
     auto* viewer = new HelpViewer(std::move(archive));
     viewer->setAttribute(Qt::WA_DeleteOnClose);
+    // A help window never keeps the program running once its main window
+    // closed; it goes when the help binding is released at exit.
+    viewer->setAttribute(Qt::WA_QuitOnClose, false);
     viewers().append(viewer);
     return viewer;
 }
@@ -393,16 +396,29 @@ QString HelpViewer::currentPage() const
     return m_browser->source().path();
 }
 
-void HelpViewer::followCurrentPage()
+void HelpViewer::followCurrentPage(const QUrl& url)
 {
-    // The contents tree marks the page shown, however it was reached.
-    const QString page = currentPage();
+    // The contents tree marks the topic shown, however it was reached: the
+    // item of the page and its anchor, else the first item of the page.
+    const QString page = url.path();
+    const QString anchor = url.fragment();
+    QTreeWidgetItem* found = nullptr;
     for (QTreeWidgetItemIterator it(m_contents); *it; ++it) {
-        if (pageOf((*it)->data(0, Qt::UserRole).toString()).compare(page, Qt::CaseInsensitive) == 0) {
-            const QSignalBlocker block(m_contents);
-            m_contents->setCurrentItem(*it);
-            return;
+        const QString local = (*it)->data(0, Qt::UserRole).toString();
+        if (pageOf(local).compare(page, Qt::CaseInsensitive) != 0)
+            continue;
+        const qsizetype hash = local.indexOf(u'#');
+        const QString itemAnchor = hash >= 0 ? local.mid(hash + 1) : QString();
+        if (itemAnchor == anchor) {
+            found = *it;
+            break;
         }
+        if (!found)
+            found = *it;
+    }
+    if (found) {
+        const QSignalBlocker block(m_contents);
+        m_contents->setCurrentItem(found);
     }
 }
 

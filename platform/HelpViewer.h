@@ -86,7 +86,7 @@ private:
     void buildContents();
     void buildIndex();
     void searchIndex(const QString& text);
-    void followCurrentPage();
+    void followCurrentPage(const QUrl& url);
     void showLocal(const QString& local);
     static QString pageOf(const QString& local);
 

@@ -176,6 +176,7 @@ TEST_F(Viewer, TheTopicsOfTheProgramAreInTheHelpFile)
     EXPECT_EQ(viewer->currentPage(), QStringLiteral("/export.htm"));
     EXPECT_TRUE(viewer->browser()->toPlainText().contains(QStringLiteral("dBASE Export")));
     EXPECT_TRUE(viewer->isVisible());
+    EXPECT_FALSE(viewer->testAttribute(Qt::WA_QuitOnClose));  // the main window's close ends the program
 
     // The same file raises the same window.
     EXPECT_EQ(show(kHelpFile + QStringLiteral("::/printing-icons.htm")), viewer);
@@ -213,6 +214,12 @@ TEST_F(Viewer, ContentsAndIndexLeadToPagesOfTheFile)
     ASSERT_NE(item, nullptr);
     Q_EMIT viewer->contentsTree()->itemClicked(item, 0);
     EXPECT_EQ(viewer->currentPage(), QStringLiteral("/opening.htm"));
+    // The tree marks the topic shown, however it was reached.
+    viewer->showPage(QStringLiteral("/export.htm"), QStringLiteral("pdf"));
+    ASSERT_NE(viewer->contentsTree()->currentItem(), nullptr);
+    EXPECT_EQ(viewer->contentsTree()->currentItem()->text(0), QStringLiteral("PDF Export"));
+    viewer->showPage(QStringLiteral("/export.htm"));
+    EXPECT_EQ(viewer->contentsTree()->currentItem()->text(0), QStringLiteral("Exporting to HTML, dBASE and PDF"));
     viewer->indexSearch()->setText(QStringLiteral("prin"));
     ASSERT_NE(viewer->indexList()->currentItem(), nullptr);
     EXPECT_EQ(viewer->indexList()->currentItem()->text(), QStringLiteral("Printing"));

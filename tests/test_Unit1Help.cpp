@@ -243,6 +243,23 @@ TEST_F(MainWindowHelp, LongHintsGoToTheStatusBar)
     EXPECT_EQ(form->ScrollBox()->statusTip(), GetUIText(601));
 }
 
+TEST_F(MainWindowHelp, ThePackNamesTheSaveMenu)
+{
+    installPack();
+    auto form = start();
+    const QList<QAction*> save = form->PopupSave()->actions();
+    ASSERT_GE(save.size(), 3);
+    EXPECT_EQ(save[0]->text(), GetUIText(921));
+    EXPECT_EQ(save[1]->text(), GetUIText(922));
+    EXPECT_EQ(save[2]->text(), GetUIText(923));
+    ASSERT_NE(save[2]->menu(), nullptr);
+    const QList<QAction*> kinds = save[2]->menu()->actions();
+    ASSERT_EQ(kinds.size(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(kinds[i]->text(), GetUIText(924 + i)) << i;
+    EXPECT_EQ(kinds[5]->text(), QStringLiteral("P&NG Images (*.png)"));
+}
+
 TEST_F(MainWindowHelp, ShowHelpTurnsTheToolkitRouteOff)
 {
     installPack();
