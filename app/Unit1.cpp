@@ -4,6 +4,7 @@
 #include "app/myutils.h"
 #include "kxCommon/kxFileUtils.h"
 #include "kxCommon/KXImageBox.h"
+#include "kxCommon/kxHelpUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
 
@@ -176,6 +177,7 @@ void TForm1::CreateControls()
     }
     statusBar()->setSizeGripEnabled(true);
     SetCommandsEnabled(false);
+    CreateHelpControls();
 }
 
 void TForm1::SetCommandsEnabled(bool Enabled)
@@ -244,6 +246,7 @@ void TForm1::FormCreate()
 void TForm1::FormCloseQuery(bool& CanClose)
 {
     CanClose = true;
+    CloseAllHelp();
     MainFormClosing = true;
 }
 

@@ -69,6 +69,9 @@ QString FilterDefaultExt(const QString& WindowsFilter, int FilterIndex);
 // Opens a saved file with the desktop's program for its type; FileName
 // without extension gets "." + Ext when only such a file exists.
 void OpenWithShell(QString FileName, const QString& Ext);
+// A control's hint, "short|long": the short part as its tool tip, the long
+// part for the status bar (a hint without "|" is both).
+void SetHint(QObject* Control, const QString& Hint);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -91,8 +94,12 @@ public:
     // after an exception the handler let through has been shown. main()
     // ends the program there when there is no display to leave it open on.
     std::function<void()> OnCommandLineHandled;
-    // The help contents.
+    // Help: the contents, a topic ("export", "page|#anchor"), the
+    // application's help hook and its hint handler (Hint: the whole hint).
     void HelpBtnClick();
+    void RunHelp(const QString& Topic);
+    bool ShowHelp(uint16_t Command, intptr_t Data, bool& CallHelp);
+    void AppOnHint(const QString& Hint);
 
     // Opening files, the selection status and the recent files.
     void SelectFile(const QString& FileName);
@@ -152,6 +159,9 @@ private:
     bool LoadLanguageLibrary(QAction* Sender, int32_t& Tag);
     void ApplyTexts();
     QString ProgramDir() const;
+    void ChooseHelpFile(QAction* Sender, const QString& Name, QString& HelpFileName);
+    void ReportMissingHelpFile(QAction* Sender, const QString& Name, QString& HelpFileName);
+    void CreateHelpControls();
     // The steps of the save dialog shared by the save commands: the chosen
     // name and filter index, or nullopt when cancelled.
     std::optional<std::pair<QString, int>> RunSaveDialog(int TitleId, const QString& Filter);
@@ -190,5 +200,4 @@ private:
     QString FOpenDlgFilter;
     QString FOpenDlgInitialDir;
     QString FSaveDlgInitialDir;
-    QString FHelpFile;  // the help file of the language, for the help window
 };

@@ -125,8 +125,3 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
                                        platform::MsgType::Information, platform::mbOK, platform::mrOk});
     return {};
 }
-
-void TForm1::HelpBtnClick()
-{
-    // There is no help window yet: the help contents open here once there is.
-}

@@ -5,6 +5,7 @@
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxMiscUtils.h"
+#include "platform/ApplicationHelp.h"
 #include "platform/MessageBoxes.h"
 
 #include <QAction>
@@ -84,20 +85,21 @@ void TForm1::NEnglishClick(QAction* Sender)
                                            platform::mbOK, platform::mrOk});
         }
     }
-    // The help file of the language, English when it is missing.
-    const QString help = Language == 1 ? QStringLiteral("ukrainian.chm") : QStringLiteral("english.chm");
-    FHelpFile = ProgramDir() + (QFileInfo(ProgramDir() + help).exists() ? help : QStringLiteral("english.chm"));
+    QString helpFile;
+    ChooseHelpFile(Sender, Language == 1 ? QStringLiteral("ukrainian.chm") : QStringLiteral("english.chm"),
+                   helpFile);
+    platform::applicationHelp().helpFile = ProgramDir() + helpFile;
 }
 
 void TForm1::ApplyTexts()
 {
     TKXImageBox* grid = FScrollBox->ImageBox();
-    FScrollBox->setToolTip(GetUIText(601));
+    SetHint(FScrollBox, u'|' + GetUIText(601));
     grid->SetText(GetUIText(601));
     grid->SetUnableToLoadOrFindIconsMsg(GetUIText(614));
-    FOpenAction->setToolTip(GetUIText(103));
-    FSaveAction->setToolTip(GetUIText(104));
-    FRefreshAction->setToolTip(GetUIText(107));
+    SetHint(FOpenAction, GetUIText(103));
+    SetHint(FSaveAction, GetUIText(104));
+    SetHint(FRefreshAction, GetUIText(107));
     FOpenDlgTitle = GetUIText(708);
     FDirDlgTitle = GetUIText(707);
     FOpenDlgFilter = GetUIText(802);
@@ -105,6 +107,16 @@ void TForm1::ApplyTexts()
     const int order[] = {0, 2, 1, 3, 4, 5};  // texts 901-906: English, Greek, Ukrainian, ...
     for (int i = 0; i < 6; ++i)
         FLanguageItems[static_cast<size_t>(order[i])]->setText(GetUIText(901 + i));
+    // The save menu in the order it is built: NSaveSel, NSaveAllasOneImage,
+    // then NSaveAll with NIcon to NPNG.
+    const QList<QAction*> save = FPopupSave->actions();
+    for (int i = 0; i < 3 && i < save.size(); ++i)
+        save[i]->setText(GetUIText(921 + i));
+    if (save.size() > 2 && save[2]->menu()) {
+        const QList<QAction*> kinds = save[2]->menu()->actions();
+        for (int i = 0; i < 6 && i < kinds.size(); ++i)
+            kinds[i]->setText(GetUIText(924 + i));
+    }
     FNIconSize->setTitle(GetUIText(963));
     FNSize32->setText(GetUIText(964));
     FNSize16->setText(GetUIText(965));

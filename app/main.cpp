@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Unit1.h"
+#include "kxCommon/kxHtmlHelp.h"
 #include "kxCommon/kxODBC.h"
 #include "kxCommon/kxODBCUtils.h"
 #include "kxCommon/kxPageMetrics.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv)
         {kxODBC::Initialize, kxODBC::Finalize},
         {kxODBCUtils::Initialize, kxODBCUtils::Finalize},
         {kxPageMetrics::Initialize, kxPageMetrics::Finalize},
+        {kxHtmlHelp::Initialize, kxHtmlHelp::Finalize},
     };
     int started = 0;
     auto finalizeUnits = [&] {

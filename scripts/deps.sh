@@ -4,13 +4,14 @@
 BUILD_PACKAGES=(
   cmake ninja-build g++ cpp pkg-config file
   qt6-base-dev qt6-qpa-plugins
-  zlib1g-dev libpng-dev libjpeg62-turbo-dev libgif-dev libchm-dev libodbc2
+  zlib1g-dev libpng-dev libjpeg62-turbo-dev libgif-dev libchm-dev libchm1 libodbc2
+  fp-utils
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
 )
 
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  icoutils qpdf poppler-utils pngcheck libxml2-utils libdbd-xbase-perl
+  icoutils qpdf poppler-utils pngcheck libxml2-utils libdbd-xbase-perl libchm-bin
   clang-14 libclang-rt-14-dev
 )
 

@@ -39,6 +39,8 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
         platform::setMessageBoxes(boxes);
         ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
+        // A first run without its help file would say so.
+        ASSERT_TRUE(QFile::copy(QStringLiteral(HELP_FILE_DIR "/english.chm"), program.filePath("english.chm")));
         // The program's own file: any module with icons serves in a test.
         ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", program.filePath("pictorium")));
     }

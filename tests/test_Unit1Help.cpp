@@ -1,0 +1,311 @@
+// The main window's help: the help file of the language, the version check
+// of the pack, the help commands and the long hints.
+#include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/KXImageBox.h"
+#include "kxCommon/kxHtmlHelp.h"
+#include "platform/ApplicationHelp.h"
+#include "platform/HelpViewer.h"
+#include "platform/IniFile.h"
+#include "platform/MessageBoxes.h"
+
+#include "TestApplication.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+const QString kHelpFile = QStringLiteral(HELP_FILE_DIR "/english.chm");
+
+class MainWindowHelp : public ::testing::Test {
+protected:
+    QTemporaryDir program;
+    QTemporaryDir config;
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+
+    void SetUp() override
+    {
+        TestApplication();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        platform::setHelpViewerSettingsFile(config.filePath("help.ini"));
+        platform::setMessageBoxes(boxes);
+        kxHtmlHelp::UnloadHtmlHelp();  // with any window an earlier test left open
+        kxHtmlHelp::Initialize();
+        ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", program.filePath("pictorium")));
+    }
+    void TearDown() override
+    {
+        kxHtmlHelp::UnloadHtmlHelp();
+        kxHtmlHelp::Initialize();
+        platform::setMessageBoxes(nullptr);
+        platform::applicationHelp() = {};
+    }
+
+    void install(const QString& from, const char* name) { ASSERT_TRUE(QFile::copy(from, program.filePath(name))); }
+    void installPack(const char* name = "english.lng") { install(QStringLiteral(LANG_PACK), name); }
+    void installHelp(const char* name = "english.chm") { install(kHelpFile, name); }
+    void settings(int run, int language)
+    {
+        platform::IniFile file(program.filePath("gharv.ini"));
+        file.writeInteger("Settings", "Run", run - 1);  // one more on start
+        file.writeInteger("Settings", "Language", language);
+        file.save();
+    }
+    std::unique_ptr<TForm1> start(const QStringList& params = {})
+    {
+        auto form = std::make_unique<TForm1>(params, program.filePath("pictorium"));
+        form->FormCreate();
+        return form;
+    }
+    QString helpFile() const { return platform::applicationHelp().helpFile; }
+    QAction* languageItem(TForm1& form, int tag) const
+    {
+        for (QAction* a : form.findChildren<QAction*>())
+            if (a->isCheckable() && a->data().isValid() && a->data().toInt() == tag && a->actionGroup() &&
+                a->actionGroup()->actions().size() == 6)
+                return a;
+        return nullptr;
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowHelp, PackVersions)
+{
+    struct Case {
+        const char* pack;
+        bool warned;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"v51", false, ""},  // "5.1" is "5.1.0.2"
+        {"v509", true, "Language pack is obsolete.\r\nPlease download its newer version from Pictorium web page."},
+        {"noversion", true, "Language pack is obsolete.\r\nPlease download its newer version from Pictorium web page."},
+    };
+    installHelp();
+    for (const Case& c : cases) {
+        QFile::remove(program.filePath("english.lng"));
+        install(kFixtures + "/packs/" + c.pack + ".lng", "english.lng");
+        boxes->shown.clear();
+        auto form = start();
+        ASSERT_EQ(boxes->shown.size(), c.warned ? 1u : 0u) << c.pack;
+        if (c.warned) {
+            EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Warning);
+            EXPECT_EQ(boxes->shown[0].text, QString::fromUtf8(c.text));
+            EXPECT_EQ(boxes->shown[0].caption, QStringLiteral("Pictorium"));
+        }
+        // No warning on a start with parameters; always on a menu click.
+        boxes->shown.clear();
+        auto batch = start({QStringLiteral("-e")});
+        EXPECT_TRUE(boxes->shown.empty()) << c.pack;
+        batch->NEnglishClick(languageItem(*batch, 0));
+        EXPECT_EQ(boxes->shown.size(), c.warned ? 1u : 0u) << c.pack;
+        form->FormDestroy();
+        batch->FormDestroy();
+        QFile::remove(program.filePath("gharv.ini"));
+    }
+}
+
+TEST_F(MainWindowHelp, ALanguageOutOfRangeIsEnglishAndStaysAsStored)
+{
+    installPack();
+    installHelp();
+    settings(5, 7);
+    {
+        auto form = start();
+        EXPECT_TRUE(LangModule);
+        EXPECT_EQ(Language, 7);
+        EXPECT_TRUE(languageItem(*form, 0)->isChecked());
+        EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+        EXPECT_TRUE(boxes->shown.empty());
+        form->FormDestroy();
+    }
+    platform::IniFile back(program.filePath("gharv.ini"));
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Settings", "Language", -1), 7);
+}
+
+TEST_F(MainWindowHelp, HelpFileOfTheLanguage)
+{
+    installPack();
+    installPack("greek.lng");
+    installPack("ukrainian.lng");
+    installHelp();
+    settings(5, 0);
+    auto form = start();
+    EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+
+    // Greek has no help of its own: English, silently.
+    form->NEnglishClick(languageItem(*form, 2));
+    EXPECT_EQ(Language, 2);
+    EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+    EXPECT_TRUE(boxes->shown.empty());
+
+    // Ukrainian has, and says so when it is missing.
+    form->NEnglishClick(languageItem(*form, 1));
+    EXPECT_EQ(Language, 1);
+    EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+    EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(605), {QStringLiteral("ukrainian.chm")}) +
+                                        QStringLiteral("\r\n") + GetUIText(612));
+    install(kHelpFile, "ukrainian.chm");
+    form->NEnglishClick(languageItem(*form, 1));
+    EXPECT_EQ(helpFile(), program.filePath("ukrainian.chm"));
+    EXPECT_EQ(boxes->shown.size(), 1u);
+
+    // A pack that is missing changes nothing.
+    form->NEnglishClick(languageItem(*form, 5));
+    EXPECT_EQ(Language, 1);
+    EXPECT_TRUE(languageItem(*form, 1)->isChecked());
+    EXPECT_EQ(helpFile(), program.filePath("ukrainian.chm"));
+    EXPECT_EQ(boxes->shown.size(), 2u);
+}
+
+TEST_F(MainWindowHelp, AMissingHelpFileAtStartUp)
+{
+    installPack();
+    struct Case {
+        int run;
+        int language;
+        QStringList params;
+        bool reported;
+    };
+    const Case cases[] = {
+        {1, 0, {}, true},  // the first run of an English user
+        {2, 0, {}, false},
+        {1, 2, {}, false},  // Greek uses the English help: not the user's concern
+        {1, 0, {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")}, false},  // never in a batch run
+    };
+    installPack("greek.lng");
+    for (const Case& c : cases) {
+        settings(c.run, c.language);
+        boxes->shown.clear();
+        auto form = start(c.params);
+        EXPECT_EQ(boxes->shown.size(), c.reported ? 1u : 0u) << c.run << " " << c.language;
+        EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+        form->FormDestroy();
+    }
+}
+
+TEST_F(MainWindowHelp, ABatchStartWithoutAPackShowsNothing)
+{
+    installHelp();
+    settings(1, 3);
+    auto form = start({QStringLiteral("-e"), kFixtures + "/groups32.dll", program.filePath("out.ico")});
+    EXPECT_FALSE(LangModule);
+    EXPECT_TRUE(boxes->shown.empty());
+    EXPECT_TRUE(helpFile().isEmpty());  // no pack: no help file chosen
+}
+
+TEST_F(MainWindowHelp, LongHintsGoToTheStatusBar)
+{
+    installPack();
+    auto form = start();
+    QLabel* panel = form->StatusPanel(0);
+    struct Case {
+        const char* hint;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"Open a file (Ctrl+O)", "Open a file (Ctrl+O)"},
+        {"short|the long part", "the long part"},
+        {"|only long", "only long"},
+        {"two|bars|here", "bars|here"},
+        {"a line\r\nbreak", "bars|here"},  // left as it was
+        {"short|a line\nbreak", "bars|here"},
+        {"a\ttab", "bars|here"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        form->AppOnHint(QString::fromUtf8(c.hint));
+        EXPECT_EQ(panel->text(), QString::fromUtf8(c.shown)) << c.hint;
+    }
+    // A hovered control's hint arrives as a status tip.
+    QStatusTipEvent tip(QStringLiteral("from a control"));
+    QCoreApplication::sendEvent(form.get(), &tip);
+    EXPECT_EQ(panel->text(), QStringLiteral("from a control"));
+    // The grid's hint is long only: no tool tip.
+    EXPECT_TRUE(form->ScrollBox()->toolTip().isEmpty());
+    EXPECT_EQ(form->ScrollBox()->statusTip(), GetUIText(601));
+}
+
+TEST_F(MainWindowHelp, ThePackNamesTheSaveMenu)
+{
+    installPack();
+    auto form = start();
+    const QList<QAction*> save = form->PopupSave()->actions();
+    ASSERT_GE(save.size(), 3);
+    EXPECT_EQ(save[0]->text(), GetUIText(921));
+    EXPECT_EQ(save[1]->text(), GetUIText(922));
+    EXPECT_EQ(save[2]->text(), GetUIText(923));
+    ASSERT_NE(save[2]->menu(), nullptr);
+    const QList<QAction*> kinds = save[2]->menu()->actions();
+    ASSERT_EQ(kinds.size(), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(kinds[i]->text(), GetUIText(924 + i)) << i;
+    EXPECT_EQ(kinds[5]->text(), QStringLiteral("P&NG Images (*.png)"));
+}
+
+TEST_F(MainWindowHelp, ShowHelpTurnsTheToolkitRouteOff)
+{
+    installPack();
+    auto form = start();
+    bool callHelp = true;
+    form->ShowHelp(0, 0, callHelp);
+    EXPECT_FALSE(callHelp);
+    ASSERT_TRUE(platform::applicationHelp().onHelp);
+    callHelp = true;
+    platform::applicationHelp().onHelp(0, 0, callHelp);
+    EXPECT_FALSE(callHelp);
+}
+
+TEST_F(MainWindowHelp, F1ShowsTheContentsAndClosingTheWindowClosesThem)
+{
+    installPack();
+    installHelp();
+    settings(5, 0);
+    auto form = start();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F1);
+    ASSERT_EQ(platform::helpViewers().size(), 1);
+    platform::HelpViewer* viewer = platform::helpViewers().first();
+    EXPECT_EQ(viewer->currentPage(), QStringLiteral("/index.htm"));
+    EXPECT_EQ(viewer->tabs()->currentIndex(), 0);
+
+    form->RunHelp(QStringLiteral("export"));
+    EXPECT_EQ(platform::helpViewers().size(), 1);
+    EXPECT_EQ(viewer->currentPage(), QStringLiteral("/export.htm"));
+
+    form->close();
+    EXPECT_TRUE(MainFormClosing);
+    EXPECT_TRUE(platform::helpViewers().isEmpty());
+}
+
+TEST_F(MainWindowHelp, ClosingWithoutHelpLoadsNothing)
+{
+    installPack();
+    installHelp();
+    settings(5, 0);
+    auto form = start();
+    form->show();
+    form->close();
+    EXPECT_TRUE(MainFormClosing);
+    EXPECT_FALSE(kxHtmlHelp::Tried);
+    EXPECT_EQ(kxHtmlHelp::HelpModule, nullptr);
+}
