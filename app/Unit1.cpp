@@ -1,6 +1,7 @@
 // The main window: start-up, closing and exit, and the window's controls.
 #include "app/Unit1.h"
 
+#include "app/IconEx.h"
 #include "app/myutils.h"
 #include "kxCommon/kxFileUtils.h"
 #include "kxCommon/KXImageBox.h"
@@ -105,7 +106,6 @@ void TForm1::CreateControls()
 
     FMRUPopup = new QMenu(this);
     FOpenAction = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
-    FOpenAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(FOpenAction, &QAction::triggered, this, [this] { OpenBtnClick(); });
     FOpenBtn = new QToolButton(this);
     FOpenBtn->setDefaultAction(FOpenAction);
@@ -116,7 +116,9 @@ void TForm1::CreateControls()
     FSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
     FPopupSave = new QMenu(this);
     QAction* saveSel = FNSaveSel = FPopupSave->addAction(QStringLiteral("Save &Selected Icon..."));
+    // Shown in the menu; the key itself is the window's (FormKeyDown).
     saveSel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveSel->setShortcutContext(Qt::WidgetShortcut);
     connect(saveSel, &QAction::triggered, this, [this] { SaveSelClick(); });
     connect(FPopupSave->addAction(QStringLiteral("Save All Icons as &One Image...")), &QAction::triggered, this,
             [this] { SaveAllAsOneClick(); });
@@ -131,9 +133,7 @@ void TForm1::CreateControls()
     saveBtn->setMenu(FPopupSave);
     saveBtn->setPopupMode(QToolButton::InstantPopup);
     toolbar->addWidget(saveBtn);
-    addAction(saveSel);
     FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
-    FRefreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
     toolbar->addAction(FRefreshAction);
 
@@ -175,6 +175,7 @@ void TForm1::CreateControls()
         statusBar()->addWidget(FPanels[i], i == 3 ? 1 : 0);
     }
     statusBar()->setSizeGripEnabled(true);
+    CreateCommandControls();
     SetCommandsEnabled(false);
 }
 
@@ -184,6 +185,8 @@ void TForm1::SetCommandsEnabled(bool Enabled)
     FPopupSave->setEnabled(Enabled);
     FNSaveSel->setEnabled(Enabled);
     FRefreshAction->setEnabled(Enabled);
+    FCopyAction->setEnabled(Enabled);
+    FPrintAction->setEnabled(Enabled);
 }
 
 TWindowSettings TForm1::CurrentWindowSettings() const
@@ -223,6 +226,7 @@ void TForm1::FormCreate()
     ApplyWindowSettings(window);
 
     FNSaveToRegistry->setChecked(SaveSettingsToRegistry);
+    FNShowIconEx->setChecked(ShowSeparateWindow);
     FNSize16->setChecked(SmallIcons);
     FNSize32->setChecked(!SmallIcons);
     NSize32Click(nullptr);
@@ -259,6 +263,8 @@ void TForm1::FormDestroy()
     if (FDestroyed)
         return;
     FDestroyed = true;
+    delete FFrmIconEx;
+    FFrmIconEx = nullptr;
     const TWindowSettings window = CurrentWindowSettings();
     try {
         WriteINI(FIniFile, window);

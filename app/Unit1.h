@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // True while the command line runs; the save-all run then asks no overwrite
 // questions.
@@ -51,7 +52,10 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QToolButton;
+class QWindow;
 class TKXScrollBox;
+class TKXDirDialog;
+class TFrmIconEx;
 struct TCommandLine;
 
 // The private message the main window posts itself while it is created,
@@ -93,6 +97,8 @@ public:
     std::function<void()> OnCommandLineHandled;
     // The help contents.
     void HelpBtnClick();
+    // A help topic; an empty one is the contents.
+    void RunHelp(const QString& Topic);
 
     // Opening files, the selection status and the recent files.
     void SelectFile(const QString& FileName);
@@ -115,6 +121,29 @@ public:
     void SaveSelClick();
     void SaveAllAsOneClick();
     void SaveAllClick(int FileType);
+    // Every icon of each file Entries names in Folder (the file list's run),
+    // with one count message for all of them.
+    void SaveAllListClick(int FileType, const QString& Folder, const QStringList& Entries);
+    void NHTMClick();
+    void NDBFClick();
+    void NPDFClick();
+    // The default extension of the save dialog's filter and filter index.
+    void SaveDlgTypeChange();
+    TKXDirDialog* DirDlg() const { return FDirDlg; }
+
+    // Clipboard, printing, the about box and the icon window.
+    void CopyBtnClick();
+    void PrintBtnClick();
+    void AboutBtnClick();
+    void Label1Click();
+    void NShowIconExClick();
+    void UpdateIconWindow(int Index);
+    TFrmIconEx* IconWindow() const { return FFrmIconEx; }
+    QAction* NShowIconEx() const { return FNShowIconEx; }
+    QAction* CopyAction() const { return FCopyAction; }
+    QAction* PrintAction() const { return FPrintAction; }
+    // The keys of the whole window, seen before its controls; none is consumed.
+    void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
 
     // Icon size and layout.
     void NSize32Click(QAction* Sender);
@@ -140,10 +169,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
+    // The commands' buttons and menu items, and their texts.
+    void CreateCommandControls();
+    void ApplyCommandTexts();
+    // The save-all run over Sources (the current file when nullopt).
+    void RunSaveAll(int FileType, const std::optional<QStringList>& Sources);
     void RebuildRecentMenu();
     void SetCommandsEnabled(bool Enabled);
     TWindowSettings CurrentWindowSettings() const;
@@ -191,4 +226,21 @@ private:
     QString FOpenDlgInitialDir;
     QString FSaveDlgInitialDir;
     QString FHelpFile;  // the help file of the language, for the help window
+
+    // The save dialog's filter, its index (from 1, kept from one use to the
+    // next as the dialog keeps it) and default extension.
+    QString FSaveDlgFilter;
+    int FSaveDlgFilterIndex = 1;
+    QString FSaveDlgDefaultExt;
+    TKXDirDialog* FDirDlg = nullptr;
+    TFrmIconEx* FFrmIconEx = nullptr;
+    QWindow* FKeyWindow = nullptr;  // the native window whose keys are previewed
+    QAction* FCopyAction = nullptr;
+    QAction* FPrintAction = nullptr;
+    QAction* FAboutAction = nullptr;
+    QAction* FHelpAction = nullptr;
+    QAction* FNShowIconEx = nullptr;
+    QAction* FNHTM = nullptr;
+    QAction* FNDBF = nullptr;
+    QAction* FNPDF = nullptr;
 };
