@@ -48,10 +48,13 @@ extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture f
 
 class QAction;
 class QActionGroup;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QToolButton;
 class TKXScrollBox;
+class TkxPopupButton;
+class TkxSoftButton;
 struct TCommandLine;
 
 // The private message the main window posts itself while it is created,
@@ -93,6 +96,10 @@ public:
     std::function<void()> OnCommandLineHandled;
     // The help contents.
     void HelpBtnClick();
+    // The tool bar's commands.
+    void CopyBtnClick();
+    void PrintBtnClick();
+    void AboutBtnClick();
 
     // Opening files, the selection status and the recent files.
     void SelectFile(const QString& FileName);
@@ -137,6 +144,10 @@ public:
     QAction* SaveAction() const { return FSaveAction; }
     QAction* RefreshAction() const { return FRefreshAction; }
     QMenu* PopupSave() const { return FPopupSave; }
+    QMenu* PopupOptions() const { return FOptionsMenu; }
+    // The tool bar's buttons sit in ToolBar()'s layout, left to right.
+    QWidget* ToolBar() const { return FToolBar; }
+    QHBoxLayout* ToolBarLayout() const { return FToolBarLayout; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -146,6 +157,9 @@ private:
     void CreateControls();
     void RebuildRecentMenu();
     void SetCommandsEnabled(bool Enabled);
+    void CreateToolBar();
+    void SetToolBarEnabled(bool Enabled);
+    void ApplyToolBarTexts();
     TWindowSettings CurrentWindowSettings() const;
     void ApplyWindowSettings(const TWindowSettings& Window);
     // The language pack steps.
@@ -170,7 +184,16 @@ private:
 
     TKXScrollBox* FScrollBox = nullptr;
     QLabel* FPanels[4] = {};
-    QToolButton* FOpenBtn = nullptr;
+    QWidget* FToolBar = nullptr;
+    QHBoxLayout* FToolBarLayout = nullptr;
+    TkxPopupButton* FOpenBtn = nullptr;
+    TkxPopupButton* FSaveBtn = nullptr;
+    TkxSoftButton* FCopyBtn = nullptr;
+    TkxSoftButton* FPrintBtn = nullptr;
+    TkxSoftButton* FRefreshBtn = nullptr;
+    TkxPopupButton* FOptionsBtn = nullptr;
+    TkxSoftButton* FHelpBtn = nullptr;
+    TkxSoftButton* FAboutBtn = nullptr;
     QMenu* FMRUPopup = nullptr;
     QAction* FOpenAction = nullptr;
     QAction* FSaveAction = nullptr;
