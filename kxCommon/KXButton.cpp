@@ -403,7 +403,11 @@ void TkxSoftButton::ButtonPressed(int Group, TkxSoftButton* Sender)
 
 // ---- TkxPopupButton --------------------------------------------------------
 
-TkxPopupButton::TkxPopupButton(QWidget* parent) : TkxSoftButton(parent) {}
+TkxPopupButton::TkxPopupButton(QWidget* parent) : TkxSoftButton(parent)
+{
+    // The click that closes the drop-down menu does not open it again.
+    setAttribute(Qt::WA_NoMouseReplay);
+}
 
 void TkxPopupButton::SetDrawDropDown(bool Value)
 {

@@ -156,11 +156,14 @@ void DrawButtonFrame(bool Windowless, Canvas& Canvas, platform::Rect& Rect, plat
         break;
     }
 
+    // The light end of the gradients is the 3-D highlight (white in the
+    // classic scheme), so that a dark desktop theme keeps the face dark and
+    // its light caption readable.
     if (Shadowed && State != fstDisabled && (!Flat || State == fstDown)) {
         switch (State) {
-        case fstDown: GradientFillClipped(Canvas, w, clHighlight, clWhite, ell); break;
-        case fstHot: GradientFillClipped(Canvas, w, clWhite, HiLightColor, ell); break;
-        default: GradientFillClipped(Canvas, w, clWhite, Color, ell); break;
+        case fstDown: GradientFillClipped(Canvas, w, clHighlight, clBtnHighlight, ell); break;
+        case fstHot: GradientFillClipped(Canvas, w, clBtnHighlight, HiLightColor, ell); break;
+        default: GradientFillClipped(Canvas, w, clBtnHighlight, Color, ell); break;
         }
     }
 
@@ -298,7 +301,7 @@ void DrawButtonFace(bool Windowless, Canvas& Canvas, const platform::Rect& Rect,
         };
         const bool lit = State == fstHot || State == fstDown;
         if (State == fstDisabled) {
-            Canvas.fontColor() = toQColor(clWhite);
+            Canvas.fontColor() = toQColor(clBtnHighlight);  // the emboss, as the glyph's
             pass(1, 1, -1, -1, -2, 0, 2, 0);
             Canvas.fontColor() = toQColor(clGrayText);
         } else if (lit && HilightMode == bhmTextShadow) {

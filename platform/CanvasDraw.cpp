@@ -285,7 +285,7 @@ void drawStateDisabled(Canvas& canvas, int x, int y, const QImage& image, int w)
 {
     if (image.isNull() || w <= 0)
         return;
-    canvas.painter().drawImage(x + 1, y + 1, shape(image, w, Qt::white));
+    canvas.painter().drawImage(x + 1, y + 1, shape(image, w, toQColor(clBtnHighlight)));
     canvas.painter().drawImage(x, y, shape(image, w, toQColor(clBtnShadow)));
 }
 

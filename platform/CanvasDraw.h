@@ -79,8 +79,9 @@ QString stripPrefix(const QString& text, int* underlined = nullptr);
 bool isBackgroundPixel(const QImage& image, int x, int y);
 // The image at (x, y) without its background pixels.
 void drawTransparent(Canvas& canvas, int x, int y, const QImage& image);
-// DrawState with DSS_DISABLED: the image's shape embossed, white one pixel
-// down and right, then clBtnShadow in place. Width w of the image (from its
+// DrawState with DSS_DISABLED: the image's shape embossed, clBtnHighlight
+// (white in the classic scheme) one pixel down and right, then clBtnShadow
+// in place. Width w of the image (from its
 // left edge) is drawn; the height is the image's.
 void drawStateDisabled(Canvas& canvas, int x, int y, const QImage& image, int w);
 // DrawState with DSS_MONO: the image's shape in one colour.

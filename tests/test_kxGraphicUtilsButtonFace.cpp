@@ -350,3 +350,27 @@ TEST_F(ButtonFace, EllipseGradientLeavesNoClipRegion)
     EXPECT_GE(qGreen(at(image, 15, 2)), 250);  // the gradient's top, inside
     EXPECT_NE(at(image, 15, 15), kBack);
 }
+
+TEST_F(ButtonFace, DarkThemeGivesDarkFaces)
+{
+    QPalette dark = classicPalette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        dark.setColor(group, QPalette::Button, QColor(50, 50, 54));
+        dark.setColor(group, QPalette::Light, QColor(80, 80, 86));
+        dark.setColor(group, QPalette::Dark, QColor(30, 30, 32));
+        dark.setColor(group, QPalette::Shadow, QColor(10, 10, 10));
+    }
+    QApplication::setPalette(dark);
+    // A push button's face in the system's button colour, at rest and hot.
+    for (TkxFaceState state : {fstNormal, fstHot}) {
+        QImage image(75, 25, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        Canvas canvas(painter);
+        DrawButtonFace(false, canvas, {0, 0, 75, 25}, clBtnFace, clBtnFace, clBlack, false, true, false, false,
+                       efRoundRect, state, QString(), nullptr, 1, bhmNormal, false, false, false, false, 0);
+        painter.end();
+        for (int y = 1; y < 24; ++y)
+            EXPECT_LT(qGray(at(image, 37, y)), 100) << name(state) << " row " << y;
+    }
+}
