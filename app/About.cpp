@@ -1,12 +1,12 @@
 #include "app/About.h"
 
+#include "kxCommon/KXButton.h"
 #include "platform/Shell.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -52,9 +52,11 @@ TAboutFrm::TAboutFrm(QWidget* AOwner, const QImage& ProgramIcon) : QDialog(AOwne
     Label6->hide();
     Label3->OnClick = [this] { Label4Click(Label3); };
     Label6->OnClick = [this] { Label4Click(Label6); };
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1 = new TKXButton(QStringLiteral("OK"), this);
     Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    // OK both for Enter and for Esc.
+    Button1->SetModalResult(mrOk);
+    Button1->SetCancel(true);
 
     auto* names = new QVBoxLayout;
     names->addWidget(Label1);

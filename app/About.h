@@ -7,7 +7,7 @@
 
 #include <functional>
 
-class QPushButton;
+class TKXButton;
 
 // A label that reacts to clicks, with a hand cursor.
 class TLinkLabel : public QLabel {
@@ -34,7 +34,7 @@ public:
     QLabel* Label5;
     TLinkLabel* Label3;
     TLinkLabel* Label6;
-    QPushButton* Button1;
+    TKXButton* Button1;
 
     // Shows a help topic (the main window's RunHelp); Label3 opens the help
     // contents, as the program has no web page.

@@ -1,10 +1,10 @@
 #include "app/Print.h"
 
 #include "app/myutils.h"
+#include "kxCommon/KXButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -21,13 +21,14 @@ TPrintFrm::TPrintFrm(QWidget* AOwner, int ItemIndex) : QDialog(AOwner)
     RealBtn = new QRadioButton(QStringLiteral("&Actual size"), Panel1);
     FitBtn = new QRadioButton(QStringLiteral("Fit to &page"), Panel1);
     RealBtn->setChecked(true);
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn = new TKXButton(QStringLiteral("OK"), this);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(HelpBtn, &QPushButton::clicked, this, [this] { HelpBtnClick(); });
+    CancelBtn = new TKXButton(QStringLiteral("Cancel"), this);
+    HelpBtn = new TKXButton(QStringLiteral("&Help"), this);
+    OKBtn->SetModalResult(mrOk);
+    CancelBtn->SetModalResult(mrCancel);
+    CancelBtn->SetCancel(true);
+    HelpBtn->OnClick = [this](QObject*) { HelpBtnClick(); };
 
     auto* panel = new QVBoxLayout(Panel1);
     panel->setContentsMargins(0, 0, 0, 0);
@@ -41,6 +42,8 @@ TPrintFrm::TPrintFrm(QWidget* AOwner, int ItemIndex) : QDialog(AOwner)
     content->addSpacing(10);
     content->addWidget(Panel1);
     content->addStretch(1);
+    // The columns' own spacing, not the wider gap between them.
+    content->setSpacing(6);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(OKBtn);
     buttons->addWidget(CancelBtn);

@@ -7,7 +7,7 @@
 #include <functional>
 
 class QLabel;
-class QPushButton;
+class TKXButton;
 class QRadioButton;
 
 class TPrintFrm : public QDialog {
@@ -24,9 +24,9 @@ public:
     QLabel* Label2;
     QRadioButton* RealBtn;
     QRadioButton* FitBtn;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
-    QPushButton* HelpBtn;
+    TKXButton* OKBtn;
+    TKXButton* CancelBtn;
+    TKXButton* HelpBtn;
 
     // Shows a help topic (the main window's RunHelp).
     std::function<void(const QString& Topic)> RunHelp;

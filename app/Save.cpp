@@ -1,6 +1,7 @@
 #include "app/Save.h"
 
 #include "app/myutils.h"
+#include "kxCommon/KXButton.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -113,13 +113,14 @@ TSaveFrm::TSaveFrm(QWidget* AOwner) : QDialog(AOwner)
         this);
     Label5->setWordWrap(true);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn = new TKXButton(QStringLiteral("OK"), this);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(HelpBtn, &QPushButton::clicked, this, [this] { HelpBtnClick(); });
+    CancelBtn = new TKXButton(QStringLiteral("Cancel"), this);
+    HelpBtn = new TKXButton(QStringLiteral("&Help"), this);
+    OKBtn->SetModalResult(mrOk);
+    CancelBtn->SetModalResult(mrCancel);
+    CancelBtn->SetCancel(true);
+    HelpBtn->OnClick = [this](QObject*) { HelpBtnClick(); };
     connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
 
     auto* content = new QVBoxLayout;
@@ -128,6 +129,8 @@ TSaveFrm::TSaveFrm(QWidget* AOwner) : QDialog(AOwner)
     content->addWidget(GrayScaleCheck);
     content->addWidget(Label5);
     content->addStretch(1);
+    // The columns' own spacing, not the wider gap between them.
+    content->setSpacing(6);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(OKBtn);
     buttons->addWidget(CancelBtn);

@@ -14,7 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
+class TKXButton;
 class QRadioButton;
 
 // A group of radio items in columns whose index is the checked item.
@@ -56,9 +56,9 @@ public:
     TRadioGroup* TypeGrp;
     QCheckBox* GrayScaleCheck;
     QLabel* Label5;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
-    QPushButton* HelpBtn;
+    TKXButton* OKBtn;
+    TKXButton* CancelBtn;
+    TKXButton* HelpBtn;
 
     // Shows a help topic (the main window's RunHelp).
     std::function<void(const QString& Topic)> RunHelp;

@@ -101,17 +101,10 @@ void TForm1::CreateControls()
     FScrollBox = new TKXScrollBox(this);
     setCentralWidget(FScrollBox);
 
-    auto* toolbar = addToolBar(QStringLiteral("Main"));
-    toolbar->setMovable(false);
-
     FMRUPopup = new QMenu(this);
     FOpenAction = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
     connect(FOpenAction, &QAction::triggered, this, [this] { OpenBtnClick(); });
-    FOpenBtn = new QToolButton(this);
-    FOpenBtn->setDefaultAction(FOpenAction);
-    FOpenBtn->setMenu(FMRUPopup);
-    FOpenBtn->setPopupMode(QToolButton::MenuButtonPopup);
-    toolbar->addWidget(FOpenBtn);
+    addAction(FOpenAction);
 
     FSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
     FPopupSave = new QMenu(this);
@@ -128,14 +121,9 @@ void TForm1::CreateControls()
     for (int tag = 0; tag < 6; ++tag)
         connect(saveAll->addAction(QString::fromLatin1(kinds[tag])), &QAction::triggered, this,
                 [this, tag] { SaveAllClick(tag); });
-    auto* saveBtn = new QToolButton(this);
-    saveBtn->setDefaultAction(FSaveAction);
-    saveBtn->setMenu(FPopupSave);
-    saveBtn->setPopupMode(QToolButton::InstantPopup);
-    toolbar->addWidget(saveBtn);
     FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
     connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
-    toolbar->addAction(FRefreshAction);
+    addAction(FRefreshAction);
 
     FOptionsMenu = new QMenu(QStringLiteral("Options"), this);
     FNSaveToRegistry = FOptionsMenu->addAction(QStringLiteral("Save Settings to &Registry"));
@@ -162,12 +150,7 @@ void TForm1::CreateControls()
         connect(a, &QAction::triggered, this, [this, a] { NEnglishClick(a); });
         FLanguageItems.push_back(a);
     }
-    auto* optionsBtn = new QToolButton(this);
-    optionsBtn->setText(QStringLiteral("Options"));
-    optionsBtn->setIcon(QIcon::fromTheme(QStringLiteral("preferences-system")));
-    optionsBtn->setMenu(FOptionsMenu);
-    optionsBtn->setPopupMode(QToolButton::InstantPopup);
-    toolbar->addWidget(optionsBtn);
+    CreateToolBar();
 
     for (int i = 0; i < 4; ++i) {
         FPanels[i] = new QLabel(this);
@@ -185,8 +168,7 @@ void TForm1::SetCommandsEnabled(bool Enabled)
     FPopupSave->setEnabled(Enabled);
     FNSaveSel->setEnabled(Enabled);
     FRefreshAction->setEnabled(Enabled);
-    FCopyAction->setEnabled(Enabled);
-    FPrintAction->setEnabled(Enabled);
+    SetToolBarEnabled(Enabled);
 }
 
 TWindowSettings TForm1::CurrentWindowSettings() const

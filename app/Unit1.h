@@ -49,6 +49,7 @@ extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture f
 
 class QAction;
 class QActionGroup;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -56,6 +57,8 @@ class QWindow;
 class TKXScrollBox;
 class TKXDirDialog;
 class TFrmIconEx;
+class TkxPopupButton;
+class TkxSoftButton;
 struct TCommandLine;
 
 // The private message the main window posts itself while it is created,
@@ -99,6 +102,10 @@ public:
     void HelpBtnClick();
     // A help topic; an empty one is the contents.
     void RunHelp(const QString& Topic);
+    // The tool bar's commands.
+    void CopyBtnClick();
+    void PrintBtnClick();
+    void AboutBtnClick();
 
     // Opening files, the selection status and the recent files.
     void SelectFile(const QString& FileName);
@@ -131,17 +138,12 @@ public:
     void SaveDlgTypeChange();
     TKXDirDialog* DirDlg() const { return FDirDlg; }
 
-    // Clipboard, printing, the about box and the icon window.
-    void CopyBtnClick();
-    void PrintBtnClick();
-    void AboutBtnClick();
+    // The tool bar's title label: opens the help, as there is no web page.
     void Label1Click();
     void NShowIconExClick();
     void UpdateIconWindow(int Index);
     TFrmIconEx* IconWindow() const { return FFrmIconEx; }
     QAction* NShowIconEx() const { return FNShowIconEx; }
-    QAction* CopyAction() const { return FCopyAction; }
-    QAction* PrintAction() const { return FPrintAction; }
     // The keys of the whole window, seen before its controls; none is consumed.
     void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
 
@@ -166,6 +168,10 @@ public:
     QAction* SaveAction() const { return FSaveAction; }
     QAction* RefreshAction() const { return FRefreshAction; }
     QMenu* PopupSave() const { return FPopupSave; }
+    QMenu* PopupOptions() const { return FOptionsMenu; }
+    // The tool bar's buttons sit in ToolBar()'s layout, left to right.
+    QWidget* ToolBar() const { return FToolBar; }
+    QHBoxLayout* ToolBarLayout() const { return FToolBarLayout; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -181,6 +187,9 @@ private:
     void RunSaveAll(int FileType, const std::optional<QStringList>& Sources);
     void RebuildRecentMenu();
     void SetCommandsEnabled(bool Enabled);
+    void CreateToolBar();
+    void SetToolBarEnabled(bool Enabled);
+    void ApplyToolBarTexts();
     TWindowSettings CurrentWindowSettings() const;
     void ApplyWindowSettings(const TWindowSettings& Window);
     // The language pack steps.
@@ -205,7 +214,16 @@ private:
 
     TKXScrollBox* FScrollBox = nullptr;
     QLabel* FPanels[4] = {};
-    QToolButton* FOpenBtn = nullptr;
+    QWidget* FToolBar = nullptr;
+    QHBoxLayout* FToolBarLayout = nullptr;
+    TkxPopupButton* FOpenBtn = nullptr;
+    TkxPopupButton* FSaveBtn = nullptr;
+    TkxSoftButton* FCopyBtn = nullptr;
+    TkxSoftButton* FPrintBtn = nullptr;
+    TkxSoftButton* FRefreshBtn = nullptr;
+    TkxPopupButton* FOptionsBtn = nullptr;
+    TkxSoftButton* FHelpBtn = nullptr;
+    TkxSoftButton* FAboutBtn = nullptr;
     QMenu* FMRUPopup = nullptr;
     QAction* FOpenAction = nullptr;
     QAction* FSaveAction = nullptr;
@@ -235,10 +253,6 @@ private:
     TKXDirDialog* FDirDlg = nullptr;
     TFrmIconEx* FFrmIconEx = nullptr;
     QWindow* FKeyWindow = nullptr;  // the native window whose keys are previewed
-    QAction* FCopyAction = nullptr;
-    QAction* FPrintAction = nullptr;
-    QAction* FAboutAction = nullptr;
-    QAction* FHelpAction = nullptr;
     QAction* FNShowIconEx = nullptr;
     QAction* FNHTM = nullptr;
     QAction* FNDBF = nullptr;

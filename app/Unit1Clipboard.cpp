@@ -7,6 +7,7 @@
 #include "app/Print.h"
 #include "app/Shortcuts.h"
 #include "app/myutils.h"
+#include "kxCommon/KXButton.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxGraphicUtils.h"
 #include "kxCommon/kxIconUtils.h"
@@ -140,15 +141,15 @@ void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
     case TShortcutCommand::Copy: CopyBtnClick(); break;
     case TShortcutCommand::Open: OpenBtnClick(); break;
     case TShortcutCommand::Print:
-        if (FPrintAction->isEnabled())
+        if (FPrintBtn->isEnabled())
             PrintBtnClick();
         break;
     case TShortcutCommand::Refresh:
-        if (FRefreshAction->isEnabled())
+        if (FRefreshBtn->isEnabled())
             RefreshBtnClick();
         break;
     case TShortcutCommand::SaveSel:
-        if (FSaveAction->isEnabled())
+        if (FSaveBtn->isEnabled())
             SaveSelClick();
         break;
     case TShortcutCommand::Help: HelpBtnClick(); break;

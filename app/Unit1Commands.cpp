@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QToolBar>
 
 namespace {
 
@@ -57,27 +56,11 @@ void TForm1::CreateCommandControls()
     FOptionsMenu->insertAction(FNIconSize->menuAction(), FNShowIconEx);
     connect(FNShowIconEx, &QAction::triggered, this, [this] { NShowIconExClick(); });
 
-    QToolBar* toolbar = findChild<QToolBar*>();
-    FCopyAction = new QAction(QIcon::fromTheme(QStringLiteral("edit-copy")), QStringLiteral("Copy"), this);
-    FPrintAction = new QAction(QIcon::fromTheme(QStringLiteral("document-print")), QStringLiteral("Print"), this);
-    FHelpAction = new QAction(QIcon::fromTheme(QStringLiteral("help-contents")), QStringLiteral("Help"), this);
-    FAboutAction = new QAction(QIcon::fromTheme(QStringLiteral("help-about")), QStringLiteral("About"), this);
-    connect(FCopyAction, &QAction::triggered, this, [this] { CopyBtnClick(); });
-    connect(FPrintAction, &QAction::triggered, this, [this] { PrintBtnClick(); });
-    connect(FHelpAction, &QAction::triggered, this, [this] { HelpBtnClick(); });
-    connect(FAboutAction, &QAction::triggered, this, [this] { AboutBtnClick(); });
-    if (toolbar)
-        toolbar->addActions({FCopyAction, FPrintAction, FHelpAction, FAboutAction});
-
     installEventFilter(this);  // to preview the keys once the native window exists
 }
 
 void TForm1::ApplyCommandTexts()
 {
-    FCopyAction->setToolTip(GetUIText(105));
-    FPrintAction->setToolTip(GetUIText(106));
-    FHelpAction->setToolTip(GetUIText(109));
-    FAboutAction->setToolTip(GetUIText(110));
     FNHTM->setText(GetUIText(941));
     FNDBF->setText(GetUIText(942));
     FNPDF->setText(GetUIText(943));

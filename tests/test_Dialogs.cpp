@@ -14,7 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
+#include "kxCommon/KXButton.h"
 #include <QRadioButton>
 #include <QTest>
 
