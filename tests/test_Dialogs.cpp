@@ -146,3 +146,17 @@ TEST_F(Dialogs, ClosingTheIconWindowTurnsTheSettingOffUnlessTheMainWindowCloses)
     EXPECT_TRUE(told);
     ShowSeparateWindow = true;
 }
+
+TEST_F(Dialogs, LongerTextsGrowTheExportOptionsInsteadOfBeingCut)
+{
+    TSaveFrm form(nullptr);
+    const QString longer = QStringLiteral("Перетворити зображення на відтінки сірого, довгий переклад");
+    form.BorderCheck->setText(longer);
+    form.Label1->setText(longer);
+    form.CancelBtn->setText(QStringLiteral("Скасувати операцію"));
+    form.show();
+    EXPECT_GT(form.width(), 473);
+    for (QWidget* w : std::initializer_list<QWidget*>{form.BorderCheck, form.Label1, form.CancelBtn, form.Edit1})
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->metaObject()->className();
+    EXPECT_LE(form.BorderCheck->mapTo(&form, QPoint(form.BorderCheck->width(), 0)).x(), form.width());
+}
