@@ -70,6 +70,12 @@ TEST_F(Commands, SaveDialogProposesAFreeNameAndRemembersFolderAndFilter)
     EXPECT_EQ(dialogs->saveRequests.back().filters.size(), 6);
     EXPECT_EQ(dialogs->saveRequests.back().filterIndex, 2);
     EXPECT_EQ(dialogs->saveRequests.back().defaultExt, "bmp");
+    // An index past the next filter's entries starts at its first.
+    answerSave("sel.png", 6);
+    form->SaveSelClick();
+    form->SaveAllAsOneClick();
+    EXPECT_EQ(dialogs->saveRequests.back().filterIndex, 1);
+    EXPECT_EQ(dialogs->saveRequests.back().defaultExt, "bmp");
 }
 
 TEST_F(Commands, ExportOptionsGoBackToTheSettingsOrAreSkippedWithShiftCtrl)
