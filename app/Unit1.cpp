@@ -1,6 +1,7 @@
 // The main window: start-up, closing and exit, and the window's controls.
 #include "app/Unit1.h"
 
+#include "app/IconEx.h"
 #include "app/myutils.h"
 #include "kxCommon/kxFileUtils.h"
 #include "kxCommon/KXImageBox.h"
@@ -101,23 +102,17 @@ void TForm1::CreateControls()
     FScrollBox = new TKXScrollBox(this);
     setCentralWidget(FScrollBox);
 
-    auto* toolbar = addToolBar(QStringLiteral("Main"));
-    toolbar->setMovable(false);
-
     FMRUPopup = new QMenu(this);
     FOpenAction = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
-    FOpenAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(FOpenAction, &QAction::triggered, this, [this] { OpenBtnClick(); });
-    FOpenBtn = new QToolButton(this);
-    FOpenBtn->setDefaultAction(FOpenAction);
-    FOpenBtn->setMenu(FMRUPopup);
-    FOpenBtn->setPopupMode(QToolButton::MenuButtonPopup);
-    toolbar->addWidget(FOpenBtn);
+    addAction(FOpenAction);
 
     FSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
     FPopupSave = new QMenu(this);
     QAction* saveSel = FNSaveSel = FPopupSave->addAction(QStringLiteral("Save &Selected Icon..."));
+    // Shown in the menu; the key itself is the window's (FormKeyDown).
     saveSel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveSel->setShortcutContext(Qt::WidgetShortcut);
     connect(saveSel, &QAction::triggered, this, [this] { SaveSelClick(); });
     connect(FPopupSave->addAction(QStringLiteral("Save All Icons as &One Image...")), &QAction::triggered, this,
             [this] { SaveAllAsOneClick(); });
@@ -127,16 +122,9 @@ void TForm1::CreateControls()
     for (int tag = 0; tag < 6; ++tag)
         connect(saveAll->addAction(QString::fromLatin1(kinds[tag])), &QAction::triggered, this,
                 [this, tag] { SaveAllClick(tag); });
-    auto* saveBtn = new QToolButton(this);
-    saveBtn->setDefaultAction(FSaveAction);
-    saveBtn->setMenu(FPopupSave);
-    saveBtn->setPopupMode(QToolButton::InstantPopup);
-    toolbar->addWidget(saveBtn);
-    addAction(saveSel);
     FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
-    FRefreshAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
-    toolbar->addAction(FRefreshAction);
+    addAction(FRefreshAction);
 
     FOptionsMenu = new QMenu(QStringLiteral("Options"), this);
     FNSaveToRegistry = FOptionsMenu->addAction(QStringLiteral("Save Settings to &Registry"));
@@ -163,12 +151,7 @@ void TForm1::CreateControls()
         connect(a, &QAction::triggered, this, [this, a] { NEnglishClick(a); });
         FLanguageItems.push_back(a);
     }
-    auto* optionsBtn = new QToolButton(this);
-    optionsBtn->setText(QStringLiteral("Options"));
-    optionsBtn->setIcon(QIcon::fromTheme(QStringLiteral("preferences-system")));
-    optionsBtn->setMenu(FOptionsMenu);
-    optionsBtn->setPopupMode(QToolButton::InstantPopup);
-    toolbar->addWidget(optionsBtn);
+    CreateToolBar();
 
     for (int i = 0; i < 4; ++i) {
         FPanels[i] = new QLabel(this);
@@ -176,6 +159,7 @@ void TForm1::CreateControls()
         statusBar()->addWidget(FPanels[i], i == 3 ? 1 : 0);
     }
     statusBar()->setSizeGripEnabled(true);
+    CreateCommandControls();
     SetCommandsEnabled(false);
     CreateHelpControls();
 }
@@ -186,6 +170,7 @@ void TForm1::SetCommandsEnabled(bool Enabled)
     FPopupSave->setEnabled(Enabled);
     FNSaveSel->setEnabled(Enabled);
     FRefreshAction->setEnabled(Enabled);
+    SetToolBarEnabled(Enabled);
 }
 
 TWindowSettings TForm1::CurrentWindowSettings() const
@@ -225,6 +210,7 @@ void TForm1::FormCreate()
     ApplyWindowSettings(window);
 
     FNSaveToRegistry->setChecked(SaveSettingsToRegistry);
+    FNShowIconEx->setChecked(ShowSeparateWindow);
     FNSize16->setChecked(SmallIcons);
     FNSize32->setChecked(!SmallIcons);
     NSize32Click(nullptr);
@@ -262,6 +248,8 @@ void TForm1::FormDestroy()
     if (FDestroyed)
         return;
     FDestroyed = true;
+    delete FFrmIconEx;
+    FFrmIconEx = nullptr;
     const TWindowSettings window = CurrentWindowSettings();
     try {
         WriteINI(FIniFile, window);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // True while the command line runs; the save-all run then asks no overwrite
 // questions.
@@ -48,10 +49,16 @@ extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture f
 
 class QAction;
 class QActionGroup;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QToolButton;
+class QWindow;
 class TKXScrollBox;
+class TKXDirDialog;
+class TFrmIconEx;
+class TkxPopupButton;
+class TkxSoftButton;
 struct TCommandLine;
 
 // The private message the main window posts itself while it is created,
@@ -100,6 +107,10 @@ public:
     void RunHelp(const QString& Topic);
     bool ShowHelp(uint16_t Command, intptr_t Data, bool& CallHelp);
     void AppOnHint(const QString& Hint);
+    // The tool bar's commands.
+    void CopyBtnClick();
+    void PrintBtnClick();
+    void AboutBtnClick();
 
     // Opening files, the selection status and the recent files.
     void SelectFile(const QString& FileName);
@@ -122,6 +133,24 @@ public:
     void SaveSelClick();
     void SaveAllAsOneClick();
     void SaveAllClick(int FileType);
+    // Every icon of each file Entries names in Folder (the file list's run),
+    // with one count message for all of them.
+    void SaveAllListClick(int FileType, const QString& Folder, const QStringList& Entries);
+    void NHTMClick();
+    void NDBFClick();
+    void NPDFClick();
+    // The default extension of the save dialog's filter and filter index.
+    void SaveDlgTypeChange();
+    TKXDirDialog* DirDlg() const { return FDirDlg; }
+
+    // The tool bar's title label: opens the help, as there is no web page.
+    void Label1Click();
+    void NShowIconExClick();
+    void UpdateIconWindow(int Index);
+    TFrmIconEx* IconWindow() const { return FFrmIconEx; }
+    QAction* NShowIconEx() const { return FNShowIconEx; }
+    // The keys of the whole window, seen before its controls; none is consumed.
+    void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
 
     // Icon size and layout.
     void NSize32Click(QAction* Sender);
@@ -144,15 +173,28 @@ public:
     QAction* SaveAction() const { return FSaveAction; }
     QAction* RefreshAction() const { return FRefreshAction; }
     QMenu* PopupSave() const { return FPopupSave; }
+    QMenu* PopupOptions() const { return FOptionsMenu; }
+    // The tool bar's buttons sit in ToolBar()'s layout, left to right.
+    QWidget* ToolBar() const { return FToolBar; }
+    QHBoxLayout* ToolBarLayout() const { return FToolBarLayout; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
+    // The commands' buttons and menu items, and their texts.
+    void CreateCommandControls();
+    void ApplyCommandTexts();
+    // The save-all run over Sources (the current file when nullopt).
+    void RunSaveAll(int FileType, const std::optional<QStringList>& Sources);
     void RebuildRecentMenu();
     void SetCommandsEnabled(bool Enabled);
+    void CreateToolBar();
+    void SetToolBarEnabled(bool Enabled);
+    void ApplyToolBarTexts();
     TWindowSettings CurrentWindowSettings() const;
     void ApplyWindowSettings(const TWindowSettings& Window);
     // The language pack steps.
@@ -180,7 +222,16 @@ private:
 
     TKXScrollBox* FScrollBox = nullptr;
     QLabel* FPanels[4] = {};
-    QToolButton* FOpenBtn = nullptr;
+    QWidget* FToolBar = nullptr;
+    QHBoxLayout* FToolBarLayout = nullptr;
+    TkxPopupButton* FOpenBtn = nullptr;
+    TkxPopupButton* FSaveBtn = nullptr;
+    TkxSoftButton* FCopyBtn = nullptr;
+    TkxSoftButton* FPrintBtn = nullptr;
+    TkxSoftButton* FRefreshBtn = nullptr;
+    TkxPopupButton* FOptionsBtn = nullptr;
+    TkxSoftButton* FHelpBtn = nullptr;
+    TkxSoftButton* FAboutBtn = nullptr;
     QMenu* FMRUPopup = nullptr;
     QAction* FOpenAction = nullptr;
     QAction* FSaveAction = nullptr;
@@ -200,4 +251,16 @@ private:
     QString FOpenDlgFilter;
     QString FOpenDlgInitialDir;
     QString FSaveDlgInitialDir;
+    // The save dialog's filter, its index (from 1, kept from one use to the
+    // next as the dialog keeps it) and default extension.
+    QString FSaveDlgFilter;
+    int FSaveDlgFilterIndex = 1;
+    QString FSaveDlgDefaultExt;
+    TKXDirDialog* FDirDlg = nullptr;
+    TFrmIconEx* FFrmIconEx = nullptr;
+    QWindow* FKeyWindow = nullptr;  // the native window whose keys are previewed
+    QAction* FNShowIconEx = nullptr;
+    QAction* FNHTM = nullptr;
+    QAction* FNDBF = nullptr;
+    QAction* FNPDF = nullptr;
 };

@@ -125,4 +125,5 @@ void TForm1::ScrollBoxSelectItem(QObject*, int Index)
     FPanels[1]->setText(QStringLiteral("%1 / %2").arg(Index + 1).arg(count));
     FPanels[2]->setText(FormatUIText(GetUIText(262), {images}));
     FPanels[3]->setText(FormatUIText(GetUIText(261), {depth}));
+    UpdateIconWindow(Index);
 }

@@ -49,11 +49,6 @@ void TForm1::CreateHelpControls()
     help.handle = this;
     help.onHelp = [this](uint16_t Command, intptr_t Data, bool& CallHelp) { return ShowHelp(Command, Data, CallHelp); };
     installEventFilter(new HintFilter(this));
-
-    auto* helpKey = new QAction(this);
-    helpKey->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(helpKey, &QAction::triggered, this, [this] { HelpBtnClick(); });
-    addAction(helpKey);
 }
 
 void TForm1::AppOnHint(const QString& Hint)

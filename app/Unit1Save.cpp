@@ -5,14 +5,16 @@
 #include "app/IconSaver.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
+#include "kxCommon/kxDialog.h"
+#include "kxCommon/kxFileUtils.h"
 #include "platform/Canvas.h"
 #include "platform/Exceptions.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
 #include "platform/WaitCursor.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -57,7 +59,7 @@ void OpenWithShell(QString FileName, const QString& Ext)
     if (!QFileInfo::exists(FileName) && !Ext.isEmpty() && QFileInfo(FileName).suffix().isEmpty() &&
         QFileInfo::exists(FileName + u'.' + Ext))
         FileName += u'.' + Ext;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(FileName));
+    platform::shellOpener().open(QUrl::fromLocalFile(FileName));
 }
 
 int TForm1::SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale)
@@ -94,20 +96,35 @@ void TForm1::CheckSelection()
     throw platform::Abort();
 }
 
+void TForm1::SaveDlgTypeChange()
+{
+    FSaveDlgDefaultExt = FilterDefaultExt(FSaveDlgFilter, FSaveDlgFilterIndex);
+}
+
 std::optional<std::pair<QString, int>> TForm1::RunSaveDialog(int TitleId, const QString& Filter)
 {
-    const int index = 1;
-    const QString ext = FilterDefaultExt(Filter, index);
     platform::SaveRequest request;
     request.title = GetUIText(TitleId);
     request.filters = DialogFilter(Filter).split(QStringLiteral(";;"));
-    request.filterIndex = index;
+    FSaveDlgFilter = Filter;
+    // The index stays from the last use; one past this filter's entries
+    // would give an extension that no entry shows.
+    if (FSaveDlgFilterIndex < 1 || FSaveDlgFilterIndex > request.filters.size())
+        FSaveDlgFilterIndex = 1;
+    SaveDlgTypeChange();
+    request.filterIndex = FSaveDlgFilterIndex;
     request.initialDir = FSaveDlgInitialDir;
-    request.defaultExt = ext;
-    request.proposedName = MakeUniqueFileName(FSaveDlgInitialDir, FFileName, ext);
+    request.defaultExt = FSaveDlgDefaultExt;
+    request.proposedName = MakeUniqueFileName(FSaveDlgInitialDir, FFileName, FSaveDlgDefaultExt);
+    request.onTypeChange = [this](int FilterIndex) {
+        FSaveDlgFilterIndex = FilterIndex;
+        SaveDlgTypeChange();
+        return FSaveDlgDefaultExt;
+    };
     const auto answer = platform::fileDialogs().save(this, request);
     if (!answer)
         return std::nullopt;
+    FSaveDlgFilterIndex = answer->filterIndex;
     FSaveDlgInitialDir = QFileInfo(answer->fileName).absolutePath();
     return std::make_pair(answer->fileName, answer->filterIndex);
 }
@@ -138,9 +155,21 @@ void TForm1::SaveAllAsOneClick()
 
 void TForm1::SaveAllClick(int FileType)
 {
-    const QString title = FDirDlgTitle.isEmpty() ? QStringLiteral("Select folder to save images:") : FDirDlgTitle;
-    const auto folder = platform::fileDialogs().folder(this, title, FSaveDlgInitialDir);
-    if (!folder)
+    RunSaveAll(FileType, std::nullopt);
+}
+
+void TForm1::SaveAllListClick(int FileType, const QString& Folder, const QStringList& Entries)
+{
+    QStringList sources;
+    for (const QString& entry : Entries)
+        sources << JoinPath(Folder, entry);
+    RunSaveAll(FileType, sources);
+}
+
+void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
+{
+    FDirDlg->SetTitle(FDirDlgTitle.isEmpty() ? QStringLiteral("Select folder to save images:") : FDirDlgTitle);
+    if (!FDirDlg->Execute(this))
         return;
     int saveCount = 0;
     uint16_t confirmResult = 0;
@@ -156,6 +185,7 @@ void TForm1::SaveAllClick(int FileType)
     };
     Report report{saveCount};
     platform::WaitCursor wait;
-    SaveAll(QString(), *folder, QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers, ExpDrawBorder,
-            ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
+    for (const QString& source : Sources.value_or(QStringList{QString()}))
+        SaveAll(source, FDirDlg->Directory(), QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers,
+                ExpDrawBorder, ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
 }

@@ -62,3 +62,39 @@ QSize printTargetSize(int width, int height, int Mode, const PrintMetrics& metri
 
 // The bytes SaveBitmapToFile and SaveBitmapToStream write.
 QByteArray encodeBitmap(const platform::Bitmap& Bitmap, int Format);
+
+// ---- The face painter of the custom buttons --------------------------------
+
+namespace platform {
+class Canvas;
+struct Rect;
+}  // namespace platform
+class QImage;
+
+// Outline shapes; the one-side types curve the two corners of that side.
+enum TkxControlEdgeType {
+    efRect, efRoundRect, efEllipse, efRoundRectLeft, efRoundRectRight, efRoundRectTop, efRoundRectBottom
+};
+// What changes while a button is hot or pressed.
+enum TkxButtonHilightMode { bhmNormal, bhmTextShadow, bhmTextGrey, bhmGlyphShadow };
+// The state a button hands to the painter.
+enum TkxFaceState { fstNormal, fstHot, fstDown, fstDisabled };
+
+// Paints one whole button face: outline, fill or gradient, the glyph cell
+// of the state, the caption (cut with "..." when it does not fit beside a
+// glyph), the focus lines and the drop-down arrow. Glyph is a strip of
+// NumGlyphs cells (normal, disabled, hot, pressed, focused); null or an
+// empty image draws none. DropDownWidth is 0 without a drop-down part.
+void DrawButtonFace(bool Windowless, platform::Canvas& Canvas, const platform::Rect& Rect,
+                    platform::Color Color, platform::Color HiLightColor, platform::Color TextColor, bool Flat,
+                    bool Shadowed, bool Focused, bool DrawFocus, TkxControlEdgeType EdgeType,
+                    TkxFaceState State, const QString& Caption, const QImage* Glyph, int NumGlyphs,
+                    TkxButtonHilightMode HilightMode, bool GlyphRight, bool DrawDropDown,
+                    bool DropDownPressed, bool SeparateDropDown, int DropDownWidth);
+// The outline and fill of one face; Rect becomes the inside of the outline.
+void DrawButtonFrame(bool Windowless, platform::Canvas& Canvas, platform::Rect& Rect, platform::Color Color,
+                     platform::Color HiLightColor, bool Flat, bool Shadowed, TkxControlEdgeType EdgeType,
+                     TkxFaceState State);
+// Text cut to MaxWidth with "...": the whole text, or the text less 2, 3, ...
+// characters followed by "...", down to "..." alone.
+void ShortenCaption(const QString& Text, platform::Canvas& Canvas, int MaxWidth, QString& Result);

@@ -24,6 +24,12 @@ std::optional<SaveAnswer> DesktopFileDialogs::save(QWidget* parent, const SaveRe
     if (request.filterIndex >= 1 && request.filterIndex <= request.filters.size())
         dialog.selectNameFilter(request.filters[request.filterIndex - 1]);
     dialog.setDefaultSuffix(request.defaultExt);
+    if (request.onTypeChange)
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+            const int index = static_cast<int>(request.filters.indexOf(filter)) + 1;
+            if (index > 0)
+                dialog.setDefaultSuffix(request.onTypeChange(index));
+        });
     dialog.selectFile(request.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -49,8 +55,9 @@ std::optional<SaveAnswer> ScriptedFileDialogs::save(QWidget*, const SaveRequest&
     return answer;
 }
 
-std::optional<QString> ScriptedFileDialogs::folder(QWidget*, const QString&, const QString&)
+std::optional<QString> ScriptedFileDialogs::folder(QWidget*, const QString& title, const QString& initialDir)
 {
+    folderRequests.push_back({title, initialDir});
     if (folders.empty())
         return std::nullopt;
     QString answer = folders.front();

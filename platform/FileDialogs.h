@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +20,9 @@ struct SaveRequest {
     QString initialDir;
     QString proposedName;  // without folder
     QString defaultExt;    // without dot
+    // Called with the new filter index when the user picks another filter;
+    // answers that filter's default extension.
+    std::function<QString(int filterIndex)> onTypeChange;
 };
 
 struct SaveAnswer {
@@ -48,6 +52,11 @@ public:
     std::deque<SaveAnswer> saves;
     std::deque<QString> folders;
     std::vector<SaveRequest> saveRequests;
+    struct FolderRequest {
+        QString title;
+        QString initialDir;
+    };
+    std::vector<FolderRequest> folderRequests;
 };
 
 FileDialogs& fileDialogs();

@@ -282,7 +282,7 @@ TEST_F(MainWindowHelp, F1ShowsTheContentsAndClosingTheWindowClosesThem)
     form->show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QTest::keyClick(form.get(), Qt::Key_F1);
+    QTest::keyClick(form->windowHandle(), Qt::Key_F1);
     ASSERT_EQ(platform::helpViewers().size(), 1);
     platform::HelpViewer* viewer = platform::helpViewers().first();
     EXPECT_EQ(viewer->currentPage(), QStringLiteral("/index.htm"));

@@ -1,0 +1,231 @@
+// The save and export commands of the main window, with their dialogs
+// scripted.
+#include "app/Save.h"
+#include "app/myutils.h"
+#include "kxCommon/kxDialog.h"
+
+#include "MainWindowFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace {
+
+using Commands = MainWindowFixture;
+
+QString firstBytes(const QString& path, int n)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.read(n)) : QString();
+}
+
+}  // namespace
+
+TEST(SaveDialogFilter, DefaultExtensionOfEveryFilterIndex)
+{
+    const QString pictures =
+        QStringLiteral("Bitmap (*.bmp)|*.bmp|JPEG image (*.jpg)|*.jpg;*.jpeg|Enhanced metafile (*.emf)|*.emf|"
+                       "GIF image (*.gif)|*.gif|PNG image (*.png)|*.png");
+    const QString icon = QStringLiteral("Icon (*.ico)|*.ico|") + pictures;
+    const char* expected[] = {"ico", "bmp", "jpg", "emf", "gif", "png"};
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_EQ(FilterDefaultExt(icon, i), expected[i - 1]) << i;
+    EXPECT_EQ(FilterDefaultExt(QStringLiteral("HTML page (*.htm)|*.htm;*.html"), 1), "htm");
+    EXPECT_EQ(FilterDefaultExt(QStringLiteral("Any file (*.*)|*.*"), 1), "");
+    EXPECT_EQ(FilterDefaultExt(QString(), 1), "");
+    // The filter as a file dialog shows it keeps its order, so indexes agree.
+    const QStringList shown = DialogFilter(icon).split(QStringLiteral(";;"));
+    ASSERT_EQ(shown.size(), 6);
+    EXPECT_EQ(shown[2], "JPEG image (*.jpg *.jpeg)");
+}
+
+TEST_F(Commands, SaveDialogProposesAFreeNameAndRemembersFolderAndFilter)
+{
+    OpenAfterSave = false;
+    QFile(out.filePath("groups32.png")).open(QIODevice::WriteOnly);
+    QFile(out.filePath("groups321.png")).open(QIODevice::WriteOnly);
+
+    answerSave("first.png", 5);
+    form->SaveAllAsOneClick();
+    EXPECT_EQ(QImage(out.filePath("first.png")).format() != QImage::Format_Invalid, true);
+    // The folder and the filter stay for the next command.
+    form->SaveAllAsOneClick();  // cancelled: nothing more is written
+    ASSERT_EQ(dialogs->saveRequests.size(), 2u);
+    const platform::SaveRequest& second = dialogs->saveRequests[1];
+    EXPECT_EQ(second.title, GetUIText(701));
+    EXPECT_EQ(second.initialDir, out.path());
+    EXPECT_EQ(second.filterIndex, 5);
+    EXPECT_EQ(second.defaultExt, "png");
+    EXPECT_EQ(second.proposedName, "groups322");
+    // Another filter chosen in the dialog changes the default extension.
+    ASSERT_TRUE(second.onTypeChange);
+    EXPECT_EQ(second.onTypeChange(2), "jpg");
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);
+
+    // Six entries for the selected icon; the index stays where it was.
+    form->SaveSelClick();
+    EXPECT_EQ(dialogs->saveRequests.back().filters.size(), 6);
+    EXPECT_EQ(dialogs->saveRequests.back().filterIndex, 2);
+    EXPECT_EQ(dialogs->saveRequests.back().defaultExt, "bmp");
+    // An index past the next filter's entries starts at its first.
+    answerSave("sel.png", 6);
+    form->SaveSelClick();
+    form->SaveAllAsOneClick();
+    EXPECT_EQ(dialogs->saveRequests.back().filterIndex, 1);
+    EXPECT_EQ(dialogs->saveRequests.back().defaultExt, "bmp");
+}
+
+TEST_F(Commands, ExportOptionsGoBackToTheSettingsOrAreSkippedWithShiftCtrl)
+{
+    OpenAfterSave = false;
+    HtmlColumnCount = 3;
+    forms->answer = [](QDialog& d) {
+        auto& f = static_cast<TSaveFrm&>(d);
+        EXPECT_EQ(f.windowTitle(), GetUIText(704));
+        EXPECT_EQ(f.Edit1->text(), "3");
+        EXPECT_TRUE(f.FieldGrp->isHidden());
+        f.Edit1->setText(QStringLiteral(" 0 "));
+        f.NumberCheck->setChecked(false);
+        f.ImageTypeCombo->setCurrentIndex(2);
+        return int(QDialog::Accepted);
+    };
+    answerSave("page.htm", 1);
+    form->NHTMClick();
+    EXPECT_EQ(forms->shown, 1);
+    EXPECT_EQ(HtmlColumnCount, 1);  // a count of 0 would give no table
+    EXPECT_FALSE(ExpIncludeNumbers);
+    EXPECT_EQ(ExpTargetImageType, 2);
+    EXPECT_TRUE(QFileInfo(out.filePath("page.htm")).isFile());
+    EXPECT_EQ(QDir(out.filePath("page_files")).entryList({"*.gif"}, QDir::Files).size(), 3);
+    EXPECT_EQ(dialogs->saveRequests.back().title, GetUIText(703));
+
+    // Held Shift and Ctrl: no form, the settings as they are.
+    forms->modifiers = Qt::ShiftModifier | Qt::ControlModifier;
+    for (auto command : {&TForm1::NHTMClick, &TForm1::NDBFClick, &TForm1::NPDFClick}) {
+        dialogs->saves.push_back({out.filePath("skipped"), 1});
+        (form.get()->*command)();
+    }
+    EXPECT_EQ(forms->shown, 1);
+    EXPECT_TRUE(QFileInfo(out.filePath("skipped.htm")).isFile());
+    EXPECT_EQ(firstBytes(out.filePath("skipped"), 5), "%PDF-");  // the name as given
+    EXPECT_TRUE(QFileInfo(out.filePath("skipped.dbf")).isFile());
+
+    // Shift alone does not skip; Cancel in the form ends before the save dialog.
+    forms->modifiers = Qt::ShiftModifier;
+    forms->answer = nullptr;
+    const size_t asked = dialogs->saveRequests.size();
+    form->NPDFClick();
+    form->NDBFClick();
+    EXPECT_EQ(forms->shown, 3);
+    EXPECT_EQ(dialogs->saveRequests.size(), asked);
+}
+
+TEST_F(Commands, PdfAndDbaseFormsShowTheirVariant)
+{
+    OpenAfterSave = false;
+    ExpDBFType = 2;
+    forms->answer = [](QDialog& d) {
+        auto& f = static_cast<TSaveFrm&>(d);
+        if (f.windowTitle() == GetUIText(710)) {
+            EXPECT_TRUE(f.Edit1->isHidden());
+            EXPECT_TRUE(f.ImageTypeCombo->isHidden());
+            EXPECT_FALSE(f.BorderCheck->isHidden());
+            f.BorderCheck->setChecked(false);
+        } else {
+            EXPECT_EQ(f.windowTitle(), GetUIText(706));
+            EXPECT_TRUE(f.HTMLPanel->isHidden());
+            EXPECT_EQ(f.TypeGrp->ItemIndex(), 2);
+            EXPECT_TRUE(f.GrayScaleCheck->isEnabled());
+            f.TypeGrp->SetItemIndex(0);
+            f.TypeGrpClick();
+            f.GrayScaleCheck->setChecked(true);
+            f.FieldEdit->setText(QStringLiteral("PICTURE"));
+        }
+        return int(QDialog::Accepted);
+    };
+    answerSave("doc.pdf", 1);
+    form->NPDFClick();
+    EXPECT_FALSE(ExpDrawBorder);
+    EXPECT_EQ(firstBytes(out.filePath("doc.pdf"), 5), "%PDF-");
+    answerSave("table.dbf", 1);
+    form->NDBFClick();
+    EXPECT_EQ(ExpDBFType, 0);
+    EXPECT_EQ(ExpDBFFieldName, "PICTURE");
+    EXPECT_TRUE(ExpGrayScale);
+    EXPECT_TRUE(QFileInfo(out.filePath("table.dbt")).size() > 0);
+}
+
+TEST_F(Commands, DbaseAsksOnceAboutAMemoFileBesideANewTable)
+{
+    OpenAfterSave = false;
+    forms->modifiers = Qt::ShiftModifier | Qt::ControlModifier;
+    {
+        QFile memo(out.filePath("t.dbt"));
+        ASSERT_TRUE(memo.open(QIODevice::WriteOnly));
+        memo.write("keep");
+    }
+    boxes->answers = {platform::mrNo};
+    answerSave("t.dbf", 1);
+    form->NDBFClick();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(609), {out.filePath("t.dbt")}));
+    EXPECT_EQ(boxes->shown[0].buttons, unsigned(platform::mbYes | platform::mbNo));
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("t.dbf")));
+    EXPECT_EQ(QFileInfo(out.filePath("t.dbt")).size(), 4);
+
+    boxes->answers = {platform::mrYes};
+    answerSave("t.dbf", 1);
+    form->NDBFClick();
+    EXPECT_TRUE(QFileInfo::exists(out.filePath("t.dbf")));
+    EXPECT_GT(QFileInfo(out.filePath("t.dbt")).size(), 4);
+    // The table exists now: the save dialog asked, no second question.
+    answerSave("t.dbf", 1);
+    form->NDBFClick();
+    EXPECT_EQ(boxes->shown.size(), 2u);
+}
+
+TEST_F(Commands, SaveAllOfTheListedFilesReportsTheTotal)
+{
+    QTemporaryDir listed;
+    QFile::copy(QStringLiteral(FIXTURE_DIR "/groups32.dll"), listed.filePath("a.dll"));
+    QFile::copy(QStringLiteral(FIXTURE_DIR "/loader.dll"), listed.filePath("b.dll"));
+    const int expected = 3 + 7;
+    dialogs->folders = {out.path()};
+    form->SaveAllListClick(5, listed.path(), {"a.dll", "b.dll"});
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), expected);
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(603), {expected}));
+    // The picker starts where the last run ended; Cancel tells nothing.
+    form->SaveAllClick(0);
+    EXPECT_EQ(dialogs->folderRequests.back().initialDir, out.path());
+    EXPECT_EQ(dialogs->folderRequests.back().title, GetUIText(707));
+    EXPECT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), expected);
+}
+
+TEST_F(Commands, OpenAfterSaveOpensTheSavedFileOnlyWhenOn)
+{
+    OpenAfterSave = false;
+    answerSave("off.ico", 1);
+    form->SaveSelClick();
+    EXPECT_TRUE(QFileInfo::exists(out.filePath("off.ico")));
+    EXPECT_TRUE(opener->opened.empty());
+
+    OpenAfterSave = true;
+    answerSave("on.bmp", 2);
+    form->SaveSelClick();
+    forms->modifiers = Qt::ShiftModifier | Qt::ControlModifier;
+    answerSave("on.pdf", 1);
+    form->NPDFClick();
+    ASSERT_EQ(opener->opened.size(), 2u);
+    EXPECT_EQ(opener->opened[0], QUrl::fromLocalFile(out.filePath("on.bmp")));
+    EXPECT_EQ(opener->opened[1], QUrl::fromLocalFile(out.filePath("on.pdf")));
+
+    // A name without extension opens the file that has it.
+    QFile(out.filePath("x.png")).open(QIODevice::WriteOnly);
+    OpenWithShell(out.filePath("x"), QStringLiteral("png"));
+    EXPECT_EQ(opener->opened.back(), QUrl::fromLocalFile(out.filePath("x.png")));
+}
