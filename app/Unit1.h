@@ -91,6 +91,9 @@ public:
     // after an exception the handler let through has been shown. main()
     // ends the program there when there is no display to leave it open on.
     std::function<void()> OnCommandLineHandled;
+    // 1 when the command line's export (or its source) failed, else 0: the
+    // exit status of a run without a display.
+    int CommandLineStatus() const { return FCommandLineStatus; }
     // The help contents.
     void HelpBtnClick();
 
@@ -159,12 +162,16 @@ private:
     // message to show, or empty.
     QString RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
                                  const QString& StartDir);
+    // Names the icons the last save-all run left out; true when there were any.
+    bool ReportSkippedIcons(const QString& Source);
 
     QStringList FParams;
     QString FProgramFile;
     QString FFileName;
     QString FIniFile;
     bool FCommandLineHandled = false;
+    int FCommandLineStatus = 0;
+    QList<int> FSkippedIcons;
     bool FDestroyed = false;
     TRecentFiles FRecent;
 

@@ -81,8 +81,30 @@ void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const Q
 {
     GridSource grid(*FScrollBox->ImageBox());
     TIconSaver saver(grid, FFileName);
+    // What was left out is known after a failure too.
+    struct KeepSkipped {
+        TIconSaver& saver;
+        QList<int>& skipped;
+        ~KeepSkipped() { skipped = saver.Skipped(); }
+    } keep{saver, FSkippedIcons};
     saver.SaveAll(SrcFileName, DestDir, DestFileName, DestExt, DBFFieldName, FileType, DBFType, IncludeNumbers,
                   DrawBorders, GrayScale, Small, TargetImageType, SaveCount, ConfirmResult, WrittenNames);
+}
+
+bool TForm1::ReportSkippedIcons(const QString& Source)
+{
+    if (FSkippedIcons.isEmpty())
+        return false;
+    QStringList numbers;
+    for (const int i : FSkippedIcons)
+        numbers << QString::number(qint64{i} + 1);
+    FSkippedIcons.clear();
+    const QString text = numbers.size() == 1
+                             ? QStringLiteral("Icon %1 of \"%2\" cannot be read; it was not saved.")
+                             : QStringLiteral("Icons %1 of \"%2\" cannot be read; they were not saved.");
+    platform::messageBoxes().show({ApplicationTitle(), text.arg(numbers.join(QStringLiteral(", ")), Source),
+                                   platform::MsgType::Warning, platform::mbOK, platform::mrOk});
+    return true;
 }
 
 void TForm1::CheckSelection()
@@ -146,15 +168,18 @@ void TForm1::SaveAllClick(int FileType)
     uint16_t confirmResult = 0;
     QSet<QString> written;
     // The count is reported after a failure too; the error follows it.
+    FSkippedIcons.clear();
     struct Report {
+        TForm1* form;
         int& count;
         ~Report()
         {
             platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(603), {count}),
                                            platform::MsgType::Information, platform::mbOK, platform::mrOk});
+            form->ReportSkippedIcons(form->FFileName);
         }
     };
-    Report report{saveCount};
+    Report report{this, saveCount};
     platform::WaitCursor wait;
     SaveAll(QString(), *folder, QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers, ExpDrawBorder,
             ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
