@@ -128,6 +128,19 @@ uint8_t IconDirDimension(int32_t Value)
     return Value > 0 && Value < 256 ? static_cast<uint8_t>(Value) : 0;
 }
 
+bool IsValidIconFile(Bytes File)
+{
+    const size_t count = File.size() >= 6 ? platform::le16(File, 4) : 0;
+    bool valid = File.size() >= 6 && platform::le16(File, 0) == 0 && platform::le16(File, 2) == 1 && count > 0 &&
+                 6 + 16 * count <= File.size();
+    for (size_t i = 0; valid && i < count; ++i) {
+        const uint64_t size = platform::le32(File, 6 + 16 * i + 8);
+        const uint64_t offset = platform::le32(File, 6 + 16 * i + 12);
+        valid = size > 0 && offset >= 6 + 16 * count && offset + size <= File.size();
+    }
+    return valid;
+}
+
 QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& ErrorText)
 {
     QFile file(FileName);
@@ -140,16 +153,8 @@ QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& Er
         ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, file.errorString());
         return {};
     }
-    const Bytes b(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
-    const size_t count = b.size() >= 6 ? platform::le16(b, 4) : 0;
-    bool valid = b.size() >= 6 && platform::le16(b, 0) == 0 && platform::le16(b, 2) == 1 && count > 0 &&
-                 6 + 16 * count <= b.size();
-    for (size_t i = 0; valid && i < count; ++i) {
-        const uint64_t size = platform::le32(b, 6 + 16 * i + 8);
-        const uint64_t offset = platform::le32(b, 6 + 16 * i + 12);
-        valid = size > 0 && offset >= 6 + 16 * count && offset + size <= b.size();
-    }
-    if (!valid) {
+    if (!IsValidIconFile(Bytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                               static_cast<size_t>(bytes.size())))) {
         ErrorText = tr("\"%1\" is not a valid icon file.").arg(FileName);
         return {};
     }

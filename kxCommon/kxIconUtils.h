@@ -58,6 +58,8 @@ void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Ent
 // which a byte cannot hold.
 uint8_t IconDirDimension(int32_t Value);
 
+// True for an .ico file whose header, count and every image lie within it.
+bool IsValidIconFile(platform::Bytes File);
 // The bytes of the .ico file FileName when it is one whose icon IconIndex
 // (from 0) can be copied: header, count and every image inside the file.
 // Otherwise empty, and ErrorText says why.
