@@ -36,6 +36,16 @@ bool isSwitchName(const QString& Name)
     return false;
 }
 
+bool isKnownDestType(const QString& Type)
+{
+    static const char* const known[] = {"ICO",  "BMP", "BITMAP", "JPEG", "JPG",  "EMF", "WMF", "METAFILE",
+                                        "GIF",  "PNG", "HTM",    "HTML", "DBF",  "DBASE", "PDF"};
+    for (const char* k : known)
+        if (Type == QLatin1String(k))
+            return true;
+    return false;
+}
+
 // The folder part, up to and including the last "/".
 QString folderOf(const QString& Path) { return Path.left(Path.lastIndexOf(u'/') + 1); }
 
@@ -120,12 +130,21 @@ TCommandLine TCommandLine::Parse(const QStringList& Params, const PathExists& Ex
             if (c.HTMLDestImageType.isEmpty())
                 c.HTMLDestImageType = value.toUpper().trimmed();
         } else if (takeValue(sw, QLatin1String("-desttype="), value)) {
-            if (c.DestType.isEmpty())
-                c.DestType = value.toUpper().trimmed();
+            const QString type = value.toUpper().trimmed();
+            if (!type.isEmpty() && !isKnownDestType(type))
+                c.Errors << QStringLiteral("Unknown type \"%1\" in %2").arg(value.trimmed(), s);
+            else if (c.DestType.isEmpty())
+                c.DestType = type;
         } else if (takeValue(sw, QLatin1String("-iconindex="), value)) {
-            bool ok = false;
-            const int n = value.trimmed().toInt(&ok);
-            if (ok && iconIndex == -1)
+            const QString digits = value.trimmed();
+            bool ok = !digits.isEmpty();
+            for (const QChar ch : digits)
+                ok = ok && ch >= u'0' && ch <= u'9';
+            const int n = ok ? digits.toInt(&ok) : 0;
+            if (!ok && !digits.isEmpty())
+                c.Errors << QStringLiteral("\"%1\" is not an icon number (0 for all icons, 1 or more for one) in %2")
+                                .arg(digits, s);
+            else if (ok && iconIndex == -1)
                 iconIndex = n;
         }
     }

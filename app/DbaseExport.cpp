@@ -3,6 +3,7 @@
 #include "kxCommon/kxFileUtils.h"
 #include "platform/ByteWriter.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -103,8 +104,12 @@ void DbaseExport::fail(QSaveFile* file, const QString& format)
 
 void DbaseExport::write(QSaveFile& file, QByteArrayView bytes)
 {
-    if (file.write(bytes.data(), bytes.size()) != bytes.size())
-        fail(&file, QStringLiteral("Cannot write file \"%1\". %2"));
+    QString reason;
+    if (!platform::writeAll(file, bytes, &reason)) {
+        const QString name = file.fileName();
+        discard();
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
+    }
 }
 
 void DbaseExport::create()
@@ -195,6 +200,15 @@ void DbaseExport::finish()
     if (!m_table || !m_memo)
         return;
     write(*m_table, QByteArrayView("\x1A", 1));
+    // Both are written out before either replaces its old file, so that a
+    // full disk leaves the old pair whole; the seeks then write nothing new.
+    QString reason;
+    for (QSaveFile* file : {m_memo.get(), m_table.get()})
+        if (!platform::flushAll(*file, &reason)) {
+            const QString name = file->fileName();
+            discard();
+            throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
+        }
     if (!m_table->seek(4))
         fail(m_table.get(), QStringLiteral("Cannot write file \"%1\". %2"));
     write(*m_table, le32(static_cast<uint32_t>(m_recordCount)));
@@ -202,13 +216,17 @@ void DbaseExport::finish()
         fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\". %2"));
     write(*m_memo, le32(static_cast<uint32_t>(m_memoSize / kBlockSize)));
 
-    if (!m_memo->commit())
-        fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+    if (!platform::commitSaveFile(*m_memo, &reason)) {
+        const QString name = m_memoFileName;
+        discard();
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
+    }
     m_memo.reset();
-    if (!m_table->commit()) {
+    if (!platform::commitSaveFile(*m_table, &reason)) {
         // A memo file without its table is of no use.
         QFile::remove(m_memoFileName);
-        fail(m_table.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+        discard();
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_tableFileName, reason));
     }
     m_table.reset();
 }

@@ -2,6 +2,7 @@
 
 #include "kxCommon/kxFileUtils.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
 #include <QSaveFile>
 #include <QUrl>
@@ -85,8 +86,12 @@ QString HtmlExport::PageFileName(const QString& DestDir, const QString& DestFile
 
 void HtmlExport::write(const QByteArray& bytes)
 {
-    if (m_file->write(bytes) != bytes.size())
-        fail(QStringLiteral("Cannot write file \"%1\". %2"));
+    QString reason;
+    if (!platform::writeAll(*m_file, bytes, &reason)) {
+        m_file->cancelWriting();
+        m_file.reset();
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
+    }
 }
 
 void HtmlExport::fail(const QString& format)
@@ -164,7 +169,10 @@ void HtmlExport::finish()
     }
     write(QByteArrayLiteral("</table>\r\n"));
     write(QByteArrayLiteral("</body>\r\n</html>"));
-    if (!m_file->commit())
-        fail(QStringLiteral("Cannot write file \"%1\". %2"));
+    QString reason;
+    if (!platform::commitSaveFile(*m_file, &reason)) {
+        m_file.reset();
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
+    }
     m_file.reset();
 }

@@ -17,8 +17,14 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +67,59 @@ void refuseSource(const QString& Source, const QString& Dest)
 
 QString runKey(const QString& Name) { return QFileInfo(Name).absoluteFilePath(); }
 
+[[noreturn]] void throwNoIcons(const QString& Source)
+{
+    throw platform::Error(QStringLiteral("\"%1\" holds no icons.").arg(Source));
+}
+
+QString brokenIconText(const QString& Source, int Index)
+{
+    return QStringLiteral("Icon %1 of \"%2\" cannot be read.").arg(qint64{Index} + 1).arg(Source);
+}
+
+// Writes a whole file or throws with the reason.
+void writeWhole(const QString& Name, const QByteArray& Bytes)
+{
+    QString error;
+    switch (platform::replaceFile(Name, Bytes, &error)) {
+    case platform::WriteResult::Written:
+        return;
+    case platform::WriteResult::NotCreated:
+        throw platform::InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(Name, error));
+    case platform::WriteResult::WriteFailed:
+        break;
+    }
+    throw platform::InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(Name, error));
+}
+
+// The .ico file of group Index of a module, written whole, or an exception
+// that says why not.
+int writeIconGroup(const QString& Source, const QString& Name, int Index)
+{
+    int ImageCount = 0;
+    QString ErrorText;
+    if (!ExtractIconGroupToFile(Source, Name, Index, ImageCount, ErrorText))
+        throwNoIcons(Source);
+    if (ImageCount > 0)
+        return ImageCount;
+    if (ErrorText.isEmpty())
+        throw platform::Error(brokenIconText(Source, Index));
+    // The reader's texts name the source; the writer's is the system's own.
+    if (!ErrorText.contains(Source))
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(Name, ErrorText));
+    throw platform::Error(ErrorText);
+}
+
+// The .ico file Source copied whole after its check.
+void copyIconFile(const QString& Source, const QString& Name, int Index)
+{
+    QString ErrorText;
+    const QByteArray bytes = ReadValidIconFile(Source, Index, ErrorText);
+    if (bytes.isEmpty())
+        throw platform::Error(ErrorText);
+    writeWhole(Name, bytes);
+}
+
 }  // namespace
 
 TBitCount GetColorCount(const platform::Icon& Icon)
@@ -75,6 +134,20 @@ TBitCount GetColorCount(const platform::Icon& Icon)
         Icon.draw(painter, 0, 0);
     }
     return ClassifyIconColours(bmp.image());
+}
+
+void CheckSourceReadable(const QString& Source)
+{
+    // Not blocking: a FIFO in the file's place must not hang the save.
+    const int fd = ::open(QFile::encodeName(Source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw platform::InOutError(
+            QStringLiteral("Cannot read \"%1\": %2").arg(Source, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular)
+        throw platform::InOutError(QStringLiteral("Cannot read \"%1\": it is not a regular file.").arg(Source));
 }
 
 QString CompleteSaveIconFileName(const QString& FileName, int FileType)
@@ -121,16 +194,25 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
 {
     const QString name = CompleteSaveIconFileName(FileName, FileType);
     refuseSource(FFileName, name);
-    if (!isPictureCode(FileType)) {
-        if (ExtractFileExt(FFileName).toLower() == u".ico")
-            return platform::copyFileAtomically(FFileName, name) ? 1 : 0;
-        int ImageCount = 0;
-        QString ErrorText;
-        // The count is reset to 0 when the group's file could not be written.
-        ExtractIconGroupToFile(FFileName, name, IconIndex, ImageCount, ErrorText);
-        return ImageCount;
-    }
+    // Said in the user's terms, not as the grid's index error.
+    if (FGrid.Count() <= 0)
+        throwNoIcons(FFileName);
+    if (IconIndex < 0 || IconIndex >= FGrid.Count())
+        throw platform::Error(QStringLiteral("\"%1\" has %2 icon(s); there is no icon %3.")
+                                  .arg(FFileName)
+                                  .arg(FGrid.Count())
+                                  .arg(qint64{IconIndex} + 1));
     const platform::Icon& icon = FGrid.GetIcon(IconIndex);
+    // An icon that cannot be read is not saved as a blank one.
+    if (icon.isNull())
+        throw platform::Error(brokenIconText(FFileName, IconIndex));
+    if (!isPictureCode(FileType)) {
+        if (ExtractFileExt(FFileName).toLower() == u".ico") {
+            copyIconFile(FFileName, name, IconIndex);
+            return 1;
+        }
+        return writeIconGroup(FFileName, name, IconIndex);
+    }
     platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
     bmp.setSize(icon.width(), icon.height());
     {
@@ -148,7 +230,7 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
     const QString name = CompleteSaveAllAsOneFileName(FileName, DestType);
     refuseSource(FFileName, name);
     if (FGrid.Count() <= 0)
-        FGrid.GetIcon(0);  // the grid's index error: nothing to draw
+        throwNoIcons(FFileName);
     platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
     bmp.setSize(std::min(FGrid.Count(), FGrid.ColCount()) * FGrid.ColWidth() + 2, FGrid.Height());
     {
@@ -220,25 +302,51 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     const QString Source = SrcFileName.isEmpty() ? FFileName : SrcFileName;
     // Only the grid's own file may borrow the grid's icon for one it lacks.
     const bool gridFile = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
+    if (!SrcFileName.isEmpty())
+        CheckSourceReadable(Source);
     const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
     const QString SrcExt = ExtractFileExt(Source).toLower().mid(1);
     const QString Stem = SaveAllStem(Source);
+    FSkipped.clear();
 
-    if (!QFileInfo::exists(DestDir))
-        QDir().mkdir(DestDir);
+    // The source is looked at first, so that a bad one leaves no folder.
     if (N <= 0)
-        return;
-
+        throwNoIcons(Source);
     std::vector<platform::Icon> icons = platform::extractIcons(
         Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
     icons.resize(static_cast<size_t>(N));
     const auto K = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
-    if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico"))
-        return;
+    if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico")) {
+        if (!SrcFileName.isEmpty() || platform::iconCount(Source) <= 0)
+            throwNoIcons(Source);
+        throw platform::Error(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
+    }
 
+    // A table or document goes into its folder as a picture does: one that
+    // is missing is an error, not made.
+    const bool madeDir = FileType != kDbaseTable && FileType != kPdfDocument && !QFileInfo::exists(DestDir) &&
+                         QDir().mkdir(DestDir);
     std::optional<HtmlExport> page;
     std::optional<DbaseExport> table;
     std::optional<PdfExport> document;
+    // The pictures of a page that fails go with it, and a folder made for
+    // a run that fails while it is empty.
+    std::vector<QString> pagePictures;
+    struct PageCleanup {
+        std::vector<QString>& pictures;
+        const QString& dir;
+        bool madeDir;
+        bool done = false;
+        ~PageCleanup()
+        {
+            if (done)
+                return;
+            for (const QString& p : pictures)
+                QFile::remove(p);
+            if (madeDir)
+                QDir().rmdir(dir);
+        }
+    } pageCleanup{pagePictures, DestDir, madeDir};
     if (FileType == kHtmlPage) {
         page.emplace(Source, DestDir, DestFileName, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
         refuseSource(Source, page->pageFileName());
@@ -251,7 +359,18 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         refuseSource(Source, document->documentFileName());
     }
 
+    // What a page, table or document holds counts once it is written whole.
+    int stored = 0;
     for (int i = 0; i < N; ++i) {
+        platform::Icon handle = icons[static_cast<size_t>(i)];
+        if (handle.isNull() && gridFile && FGrid.Count() == 1)
+            handle = FGrid.GetIcon(0);  // icons share their pixels: the grid keeps its own
+        // An icon that cannot be read is left out, and said so, by every kind.
+        if (handle.isNull()) {
+            FSkipped.append(i);
+            continue;
+        }
+
         QString Name;
         if (FileType != kDbaseTable && FileType != kPdfDocument) {
             Name = NextFreeRunName(SaveAllFileName(DestDir, Stem, i, pictureExt), WrittenNames);
@@ -261,25 +380,15 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         }
 
         if (FileType == kImageFormatIco) {
-            bool written;
-            if (SrcExt != u"ico") {
-                int ImageCount = 0;
-                QString ErrorText;
-                ExtractIconGroupToFile(Source, Name, i, ImageCount, ErrorText);
-                written = ImageCount > 0;
-            } else {
-                written = platform::copyFileAtomically(Source, Name);
-            }
-            if (written) {
-                ++SaveCount;
-                WrittenNames.insert(runKey(Name));
-            }
+            if (SrcExt != u"ico")
+                writeIconGroup(Source, Name, i);
+            else
+                copyIconFile(Source, Name, i);
+            ++SaveCount;
+            WrittenNames.insert(runKey(Name));
             continue;
         }
 
-        platform::Icon handle = icons[static_cast<size_t>(i)];
-        if (handle.isNull() && gridFile && FGrid.Count() == 1)
-            handle = FGrid.GetIcon(0);  // icons share their pixels: the grid keeps its own
         int W, H;
         if (!SrcFileName.isEmpty()) {
             W = H = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
@@ -300,7 +409,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
                 SaveIconToStream(buffer, FIcon);
             }
             table->addIcon(i, data);
-            ++SaveCount;
+            ++stored;
             continue;
         }
 
@@ -309,13 +418,17 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             SaveBitmapToFile(FBmp, Name, FileType);
         } else if (FileType == kHtmlPage) {
             SaveBitmapToFile(FBmp, Name, htmlPictureCode(TargetImageType));
+            pagePictures.push_back(Name);
             page->addCell(i, Name, W, H);
         } else {
             document->addIcon(i, FBmp);
         }
         if (!Name.isEmpty())
             WrittenNames.insert(runKey(Name));
-        ++SaveCount;
+        if (isPictureCode(FileType))
+            ++SaveCount;
+        else
+            ++stored;
     }
 
     if (page && page->pageCreated())
@@ -324,4 +437,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         table->finish();
     if (document && document->documentCreated())
         document->finish();
+    pageCleanup.done = true;
+    SaveCount += stored;
+    if (FSkipped.size() == N)
+        throw platform::Error(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
 }

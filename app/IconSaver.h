@@ -13,6 +13,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Icon.h"
 
+#include <QList>
 #include <QSet>
 #include <QString>
 
@@ -21,6 +22,10 @@
 // The colour-depth class of an icon: of its colour bits, or of a
 // monochrome icon as drawn on a default bitmap.
 TBitCount GetColorCount(const platform::Icon& Icon);
+
+// Throws platform::InOutError with the reason when Source cannot be read
+// as a regular file.
+void CheckSourceReadable(const QString& Source);
 
 // FileName with the extension of format code FileType added when it has
 // none (or only a final "."): for SaveIcon every code other than 1-5 gives
@@ -47,11 +52,11 @@ public:
 
     // Saves the grid's icon IconIndex: FileType 0 (and every code other than
     // 1-5) the icon group of the current file as an .ico file, or a copy of
-    // the current .ico file; 1-5 a picture of the icon. Result: the image
-    // count of the group written, 1 for a copied .ico file or a picture, 0
-    // when the icon file could not be written. Throws platform::Error when
-    // FileName is the current file, platform::ListIndexError for an index
-    // outside the grid, and the picture writers' errors.
+    // the current .ico file after its check; 1-5 a picture of the icon.
+    // Result: the image count of the group written, 1 for a copied .ico
+    // file or a picture. Throws platform::Error with the reason for anything
+    // not written whole: FileName is the current file, an index outside the
+    // grid, an icon that cannot be read, and every writer's error.
     int SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale);
 
     // Draws the whole grid into one picture of format DestType (codes other
@@ -66,13 +71,17 @@ public:
     // stored; ConfirmResult keeps a Yes to All or No to All answer of the
     // overwrite question; WrittenNames holds the numbered files written in
     // the run, so that two sources of the same name do not overwrite each
-    // other. Callers start a run with all three empty. Throws
-    // platform::Error when an output would replace the source file, and the
-    // writers' errors; files a call opened are discarded then.
+    // other. Callers start a run with all three empty. Icons that cannot be
+    // read are left out (Skipped). Throws platform::Error when the source
+    // cannot be read or holds no readable icon, when an output would replace
+    // the source file, and the writers' errors; files a call opened are
+    // discarded then, with the pictures of a failed page.
     void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                  const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
                  bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
                  int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames);
+    // The icons (from 0) the last SaveAll left out because they cannot be read.
+    const QList<int>& Skipped() const { return FSkipped; }
 
 private:
     // Draws the work icon into the work bitmap at W x H, grey on request.
@@ -85,4 +94,5 @@ private:
     QString FFileName;
     platform::Bitmap FBmp;
     platform::Icon FIcon;
+    QList<int> FSkipped;
 };

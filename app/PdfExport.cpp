@@ -2,6 +2,7 @@
 
 #include "kxCommon/kxFileUtils.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 #include "platform/Screen.h"
 
 #include <QApplication>
@@ -144,9 +145,9 @@ void PdfExport::discard()
     m_file.reset();
 }
 
-void PdfExport::fail(const QString& format)
+void PdfExport::fail(const QString& format, const QString& why)
 {
-    const QString reason = m_file ? m_file->errorString() : QString();
+    const QString reason = !why.isEmpty() ? why : m_file ? m_file->errorString() : QString();
     m_failed = true;
     discard();
     throw platform::InOutError(format.arg(m_fileName, reason));
@@ -190,9 +191,9 @@ void PdfExport::addIcon(int Index, const platform::Bitmap& Picture)
         if (!m_begun)
             create();
         m_doc->AddXObject(Index + 1, Index, 0, image);
-    } catch (const platform::InOutError&) {
+    } catch (const platform::InOutError& e) {
         if (!m_failed)
-            fail(QStringLiteral("Cannot write file \"%1\". %2"));
+            fail(QStringLiteral("Cannot write file \"%1\". %2"), e.message());
         throw;
     } catch (...) {
         m_failed = true;
@@ -264,16 +265,20 @@ void PdfExport::finish()
         return;
     try {
         layOut();
-    } catch (const platform::InOutError&) {
-        fail(QStringLiteral("Cannot write file \"%1\". %2"));
+    } catch (const platform::InOutError& e) {
+        fail(QStringLiteral("Cannot write file \"%1\". %2"), e.message());
     } catch (...) {
         m_failed = true;
         discard();
         throw;
     }
     m_doc.reset();
-    if (!m_file->commit())
-        fail(QStringLiteral("Cannot write file \"%1\". %2"));
+    QString reason;
+    if (!platform::commitSaveFile(*m_file, &reason)) {
+        m_failed = true;
+        discard();
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_fileName, reason));
+    }
     m_file.reset();
     m_finished = true;
 }

@@ -109,7 +109,7 @@ private:
     void layOut();
     void writeNumber(const Cell& c, int Number);
     void discard();
-    [[noreturn]] void fail(const QString& format);
+    [[noreturn]] void fail(const QString& format, const QString& why = {});
 
     QString m_fileName;
     bool m_includeNumbers;

@@ -101,6 +101,9 @@ public:
     // after an exception the handler let through has been shown. main()
     // ends the program there when there is no display to leave it open on.
     std::function<void()> OnCommandLineHandled;
+    // 1 when the command line's export (or its source) failed, else 0: the
+    // exit status of a run without a display.
+    int CommandLineStatus() const { return FCommandLineStatus; }
     // Help: the contents, a topic ("export", "page|#anchor"), the
     // application's help hook and its hint handler (Hint: the whole hint).
     void HelpBtnClick();
@@ -211,12 +214,16 @@ private:
     // message to show, or empty.
     QString RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
                                  const QString& StartDir);
+    // Names the icons the last save-all run left out; true when there were any.
+    bool ReportSkippedIcons();
 
     QStringList FParams;
     QString FProgramFile;
     QString FFileName;
     QString FIniFile;
     bool FCommandLineHandled = false;
+    int FCommandLineStatus = 0;
+    std::vector<std::pair<QString, QList<int>>> FSkippedIcons;  // per source file
     bool FDestroyed = false;
     TRecentFiles FRecent;
 

@@ -2,13 +2,20 @@
 #include "app/Unit1.h"
 
 #include "app/CommandLine.h"
+#include "app/IconSaver.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
+#include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,6 +34,23 @@ struct WaitCursor {
 };
 
 const QString kLineBreak = QStringLiteral("\r\n");
+
+// Why Source cannot be opened as a file, or empty. A missing file is said
+// in the pack's words; every other cause by its own.
+QString SourceError(const QString& Source)
+{
+    struct stat st {};
+    if (stat(QFile::encodeName(Source).constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR || Source.isEmpty())
+            return FormatUIText(GetUIText(605), {Source});
+        return QStringLiteral("Cannot open \"%1\": %2").arg(Source, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("\"%1\" is a folder, not a file.").arg(Source);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("\"%1\" is not a regular file.").arg(Source);
+    return {};
+}
 
 }  // namespace
 
@@ -53,6 +77,8 @@ void TForm1::WMRunCommandLine()
     }
 
     const TCommandLine commandLine = TCommandLine::Parse(FParams);
+    // Until the run ends well; an exception that escapes leaves it so.
+    FCommandLineStatus = 1;
     BatchMode = true;
     struct BatchModeOff {
         ~BatchModeOff() { BatchMode = false; }
@@ -62,13 +88,17 @@ void TForm1::WMRunCommandLine()
     // The process's folder never changes, so it is the one started in.
     const QString startDir = QDir::currentPath();
     const QString source = ResolvePath(startDir, commandLine.Source());
-    QString error;
-    if (!QFileInfo(source).isFile()) {
-        error = errorHead + kLineBreak + FormatUIText(GetUIText(605), {source});
+    QString error = SourceError(source);
+    if (error.isEmpty() && commandLine.Export && !commandLine.Errors.isEmpty())
+        error = commandLine.Errors.join(kLineBreak);
+    if (!error.isEmpty()) {
+        error = errorHead + kLineBreak + error;
     } else {
         SelectFile(source);
-        if (!commandLine.Export)
+        if (!commandLine.Export) {
+            FCommandLineStatus = 0;
             return;
+        }
         error = RunCommandLineExport(commandLine, source, startDir);
         if (!error.isEmpty())
             error = errorHead + kLineBreak + error;
@@ -85,8 +115,15 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
         FScrollBox->ImageBox()->SetIconSizing(isSmall);
     if (CommandLine.Dest().trimmed().isEmpty())
         return GetUIText(604);
+    // Said as what it is, before anything is made for the export.
+    try {
+        CheckSourceReadable(Source);
+    } catch (const platform::Error& e) {
+        return e.message();
+    }
 
     int SaveCount = 0;
+    bool skipped = false;
     {
         WaitCursor wait;
         const QString Dest = ResolvePath(StartDir, CommandLine.Dest());
@@ -102,13 +139,27 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
             break;
         case TExportPlan::SaveEveryIcon: {
             // A file in the folder's place would take none of the icons.
-            if (plan.MakeDestFolder && !QFileInfo(plan.DestDir).isDir() && !QDir().mkdir(plan.DestDir))
+            const bool madeDir = plan.MakeDestFolder && !QFileInfo(plan.DestDir).isDir();
+            if (madeDir && !QDir().mkdir(plan.DestDir))
                 return FormatUIText(GetUIText(615), {plan.DestDir});
+            // A failed run leaves no empty folder of its own behind.
+            struct DropEmptyFolder {
+                QString dir;
+                bool armed;
+                ~DropEmptyFolder()
+                {
+                    if (armed)
+                        QDir().rmdir(dir);
+                }
+            } dropEmptyFolder{plan.DestDir, madeDir};
             uint16_t ConfirmResult = 0;
             QSet<QString> written;
+            FSkippedIcons.clear();
             SaveAll(Source, plan.DestDir, Dest, plan.DestExt, CommandLine.DBFFieldName, plan.FileType,
                     plan.DBFType, CommandLine.IncludeNumbers, CommandLine.DrawBorders, CommandLine.GrayScale,
                     CommandLine.SmallIcons, plan.TargetImageType, SaveCount, ConfirmResult, written);
+            dropEmptyFolder.armed = false;
+            skipped = ReportSkippedIcons();
             break;
         }
         }
@@ -118,6 +169,8 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
             OpenWithShell(plan.OpenFile, plan.DestType);
     }
 
+    // Icons left out make the export incomplete: the run's status says so.
+    FCommandLineStatus = skipped ? 1 : 0;
     if (CommandLine.CloseWhenDone)
         close();
     else if (!CommandLine.AllAsOne)

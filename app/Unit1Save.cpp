@@ -83,8 +83,40 @@ void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const Q
 {
     GridSource grid(*FScrollBox->ImageBox());
     TIconSaver saver(grid, FFileName);
+    // What was left out is known after a failure too; a run over several
+    // files names each file with its own icons.
+    struct KeepSkipped {
+        TIconSaver& saver;
+        QString source;
+        std::vector<std::pair<QString, QList<int>>>& skipped;
+        ~KeepSkipped()
+        {
+            if (!saver.Skipped().isEmpty())
+                skipped.emplace_back(source, saver.Skipped());
+        }
+    } keep{saver, SrcFileName.isEmpty() ? FFileName : SrcFileName, FSkippedIcons};
     saver.SaveAll(SrcFileName, DestDir, DestFileName, DestExt, DBFFieldName, FileType, DBFType, IncludeNumbers,
                   DrawBorders, GrayScale, Small, TargetImageType, SaveCount, ConfirmResult, WrittenNames);
+}
+
+bool TForm1::ReportSkippedIcons()
+{
+    if (FSkippedIcons.empty())
+        return false;
+    QStringList lines;
+    for (const auto& [source, skipped] : FSkippedIcons) {
+        QStringList numbers;
+        for (const int i : skipped)
+            numbers << QString::number(qint64{i} + 1);
+        const QString text = numbers.size() == 1
+                                 ? QStringLiteral("Icon %1 of \"%2\" cannot be read; it was not saved.")
+                                 : QStringLiteral("Icons %1 of \"%2\" cannot be read; they were not saved.");
+        lines << text.arg(numbers.join(QStringLiteral(", ")), source);
+    }
+    FSkippedIcons.clear();
+    platform::messageBoxes().show({ApplicationTitle(), lines.join(QStringLiteral("\r\n")),
+                                   platform::MsgType::Warning, platform::mbOK, platform::mrOk});
+    return true;
 }
 
 void TForm1::CheckSelection()
@@ -175,15 +207,18 @@ void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
     uint16_t confirmResult = 0;
     QSet<QString> written;
     // The count is reported after a failure too; the error follows it.
+    FSkippedIcons.clear();
     struct Report {
+        TForm1* form;
         int& count;
         ~Report()
         {
             platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(603), {count}),
                                            platform::MsgType::Information, platform::mbOK, platform::mrOk});
+            form->ReportSkippedIcons();
         }
     };
-    Report report{saveCount};
+    Report report{this, saveCount};
     platform::WaitCursor wait;
     for (const QString& source : Sources.value_or(QStringList{QString()}))
         SaveAll(source, FDirDlg->Directory(), QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers,

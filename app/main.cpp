@@ -12,24 +12,24 @@
 #include "platform/PeModule.h"
 
 #include <QDir>
+#include <QStringDecoder>
+
+#include <optional>
 
 namespace {
 
-// Counts the error messages, for the exit status of a run without a display.
-class CountingMessageBoxes : public platform::MessageBoxes {
-public:
-    platform::ModalResult show(const platform::MessageRequest& request) override
-    {
-        if (request.type == platform::MsgType::Error)
-            ++m_errors;
-        return m_boxes.show(request);
+// The first parameter whose bytes are not UTF-8: every name goes to the file
+// system as UTF-8, so such a name would open or write a different file.
+std::optional<QString> nameNotUtf8(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8(QByteArrayView(argv[i]));
+        if (utf8.hasError())
+            return text;
     }
-    int errors() const { return m_errors; }
-
-private:
-    platform::DesktopMessageBoxes m_boxes;
-    int m_errors = 0;
-};
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -50,9 +50,15 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TApplication app(qtArgc, qtArgv);
-    auto boxes = std::make_shared<CountingMessageBoxes>();
-    platform::setMessageBoxes(boxes);
     const bool headless = !platform::hasDisplay();
+    if (const auto bad = nameNotUtf8(argc, argv)) {
+        platform::messageBoxes().show(
+            {QStringLiteral("Pictorium"),
+             QStringLiteral("The parameter \"%1\" is not UTF-8 text; Pictorium takes file names in UTF-8 only.")
+                 .arg(*bad),
+             platform::MsgType::Error, platform::mbOK, platform::mrOk});
+        return 1;
+    }
     if (headless && !TCommandLine::Parse(params).Export) {
         platform::messageBoxes().show(
             {QStringLiteral("Pictorium"),
@@ -108,7 +114,7 @@ int main(int argc, char** argv)
         form.show();
         status = TApplication::exec();
         if (headless)
-            status = boxes->errors() > 0 ? 1 : 0;
+            status = form.CommandLineStatus();
         finalizeUnits();
     }
     platform::setMessageBoxes(nullptr);

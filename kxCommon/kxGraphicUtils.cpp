@@ -1,5 +1,6 @@
 #include "kxCommon/kxGraphicUtils.h"
 
+#include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/MulDiv.h"
 #include "platform/PictureFormats.h"
@@ -80,12 +81,11 @@ void SaveBitmapToFile(const Bitmap& Bitmap, const QString& FileName, int Format)
     case platform::WriteResult::Written:
         return;
     case platform::WriteResult::NotCreated:
-        throw std::runtime_error(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, error).toStdString());
+        throw platform::InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, error));
     case platform::WriteResult::WriteFailed:
         break;
     }
-    throw std::runtime_error(QStringLiteral("Error writing file \"%1\". %2").arg(FileName, error).toStdString());
+    throw platform::InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(FileName, error));
 }
 
 void SaveBitmapToStream(const Bitmap& Bitmap, QIODevice& Stream, int Format)

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -122,13 +123,56 @@ uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Inde
     return static_cast<uint32_t>(offset);
 }
 
+uint8_t IconDirDimension(int32_t Value)
+{
+    return Value > 0 && Value < 256 ? static_cast<uint8_t>(Value) : 0;
+}
+
+bool IsValidIconFile(Bytes File)
+{
+    const size_t count = File.size() >= 6 ? platform::le16(File, 4) : 0;
+    bool valid = File.size() >= 6 && platform::le16(File, 0) == 0 && platform::le16(File, 2) == 1 && count > 0 &&
+                 6 + 16 * count <= File.size();
+    for (size_t i = 0; valid && i < count; ++i) {
+        const uint64_t size = platform::le32(File, 6 + 16 * i + 8);
+        const uint64_t offset = platform::le32(File, 6 + 16 * i + 12);
+        valid = size > 0 && offset >= 6 + 16 * count && offset + size <= File.size();
+    }
+    return valid;
+}
+
+QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& ErrorText)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, file.errorString());
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, file.errorString());
+        return {};
+    }
+    if (!IsValidIconFile(Bytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                               static_cast<size_t>(bytes.size())))) {
+        ErrorText = tr("\"%1\" is not a valid icon file.").arg(FileName);
+        return {};
+    }
+    // An .ico file is one icon, whatever its images.
+    if (IconIndex != 0) {
+        ErrorText = tr("\"%1\" holds one icon; there is no icon %2.").arg(FileName).arg(qint64{IconIndex} + 1);
+        return {};
+    }
+    return bytes;
+}
+
 void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries)
 {
     uint32_t offset = ImageDataOffset(Entries, 0);
     for (const IconImageEntry& e : Entries) {
         const uint32_t product = uint32_t{e.planes} * e.bitCount;
-        Out.append(static_cast<char>(e.width & 0xFF));
-        Out.append(static_cast<char>(e.height & 0xFF));
+        Out.append(static_cast<char>(IconDirDimension(e.width)));
+        Out.append(static_cast<char>(IconDirDimension(e.height)));
         Out.append(static_cast<char>(product < 8 ? 1u << product : 0));
         Out.append('\0');
         platform::appendLe16(Out, e.planes);
@@ -230,8 +274,15 @@ bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, in
     ImageCount = 0;
     const QString ext = lowerExtension(FileName);
     if (ext == u".ico") {
-        if (!DestFile.isEmpty())
-            return platform::copyFileAtomically(FileName, DestFile, &ErrorText);
+        if (!DestFile.isEmpty()) {
+            if (platform::isSameFile(FileName, DestFile)) {
+                ErrorText = tr("'%1' is the file the icon comes from; it is not overwritten.").arg(DestFile);
+                return false;
+            }
+            // A file that is no icon is not passed on as one.
+            const QByteArray icon = ReadValidIconFile(FileName, std::max(Index, 0), ErrorText);
+            return !icon.isEmpty() && platform::writeFileAtomically(DestFile, icon, &ErrorText);
+        }
         QFile file(FileName);
         if (!file.open(QIODevice::ReadOnly))
             throw platform::InOutError(QStringLiteral("File not found"));

@@ -54,6 +54,16 @@ bool FillGroupEntry(IconImageEntry& Entry, platform::Bytes Image);
 void WriteIconDirHeader(QByteArray& Out, uint16_t Count);
 uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index);
 void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries);
+// A width or height as an .ico directory byte: 0 stands for 256 and more,
+// which a byte cannot hold.
+uint8_t IconDirDimension(int32_t Value);
+
+// True for an .ico file whose header, count and every image lie within it.
+bool IsValidIconFile(platform::Bytes File);
+// The bytes of the .ico file FileName when it is one whose icon IconIndex
+// (from 0) can be copied: header, count and every image inside the file.
+// Otherwise empty, and ErrorText says why.
+QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& ErrorText);
 
 // ---- One icon to a one-image .ico file ------------------------------------
 

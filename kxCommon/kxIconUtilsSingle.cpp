@@ -268,8 +268,8 @@ int EncodeSingleIconFile(QByteArray& Out, const IconImageBits& Colour, const Ico
     Out = QByteArray(22, '\0');
     platform::putLe16(Out.data() + 2, 1);
     platform::putLe16(Out.data() + 4, 1);
-    Out[6] = static_cast<char>(Width & 0xFF);
-    Out[7] = static_cast<char>(Height & 0xFF);
+    Out[6] = static_cast<char>(IconDirDimension(Width));
+    Out[7] = static_cast<char>(IconDirDimension(Height));
     Out[8] = static_cast<char>(bits < 8 ? 1 << bits : 0);
     platform::putLe16(Out.data() + 10, 1);
     platform::putLe16(Out.data() + 12, static_cast<uint32_t>(bits));

@@ -6,6 +6,7 @@
 
 #include "kxCommon/kxPDFPrivate.h"
 #include "platform/CodePage1252.h"
+#include "platform/FileSystem.h"
 
 #include <QBuffer>
 
@@ -153,8 +154,9 @@ TkxPdfWriter::TkxPdfWriter(QIODevice* DestStream)
 
 void TkxPdfWriter::DestWrite(const char* Data, qint64 Len)
 {
-    if (FDestStream->write(Data, Len) != Len)
-        throw platform::InOutError(QStringLiteral("Stream write error"));
+    QString reason;
+    if (!platform::writeAll(*FDestStream, QByteArrayView(Data, Len), &reason))
+        throw platform::InOutError(QStringLiteral("Stream write error. ") + reason);
 }
 
 void TkxPdfWriter::WriteLine(const QByteArray& Text)
@@ -226,8 +228,9 @@ int TkxPDFDocument::NextObjectNo() const
 
 void TkxPDFDocument::WriteDocBytes(const char* Data, qint64 Len)
 {
-    if (FStream->write(Data, Len) != Len)
-        throw platform::InOutError(QStringLiteral("Stream write error"));
+    QString reason;
+    if (!platform::writeAll(*FStream, QByteArrayView(Data, Len), &reason))
+        throw platform::InOutError(QStringLiteral("Stream write error. ") + reason);
     FStreamPos += Len;
 }
 

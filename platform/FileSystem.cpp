@@ -4,9 +4,26 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 
 namespace platform {
+
+namespace {
+
+// Qt reports a write that stopped part way as "Unknown error"; the system's
+// code of the write that failed (a full disk, a size limit) still says why.
+QString reasonOf(const QIODevice& device, int savedErrno)
+{
+    const QString said = device.errorString();
+    if (savedErrno != 0 && (said.isEmpty() || said == QLatin1String("Unknown error")))
+        return QString::fromLocal8Bit(std::strerror(savedErrno));
+    return said;
+}
+
+}  // namespace
 
 bool isSameFile(const QString& a, const QString& b)
 {
@@ -14,6 +31,54 @@ bool isSameFile(const QString& a, const QString& b)
     if (stat(QFile::encodeName(a).constData(), &sa) != 0 || stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool writeAll(QIODevice& device, QByteArrayView data, QString* error)
+{
+    // A short write sets no error; the next one meets the cause (a full
+    // disk, a size limit) and says it.
+    for (;;) {
+        errno = 0;
+        const qint64 n = device.write(data.data(), data.size());
+        const int code = errno;
+        if (n < 0 || (n == 0 && !data.isEmpty())) {
+            if (error)
+                *error = reasonOf(device, code);
+            return false;
+        }
+        data = data.sliced(n);
+        if (data.isEmpty())
+            return true;
+    }
+}
+
+bool flushAll(QFileDevice& file, QString* error)
+{
+    errno = 0;
+    const bool flushed = file.flush();
+    const int code = errno;
+    if (!flushed || file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = reasonOf(file, code);
+        return false;
+    }
+    return true;
+}
+
+bool commitSaveFile(QSaveFile& file, QString* error)
+{
+    // What is still buffered is written here: commit() alone would drop
+    // its error (a full disk) and rename a short file over the old one.
+    if (!flushAll(file, error)) {
+        file.cancelWriting();  // the temporary file goes with the object
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error)
@@ -24,12 +89,12 @@ WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error
             *error = file.errorString();
         return WriteResult::NotCreated;
     }
-    if (file.write(data.data(), data.size()) != data.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
+    if (!writeAll(file, data, error)) {
         file.cancelWriting();
         return WriteResult::WriteFailed;
     }
+    if (!commitSaveFile(file, error))
+        return WriteResult::WriteFailed;
     return WriteResult::Written;
 }
 
@@ -63,19 +128,12 @@ bool copyFileAtomically(const QString& source, const QString& dest, QString* err
         }
         if (n == 0)
             break;
-        if (out.write(buffer, n) != n) {
-            if (error)
-                *error = out.errorString();
+        if (!writeAll(out, QByteArrayView(buffer, n), error)) {
             out.cancelWriting();
             return false;
         }
     }
-    if (!out.commit()) {
-        if (error)
-            *error = out.errorString();
-        return false;
-    }
-    return true;
+    return commitSaveFile(out, error);
 }
 
 }  // namespace platform

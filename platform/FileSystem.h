@@ -5,6 +5,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+class QFileDevice;
+class QIODevice;
+class QSaveFile;
+
 namespace platform {
 
 // True when both names exist and are the same file (links followed).
@@ -19,6 +23,17 @@ inline bool writeFileAtomically(const QString& path, QByteArrayView data, QStrin
 {
     return replaceFile(path, data, error) == WriteResult::Written;
 }
+
+// Writes all of `data`, retrying after a short write; false and the
+// device's reason when a write fails.
+bool writeAll(QIODevice& device, QByteArrayView data, QString* error = nullptr);
+
+// Writes out what `file` still buffers; false and the reason when it fails.
+bool flushAll(QFileDevice& file, QString* error = nullptr);
+
+// Flushes what `file` still buffers, checks every write, and commits it;
+// on failure the old file stays as it was and `error` says why.
+bool commitSaveFile(QSaveFile& file, QString* error = nullptr);
 
 // Copies `source` to `dest` the same way, overwriting it; a destination
 // that is the source itself is refused.

@@ -32,6 +32,8 @@ std::string parsed(const TCommandLine& c)
     out << "src=<" + c.Source() + ">";
     if (c.Export)
         out << "dest=<" + c.Dest() + ">";
+    if (!c.Errors.isEmpty())
+        out << "errors=" + QString::number(c.Errors.size());
     return out.join(' ').toStdString();
 }
 
@@ -110,9 +112,9 @@ TEST(CommandLine, SwitchesFileNamesAndTheExportTheyMake)
         {"jpeg without extension", {"-e", "/s/a.dll", "/o/x", "-desttype=Jpeg"},
          "export type=JPEG index=1 src=</s/a.dll> dest=</o/x>", "SaveIcon file=2 type=JPEG index=1 open=/o/x.jpg"},
         {"index: not an integer, then the first integer", {"-e", "/s/a.dll", "/o/x.gif", "-iconindex=two", "-iconindex=3", "-iconindex=4"},
-         "export index=3 src=</s/a.dll> dest=</o/x.gif>", "SaveIcon file=4 type=GIF index=3 open=/o/x.gif"},
+         "export index=3 src=</s/a.dll> dest=</o/x.gif> errors=1", "SaveIcon file=4 type=GIF index=3 open=/o/x.gif"},
         {"index: negative", {"-e", "/s/a.dll", "/o/x.gif", "-iconindex=-5", "-iconindex=3"},
-         "export index=1 src=</s/a.dll> dest=</o/x.gif>", "SaveIcon file=4 type=GIF index=1 open=/o/x.gif"},
+         "export index=3 src=</s/a.dll> dest=</o/x.gif> errors=1", "SaveIcon file=4 type=GIF index=3 open=/o/x.gif"},
         {"values: the first non-empty one", {"-e", "-desttype=", "-desttype=gif", "-desttype=png", "/s/a.dll", "/o/x"},
          "export type=GIF index=1 src=</s/a.dll> dest=</o/x>", "SaveIcon file=4 type=GIF index=1 open=/o/x.gif"},
         {"an unknown type and an unknown switch", {"-e", "-nonsense", "/s/a.dll", "/o/x.txt"},
@@ -138,6 +140,31 @@ TEST(CommandLine, SwitchesFileNamesAndTheExportTheyMake)
         EXPECT_EQ(parsed(line), c.parsed);
         if (c.planned) {
             EXPECT_EQ(planned(PlanExport(line, line.Dest())), c.planned);
+        }
+    }
+}
+
+TEST(CommandLine, ValuesThatDoNotParseAreRefused)
+{
+    const auto exists = [](const QString&) { return false; };
+    // Each bad value is named in its message; good ones give none.
+    const struct {
+        const char* value;
+        bool refused;
+    } cases[] = {
+        {"-iconindex=-1", true},  {"-iconindex=abc", true},    {"-iconindex=0x1", true},
+        {"-iconindex=99999999999", true}, {"-iconindex=1.5", true}, {"-desttype=xyz", true},
+        {"/DESTTYPE=Tiff", true}, {"-iconindex=0", false},     {"-iconindex= 12 ", false},
+        {"-iconindex=", false},   {"-desttype=Jpg", false},    {"-desttype=", false},
+        {"-desttype=ico", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const TCommandLine line = TCommandLine::Parse({"-e", "/s/a.dll", "/o/x", c.value}, exists);
+        ASSERT_EQ(line.Errors.size(), c.refused ? 1 : 0);
+        if (c.refused) {
+            const QString value = QString::fromLatin1(c.value).section(u'=', 1);
+            EXPECT_TRUE(line.Errors[0].contains(value)) << line.Errors[0].toStdString();
         }
     }
 }

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include "RunTool.h"
+#include "WriteFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -268,8 +269,8 @@ TEST_F(IconSaverTest, SaveIconFromIcoFile)
 {
     const FakeGrid grid = FakeGrid::of(kMixedIco);
     TIconSaver saver(grid, kMixedIco);
-    // The whole file is copied, whatever the index.
-    EXPECT_EQ(saver.SaveIcon(5, path(QStringLiteral("copy")), 0, true), 1);
+    // The whole file is copied: it is the file's one icon.
+    EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("copy")), 0, true), 1);
     EXPECT_EQ(readAll(path(QStringLiteral("copy.ico"))), readAll(kMixedIco));
     EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("pic")), 5, false), 1);
     QImage image(path(QStringLiteral("pic.png")), "png");
@@ -309,16 +310,33 @@ TEST_F(IconSaverTest, SaveIconFailures)
     {
         const FakeGrid grid = FakeGrid::of(kGroups);
         TIconSaver saver(grid, kGroups);
-        // A file that could not be written is no image saved.
-        EXPECT_EQ(saver.SaveIcon(1, missing, 0, false), 0);
-        EXPECT_THROW(saver.SaveIcon(3, path(QStringLiteral("x.png")), 5, false), platform::ListIndexError);
-        EXPECT_THROW(saver.SaveIcon(-1, path(QStringLiteral("x.png")), 5, false), platform::ListIndexError);
-        EXPECT_THROW(saver.SaveIcon(0, missing, 5, false), std::exception);
+        // Every failure says why, in the user's terms.
+        const struct {
+            int index;
+            int type;
+            const char* says;
+        } cases[] = {
+            {1, 0, "No such file or directory"},
+            {0, 5, "No such file or directory"},
+            {3, 5, "has 3 icon(s); there is no icon 4"},
+            {-1, 5, "there is no icon 0"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.says);
+            const QString dest = c.index == 3 || c.index == -1 ? path(QStringLiteral("x.png")) : missing;
+            try {
+                saver.SaveIcon(c.index, dest, c.type, false);
+                ADD_FAILURE() << "reported as saved";
+            } catch (const platform::Error& e) {
+                EXPECT_TRUE(e.message().contains(QLatin1String(c.says))) << e.what();
+            }
+        }
+        EXPECT_FALSE(QFile::exists(path(QStringLiteral("x.png"))));
     }
     {
         const FakeGrid grid = FakeGrid::of(kMixedIco);
         TIconSaver saver(grid, kMixedIco);
-        EXPECT_EQ(saver.SaveIcon(0, missing, 0, false), 0);
+        EXPECT_THROW(saver.SaveIcon(0, missing, 0, false), platform::Error);
     }
     // Never onto the file the icons come from, not even through a link.
     const QString src = path(QStringLiteral("src.dll"));
@@ -378,7 +396,7 @@ TEST_F(IconSaverTest, SaveAllAsOneSize)
 
     const FakeGrid empty({}, 400);
     TIconSaver none(empty, kGroups);
-    EXPECT_THROW(none.SaveAllAsOne(path(QStringLiteral("empty")), 5, false), platform::ListIndexError);
+    EXPECT_THROW(none.SaveAllAsOne(path(QStringLiteral("empty")), 5, false), platform::Error);
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("empty.png"))));
 }
 
@@ -421,14 +439,12 @@ TEST_F(IconSaverTest, SaveAllNumberedFiles)
     EXPECT_EQ(readAll(numbered(QStringLiteral("mixed_ico"), 1, QStringLiteral(".ico"))), readAll(kMixedIco));
     EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("mixed_ico"), 2, QStringLiteral(".ico"))));
 
-    // The current file's icons as the grid gives their count; a group that
-    // cannot be decoded is a blank picture of the grid's item size.
+    // The current file's icons as the grid gives their count, at the grid's
+    // item size.
     SaveRun own;
     own.save(saver, {}, out, 1);
-    EXPECT_EQ(own.SaveCount, 7);
-    const QImage blank(numbered(QStringLiteral("loader_dll"), 6, QStringLiteral(".bmp")), "bmp");
-    ASSERT_EQ(blank.size(), QSize(32, 32));
-    EXPECT_EQ(blank.pixel(10, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(own.SaveCount, 6);
+    EXPECT_EQ(QImage(numbered(QStringLiteral("loader_dll"), 7, QStringLiteral(".bmp")), "bmp").size(), QSize(32, 32));
 }
 
 TEST_F(IconSaverTest, SaveAllWithoutIcons)
@@ -440,9 +456,14 @@ TEST_F(IconSaverTest, SaveAllWithoutIcons)
     for (const QString& src : {noIcons, QString()}) {
         TIconSaver saver(typeIcon, noIcons);
         SaveRun run;
-        run.save(saver, src, out, 5);
+        try {
+            run.save(saver, src, out, 5);
+            ADD_FAILURE() << "nothing saved is no success";
+        } catch (const platform::Error& e) {
+            EXPECT_TRUE(e.message().endsWith(QLatin1String("noicons.dll\" holds no icons."))) << e.what();
+        }
         EXPECT_EQ(run.SaveCount, 0);
-        EXPECT_TRUE(QDir(out).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(out));
     }
 
     // A text file shown with its file-type icon: one picture of that icon.
@@ -459,9 +480,9 @@ TEST_F(IconSaverTest, SaveAllWithoutIcons)
     SaveRun other;
     BatchModeOn batch;
     other.save(saver, kLoader, out, 5);
-    EXPECT_EQ(other.SaveCount, 7);
-    EXPECT_EQ(QImage(numbered(QStringLiteral("loader_dll"), 6, QStringLiteral(".png")), "png").pixel(5, 5),
-              qRgb(255, 255, 255));
+    EXPECT_EQ(other.SaveCount, 6);
+    EXPECT_EQ(saver.Skipped(), QList<int>{5});
+    EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("loader_dll"), 6, QStringLiteral(".png"))));
 }
 
 TEST_F(IconSaverTest, SaveAllOverwriteQuestion)
@@ -492,7 +513,7 @@ TEST_F(IconSaverTest, SaveAllOverwriteQuestion)
         for (const QString& src : sources)
             run.save(saver, src, out, 4);
     };
-    const int total = 3 + 3 + 7;
+    const int total = 3 + 3 + 6;  // the loader's sixth icon cannot be read
 
     {
         SCOPED_TRACE("Yes, then No, then closed");
@@ -581,14 +602,14 @@ TEST_F(IconSaverTest, SaveAllSameNameTwiceInOneRun)
     run.save(saver, a, path(QStringLiteral("out")), 0);
     run.save(saver, b, path(QStringLiteral("out")), 0);
     EXPECT_TRUE(boxes.boxes->shown.empty());
-    EXPECT_EQ(run.SaveCount, 3 + 7);
+    EXPECT_EQ(run.SaveCount, 3 + 6);
     EXPECT_EQ(icoImageCount(numbered(QStringLiteral("x_dll"), 2, QStringLiteral(".ico"))),
               icoImageCount(kFixtures + QStringLiteral("/icons/depths.ico")));
     EXPECT_EQ(icoImageCount(path(QStringLiteral("out/ico_x_dll0002-2.ico"))),
               icoImageCount(kFixtures + QStringLiteral("/icons/loader_larger.ico")));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("out/ico_x_dll0007.ico"))));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/ico_x_dll0007-2.ico"))));
-    EXPECT_EQ(run.WrittenNames.size(), 10);
+    EXPECT_EQ(run.WrittenNames.size(), 9);
 
     // A later run starts afresh: the names are the plain ones again, and asked about.
     ScriptedBoxes again({platform::mrNoToAll});
@@ -605,16 +626,75 @@ TEST_F(IconSaverTest, SaveAllFailuresAreNotCounted)
     const QString out = path(QStringLiteral("file/out"));
     const FakeGrid grid = FakeGrid::of(kGroups);
     TIconSaver saver(grid, kGroups);
-    for (const QString& src : {kGroups, kMixedIco}) {
+    // Icon files fail as pictures do: the run stops with the reason.
+    const std::pair<QString, int> cases[] = {{kGroups, 0}, {kMixedIco, 0}, {kGroups, 5}};
+    for (const auto& [src, type] : cases) {
         SaveRun run;
-        run.save(saver, src, out, 0);
+        try {
+            run.save(saver, src, out, type);
+            ADD_FAILURE() << "reported as saved";
+        } catch (const std::exception& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("Not a directory"))) << e.what();
+        }
         EXPECT_EQ(run.SaveCount, 0);
         EXPECT_TRUE(run.WrittenNames.isEmpty());
     }
-    // A picture that cannot be written stops the run.
-    SaveRun pictures;
-    EXPECT_THROW(pictures.save(saver, kGroups, out, 5), std::exception);
-    EXPECT_EQ(pictures.SaveCount, 0);
+}
+
+TEST_F(IconSaverTest, AWriteFaultKeepsEveryOldFileAndCountsNothing)
+{
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    const QByteArray old = "old";
+    struct Case {
+        const char* what;
+        QString src;
+        int type;
+        QStringList kept;  // files in out that hold old before and after
+    };
+    const Case cases[] = {
+        {"icon groups", kGroups, 0, {QStringLiteral("ico_groups32_dll0001.ico")}},
+        {"an icon file", kFixtures + QStringLiteral("/icons/png256.ico"), 0, {QStringLiteral("ico_png256_ico0001.ico")}},
+        {"PNG", kGroups, 5, {QStringLiteral("ico_groups32_dll0001.png")}},
+        {"BMP", kGroups, 1, {QStringLiteral("ico_groups32_dll0001.bmp")}},
+        {"HTML", kGroups, 11, {QStringLiteral("page.htm")}},
+        {"dBASE", kGroups, 12, {QStringLiteral("table.dbf"), QStringLiteral("table.dbt")}},
+        {"PDF", kGroups, 13, {QStringLiteral("doc.pdf")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        for (const QString& name : c.kept)
+            writeFile(out + u'/' + name, old);
+        const QString dest = out + u'/' + c.kept.first();
+        // HTML pictures go to a folder of their own, made by the run.
+        const QString destDir = c.type == 11 ? path(QStringLiteral("out/page_files")) : out;
+        SaveRun run;
+        BatchModeOn batch;
+        {
+            fixture::FileSizeLimit limit(200);
+            ASSERT_TRUE(limit.active());
+            try {
+                saver.SaveAll(c.src, destDir, dest, {}, {}, c.type, 5, false, false, false, false, 0, run.SaveCount,
+                              run.ConfirmResult, run.WrittenNames);
+                ADD_FAILURE() << "reported as saved";
+            } catch (const std::exception& e) {
+                EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("File too large"))) << e.what();
+            }
+        }
+        EXPECT_EQ(run.SaveCount, 0);
+        for (const QString& name : c.kept)
+            EXPECT_EQ(readAll(out + u'/' + name), old) << name.toStdString();
+        // Nothing else is left: no temporary file, no picture folder.
+        QStringList left = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        left.sort();
+        QStringList kept = c.kept;
+        kept.sort();
+        EXPECT_EQ(left, kept);
+    }
 }
 
 TEST_F(IconSaverTest, SaveAllNeverReplacesItsSource)
@@ -763,4 +843,46 @@ TEST(IconSaverColours, GetColorCount)
     const auto image = platform::decodeIconImage(mono.data);
     ASSERT_TRUE(image);
     EXPECT_EQ(GetColorCount(Icon(*image)), bit1);
+}
+
+TEST_F(IconSaverTest, IconsThatCannotBeReadAreLeftOutByEveryKind)
+{
+    // The loader's sixth group has no image that can be decoded.
+    const FakeGrid grid = FakeGrid::of(kLoader);
+    ASSERT_TRUE(grid.GetIcon(5).isNull());
+    TIconSaver saver(grid, kLoader);
+    for (const int type : {0, 1, 3, 5}) {
+        SCOPED_TRACE(type);
+        const QString dest = path(QStringLiteral("broken%1").arg(type));
+        try {
+            saver.SaveIcon(5, dest, type, false);
+            ADD_FAILURE() << "a blank icon was saved";
+        } catch (const platform::Error& e) {
+            EXPECT_TRUE(e.message().startsWith(QLatin1String("Icon 6 of \"") + kLoader)) << e.what();
+        }
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+    const QString out = path(QStringLiteral("out"));
+    BatchModeOn batch;
+    for (const int type : {0, 1, 3, 11, 12, 13}) {
+        SCOPED_TRACE(type);
+        QDir(out).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(out));
+        SaveRun run;
+        saver.SaveAll(kLoader, out, out + QStringLiteral("/all"), {}, {}, type, 0, false, false, false, false, 0,
+                      run.SaveCount, run.ConfirmResult, run.WrittenNames);
+        EXPECT_EQ(run.SaveCount, 6);
+        EXPECT_EQ(saver.Skipped(), QList<int>{5});
+        if (type <= 5) {
+            const QString ext = type == 0 ? QStringLiteral(".ico") : type == 1 ? QStringLiteral(".bmp") : QStringLiteral(".emf");
+            EXPECT_TRUE(QFile::exists(numbered(QStringLiteral("loader_dll"), 7, ext)));
+            EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("loader_dll"), 6, ext)));
+        }
+        // The table holds the six icons that were read.
+        if (type == 12) {
+            EXPECT_TRUE(fileType(path(QStringLiteral("out/all.dbf"))).contains(QLatin1String("6 records")))
+                << fileType(path(QStringLiteral("out/all.dbf"))).toStdString();
+        }
+    }
 }

@@ -169,6 +169,18 @@ TEST_F(IconGroups, DirectoryFollowsTheImages)
 
     const ByteVec many = save(kFixtures + "/system/shell32.dll", 2, 20);
     EXPECT_EQ(entries(many).size(), 20u);
+
+    // Sizes above 255 that are not 256: 0, not their low 8 bits.
+    const IcoImage wide = dibImage(313, 194, 24, 3);
+    const IcoImage tall = pngImage(194, 313, 4);
+    const ByteVec big = buildPe({{3, {}, 1, {}, 0x409, wide.data}, {3, {}, 2, {}, 0x409, tall.data},
+                                 {14, {}, 7, {}, 0x409, groupResource({wide, tall}, {1, 2})}})
+                            .bytes;
+    writeAll(path("big.dll"), big);
+    const auto be = entries(save(path("big.dll"), 0, 2));
+    ASSERT_EQ(be.size(), 2u);
+    EXPECT_EQ(std::make_pair(be[0].width, be[0].height), std::make_pair(0, 194));
+    EXPECT_EQ(std::make_pair(be[1].width, be[1].height), std::make_pair(194, 0));
 }
 
 TEST_F(IconGroups, IndexesNameGroupsByPositionOrIdentifier)
@@ -215,6 +227,50 @@ TEST_F(IconGroups, CopiesIcoFilesWhole)
     EXPECT_FALSE(ExtractIconGroupToFile(path("self.ICO"), path("self.ICO"), 0, count, error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readAll(path("self.ICO")), readAll(source));
+}
+
+TEST_F(IconGroups, OnlyValidIcoFilesAreCopied)
+{
+    const ByteVec good = icoFile({dibImage(16, 16, 4, 1), dibImage(32, 32, 8, 2)});
+    const auto broken = [&](auto change) {
+        ByteVec b = good;
+        change(b);
+        return b;
+    };
+    struct Case {
+        const char* what;
+        ByteVec file;
+        int index;
+        const char* says;  // nullptr: copied
+    };
+    const Case cases[] = {
+        {"a good file", good, 0, nullptr},
+        {"an empty file", {}, 0, "not a valid icon file"},
+        {"one byte", {0}, 0, "not a valid icon file"},
+        {"a cursor", broken([](ByteVec& b) { put16(b, 2, 2); }), 0, "not a valid icon file"},
+        {"no images", broken([](ByteVec& b) { put16(b, 4, 0); }), 0, "not a valid icon file"},
+        {"a count past the directory", broken([](ByteVec& b) { put16(b, 4, 900); }), 0, "not a valid icon file"},
+        {"an image past the end", broken([](ByteVec& b) { put32(b, 6 + 16 + 8, 100000); }), 0,
+         "not a valid icon file"},
+        {"an offset past the end", broken([](ByteVec& b) { put32(b, 6 + 12, 0xFFFFFFF0u); }), 0,
+         "not a valid icon file"},
+        {"cut short", ByteVec(good.begin(), good.end() - 1), 0, "not a valid icon file"},
+        {"an icon it does not hold", good, 5, "there is no icon 6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeAll(path("in.ico"), c.file);
+        QFile::remove(path("out.ico"));
+        int count = -1;
+        QString error;
+        const bool copied = ExtractIconGroupToFile(path("in.ico"), path("out.ico"), c.index, count, error);
+        EXPECT_EQ(copied, c.says == nullptr);
+        EXPECT_EQ(QFile::exists(path("out.ico")), c.says == nullptr);
+        if (c.says)
+            EXPECT_TRUE(error.contains(QLatin1String(c.says))) << error.toStdString();
+        else
+            EXPECT_EQ(readAll(path("out.ico")), c.file);
+    }
 }
 
 TEST_F(IconGroups, ReadsEveryPeFileWithIconsAsAModule)

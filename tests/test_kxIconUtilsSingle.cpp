@@ -119,6 +119,13 @@ TEST(SaveIconToFile, LayoutOfTheWorkedExamples)
     EXPECT_EQ(at16(file, 12), 32);
     EXPECT_EQ(at32(file, 22 + 8), 512u);
     EXPECT_EQ(file.size(), 22 + 40 + 256 * 256 * 4 + 32 * 256);
+
+    // Above 255 a byte cannot say the size: 0, never the low 8 bits.
+    file = encode(iconOf(filled(194, 313, qRgba(1, 2, 3, 200), QImage::Format_ARGB32)));
+    EXPECT_EQ(static_cast<uint8_t>(file[6]), 194);
+    EXPECT_EQ(static_cast<uint8_t>(file[7]), 0);
+    EXPECT_EQ(at32(file, 22 + 4), 194u);
+    EXPECT_EQ(at32(file, 22 + 8), 626u);
 }
 
 TEST(SaveIconToFile, MonochromeIconsSplitTheirMask)

@@ -157,7 +157,7 @@ TEST_F(Program, ErrorsEndWithStatusOne)
         {"a missing destination", {"/E", kSource},
          "Pictorium: Command line error:\nNo destination is given for the export.\n"},
         {"an icon the file does not have", {"-e", kSource, out("x.png"), "-iconindex=9"},
-         "Pictorium: List index out of bounds (8)\n"},
+         "Pictorium: \"" + kSource + "\" has 3 icon(s); there is no icon 9.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

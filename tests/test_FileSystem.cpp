@@ -1,0 +1,126 @@
+#include "platform/FileSystem.h"
+
+#include "WriteFaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// Makes ready to replace a file with Data (outside any fault) and gives
+// the step that does it: false and a reason when it fails.
+using Replace = std::function<bool(const QString& Dest, QString& Error)>;
+using Writer = std::function<Replace(const QByteArray& Data)>;
+
+struct NamedWriter {
+    const char* name;
+    Writer prepare;
+};
+
+std::vector<NamedWriter> writers(const QString& Scratch)
+{
+    return {
+        {"replaceFile",
+         [](const QByteArray& data) -> Replace {
+             return [data](const QString& dest, QString& error) {
+                 return platform::replaceFile(dest, data, &error) == platform::WriteResult::Written;
+             };
+         }},
+        {"copyFileAtomically",
+         [Scratch](const QByteArray& data) -> Replace {
+             const QString source = Scratch + QStringLiteral("/copy-source");
+             writeFile(source, data);
+             return [source](const QString& dest, QString& error) {
+                 return platform::copyFileAtomically(source, dest, &error);
+             };
+         }},
+    };
+}
+
+// Every size: one the writer buffers whole and one it writes at once.
+const qsizetype kSizes[] = {600, 300 * 1024};
+
+}  // namespace
+
+TEST(FileSystem, AWriteFaultKeepsTheOldFileAndIsReported)
+{
+    QTemporaryDir dir;
+    QTemporaryDir scratch;  // apart, so that only the destination's folder is looked at
+    const QByteArray old(100, 'o');
+    for (const NamedWriter& w : writers(scratch.path())) {
+        for (const qsizetype size : kSizes) {
+            SCOPED_TRACE(std::string(w.name) + " " + std::to_string(size));
+            const QString dest = dir.filePath(QStringLiteral("old.bin"));
+            writeFile(dest, old);
+            const Replace replace = w.prepare(QByteArray(size, 'n'));
+            QString error;
+            bool written;
+            {
+                // Past the old file's size: only the new data meets the fault.
+                fixture::FileSizeLimit limit(400);
+                ASSERT_TRUE(limit.active());
+                written = replace(dest, error);
+            }
+            EXPECT_FALSE(written);
+            EXPECT_FALSE(error.isEmpty());
+            EXPECT_EQ(readAll(dest), old);
+            // No temporary file is left beside it.
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.bin"});
+        }
+    }
+}
+
+TEST(FileSystem, AFullDiskKeepsTheOldFileAndSaysSo)
+{
+    fixture::SmallVolume volume;
+    if (!volume.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    QTemporaryDir scratch;
+    const QString dest = volume.filePath(QStringLiteral("old.png"));
+    const QByteArray old(3000, 'o');
+    writeFile(dest, old);
+    volume.fill();
+    for (const NamedWriter& w : writers(scratch.path())) {
+        for (const qsizetype size : kSizes) {
+            SCOPED_TRACE(std::string(w.name) + " " + std::to_string(size));
+            QString error;
+            EXPECT_FALSE(w.prepare(QByteArray(size, 'n'))(dest, error));
+            EXPECT_TRUE(error.contains(QStringLiteral("No space left on device"))) << error.toStdString();
+            EXPECT_EQ(readAll(dest), old);
+        }
+    }
+}
+
+TEST(FileSystem, ReplacesAndCopiesWhole)
+{
+    QTemporaryDir dir;
+    for (const NamedWriter& w : writers(dir.path())) {
+        for (const qsizetype size : kSizes) {
+            SCOPED_TRACE(std::string(w.name) + " " + std::to_string(size));
+            const QString dest = dir.filePath(QStringLiteral("new.bin"));
+            writeFile(dest, "old");
+            const QByteArray data(size, 'n');
+            QString error;
+            EXPECT_TRUE(w.prepare(data)(dest, error)) << error.toStdString();
+            EXPECT_EQ(readAll(dest), data);
+        }
+    }
+}

@@ -1,0 +1,355 @@
+// The program itself, started with no display, where an export fails:
+// every failure ends with its reason on standard error and status 1, and
+// nothing is counted, left half-written or replaced.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "WriteFaults.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
+
+struct Outcome {
+    int status = -1;
+    QString err;
+};
+
+struct RunOptions {
+    rlim_t fileSizeLimit = 0;  // 0: none
+    bool withoutRootRights = false;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QStringList entries(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+}
+
+// Every file and folder below Dir, by its path from there, sorted.
+QStringList tree(const QString& dir)
+{
+    QStringList out;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(dir).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+class ProgramFailures : public ::testing::Test {
+protected:
+    QTemporaryDir installed;
+    QTemporaryDir home;
+    QTemporaryDir work;
+
+    void SetUp() override
+    {
+#ifndef PICTORIUM_EXE
+        GTEST_SKIP() << "the program is not built";
+#else
+        const QString built = QFileInfo(QStringLiteral(PICTORIUM_EXE)).absolutePath();
+        for (const char* name : {"pictorium", "english.lng", "pictorium.rsrc"})
+            ASSERT_TRUE(QFile::copy(built + u'/' + QLatin1String(name), installed.filePath(name))) << name;
+        QFile::setPermissions(installed.filePath("pictorium"), QFile::permissions(built + "/pictorium"));
+        QDir(home.path()).mkdir("runtime");
+        QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
+    }
+
+    Outcome run(const QStringList& args, const RunOptions& options = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
+        env.insert("ASAN_OPTIONS", "detect_leaks=1");
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(work.path());
+        if (options.fileSizeLimit)
+            p.setChildProcessModifier([limit = options.fileSizeLimit] { fixture::FileSizeLimit::applyInChild(limit); });
+        if (options.withoutRootRights && geteuid() == 0) {
+            // Root reads every file; without these rights a file's mode counts.
+            p.start("setpriv", QStringList{"--bounding-set=-dac_override,-dac_read_search", "--",
+                                           installed.filePath("pictorium")} + args);
+        } else {
+            p.start(installed.filePath("pictorium"), args);
+        }
+        EXPECT_TRUE(p.waitForFinished(60000));
+        Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                  QString::fromLocal8Bit(p.readAllStandardError())};
+        for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
+            EXPECT_FALSE(o.err.contains(QLatin1String(report))) << o.err.toStdString();
+        return o;
+    }
+    QString out(const QString& name) const { return work.filePath(name); }
+
+    // A failed run: status 1, no count, and its reason on standard error.
+    void expectFailure(const Outcome& o, const QString& says)
+    {
+        EXPECT_EQ(o.status, 1) << o.err.toStdString();
+        EXPECT_FALSE(o.err.contains(QLatin1String("Saved:"))) << o.err.toStdString();
+        EXPECT_TRUE(o.err.contains(says)) << "wanted: " << says.toStdString() << "\ngot: " << o.err.toStdString();
+    }
+};
+
+// Every kind of export onto files that exist, with the file system failing
+// under the writer: the old files stay whole.
+struct KindCase {
+    const char* what;
+    const char* dest;       // relative to the destination folder
+    QStringList switches;
+    QStringList existing;  // files of the destination folder that hold "old" before and after
+};
+
+const KindCase kKinds[] = {
+    {"PNG onto a good file", "old.png", {}, {"old.png"}},
+    {"BMP onto a good file", "old.bmp", {}, {"old.bmp"}},
+    {"an icon file", "old.ico", {}, {"old.ico"}},
+    {"every icon as icon files", "icons", {"-iconindex=0"}, {"icons/ico_groups32_dll0001.ico"}},
+    {"every icon as PNG", "pngs", {"-iconindex=0", "-desttype=png"}, {"pngs/ico_groups32_dll0001.png"}},
+    {"an HTML page", "page.htm", {}, {"page.htm"}},
+    {"a dBASE table", "table.dbf", {"-dbasedesttype=png"}, {"table.dbf", "table.dbt"}},
+    {"a PDF document", "doc.pdf", {}, {"doc.pdf"}},
+};
+
+}  // namespace
+
+TEST_F(ProgramFailures, AWriteFaultReplacesNothingAndCountsNothing)
+{
+    for (const KindCase& c : kKinds) {
+        SCOPED_TRACE(c.what);
+        QDir(work.path()).removeRecursively();
+        QDir().mkpath(work.path());
+        for (const QString& name : c.existing) {
+            QDir().mkpath(QFileInfo(out(name)).absolutePath());
+            writeFile(out(name), "old");
+        }
+        for (const QStringList& closing : {QStringList{}, QStringList{"-closewhendone"}}) {
+            const Outcome o = run(QStringList{"-e", kSource, out(c.dest)} + c.switches + closing,
+                                  {.fileSizeLimit = 200});
+            expectFailure(o, QStringLiteral("File too large"));
+        }
+        for (const QString& name : c.existing)
+            EXPECT_EQ(readAll(out(name)), "old") << name.toStdString();
+        // No temporary file, no picture folder of a failed page.
+        QStringList existing = c.existing;
+        for (const QString& name : c.existing)
+            if (name.contains(u'/'))
+                existing << name.section(u'/', 0, 0);
+        existing.sort();
+        EXPECT_EQ(tree(work.path()), existing);
+    }
+}
+
+TEST_F(ProgramFailures, AFullDiskReplacesNothingAndSaysSo)
+{
+    fixture::SmallVolume volume;
+    if (!volume.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QByteArray old(3000, 'o');
+    for (const QString& name : {QStringLiteral("old.png"), QStringLiteral("old.bmp")})
+        writeFile(volume.filePath(name), old);
+    volume.fill();
+    const struct {
+        QString dest;
+        QStringList switches;
+    } cases[] = {
+        {volume.filePath("old.png"), {}},
+        {volume.filePath("old.bmp"), {"-closewhendone"}},
+        {volume.filePath("old.png"), {"-alliconsasoneimage"}},
+        {volume.filePath("doc.pdf"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.dest + ' ' + c.switches.join(' ')).toStdString());
+        expectFailure(run(QStringList{"-e", kSource, c.dest} + c.switches), QStringLiteral("No space left on device"));
+        EXPECT_EQ(readAll(volume.filePath("old.png")), old);
+        EXPECT_EQ(readAll(volume.filePath("old.bmp")), old);
+    }
+    EXPECT_EQ(entries(volume.path()), (QStringList{".filler", "old.bmp", "old.png"}));
+}
+
+TEST_F(ProgramFailures, IconFilesThatCannotBeWrittenFail)
+{
+    const QString longName = QString(300, u'n') + QStringLiteral(".ico");
+    struct Case {
+        const char* what;
+        QStringList args;
+        QString says;
+    };
+    const Case cases[] = {
+        {"a missing folder", {"/missing/dir/x.ico", "-closewhendone"}, "No such file or directory"},
+        {"a missing folder, with the count", {"/missing/dir/x.ico"}, "/missing/dir/x.ico"},
+        {"a name too long", {out(longName)}, "File name too long"},
+        {"every icon into a folder that cannot be made", {"/missing/dir/icons", "-iconindex=0", "-desttype=ico"},
+         "/missing/dir/icons"},
+        {"an .ico copy into a missing folder", {"/missing/dir/x.ico", "-closewhendone"}, "/missing/dir/x.ico"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString source = QString(c.what).contains(".ico copy") ? kFixtures + "/icons/mixed.ico" : kSource;
+        expectFailure(run(QStringList{"-e", source} + c.args), c.says);
+    }
+    EXPECT_TRUE(entries(work.path()).isEmpty());
+}
+
+TEST_F(ProgramFailures, SourcesWithoutIconsFail)
+{
+    writeFile(out("empty.dll"), {});
+    writeFile(out("corrupt.dll"), QByteArray("MZ") + QByteArray(500, 'x'));
+    writeFile(out("empty.ico"), {});
+    writeFile(out("one.ico"), QByteArray(1, '\0'));
+    writeFile(out("locked.dll"), readAll(kSource));
+    QFile::setPermissions(out("locked.dll"), {});
+    const QStringList kinds[] = {
+        {"x.ico"}, {"x.png"}, {"numbered", "-iconindex=0"}, {"numbered", "-iconindex=0", "-desttype=png"},
+        {"x.html"}, {"x.dbf"}, {"x.pdf"},
+    };
+    const struct {
+        QString source;
+        QString says;
+        bool withoutRootRights;
+    } sources[] = {
+        {out("empty.dll"), "empty.dll\" holds no icons.", false},
+        {out("corrupt.dll"), "corrupt.dll\" holds no icons.", false},
+        {kFixtures + "/noicons.dll", "noicons.dll\" holds no icons.", false},
+        {out("locked.dll"), "Cannot read \"" + out("locked.dll") + "\": Permission denied", true},
+    };
+    // As root the unreadable file needs setpriv to be so.
+    const bool canLock = geteuid() != 0 || !QStandardPaths::findExecutable("setpriv").isEmpty();
+    QDir(work.path()).mkdir("dest");
+    for (const auto& s : sources) {
+        if (s.withoutRootRights && !canLock)
+            continue;
+        for (const QStringList& kind : kinds) {
+            SCOPED_TRACE((s.source + " -> " + kind.join(' ')).toStdString());
+            const Outcome o = run(QStringList{"-e", s.source, out("dest/" + kind[0])} + kind.mid(1),
+                                  {.withoutRootRights = s.withoutRootRights});
+            // A module without icons shows its type's icon, which a picture of
+            // icon 1 may save; nothing else is written from it.
+            if ((s.source.endsWith("noicons.dll") || s.source.endsWith("corrupt.dll")) && kind == QStringList{"x.png"}) {
+                EXPECT_EQ(o.status, 0) << o.err.toStdString();
+                QFile::remove(out("dest/x.png"));
+                continue;
+            }
+            expectFailure(o, s.says);
+            EXPECT_TRUE(entries(out("dest")).isEmpty()) << entries(out("dest")).join(' ').toStdString();
+        }
+    }
+    // A corrupt .ico is not copied as an icon.
+    for (const char* name : {"empty.ico", "one.ico"}) {
+        SCOPED_TRACE(name);
+        expectFailure(run({"-e", out(name), out("dest/x.ico")}), out(name) + "\" holds no icons.");
+        EXPECT_TRUE(entries(out("dest")).isEmpty());
+    }
+}
+
+TEST_F(ProgramFailures, ValuesAndNamesThatDoNotWorkAreSaidAsTheyAre)
+{
+    ASSERT_EQ(mkfifo(QFile::encodeName(out("fifo.dll")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(out("loop1.dll"), out("loop2.dll")));
+    ASSERT_TRUE(QFile::link(out("loop2.dll"), out("loop1.dll")));
+    const QString longPath = out(QString(300, u'p') + QStringLiteral(".dll"));
+    const QString oneIcon = kFixtures + QStringLiteral("/icons/mixed.ico");
+    struct Case {
+        const char* what;
+        QStringList args;
+        QString says;
+    };
+    const Case cases[] = {
+        {"a negative index", {"-e", kSource, out("o.png"), "-iconindex=-1"}, "\"-1\" is not an icon number"},
+        {"letters", {"-e", kSource, out("o.png"), "-iconindex=abc"}, "\"abc\" is not an icon number"},
+        {"hexadecimal", {"-e", kSource, out("o.png"), "-iconindex=0x1"}, "\"0x1\" is not an icon number"},
+        {"too large", {"-e", kSource, out("o.png"), "-iconindex=99999999999"}, "\"99999999999\" is not an icon"},
+        {"an unknown type", {"-e", kSource, out("o.xyz"), "-desttype=xyz"}, "Unknown type \"xyz\""},
+        {"a folder", {"-e", kFixtures, out("o.png")}, "is a folder, not a file"},
+        {"a FIFO", {"-e", out("fifo.dll"), out("o.png")}, "is not a regular file"},
+        {"a link loop", {"-e", out("loop1.dll"), out("o.png")}, "Too many levels of symbolic links"},
+        {"an over-long name", {"-e", longPath, out("o.png")}, "File name too long"},
+        {"an icon the file does not have", {"-e", oneIcon, out("o.png"), "-iconindex=2"},
+         "has 1 icon(s); there is no icon 2"},
+        {"an icon file's second icon", {"-e", oneIcon, out("o.ico"), "-iconindex=2"},
+         "has 1 icon(s); there is no icon 2"},
+        {"a table in a missing folder", {"-e", kSource, out("missing/t.dbf")}, "missing/t.dbf"},
+        {"a document in a missing folder", {"-e", kSource, out("missing/d.pdf")}, "missing/d.pdf"},
+    };
+    const QStringList before = entries(work.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome o = run(c.args);
+        expectFailure(o, c.says);
+        EXPECT_FALSE(o.err.contains("File does not exist")) << o.err.toStdString();
+        EXPECT_FALSE(o.err.contains("List index out of bounds")) << o.err.toStdString();
+        EXPECT_EQ(entries(work.path()), before);
+    }
+}
+
+TEST_F(ProgramFailures, NamesThatAreNotUtf8AreRefused)
+{
+#ifdef PICTORIUM_EXE
+    // Latin-1 bytes: "\xFC" is u-umlaut as one byte, which UTF-8 cannot be.
+    const QByteArray latin1Source = QFile::encodeName(out("m")) + "\xFC.dll";
+    FILE* raw = std::fopen(latin1Source.constData(), "wb");
+    ASSERT_NE(raw, nullptr);
+    const QByteArray bytes = readAll(kSource);
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), raw);
+    std::fclose(raw);
+    // The shell makes the bytes; the program gets them as they are.
+    const QString scripts[] = {
+        QStringLiteral("exec \"$0\" -e \"$(printf '%s\\374.dll' \"$1\")\" \"$2.png\""),
+        QStringLiteral("exec \"$0\" -e \"$3\" \"$(printf '%s\\374.png' \"$2\")\""),
+    };
+    for (const QString& script : scripts) {
+        SCOPED_TRACE(script.toStdString());
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert("HOME", home.path());
+        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
+        p.setProcessEnvironment(env);
+        p.start("sh", {"-c", script, installed.filePath("pictorium"), out("m"), out("o"), kSource});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 1);
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_TRUE(err.contains("is not UTF-8 text")) << err.toStdString();
+    }
+    // Nothing was written, under a replaced name or any other.
+    std::vector<std::string> names;
+    if (DIR* d = opendir(QFile::encodeName(work.path()).constData())) {
+        while (const dirent* e = readdir(d))
+            if (e->d_name[0] != '.')
+                names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"m\xFC.dll"});
+#endif
+}
