@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,22 +80,17 @@ public:
 
     FileBlocks(int fd, size_t size, QString path) : m_fd(fd), m_size(size), m_path(std::move(path))
     {
-        // Pages that are never read are never backed by memory.
-        void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (memory != MAP_FAILED)
-            m_memory = static_cast<uint8_t*>(memory);
+        // Left uninitialised: pages that are never read are never touched.
+        // The heap gives back memory the last module used, which costs far
+        // less to fill than pages touched for the first time.
+        m_memory.reset(new (std::nothrow) uint8_t[size]);
         m_read.resize((size + kBlock - 1) / kBlock);
     }
-    ~FileBlocks()
-    {
-        if (m_memory)
-            munmap(m_memory, m_size);
-        ::close(m_fd);
-    }
+    ~FileBlocks() { ::close(m_fd); }
     FileBlocks(const FileBlocks&) = delete;
     FileBlocks& operator=(const FileBlocks&) = delete;
 
-    Bytes bytes() const { return m_memory ? Bytes(m_memory, m_size) : Bytes(); }
+    Bytes bytes() const { return m_memory ? Bytes(m_memory.get(), m_size) : Bytes(); }
     const QString& path() const { return m_path; }
 
     // False when the file no longer holds all of the range.
@@ -114,7 +109,7 @@ public:
             const uint64_t from = block * kBlock;
             const uint64_t to = std::min<uint64_t>(end * kBlock, m_size);
             for (uint64_t at = from; at < to;) {
-                const ssize_t n = pread(m_fd, m_memory + at, to - at, static_cast<off_t>(at));
+                const ssize_t n = pread(m_fd, m_memory.get() + at, to - at, static_cast<off_t>(at));
                 if (n < 0 && errno == EINTR)
                     continue;
                 if (n <= 0)
@@ -131,7 +126,7 @@ private:
     int m_fd;
     size_t m_size;
     QString m_path;
-    uint8_t* m_memory = nullptr;
+    std::unique_ptr<uint8_t[]> m_memory;
     std::vector<bool> m_read;
 };
 

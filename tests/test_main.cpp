@@ -12,6 +12,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
@@ -224,6 +226,18 @@ TEST_F(Program, PlainEnvironmentLeavesStandardErrorToTheProgram)
     EXPECT_EQ(o.status, 0);
     EXPECT_TRUE(o.err.contains("libpng warning")) << o.err.toStdString();
     EXPECT_FALSE(o.err.contains("XDG_RUNTIME_DIR")) << o.err.toStdString();
+}
+
+TEST_F(Program, SettingsFileThatIsAFifoNeitherStallsNorIsReplaced)
+{
+    const QString fifo = installed.filePath("gharv.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Outcome o = run({"-e", kSource, out("x.png"), "-closewhendone"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err.toStdString(), "");
+    struct stat st {};
+    ASSERT_EQ(lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(Program, WithoutAnExportItNeedsADisplay)
