@@ -4,8 +4,24 @@
 // instead of ending the program; the silent abort is swallowed.
 
 #include <QApplication>
+#include <QByteArray>
 
-class TApplication : public QApplication {
+// What the toolkit's start-up needs around it; constructed before the
+// toolkit's application object.
+class ToolkitStartUp {
+protected:
+    ToolkitStartUp();
+    ~ToolkitStartUp();
+    ToolkitStartUp(const ToolkitStartUp&) = delete;
+    ToolkitStartUp& operator=(const ToolkitStartUp&) = delete;
+    // Called once the toolkit has started: puts the environment back.
+    void Finish();
+
+private:
+    QByteArray FRuntimeFolder;
+};
+
+class TApplication : private ToolkitStartUp, public QApplication {
 public:
     TApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;

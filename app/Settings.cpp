@@ -197,25 +197,37 @@ void SetDefaultSettings()
     ExpDBFType = 0;
 }
 
-void LoadSettings(const QString& IniFile, platform::UserRegistry& Registry, TWindowSettings& Window,
-                  const QList<QRect>& Screens)
+QString LoadSettings(const QString& IniFile, platform::UserRegistry& Registry, TWindowSettings& Window,
+                     const QList<QRect>& Screens)
 {
     SetDefaultSettings();
     SaveSettingsToRegistry = Registry.keyExists();
     bool read = false;
-    if (!SaveSettingsToRegistry || QFileInfo::exists(IniFile))
-        read = ReadINI(IniFile, Registry, Window, Screens);
+    QString notice;
+    if (!SaveSettingsToRegistry || QFileInfo::exists(IniFile)) {
+        QString error;
+        read = ReadINI(IniFile, Registry, Window, Screens, &error);
+        if (!read) {
+            // WriteINI leaves such a file alone, so without the registry
+            // every change would be lost at exit.
+            SaveSettingsToRegistry = true;
+            notice = QStringLiteral("The settings file cannot be used: %1\n"
+                                    "It is left as it is, and the settings are kept in %2.")
+                         .arg(error, Registry.fileName());
+        }
+    }
     if (!read && SaveSettingsToRegistry)
         ReadReg(Registry, Window, Screens);
+    return notice;
 }
 
 bool ReadINI(const QString& FileName, const platform::UserRegistry& Registry, TWindowSettings& Window,
-             const QList<QRect>& Screens)
+             const QList<QRect>& Screens, QString* Error)
 {
     // The file is read whole before anything is applied, and reading the
     // values cannot fail: a file that cannot be read changes nothing.
     platform::IniFile ini(FileName);
-    if (!ini.load())
+    if (!ini.load(Error))
         return false;
     Run = nextRun(ini.readInteger(kSettings, QStringLiteral("Run"), 0));
     SaveSettingsToRegistry =

@@ -64,13 +64,18 @@ void SetDefaultSettings();
 // ReadINI when the key does not exist or the INI file does, and ReadReg
 // only when ReadINI was not tried or failed and the key exists. Every
 // setting starts at its default.
-void LoadSettings(const QString& IniFile, platform::UserRegistry& Registry, TWindowSettings& Window,
-                  const QList<QRect>& Screens);
+// An INI file that is there but cannot be read (no UTF-8 text, no regular
+// file, no access) is never rewritten, so the settings go to the registry
+// instead: registry storage is switched on, the registry read, and the
+// result is a notice for the user saying so. Otherwise it is empty.
+QString LoadSettings(const QString& IniFile, platform::UserRegistry& Registry, TWindowSettings& Window,
+                     const QList<QRect>& Screens);
 
 // Reads and applies the INI file; False when it cannot be read, and then
-// nothing is applied. A missing file reads as empty: all defaults.
+// nothing is applied and Error (when given) says why. A missing file reads
+// as empty: all defaults.
 bool ReadINI(const QString& FileName, const platform::UserRegistry& Registry, TWindowSettings& Window,
-             const QList<QRect>& Screens);
+             const QList<QRect>& Screens, QString* Error = nullptr);
 // Reads and applies the registry (all but SaveSettingsToRegistry); the
 // new Run is written back to it at once.
 void ReadReg(platform::UserRegistry& Registry, TWindowSettings& Window, const QList<QRect>& Screens);

@@ -206,8 +206,13 @@ void TForm1::FormCreate()
 
     platform::UserRegistry registry = ProgramRegistry();
     TWindowSettings window = CurrentWindowSettings();
-    LoadSettings(FIniFile, registry, window, screenRects());
+    const QString settingsNotice = LoadSettings(FIniFile, registry, window, screenRects());
     ApplyWindowSettings(window);
+    // Without a display (a batch export) the notice would only be noise
+    // among the export's own messages.
+    if (!settingsNotice.isEmpty() && platform::hasDisplay())
+        platform::messageBoxes().show({ApplicationTitle(), settingsNotice, platform::MsgType::Warning,
+                                       platform::mbOK, platform::mrOk});
 
     FNSaveToRegistry->setChecked(SaveSettingsToRegistry);
     FNShowIconEx->setChecked(ShowSeparateWindow);

@@ -234,11 +234,32 @@ std::optional<IconImage> decodeDib(Span b)
     return out;
 }
 
+// Every chunk up to IEND lies inside the bytes. The decoder takes a
+// chunk's length on trust and allocates it before it finds the data
+// missing, so a lying length costs gigabytes and seconds unless it is
+// refused here.
+bool pngChunksFit(Span b)
+{
+    uint64_t at = 8;
+    while (fits(b, at, 8)) {
+        const uint64_t length = be32(b, at);
+        if (length > 0x7FFFFFFFu || !fits(b, at + 8, length + 4))
+            return false;
+        const bool end = b[at + 4] == 'I' && b[at + 5] == 'E' && b[at + 6] == 'N' && b[at + 7] == 'D';
+        at += 12 + length;
+        if (end)
+            return true;
+    }
+    return false;
+}
+
 std::optional<IconImage> decodePng(Span b)
 {
     // The size is checked before the decoder allocates anything.
     if (!fits(b, 0, 24) || be32(b, 8) != 13 || b[12] != 'I' || b[13] != 'H' || b[14] != 'D' ||
         b[15] != 'R')
+        return std::nullopt;
+    if (!pngChunksFit(b))
         return std::nullopt;
     const uint32_t width = be32(b, 16);
     const uint32_t height = be32(b, 20);

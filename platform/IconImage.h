@@ -37,7 +37,8 @@ struct IconImage {
 bool isPngImage(std::span<const uint8_t> bytes);
 
 // Decodes one image. nullopt for anything malformed, unsupported or larger
-// than kMaxIconDimension; never reads outside `bytes`.
+// than kMaxIconDimension, and for a PNG stream whose chunks up to IEND do
+// not lie whole inside `bytes`; never reads outside `bytes`.
 std::optional<IconImage> decodeIconImage(std::span<const uint8_t> bytes);
 
 }  // namespace platform

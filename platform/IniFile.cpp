@@ -7,6 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
 
 namespace {
@@ -30,6 +37,30 @@ QStringView trimmed(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
+// The same blanks among bytes: the length of the blank at `at`, 0 for none.
+qsizetype blankAt(QByteArrayView b, qsizetype at)
+{
+    if (b[at] == ' ' || b[at] == '\t')
+        return 1;
+    return b.sliced(at).startsWith(QByteArrayView(kByteOrderMark)) ? 3 : 0;
+}
+
+qsizetype blankBefore(QByteArrayView b, qsizetype end)
+{
+    if (b[end - 1] == ' ' || b[end - 1] == '\t')
+        return 1;
+    return b.first(end).endsWith(QByteArrayView(kByteOrderMark)) ? 3 : 0;
+}
+
+// Narrows [begin, end) of `b` to what lies between blanks.
+void trimRange(QByteArrayView b, qsizetype& begin, qsizetype& end)
+{
+    for (qsizetype n; begin < end && (n = blankAt(b, begin)) > 0;)
+        begin += n;
+    for (qsizetype n; end > begin && (n = blankBefore(b, end)) > 0;)
+        end -= n;
+}
+
 bool hasLineBreak(const QString& text)
 {
     return text.contains(u'\n') || text.contains(u'\r');
@@ -48,11 +79,18 @@ bool needsQuotes(const QString& value)
         || (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'));
 }
 
-QString unquoted(QStringView value)
+QByteArray valueBytes(const QString& value, bool quoted)
 {
-    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-        value = value.sliced(1, value.size() - 2);
-    return value.toString();
+    const QByteArray bytes = value.toUtf8();
+    return quoted || needsQuotes(value) ? '"' + bytes + '"' : bytes;
+}
+
+bool isBlankLine(QByteArrayView bytes)
+{
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    trimRange(bytes, begin, end);
+    return begin == end;
 }
 
 }  // namespace
@@ -129,34 +167,79 @@ void IniFile::clear()
     m_sections.clear();
     m_sectionIndex.clear();
     m_byteOrderMark = false;
+    m_lineBreak = "\n";
 }
 
 bool IniFile::load(QString* error)
 {
     clear();
-    QFile file(m_fileName);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto fail = [&](const QString& why) {
         if (error)
-            *error = file.errorString();
+            *error = why;
         return false;
+    };
+    // Without waiting: a FIFO of this name would stall start-up until some
+    // writer came along. Only a regular file is taken.
+    const int fd = ::open(QFile::encodeName(m_fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return true;
+        return fail(QStringLiteral("Cannot open %1: %2.").arg(m_fileName, QString::fromLocal8Bit(strerror(errno))));
     }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return fail(QStringLiteral("%1 is not a regular file.").arg(m_fileName));
     // Read one byte past the limit, so that a file that grows while it is
     // read, or lies about its size, is still caught.
     const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (bytes.size() > kMaxFileSize) {
-        if (error)
-            *error = QStringLiteral("The file %1 is too large to be a settings file.").arg(m_fileName);
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (bytes.size() > kMaxFileSize)
+        return fail(QStringLiteral("The file %1 is too large to be a settings file.").arg(m_fileName));
+    // Such a file could only be rewritten by mangling it.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.contains('\0'))
+        return fail(QStringLiteral("%1 is not a text file in UTF-8.").arg(m_fileName));
     setBytes(bytes);
     return true;
+}
+
+IniFile::Line IniFile::newLine(const QByteArray& bytes, const QByteArray& lineBreak) const
+{
+    Line line;
+    line.bytes = bytes;
+    line.lineBreak = lineBreak;
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    trimRange(bytes, begin, end);
+    const QByteArrayView text = QByteArrayView(bytes).sliced(begin, end - begin);
+    if (text.startsWith(';') || text.startsWith('#') || (text.size() >= 2 && text.startsWith('[') && text.endsWith(']')))
+        return line;  // a comment or a section header
+    const qsizetype eq = text.indexOf('=');
+    if (eq <= 0)
+        return line;
+    qsizetype nameEnd = begin + eq;
+    qsizetype nameBegin = begin;
+    trimRange(bytes, nameBegin, nameEnd);
+    if (nameBegin == nameEnd)
+        return line;
+    qsizetype valueBegin = begin + eq + 1;
+    qsizetype valueEnd = end;
+    trimRange(bytes, valueBegin, valueEnd);
+    line.name = QString::fromUtf8(QByteArrayView(bytes).sliced(nameBegin, nameEnd - nameBegin));
+    line.folded = line.name.toCaseFolded();
+    line.valueBegin = valueBegin;
+    line.valueEnd = valueEnd;
+    QByteArrayView value = QByteArrayView(bytes).sliced(valueBegin, valueEnd - valueBegin);
+    line.quoted = value.size() >= 2 && value.startsWith('"') && value.endsWith('"');
+    if (line.quoted)
+        value = value.sliced(1, value.size() - 2);
+    line.value = QString::fromUtf8(value);
+    return line;
 }
 
 void IniFile::setBytes(QByteArrayView bytes)
@@ -166,77 +249,60 @@ void IniFile::setBytes(QByteArrayView bytes)
         m_byteOrderMark = true;
         bytes = bytes.sliced(3);
     }
-    const QString text = QString::fromUtf8(bytes);
-    const QStringView all(text);
-
+    bool breakSeen = false;
     QList<Line>* lines = &m_preamble;
     qsizetype pos = 0;
-    while (pos < all.size()) {
+    while (pos < bytes.size()) {
         qsizetype end = pos;
-        while (end < all.size() && all[end] != u'\n' && all[end] != u'\r')
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
             ++end;
-        const QStringView line = trimmed(all.sliced(pos, end - pos));
-        pos = end + 1;
-        if (end + 1 < all.size() && all[end] == u'\r' && all[end + 1] == u'\n')
-            ++pos;
+        qsizetype next = end;
+        if (next < bytes.size())
+            next += next + 1 < bytes.size() && bytes[next] == '\r' && bytes[next + 1] == '\n' ? 2 : 1;
+        Line line = newLine(bytes.sliced(pos, end - pos).toByteArray(), bytes.sliced(end, next - end).toByteArray());
+        pos = next;
+        if (!breakSeen && !line.lineBreak.isEmpty()) {
+            m_lineBreak = line.lineBreak;
+            breakSeen = true;
+        }
 
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(u'[') && line.endsWith(u']') && line.size() >= 2) {
+        qsizetype begin = 0;
+        qsizetype stop = line.bytes.size();
+        trimRange(line.bytes, begin, stop);
+        if (line.name.isEmpty() && stop - begin >= 2 && line.bytes[begin] == '[' && line.bytes[stop - 1] == ']') {
             Section section;
-            section.name = trimmed(line.sliced(1, line.size() - 2)).toString();
+            section.name = trimmed(QString::fromUtf8(QByteArrayView(line.bytes).sliced(begin + 1, stop - begin - 2)))
+                               .toString();
             section.folded = section.name.toCaseFolded();
+            section.header = std::move(line);
             if (!m_sectionIndex.contains(section.folded))
                 m_sectionIndex.insert(section.folded, m_sections.size());
             m_sections.append(std::move(section));
             lines = &m_sections.last().lines;
             continue;
         }
-        const qsizetype eq = line.indexOf(u'=');
-        const QStringView name = eq > 0 ? trimmed(line.first(eq)) : QStringView();
-        if (isComment(line) || name.isEmpty()) {
-            lines->append(Line{QString(), QString(), line.toString()});
-            continue;
-        }
-        lines->append(Line{name.toString(), name.toString().toCaseFolded(), unquoted(trimmed(line.sliced(eq + 1)))});
+        lines->append(std::move(line));
     }
 }
 
 QByteArray IniFile::toBytes() const
 {
-    QString text;
-    const auto appendLines = [&text](const QList<Line>& lines) {
-        for (const Line& line : lines) {
-            if (line.name.isEmpty()) {
-                text += line.text;
-            } else {
-                text += line.name;
-                text += u'=';
-                if (needsQuotes(line.text))
-                    text += u'"' + line.text + u'"';
-                else
-                    text += line.text;
-            }
-            text += u'\n';
-        }
-    };
-    appendLines(m_preamble);
-    bool first = m_preamble.isEmpty();
+    QList<const Line*> all;
+    for (const Line& line : m_preamble)
+        all.append(&line);
     for (const Section& section : m_sections) {
-        if (section.erased)
-            continue;
-        if (!first)
-            text += u'\n';
-        first = false;
-        text += u'[';
-        text += section.name;
-        text += u"]\n";
-        appendLines(section.lines);
+        all.append(&section.header);
+        for (const Line& line : section.lines)
+            all.append(&line);
     }
     QByteArray bytes;
     if (m_byteOrderMark)
         bytes = kByteOrderMark;
-    bytes += text.toUtf8();
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        bytes += all[i]->bytes;
+        // A last line without a break that got lines after it needs one.
+        bytes += all[i]->lineBreak.isEmpty() && i + 1 < all.size() ? m_lineBreak : all[i]->lineBreak;
+    }
     return bytes;
 }
 
@@ -271,7 +337,7 @@ QString IniFile::readString(const QString& section, const QString& name, const Q
     const QString folded = name.toCaseFolded();
     for (const Line& line : s->lines) {
         if (!line.name.isEmpty() && line.folded == folded)
-            return line.text;
+            return line.value;
     }
     return defaultValue;
 }
@@ -284,7 +350,7 @@ IniValues IniFile::readSectionValues(const QString& section) const
         return values;
     for (const Line& line : s->lines) {
         if (!line.name.isEmpty())
-            values.append({line.name, line.text});
+            values.append({line.name, line.value});
     }
     return values;
 }
@@ -308,9 +374,15 @@ void IniFile::writeString(const QString& section, const QString& name, const QSt
 
     Section* s = findSection(section);
     if (!s) {
+        // One blank line between the sections, as a hand would set it.
+        QList<Line>& before = m_sections.isEmpty() ? m_preamble : m_sections.last().lines;
+        const Line* last = !before.isEmpty() ? &before.last() : !m_sections.isEmpty() ? &m_sections.last().header : nullptr;
+        if (last && !isBlankLine(last->bytes))
+            before.append(newLine({}, m_lineBreak));
         Section added;
         added.name = section;
         added.folded = section.toCaseFolded();
+        added.header = newLine('[' + section.toUtf8() + ']', m_lineBreak);
         m_sectionIndex.insert(added.folded, m_sections.size());
         m_sections.append(std::move(added));
         s = &m_sections.last();
@@ -318,24 +390,45 @@ void IniFile::writeString(const QString& section, const QString& name, const QSt
     s->erased = false;
     const QString folded = name.toCaseFolded();
     for (Line& line : s->lines) {
-        if (!line.name.isEmpty() && line.folded == folded) {
-            line.text = value;
-            return;
-        }
+        if (line.name.isEmpty() || line.folded != folded)
+            continue;
+        if (line.value == value)
+            return;  // the line stays as it stands
+        // A value that stood in quotes keeps them.
+        line.quoted = line.quoted || needsQuotes(value);
+        const QByteArray bytes = valueBytes(value, line.quoted);
+        line.bytes = line.bytes.first(line.valueBegin) + bytes + line.bytes.sliced(line.valueEnd);
+        line.valueEnd = line.valueBegin + bytes.size();
+        line.value = value;
+        return;
     }
-    s->lines.append(Line{name, folded, value});
+    // After the section's last value, else after its last line that is not
+    // blank, so that the blank lines before the next section stay there.
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < s->lines.size(); ++i) {
+        if (!s->lines[i].name.isEmpty())
+            at = i + 1;
+    }
+    if (at == 0) {
+        for (qsizetype i = 0; i < s->lines.size(); ++i)
+            if (!isBlankLine(s->lines[i].bytes))
+                at = i + 1;
+    }
+    const Line& before = at > 0 ? s->lines[at - 1] : s->header;
+    s->lines.insert(at, newLine(name.toUtf8() + '=' + valueBytes(value, false),
+                                before.lineBreak.isEmpty() ? m_lineBreak : before.lineBreak));
 }
 
 void IniFile::eraseSection(const QString& section)
 {
-    // Repeated sections of the name go too, so that no stale copy of the
-    // values is written back.
+    // Repeated sections of the name lose their values too, so that no stale
+    // copy of them is read back.
     const QString folded = section.toCaseFolded();
     for (Section& s : m_sections) {
-        if (s.folded == folded) {
-            s.lines.clear();
-            s.erased = true;
-        }
+        if (s.folded != folded)
+            continue;
+        s.lines.removeIf([](const Line& line) { return !line.name.isEmpty(); });
+        s.erased = true;
     }
 }
 

@@ -45,15 +45,15 @@ public:
 };
 
 // One INI file, read whole and written whole, in UTF-8. Section and value
-// names compare without regard to letter case. What the file holds beyond
-// the values the program touches (other sections, other values, comments
-// and lines of its own) is kept, in its order, when the file is written
-// back; blank lines are not kept, and one blank line is written between
-// sections. Lines end in "\n" when written. Values are read without the
-// blanks around them and without one pair of double quotes around them;
-// a value that would lose either is written in double quotes. A byte
-// order mark is read when present and written again only when the file
-// read had one.
+// names compare without regard to letter case. The file is kept as the
+// bytes it was read as: every line the program does not change is written
+// back byte for byte (comments, unknown sections and values, blank lines,
+// indentation, quotes, line breaks, bytes that are not UTF-8), and a value
+// the program writes replaces only the value's own bytes in its line.
+// Values are read without the blanks around them and without one pair of
+// double quotes around them; a value that would lose either, or that stood
+// in quotes, is written in double quotes. New lines take the line break of
+// the line before them, new sections the file's first line break.
 class IniFile : public IniStore {
 public:
     // Larger files are not read: no settings file comes near this.
@@ -63,11 +63,13 @@ public:
 
     const QString& fileName() const { return m_fileName; }
 
-    // Reads the file. A missing file reads as empty; a file that cannot be
-    // read, or is larger than kMaxFileSize, fails and leaves this empty.
+    // Reads the file. A missing file reads as empty. Fails, and leaves this
+    // empty, for a file that cannot be read, is no regular file (a FIFO is
+    // opened without waiting for a writer), is larger than kMaxFileSize, or
+    // is no UTF-8 text (a UTF-16 byte order mark, or zero bytes).
     bool load(QString* error = nullptr);
-    // Replaces the content with the parse of `bytes`; every byte is
-    // accepted, broken UTF-8 becomes replacement characters.
+    // Replaces the content with `bytes`; every byte is accepted, and broken
+    // UTF-8 reads as replacement characters but is kept as it stands.
     void setBytes(QByteArrayView bytes);
     QByteArray toBytes() const;
     // Writes the file through a temporary file and a rename, creating its
@@ -83,24 +85,35 @@ public:
     // around a name, "=" in a value name or one that would read as a
     // section or a comment ("[", ";" or "#" first).
     void writeString(const QString& section, const QString& name, const QString& value) override;
+    // Takes the section's values out (of every section of the name); its
+    // header and other lines stay where they are.
     void eraseSection(const QString& section) override;
 
 private:
     struct Line {
-        QString name;   // empty for a line that is not a value
-        QString folded; // name in case-folded form, for look-ups
-        QString text;   // the value, or the whole line (a comment, a stray line)
+        QByteArray bytes;     // the line as it stands, without its break
+        QByteArray lineBreak; // "\n", "\r\n", "\r", or empty at the end of the file
+        QString name;         // the value name; empty for a line that is no value
+        QString folded;       // name in case-folded form, for look-ups
+        QString value;        // the value as read
+        // The value's bytes in `bytes`, quotes included, so that a new
+        // value leaves the rest of the line alone.
+        qsizetype valueBegin = 0;
+        qsizetype valueEnd = 0;
+        bool quoted = false;
     };
     struct Section {
         QString name;
         QString folded;
+        Line header;
         QList<Line> lines;
-        bool erased = false; // kept for its place, written only when refilled
+        bool erased = false; // reads as missing until a value is written again
     };
 
     const Section* findSection(const QString& section) const;
     Section* findSection(const QString& section);
     void clear();
+    Line newLine(const QByteArray& bytes, const QByteArray& lineBreak) const;
 
     QString m_fileName;
     QList<Line> m_preamble; // lines before the first section
@@ -109,6 +122,7 @@ private:
     // stands but never looked up.
     QHash<QString, qsizetype> m_sectionIndex;
     bool m_byteOrderMark = false;
+    QByteArray m_lineBreak = "\n"; // the file's first, for new sections
 };
 
 }  // namespace platform

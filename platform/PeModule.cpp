@@ -1,11 +1,15 @@
 #include "platform/PeModule.h"
 
 #include "platform/ByteReader.h"
+#include "platform/Exceptions.h"
 
 #include <QFile>
 
+#include <algorithm>
+#include <cerrno>
+#include <new>
+
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,10 +71,71 @@ void PeModule::setProgramResourceImage(const QString& imagePath)
     image.imagePath = QFile::encodeName(imagePath);
 }
 
-PeModule::~PeModule()
+// The file's bytes at their own offsets in memory of the file's size,
+// read in blocks when first asked for. Reading through a mapping of the
+// file would fault (SIGBUS) on pages the file no longer has.
+class PeModule::FileBlocks {
+public:
+    static constexpr uint64_t kBlock = 64 * 1024;
+
+    FileBlocks(int fd, size_t size, QString path) : m_fd(fd), m_size(size), m_path(std::move(path))
+    {
+        // Left uninitialised: pages that are never read are never touched.
+        // The heap gives back memory the last module used, which costs far
+        // less to fill than pages touched for the first time.
+        m_memory.reset(new (std::nothrow) uint8_t[size]);
+        m_read.resize((size + kBlock - 1) / kBlock);
+    }
+    ~FileBlocks() { ::close(m_fd); }
+    FileBlocks(const FileBlocks&) = delete;
+    FileBlocks& operator=(const FileBlocks&) = delete;
+
+    Bytes bytes() const { return m_memory ? Bytes(m_memory.get(), m_size) : Bytes(); }
+    const QString& path() const { return m_path; }
+
+    // False when the file no longer holds all of the range.
+    bool read(uint64_t offset, uint64_t length)
+    {
+        if (length == 0 || offset >= m_size)
+            return true;
+        const uint64_t last = std::min<uint64_t>(offset + length - 1, m_size - 1) / kBlock;
+        for (uint64_t block = offset / kBlock; block <= last; ++block) {
+            if (m_read[block])
+                continue;
+            // One read for the run of blocks still missing.
+            uint64_t end = block + 1;
+            while (end <= last && !m_read[end])
+                ++end;
+            const uint64_t from = block * kBlock;
+            const uint64_t to = std::min<uint64_t>(end * kBlock, m_size);
+            for (uint64_t at = from; at < to;) {
+                const ssize_t n = pread(m_fd, m_memory.get() + at, to - at, static_cast<off_t>(at));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    return false;
+                at += static_cast<uint64_t>(n);
+            }
+            for (; block < end; ++block)
+                m_read[block] = true;
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+    size_t m_size;
+    QString m_path;
+    std::unique_ptr<uint8_t[]> m_memory;
+    std::vector<bool> m_read;
+};
+
+PeModule::~PeModule() = default;
+
+void PeModule::readFromFile(uint64_t offset, uint64_t length) const
 {
-    if (m_map)
-        munmap(m_map, m_mapSize);
+    if (m_file && !m_file->read(offset, length))
+        throw Error(QStringLiteral("%1 changed while it was read").arg(m_file->path()));
 }
 
 std::unique_ptr<PeModule> PeModule::open(const QString& path)
@@ -100,17 +165,18 @@ std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectP
         ::close(fd);
         return nullptr;
     }
-    // A mapping reads only the pages that are touched, so counting the
-    // icon groups of a large module reads a few pages of it.
-    const size_t size = static_cast<size_t>(st.st_size);
-    void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    ::close(fd);
-    if (map == MAP_FAILED)
-        return nullptr;
+    // Blocks are read as they are needed, so counting the icon groups of a
+    // large module reads a few blocks of it.
     std::unique_ptr<PeModule> module(new PeModule);
-    module->m_map = map;
-    module->m_mapSize = size;
-    module->m_bytes = Bytes(static_cast<const uint8_t*>(map), size);
+    module->m_file = std::make_unique<FileBlocks>(fd, static_cast<size_t>(st.st_size), path);
+    module->m_bytes = module->m_file->bytes();
+    if (module->m_bytes.empty())
+        return nullptr;
+    // The headers, which parse() reads directly: the DOS header, then the
+    // PE header, the optional header and the section table at their limits.
+    module->readFromFile(0, 64);
+    const uint64_t pe = le32(module->m_bytes, 0x3C);
+    module->readFromFile(pe, 24 + 0xFFFF + kMaxSections * 40);
     if (!module->parse())
         return nullptr;
     return module;
@@ -187,6 +253,7 @@ std::optional<Bytes> PeModule::atRva(uint64_t rva, uint64_t length) const
         const uint64_t offset = uint64_t{s.rawOffset} + inSection;
         if (!fits(m_bytes, offset, length))
             return std::nullopt;
+        readFromFile(offset, length);
         return m_bytes.subspan(offset, length);
     }
     return std::nullopt;

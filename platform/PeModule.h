@@ -36,7 +36,10 @@ struct ResourceId {
 
 class PeModule {
 public:
-    // Maps the file read-only; nullptr when it is not a PE32/PE32+ file.
+    // Opens the file; nullptr when it is not a PE32/PE32+ file. Its bytes
+    // are read into memory in blocks as they are first needed, so a file
+    // that shrinks meanwhile cannot fault the reader: every call then
+    // throws platform::Error "FILE changed while it was read".
     static std::unique_ptr<PeModule> open(const QString& path);
     // The program is no PE file: its icons and version live in a resource
     // image beside it. Once set, opening the program's own file opens that.
@@ -94,9 +97,13 @@ private:
     std::optional<uint32_t> subdirectory(uint32_t offset, const ResourceId& id) const;
     std::optional<Bytes> dataEntry(uint32_t offset) const;
 
+    class FileBlocks;
+    // Bytes [offset, offset + length) of m_bytes, read from the file first
+    // when the module has one.
+    void readFromFile(uint64_t offset, uint64_t length) const;
+
     Bytes m_bytes;
-    void* m_map = nullptr;
-    size_t m_mapSize = 0;
+    std::unique_ptr<FileBlocks> m_file;
     bool m_is64 = false;
     uint32_t m_rsrcRva = 0;
     uint32_t m_rsrcSize = 0;

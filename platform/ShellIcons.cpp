@@ -46,22 +46,21 @@ IconDirEntry readEntry(Span b, uint64_t at)
     return e;
 }
 
-// Maps a file read-only for as long as it lives.
-class MappedFile {
+// A whole file, read into memory: a mapping would fault (SIGBUS) on the
+// pages of a file that shrinks while it is read.
+class FileBytes {
 public:
-    explicit MappedFile(const QString& path) : m_file(path)
+    explicit FileBytes(const QString& path)
     {
-        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() <= 0)
-            return;
-        if (uchar* p = m_file.map(0, m_file.size()))
-            m_bytes = Span(p, static_cast<size_t>(m_file.size()));
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            m_data = file.readAll();
     }
-    Span bytes() const { return m_bytes; }
-    bool isOpen() const { return m_bytes.data() != nullptr; }
+    Span bytes() const { return Span(reinterpret_cast<const uint8_t*>(m_data.constData()), static_cast<size_t>(m_data.size())); }
+    bool isOpen() const { return !m_data.isEmpty(); }
 
 private:
-    QFile m_file;
-    Span m_bytes;
+    QByteArray m_data;
 };
 
 bool startsWithMz(const QString& path, bool& readable)
@@ -275,7 +274,7 @@ std::vector<Icon> extractIcons(const QString& path, int size, int first, int cou
     }
     if (!readable || first != 0)
         return icons;
-    const MappedFile file(path);
+    const FileBytes file(path);
     if (file.isOpen() && readIcoDirectory(file.bytes()))
         icons.push_back(iconFromIcoFile(file.bytes(), size));
     return icons;

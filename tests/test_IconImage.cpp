@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 
 using namespace platform;
 using namespace fixture;
+
+// The sanitizer runtime of the test build reports every allocation to this
+// hook; without it the allocation check is skipped.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                        void (*)(const volatile void*)) __attribute__((weak));
 
 namespace {
 
@@ -210,4 +216,58 @@ TEST(IconImage, HostileImagesFailCleanly)
     };
     for (const auto& [name, bytes] : cases)
         EXPECT_FALSE(decodeIconImage(bytes)) << name;
+}
+
+namespace {
+
+std::atomic<bool> watchingAllocations{false};
+std::atomic<size_t> largestAllocation{0};
+
+void onMalloc(const volatile void*, size_t size)
+{
+    if (!watchingAllocations)
+        return;
+    size_t seen = largestAllocation;
+    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
+    }
+}
+
+void onFree(const volatile void*) {}
+
+}  // namespace
+
+TEST(IconImage, PngChunksMustLieInsideTheImage)
+{
+    const ByteVec png = pngImage(32, 32, 7).data;
+    const size_t afterHeader = 33;  // signature and IHDR
+    auto withChunk = [&](uint32_t length, size_t dataBytes) {
+        ByteVec b = png;
+        ByteVec chunk = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
+                         static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 't', 'E', 'X', 't'};
+        chunk.resize(chunk.size() + dataBytes + 4, 'a');  // data and a CRC the decoder need not like
+        b.insert(b.begin() + static_cast<long>(afterHeader), chunk.begin(), chunk.end());
+        return b;
+    };
+    ByteVec padded = png;
+    padded.resize(png.size() + 100, 0xEE);
+    ByteVec noEnd(png.begin(), png.end() - 12);
+
+    EXPECT_TRUE(decode(padded)) << "bytes after IEND are padding";
+    EXPECT_FALSE(decode(noEnd)) << "no IEND";
+    EXPECT_FALSE(decode(withChunk(0x7FFFFFF0, 8))) << "length far past the end";
+    EXPECT_FALSE(decode(withChunk(0x80000000, 8))) << "length above 2^31 - 1";
+    EXPECT_FALSE(decode(withChunk(static_cast<uint32_t>(png.size()), 8))) << "length just past the end";
+
+    // The lying length is refused before the decoder allocates for it.
+    const ByteVec lying = pngWithLyingChunk(128, 128, 60).data;
+    if (!__sanitizer_install_malloc_and_free_hooks)
+        GTEST_SKIP() << "no allocation hook in this build";
+    static const bool hooked = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
+    ASSERT_TRUE(hooked);
+    largestAllocation = 0;
+    watchingAllocations = true;
+    const bool decoded = decode(lying).has_value();
+    watchingAllocations = false;
+    EXPECT_FALSE(decoded);
+    EXPECT_LT(largestAllocation.load(), size_t{16} << 20);
 }

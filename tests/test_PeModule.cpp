@@ -1,14 +1,19 @@
 #include "platform/PeModule.h"
+#include "platform/Exceptions.h"
 #include "platform/ShellIcons.h"
 
 #include "PeBuilder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <unistd.h>
 
 using namespace platform;
 using namespace fixture;
@@ -88,6 +93,34 @@ TEST(PeModule, RefusesWhatIsNotAModule)
     ByteVec farHeader = bytes;
     put32(farHeader, 0x3C, 0xFFFFFFF0u);
     EXPECT_FALSE(PeModule::fromBytes(farHeader));
+}
+
+TEST(PeModule, FileThatShrinksWhileItIsReadIsReportedNotAFault)
+{
+    // A group near the start of the resources, a 3 MB image far behind it.
+    ByteVec image(3 << 20, 0x5A);
+    const BuiltPe pe = buildPe({{14, {}, 1, {}, 0x409, ByteVec(20, 1)}, {3, {}, 1, {}, 0x409, image}});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shrinks.dll");
+    writeFile(QFile::encodeName(path).toStdString(), pe.bytes);
+
+    const auto module = PeModule::open(path);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList{"1"});
+    ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 256 << 10), 0);
+    try {
+        const auto bytes = module->findResource(kIcon, ResourceId::fromId(1));
+        ASSERT_TRUE(bytes);
+        // Every byte is looked at, as a reader of the image would.
+        unsigned sum = 0;
+        for (const uint8_t b : *bytes)
+            sum += b;
+        ADD_FAILURE() << "no error, sum " << sum;
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), path + " changed while it was read");
+    }
+    // What was read before stays readable.
+    EXPECT_TRUE(module->findResource(kGroup, ResourceId::fromId(1)));
 }
 
 TEST(PeModule, ChoosesNeutralThenUsEnglishThenFirst)

@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <tuple>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -328,10 +330,86 @@ TEST_F(SettingsTest, WritingKeepsWhatElseTheIniFileHolds)
     load();
     save();
     const QByteArray text = readAll(ini());
-    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBF; my notes\n\n[Settings]\nLanguage=1\nFuture=yes\nRun=1\n")) << text.constData();
-    EXPECT_TRUE(text.contains("\n[Tools]\nEditor=/usr/bin/vi\n\n[Placement]\n")) << text.constData();
+    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBF; my notes\n[Settings]\nLanguage=1\nFuture=yes\nRun=1\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\n[Tools]\nEditor=/usr/bin/vi\n[Recent]\n\n[Placement]\n")) << text.constData();
     EXPECT_FALSE(text.contains("gone")) << "a recent file that is gone is not written back";
-    EXPECT_FALSE(text.contains("[Recent]"));
+}
+
+TEST_F(SettingsTest, RewritingKeepsEveryLineItDoesNotChange)
+{
+    // Latin-1 in a comment and an unknown section, CRLF, blank lines,
+    // indentation and quotes: all of it is the user's.
+    const QByteArray before = "; Einstellungen f\xFCr Pictorium\r\n"
+                              "\r\n"
+                              "[Settings]\r\n"
+                              "  Run = 7\r\n"
+                              "ExpDBFFieldName=\"ICON\"\r\n"
+                              "\r\n"
+                              "[Eigene]\r\n"
+                              "Pfad=C:\\Programme\\M\xFCller\r\n";
+    writeAll(ini(), before);
+    load();
+    EXPECT_EQ(::Run, 8);
+    save();
+    const QByteArray after = readAll(ini());
+    const QByteArray kept = "; Einstellungen f\xFCr Pictorium\r\n"
+                            "\r\n"
+                            "[Settings]\r\n"
+                            "  Run = 8\r\n"
+                            "ExpDBFFieldName=\"ICON\"\r\n";
+    EXPECT_TRUE(after.startsWith(kept)) << after.constData();
+    EXPECT_TRUE(after.contains("\r\n\r\n[Eigene]\r\nPfad=C:\\Programme\\M\xFCller\r\n")) << after.constData();
+    EXPECT_FALSE(after.contains("\xEF\xBF\xBD")) << "no replacement characters";
+    EXPECT_EQ(after.count("\n"), after.count("\r\n")) << "every line ends as the file's lines do";
+}
+
+TEST_F(SettingsTest, IniFileThatCannotBeUsedIsLeftAloneAndTheRegistryTakesOver)
+{
+    static const char16_t text[] = u"[Settings]\r\nLanguage=2\r\n";
+    const QByteArray utf16 =
+        QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text), sizeof text - sizeof text[0]);
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> make;
+        bool registryKey;
+    };
+    const Case cases[] = {
+        {"UTF-16", [&](const QString& path) { writeAll(path, utf16); }, false},
+        {"binary", [](const QString& path) { writeAll(path, QByteArray("\x7F" "ELF\2\1\1\0\0\0", 10)); }, true},
+        {"FIFO", [](const QString& path) { ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(ini());
+        ProgramRegistry().removeKey();
+        if (c.registryKey) {
+            UserRegistry registry = ProgramRegistry();
+            registry.writeInteger("Settings", "Language", 4);
+            registry.flush();
+        }
+        c.make(ini());
+        const QFileInfo made(ini());
+        const QByteArray bytes = made.isFile() ? readAll(ini()) : QByteArray();
+
+        m_window = currentWindow();
+        UserRegistry registry = ProgramRegistry();
+        const QString notice = LoadSettings(ini(), registry, m_window, kScreens);
+        EXPECT_TRUE(notice.contains(ini())) << notice.toStdString();
+        EXPECT_TRUE(notice.contains(registryFile())) << notice.toStdString();
+        EXPECT_TRUE(SaveSettingsToRegistry);
+        EXPECT_EQ(Language, c.registryKey ? 4 : 0);
+
+        Language = 3;
+        EXPECT_THROW(WriteINI(ini(), m_window), Error);
+        WriteReg(registry, m_window);
+        EXPECT_EQ(ProgramRegistry().readInteger("Settings", "Language", 0), 3) << "the settings went to the registry";
+        const QFileInfo left(ini());
+        EXPECT_EQ(left.isFile(), made.isFile());
+        EXPECT_EQ(left.lastModified(), made.lastModified());
+        if (made.isFile()) {
+            EXPECT_EQ(readAll(ini()), bytes) << "left as it is";
+        }
+    }
 }
 
 TEST_F(SettingsTest, RecentFilesAreFilteredAndKeptInOrder)

@@ -1,5 +1,7 @@
 // The program itself, started with no display: batch exports end the
 // process with a status, and their files are checked by real readers.
+#include "IcoBuilder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -68,6 +72,18 @@ protected:
         env.insert("XDG_CONFIG_HOME", home.filePath("config"));
         env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
         env.insert("ASAN_OPTIONS", "detect_leaks=1");
+        return runWith(env, args, workDir);
+    }
+    // What cron or `env -i` gives: a path and a home, nothing of a session.
+    QProcessEnvironment plainEnvironment() const
+    {
+        QProcessEnvironment env;
+        env.insert("PATH", "/usr/bin:/bin");
+        env.insert("HOME", home.path());
+        return env;
+    }
+    Outcome runWith(const QProcessEnvironment& env, const QStringList& args, const QString& workDir = {})
+    {
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(workDir.isEmpty() ? work.path() : workDir);
@@ -176,6 +192,52 @@ TEST_F(Program, ClosesWhenDoneWithoutAMessage)
     EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
     // Its settings went beside the copy, and to the test's own home.
     EXPECT_TRUE(QFile::exists(installed.filePath("gharv.ini")));
+}
+
+TEST_F(Program, PlainEnvironmentLeavesStandardErrorToTheProgram)
+{
+    // The PNG image of this icon has a text chunk with a wrong check sum:
+    // the image decodes, and the PNG library warns about the chunk.
+    fixture::IcoImage image = fixture::pngImage(32, 32, 9);
+    const fixture::ByteVec chunk = {0, 0, 0, 4, 't', 'E', 'X', 't', 'a', 'b', 'c', 'd', 0, 0, 0, 0};
+    image.data.insert(image.data.begin() + 33, chunk.begin(), chunk.end());
+    const QString ico = work.filePath("warns.ico");
+    fixture::writeFile(QFile::encodeName(ico).toStdString(), fixture::icoFile({image}));
+
+    const QStringList exports[] = {
+        {"-e", ico, out("warns.png"), "-closewhendone"},
+        {"-e", ico, out("warns.bmp"), "-closewhendone"},
+        {"-e", kSource, out("doc.pdf"), "-closewhendone"},
+        {"-e", kSource, out("pictures"), "-iconindex=0", "-desttype=png", "-closewhendone"},
+    };
+    for (const QStringList& args : exports) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome o = runWith(plainEnvironment(), args);
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(o.err.toStdString(), "");
+    }
+    EXPECT_EQ(tool("pngcheck", {out("warns.png")}).status, 0);
+
+    // Asked for, the toolkit's messages come through; and none of them is
+    // about a runtime folder that a batch export has no use for.
+    QProcessEnvironment debug = plainEnvironment();
+    debug.insert("PICTORIUM_DEBUG", "1");
+    const Outcome o = runWith(debug, {"-e", ico, out("again.png"), "-closewhendone"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.err.contains("libpng warning")) << o.err.toStdString();
+    EXPECT_FALSE(o.err.contains("XDG_RUNTIME_DIR")) << o.err.toStdString();
+}
+
+TEST_F(Program, SettingsFileThatIsAFifoNeitherStallsNorIsReplaced)
+{
+    const QString fifo = installed.filePath("gharv.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Outcome o = run({"-e", kSource, out("x.png"), "-closewhendone"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err.toStdString(), "");
+    struct stat st {};
+    ASSERT_EQ(lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(Program, WithoutAnExportItNeedsADisplay)

@@ -181,6 +181,15 @@ IcoImage pngImage(int width, int height, uint32_t seed)
     return IcoImage{ByteVec(png.begin(), png.end()), width, height, 1, 32};
 }
 
+IcoImage pngWithLyingChunk(int width, int height, uint32_t seed)
+{
+    IcoImage image = pngImage(width, height, seed);
+    const ByteVec text = {0x7F, 0xFF, 0xFF, 0xF0, 't', 'E', 'X', 't', 'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
+    // Signature (8) and IHDR (25) come first.
+    image.data.insert(image.data.begin() + 33, text.begin(), text.end());
+    return image;
+}
+
 ByteVec icoFile(const std::vector<IcoImage>& images)
 {
     ByteVec b;

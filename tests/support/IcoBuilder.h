@@ -34,6 +34,10 @@ IcoImage dibBitfieldsImage(int width, int height, int bits, uint32_t seed = 0);
 // A PNG icon image (RGBA, 8 bits a channel).
 IcoImage pngImage(int width, int height, uint32_t seed = 0);
 
+// A PNG icon image with a tEXt chunk right after IHDR whose length claims
+// far more bytes (0x7FFFFFF0) than the stream holds.
+IcoImage pngWithLyingChunk(int width, int height, uint32_t seed = 0);
+
 ByteVec icoFile(const std::vector<IcoImage>& images);
 
 void writeFile(const std::string& path, const ByteVec& bytes);

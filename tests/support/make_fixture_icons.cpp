@@ -43,6 +43,8 @@ int main(int argc, char** argv)
         for (size_t i = badPng.data.size() / 2; i < badPng.data.size() - 16; ++i)
             badPng.data[i] ^= 0x5A;
         writeFile(dir + "/loader_broken.ico", icoFile({truncated, badDepth, badPng}));
+        // A chunk length far past the end of the image.
+        writeFile(dir + "/png_lying_chunk.ico", icoFile({pngWithLyingChunk(128, 128, 60)}));
         writeFile(dir + "/loader_bitfields.ico",
                   icoFile({dibBitfieldsImage(32, 32, 16, 50), dibImage(16, 16, 16, 51),
                            dibBitfieldsImage(48, 48, 32, 52)}));
