@@ -9,6 +9,7 @@
 #include "kxCommon/kxXP.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
+#include "ProgramVersion.h"
 
 #include <QDir>
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv)
     }
     TApplication::setApplicationName(QStringLiteral("Pictorium"));
     TApplication::setOrganizationName(QStringLiteral("Quellmark"));
-    TApplication::setApplicationVersion(QStringLiteral("5.1.0.2"));
+    TApplication::setApplicationVersion(QStringLiteral(PICTORIUM_VERSION_TEXT));
     const QString programFile = TApplication::applicationFilePath();
     platform::PeModule::setProgramResourceImage(QDir(TApplication::applicationDirPath()).filePath("pictorium.rsrc"));
 
