@@ -229,11 +229,22 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     if (N <= 0)
         return;
 
-    std::vector<platform::Icon> icons = platform::extractIcons(
-        Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
-    icons.resize(static_cast<size_t>(N));
-    const auto K = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
-    if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico"))
+    const int size = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
+    std::vector<platform::Icon> icons;
+    bool anyIcon = false;
+    if (FileType == kImageFormatIco) {
+        // .ico files copy the groups' bytes: the pixels only tell whether
+        // any icon decodes, and the first that does tells it.
+        for (int i = 0; i < N && !anyIcon; ++i) {
+            const std::vector<platform::Icon> one = platform::extractIcons(Source, size, i, 1);
+            anyIcon = !one.empty() && !one.front().isNull();
+        }
+    } else {
+        icons = platform::extractIcons(Source, size, 0, N);
+        icons.resize(static_cast<size_t>(N));
+        anyIcon = std::any_of(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
+    }
+    if (!anyIcon && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico"))
         return;
 
     std::optional<HtmlExport> page;
@@ -251,6 +262,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         refuseSource(Source, document->documentFileName());
     }
 
+    // The module is opened at the first group saved, and once for the run.
+    std::optional<IconGroupSource> groups;
     for (int i = 0; i < N; ++i) {
         QString Name;
         if (FileType != kDbaseTable && FileType != kPdfDocument) {
@@ -263,9 +276,11 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         if (FileType == kImageFormatIco) {
             bool written;
             if (SrcExt != u"ico") {
+                if (!groups)
+                    groups = OpenIconGroupSource(Source);
                 int ImageCount = 0;
                 QString ErrorText;
-                ExtractIconGroupToFile(Source, Name, i, ImageCount, ErrorText);
+                ExtractIconGroupToFile(*groups, Name, i, ImageCount, ErrorText);
                 written = ImageCount > 0;
             } else {
                 written = platform::copyFileAtomically(Source, Name);
