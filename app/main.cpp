@@ -78,7 +78,9 @@ int main(int argc, char** argv)
         {kxXP::Initialize, kxXP::Finalize},
         {kxODBC::Initialize, kxODBC::Finalize},
         {kxODBCUtils::Initialize, kxODBCUtils::Finalize},
-        {kxPageMetrics::Initialize, kxPageMetrics::Finalize},
+        // Without a window nothing prints: the printer query, which loads
+        // the print system, waits for its first use.
+        {headless ? kxPageMetrics::InitializeDeferred : kxPageMetrics::Initialize, kxPageMetrics::Finalize},
     };
     int started = 0;
     auto finalizeUnits = [&] {
@@ -101,8 +103,12 @@ int main(int argc, char** argv)
         TForm1 form(params, programFile);
         // Nobody could use a window without a screen: the program ends once
         // its command line is handled.
-        if (headless)
+        if (headless) {
             form.OnCommandLineHandled = [] { TApplication::exit(0); };
+            // Shown for its layout and placement, which the exports and the
+            // settings read; never painted, as nobody can see it.
+            form.setUpdatesEnabled(false);
+        }
         form.FormCreate();
         form.show();
         status = TApplication::exec();
