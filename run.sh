@@ -6,7 +6,4 @@ source scripts/deps.sh
 install_missing "${BUILD_PACKAGES[@]}"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTORIUM_TESTS=OFF -DPICTORIUM_BENCH=OFF
 cmake --build build/release -j"$(nproc)"
-if [ -x build/release/pictorium ]; then
-  exec build/release/pictorium "$@"
-fi
-echo "Built the library; the program target is not there yet."
+exec build/release/pictorium "$@"

@@ -94,11 +94,12 @@ void writeWhole(const QString& Name, const QByteArray& Bytes)
 
 // The .ico file of group Index of a module, written whole, or an exception
 // that says why not.
-int writeIconGroup(const QString& Source, const QString& Name, int Index)
+int writeIconGroup(const IconGroupSource& Group, const QString& Name, int Index)
 {
+    const QString& Source = Group.FileName;
     int ImageCount = 0;
     QString ErrorText;
-    if (!ExtractIconGroupToFile(Source, Name, Index, ImageCount, ErrorText))
+    if (!ExtractIconGroupToFile(Group, Name, Index, ImageCount, ErrorText))
         throwNoIcons(Source);
     if (ImageCount > 0)
         return ImageCount;
@@ -211,7 +212,7 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
             copyIconFile(FFileName, name, IconIndex);
             return 1;
         }
-        return writeIconGroup(FFileName, name, IconIndex);
+        return writeIconGroup(OpenIconGroupSource(FFileName), name, IconIndex);
     }
     platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
     bmp.setSize(icon.width(), icon.height());
@@ -361,6 +362,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
 
     // What a page, table or document holds counts once it is written whole.
     int stored = 0;
+    // The module is opened at the first group saved, and once for the run.
+    std::optional<IconGroupSource> groups;
     for (int i = 0; i < N; ++i) {
         platform::Icon handle = icons[static_cast<size_t>(i)];
         if (handle.isNull() && gridFile && FGrid.Count() == 1)
@@ -380,9 +383,11 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         }
 
         if (FileType == kImageFormatIco) {
-            if (SrcExt != u"ico")
-                writeIconGroup(Source, Name, i);
-            else
+            if (SrcExt != u"ico") {
+                if (!groups)
+                    groups = OpenIconGroupSource(Source);
+                writeIconGroup(*groups, Name, i);
+            } else
                 copyIconFile(Source, Name, i);
             ++SaveCount;
             WrittenNames.insert(runKey(Name));

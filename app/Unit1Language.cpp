@@ -7,6 +7,7 @@
 #include "kxCommon/kxMiscUtils.h"
 #include "platform/ApplicationHelp.h"
 #include "platform/MessageBoxes.h"
+#include "ProgramVersion.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -76,7 +77,7 @@ void TForm1::NEnglishClick(QAction* Sender)
 
     if (FParams.isEmpty() || Sender) {
         const QString version = GetUIText(50000);
-        if (version.isEmpty() || CompareVersions(QStringLiteral("5.1.0.2"), version) > 0) {
+        if (version.isEmpty() || CompareVersions(QStringLiteral(PICTORIUM_VERSION_TEXT), version) > 0) {
             const QString text = version.isEmpty()
                                      ? QStringLiteral("Language pack is obsolete.\r\nPlease download its newer "
                                                       "version from Pictorium web page.")

@@ -10,6 +10,7 @@
 #include "kxCommon/kxXP.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
+#include "ProgramVersion.h"
 
 #include <QDir>
 #include <QStringDecoder>
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
     }
     TApplication::setApplicationName(QStringLiteral("Pictorium"));
     TApplication::setOrganizationName(QStringLiteral("Quellmark"));
-    TApplication::setApplicationVersion(QStringLiteral("5.1.0.2"));
+    TApplication::setApplicationVersion(QStringLiteral(PICTORIUM_VERSION_TEXT));
     const QString programFile = TApplication::applicationFilePath();
     platform::PeModule::setProgramResourceImage(QDir(TApplication::applicationDirPath()).filePath("pictorium.rsrc"));
 
@@ -84,7 +85,9 @@ int main(int argc, char** argv)
         {kxXP::Initialize, kxXP::Finalize},
         {kxODBC::Initialize, kxODBC::Finalize},
         {kxODBCUtils::Initialize, kxODBCUtils::Finalize},
-        {kxPageMetrics::Initialize, kxPageMetrics::Finalize},
+        // Without a window nothing prints: the printer query, which loads
+        // the print system, waits for its first use.
+        {headless ? kxPageMetrics::InitializeDeferred : kxPageMetrics::Initialize, kxPageMetrics::Finalize},
         {kxHtmlHelp::Initialize, kxHtmlHelp::Finalize},
     };
     int started = 0;
@@ -108,8 +111,12 @@ int main(int argc, char** argv)
         TForm1 form(params, programFile);
         // Nobody could use a window without a screen: the program ends once
         // its command line is handled.
-        if (headless)
+        if (headless) {
             form.OnCommandLineHandled = [] { TApplication::exit(0); };
+            // Shown for its layout and placement, which the exports and the
+            // settings read; never painted, as nobody can see it.
+            form.setUpdatesEnabled(false);
+        }
         form.FormCreate();
         form.show();
         status = TApplication::exec();

@@ -45,9 +45,9 @@ Color shadeChannels(Color color, Shade shade)
 
 }  // namespace
 
-Color DarkenColor(Color Color, uint8_t Amount)
+Color DarkenColor(Color Value, uint8_t Amount)
 {
-    return shadeChannels(Color, [Amount](int c) -> uint8_t {
+    return shadeChannels(Value, [Amount](int c) -> uint8_t {
         if (c <= Amount)
             return 0;
         const int v = c - Amount - c / 100;
@@ -55,9 +55,9 @@ Color DarkenColor(Color Color, uint8_t Amount)
     });
 }
 
-Color LightenColor(Color Color, uint8_t Amount)
+Color LightenColor(Color Value, uint8_t Amount)
 {
-    return shadeChannels(Color, [Amount](int c) -> uint8_t {
+    return shadeChannels(Value, [Amount](int c) -> uint8_t {
         return c < 255 - Amount ? static_cast<uint8_t>(c + Amount) : 255;
     });
 }

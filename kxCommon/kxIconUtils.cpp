@@ -268,32 +268,16 @@ bool WriteIconGroupFile(const QString& Module, const QString& DestFile, const QS
     return WriteIconGroupFile(*module, Module, DestFile, GroupName, ImageCount, ErrorText);
 }
 
-bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index, int& ImageCount,
-                            QString& ErrorText)
+IconGroupSource OpenIconGroupSource(const QString& FileName)
 {
-    ImageCount = 0;
+    IconGroupSource source;
+    source.FileName = FileName;
     const QString ext = lowerExtension(FileName);
     if (ext == u".ico") {
-        if (!DestFile.isEmpty()) {
-            if (platform::isSameFile(FileName, DestFile)) {
-                ErrorText = tr("'%1' is the file the icon comes from; it is not overwritten.").arg(DestFile);
-                return false;
-            }
-            // A file that is no icon is not passed on as one.
-            const QByteArray icon = ReadValidIconFile(FileName, std::max(Index, 0), ErrorText);
-            return !icon.isEmpty() && platform::writeFileAtomically(DestFile, icon, &ErrorText);
-        }
-        QFile file(FileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw platform::InOutError(QStringLiteral("File not found"));
-        char header[6];
-        if (file.read(header, 6) != 6)
-            throw platform::InOutError(QStringLiteral("Read beyond end of file"));
-        ImageCount = static_cast<uint8_t>(header[4]) | (static_cast<uint8_t>(header[5]) << 8);
-        return true;
+        source.IconFile = true;
+        return source;
     }
-
-    QString moduleName = FileName;
+    source.ModuleName = FileName;
     std::unique_ptr<PeModule> module;
     if (ext != u".exe" && ext != u".dll" && ext != u".ocx") {
         // Any PE file with icons of its own (.cpl, .scr, .icl, ...) is read as
@@ -304,29 +288,65 @@ bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, in
             const QString location = GetDefaultIconLocation(ext);
             const qsizetype comma = location.indexOf(u',');
             if (comma >= 0) {
-                moduleName = TrimBlanksAndControls(location.left(comma));
-                Index = toInteger(TrimBlanksAndControls(location.mid(comma + 1))).value_or(0);
+                source.ModuleName = TrimBlanksAndControls(location.left(comma));
+                source.Index = toInteger(TrimBlanksAndControls(location.mid(comma + 1))).value_or(0);
             } else {
-                moduleName = location;
+                source.ModuleName = location;
             }
         }
     }
     if (!module)
-        module = PeModule::open(moduleName);
-    if (!module)
-        return false;
+        module = PeModule::open(source.ModuleName);
+    if (module)
+        source.Names = groupNames(*module);
+    source.Module = std::move(module);
+    return source;
+}
 
-    const QStringList names = groupNames(*module);
+bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index, int& ImageCount,
+                            QString& ErrorText)
+{
+    ImageCount = 0;
+    if (Source.IconFile) {
+        if (!DestFile.isEmpty()) {
+            if (platform::isSameFile(Source.FileName, DestFile)) {
+                ErrorText = tr("'%1' is the file the icon comes from; it is not overwritten.").arg(DestFile);
+                return false;
+            }
+            // A file that is no icon is not passed on as one.
+            const QByteArray icon = ReadValidIconFile(Source.FileName, std::max(Index, 0), ErrorText);
+            return !icon.isEmpty() && platform::writeFileAtomically(DestFile, icon, &ErrorText);
+        }
+        QFile file(Source.FileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw platform::InOutError(QStringLiteral("File not found"));
+        char header[6];
+        if (file.read(header, 6) != 6)
+            throw platform::InOutError(QStringLiteral("Read beyond end of file"));
+        ImageCount = static_cast<uint8_t>(header[4]) | (static_cast<uint8_t>(header[5]) << 8);
+        return true;
+    }
+    if (!Source.Module)
+        return false;
+    const QStringList& names = Source.Names;
     if (names.isEmpty())
         return false;
+    if (Source.Index)
+        Index = *Source.Index;
     if (Index < 0) {
         const QString wanted = QString::number(-static_cast<int64_t>(Index));
         Index = std::max<qsizetype>(names.indexOf(wanted), 0);
     }
     if (Index >= names.size())
         throw platform::ListIndexError(Index);
-    WriteIconGroupFile(*module, moduleName, DestFile, names.at(Index), ImageCount, ErrorText);
+    WriteIconGroupFile(*Source.Module, Source.ModuleName, DestFile, names.at(Index), ImageCount, ErrorText);
     return true;
+}
+
+bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index, int& ImageCount,
+                            QString& ErrorText)
+{
+    return ExtractIconGroupToFile(OpenIconGroupSource(FileName), DestFile, Index, ImageCount, ErrorText);
 }
 
 QString GetDefaultIconLocation(const QString& Extension)

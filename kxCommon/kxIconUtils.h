@@ -8,6 +8,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 // One image of the group being written, in group order.
@@ -25,6 +27,21 @@ struct IconImageEntry {
 // empty `DestFile` only reports its image count. A negative index is minus a
 // resource identifier. True when a group was found and handed to the writer.
 bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index,
+                            int& ImageCount, QString& ErrorText);
+
+// A file's icon groups resolved once, so that saving every group of a
+// module opens it and lists its groups once, not once a group.
+struct IconGroupSource {
+    QString FileName;
+    bool IconFile = false;         // an .ico file: saved by copying it
+    QString ModuleName;            // the module that holds the groups
+    std::shared_ptr<const platform::PeModule> Module;  // null when it cannot be read
+    QStringList Names;             // the group names in directory order
+    std::optional<int> Index;      // a default-icon location's index, which wins over the caller's
+};
+IconGroupSource OpenIconGroupSource(const QString& FileName);
+// ExtractIconGroupToFile over an opened source.
+bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index,
                             int& ImageCount, QString& ErrorText);
 
 // Writes the group `GroupName` of the module file `Module` as an .ico file;

@@ -69,28 +69,64 @@ std::optional<PrinterPageMetrics> DefaultPrinterMetrics()
     return p;
 }
 
-void InitPageMetrics()
+namespace {
+
+// Set by a start-up that left the printer for later.
+bool printerPending = false;
+
+void measureScreen(int& dpiX, int& dpiY)
 {
-    int dpiX = 96;
-    int dpiY = 96;
+    dpiX = 96;
+    dpiY = 96;
     if (haveGuiApplication()) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             dpiX = qRound(screen->logicalDotsPerInchX());
             dpiY = qRound(screen->logicalDotsPerInchY());
         }
     }
-    std::optional<PrinterPageMetrics> printer;
+}
+
+std::optional<PrinterPageMetrics> defaultPrinterOrNone()
+{
     try {
-        printer = DefaultPrinterMetrics();
+        return DefaultPrinterMetrics();
     } catch (...) {
         // No printer error reaches start-up.
+        return std::nullopt;
     }
-    PageMetrics = MeasurePageMetrics(dpiX, dpiY, printer);
+}
+
+}  // namespace
+
+void InitPageMetrics()
+{
+    int dpiX, dpiY;
+    measureScreen(dpiX, dpiY);
+    printerPending = false;
+    PageMetrics = MeasurePageMetrics(dpiX, dpiY, defaultPrinterOrNone());
+}
+
+const TPageMetrics& GetPageMetrics()
+{
+    if (printerPending) {
+        printerPending = false;
+        PageMetrics = MeasurePageMetrics(PageMetrics.screenPixelsPerInchX, PageMetrics.screenPixelsPerInchY,
+                                         defaultPrinterOrNone());
+    }
+    return PageMetrics;
 }
 
 void Initialize()
 {
     InitPageMetrics();
+}
+
+void InitializeDeferred()
+{
+    int dpiX, dpiY;
+    measureScreen(dpiX, dpiY);
+    PageMetrics = MeasurePageMetrics(dpiX, dpiY, std::nullopt);
+    printerPending = true;
 }
 
 void Finalize()

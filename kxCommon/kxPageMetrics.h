@@ -43,8 +43,13 @@ std::optional<PrinterPageMetrics> DefaultPrinterMetrics();
 // and the default printer into PageMetrics. Printer failures are ignored.
 void InitPageMetrics();
 
-// Start-up and exit steps of this unit.
+// PageMetrics, the printer measured first when start-up left it for later.
+const TPageMetrics& GetPageMetrics();
+
+// Start-up and exit steps of this unit. InitializeDeferred is the start-up
+// without a window: the screen now, the printer at GetPageMetrics().
 void Initialize();
+void InitializeDeferred();
 void Finalize();
 
 }  // namespace kxPageMetrics

@@ -2,12 +2,16 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -81,8 +85,75 @@ bool commitSaveFile(QSaveFile& file, QString* error)
     return true;
 }
 
+namespace {
+
+// Nothing at all at `path`, not even a dangling link.
+bool isFree(const QString& path)
+{
+    struct stat st {};
+    return lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT;
+}
+
+void setError(QString* error, int code)
+{
+    if (error)
+        *error = qt_error_string(code);
+}
+
+// A file where there was none: written under a temporary name beside it
+// and renamed, but not synced. Nothing existing can be lost if the machine
+// stops before the kernel writes it, and a sync a file costs a batch run
+// most of its time.
+WriteResult writeNewFile(const QString& path, QByteArrayView data, QString* error)
+{
+    const QFileInfo info(path);
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = QFile::encodeName(info.absolutePath() + u'/' + info.fileName() + u'.' +
+                                 QString::number(QRandomGenerator::global()->generate(), 36));
+        // The mode a new file gets from the umask, as any program's files do.
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        setError(error, errno);
+        return WriteResult::NotCreated;
+    }
+    const char* at = data.data();
+    qsizetype left = data.size();
+    int failure = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failure = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        at += n;
+        left -= n;
+    }
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        ::unlink(temp.constData());
+        setError(error, failure);
+        return WriteResult::WriteFailed;
+    }
+    return WriteResult::Written;
+}
+
+}  // namespace
+
 WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error)
 {
+    // Only a file that replaces another is synced before the rename.
+    if (isFree(path))
+        return writeNewFile(path, data, error);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)
@@ -110,6 +181,15 @@ bool copyFileAtomically(const QString& source, const QString& dest, QString* err
         if (error)
             *error = in.errorString();
         return false;
+    }
+    if (isFree(dest)) {
+        const QByteArray bytes = in.readAll();
+        if (in.error() != QFileDevice::NoError) {
+            if (error)
+                *error = in.errorString();
+            return false;
+        }
+        return writeNewFile(dest, bytes, error) == WriteResult::Written;
     }
     QSaveFile out(dest);
     if (!out.open(QIODevice::WriteOnly)) {

@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <algorithm>
 #include <cerrno>
@@ -128,6 +129,15 @@ private:
     QString m_path;
     std::unique_ptr<uint8_t[]> m_memory;
     std::vector<bool> m_read;
+};
+
+struct PeModule::NameIndex {
+    bool readable = false;
+    // Identifiers in ascending order, each with its entry's target; equal
+    // identifiers keep directory order, so the first stored is found first.
+    std::vector<std::pair<uint16_t, uint32_t>> ids;
+    // Case-folded names with the target of the first entry of that name.
+    QHash<QString, uint32_t> names;
 };
 
 PeModule::~PeModule() = default;
@@ -371,16 +381,65 @@ size_t PeModule::resourceCount(const ResourceId& type) const
     return *count;
 }
 
+const PeModule::NameIndex& PeModule::nameIndex(uint32_t offset) const
+{
+    const std::lock_guard lock(m_indexLock);
+    std::unique_ptr<NameIndex>& slot = m_nameIndexes[offset];
+    if (slot)
+        return *slot;
+    slot = std::make_unique<NameIndex>();
+    const auto entries = directory(offset);
+    if (!entries)
+        return *slot;
+    slot->readable = true;
+    slot->ids.reserve(entries->size());
+    for (const DirEntry& e : *entries) {
+        if (!(e.name & kNameFlag)) {
+            slot->ids.emplace_back(static_cast<uint16_t>(e.name & 0xFFFF), e.target);
+        } else if (const auto stored = entryName(e.name)) {
+            const QString key = stored->name.toCaseFolded();
+            if (!slot->names.contains(key))
+                slot->names.insert(key, e.target);
+        }
+    }
+    std::stable_sort(slot->ids.begin(), slot->ids.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return *slot;
+}
+
+std::optional<uint32_t> PeModule::indexedTarget(uint32_t offset, const ResourceId& id) const
+{
+    const NameIndex& index = nameIndex(offset);
+    if (!index.readable)
+        return std::nullopt;
+    if (!id.isId()) {
+        const auto found = index.names.constFind(id.name.toCaseFolded());
+        if (found == index.names.constEnd())
+            return std::nullopt;
+        return *found;
+    }
+    const auto found = std::lower_bound(index.ids.begin(), index.ids.end(), *id.id,
+                                        [](const auto& entry, uint16_t value) { return entry.first < value; });
+    if (found == index.ids.end() || found->first != *id.id)
+        return std::nullopt;
+    return found->second;
+}
+
 std::optional<Bytes> PeModule::findResource(const ResourceId& type, const ResourceId& name,
                                             std::optional<uint16_t> language) const
 {
     const auto typeDir = subdirectory(0, type);
     if (!typeDir)
         return std::nullopt;
-    const auto nameDir = subdirectory(*typeDir, name);
-    if (!nameDir || *nameDir == *typeDir)
+    // The same checks as subdirectory(): a data entry where a level is
+    // expected, or a level that points back, ends the search.
+    const auto target = indexedTarget(*typeDir, name);
+    if (!target || !(*target & kSubdirFlag))
         return std::nullopt;
-    const auto langs = directory(*nameDir);
+    const uint32_t nameDir = *target & ~kSubdirFlag;
+    if (nameDir == 0 || nameDir == *typeDir)
+        return std::nullopt;
+    const auto langs = directory(nameDir);
     if (!langs || langs->empty())
         return std::nullopt;
     auto pick = [&](uint16_t lang) -> const DirEntry* {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -96,6 +98,12 @@ private:
     bool entryMatches(uint32_t name, const ResourceId& id) const;
     std::optional<uint32_t> subdirectory(uint32_t offset, const ResourceId& id) const;
     std::optional<Bytes> dataEntry(uint32_t offset) const;
+    // The name directory at `offset`, indexed on first use: look-ups by name
+    // or identifier then cost no walk of the directory.
+    struct NameIndex;
+    const NameIndex& nameIndex(uint32_t offset) const;
+    // The target of the first entry of that directory named `id`.
+    std::optional<uint32_t> indexedTarget(uint32_t offset, const ResourceId& id) const;
 
     class FileBlocks;
     // Bytes [offset, offset + length) of m_bytes, read from the file first
@@ -108,6 +116,8 @@ private:
     uint32_t m_rsrcRva = 0;
     uint32_t m_rsrcSize = 0;
     std::vector<Section> m_sections;
+    mutable std::mutex m_indexLock;
+    mutable std::unordered_map<uint32_t, std::unique_ptr<NameIndex>> m_nameIndexes;
 };
 
 // Queries of a version resource (VS_VERSIONINFO): a path of block keys

@@ -3,6 +3,7 @@
 
 #include "platform/PictureFormats.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +54,74 @@ void onError(png_structp png, png_const_charp message)
 
 void onWarning(png_structp, png_const_charp) {}
 
+// The writer and its zlib state take a few hundred kilobytes that are
+// allocated, touched and given back for every picture; for small pictures
+// that costs more than the compression. Freed blocks are kept per thread
+// and handed out again for the same size. Only where the memory comes from
+// changes, never what is written into it.
+class BlockCache {
+public:
+    ~BlockCache()
+    {
+        for (const Block& b : m_blocks)
+            std::free(b.memory);
+    }
+    void* take(size_t size)
+    {
+        for (size_t i = 0; i < m_blocks.size(); ++i)
+            if (m_blocks[i].size == size) {
+                void* memory = m_blocks[i].memory;
+                m_blocks[i] = m_blocks.back();
+                m_blocks.pop_back();
+                return memory;
+            }
+        return nullptr;
+    }
+    bool keep(void* memory, size_t size)
+    {
+        if (size > kMaxBlock || m_blocks.size() >= kMaxBlocks)
+            return false;
+        m_blocks.push_back({memory, size});
+        return true;
+    }
+
+private:
+    static constexpr size_t kMaxBlock = 1 << 20;
+    static constexpr size_t kMaxBlocks = 16;
+    struct Block {
+        void* memory;
+        size_t size;
+    };
+    std::vector<Block> m_blocks;
+};
+
+thread_local BlockCache blockCache;
+
+// Each block carries its size in front of it, aligned as malloc aligns.
+constexpr size_t kBlockHeader = alignof(std::max_align_t);
+
+png_voidp onMalloc(png_structp, png_alloc_size_t size)
+{
+    void* memory = blockCache.take(size);
+    if (!memory)
+        memory = std::malloc(size + kBlockHeader);
+    if (!memory)
+        return nullptr;
+    std::memcpy(memory, &size, sizeof size);
+    return static_cast<char*>(memory) + kBlockHeader;
+}
+
+void onFree(png_structp, png_voidp pointer)
+{
+    if (!pointer)
+        return;
+    void* memory = static_cast<char*>(pointer) - kBlockHeader;
+    size_t size;
+    std::memcpy(&size, memory, sizeof size);
+    if (!blockCache.keep(memory, size))
+        std::free(memory);
+}
+
 struct Layout {
     int width;
     int height;
@@ -65,7 +134,8 @@ struct Layout {
 
 bool compress(const Layout& layout, Output* out)
 {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, out, onError, onWarning);
+    png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, out, onError, onWarning, nullptr, onMalloc,
+                                                onFree);
     if (!png) {
         std::snprintf(out->message, sizeof out->message, "cannot create the writer");
         return false;

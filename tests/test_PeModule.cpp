@@ -1,4 +1,5 @@
 #include "platform/PeModule.h"
+#include "platform/ByteReader.h"
 #include "platform/Exceptions.h"
 #include "platform/ShellIcons.h"
 
@@ -211,6 +212,52 @@ TEST(PeModule, HostileResourceDirectoriesFailCleanly)
     auto module = PeModule::fromBytes(good.bytes);
     ASSERT_TRUE(module);
     EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList({"NAMED", "9"}));
+}
+
+// Look-ups go through an index of each name directory; it must answer as
+// a walk of the stored entries would, whatever order they are stored in.
+TEST(PeModule, FindsByIdAndNameAsTheDirectoryWalkDid)
+{
+    std::vector<PeRes> resources;
+    for (uint16_t id = 1; id <= 3000; ++id)
+        resources.push_back({14, {}, static_cast<uint16_t>(id * 2), {}, 0x409,
+                             {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)}});
+    resources.push_back({14, {}, 0, u"Alpha", 0x409, {0xA1}});
+    resources.push_back({14, {}, 0, u"BETA", 0x409, {0xB1}});
+    const BuiltPe good = buildPe(resources);
+    auto tag = [](const std::optional<Bytes>& b) { return b && b->size() >= 1 ? int((*b)[0]) : -1; };
+    {
+        auto module = PeModule::fromBytes(good.bytes);
+        ASSERT_TRUE(module);
+        for (uint16_t id = 1; id <= 3000; ++id) {
+            const auto found = module->findResource(kGroup, ResourceId::fromId(static_cast<uint16_t>(id * 2)));
+            ASSERT_TRUE(found) << id;
+            EXPECT_EQ(le16(*found, 0), id);
+            EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromId(static_cast<uint16_t>(id * 2 + 1))));
+        }
+        EXPECT_EQ(tag(module->findResource(kGroup, ResourceId::fromName("alpha"))), 0xA1);
+        EXPECT_EQ(tag(module->findResource(kGroup, ResourceId::fromName("Beta"))), 0xB1);
+        EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromName("GAMMA")));
+        EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromName("2")));  // a name, not id 2
+    }
+    // Stored out of order, and with an identifier and a name stored twice:
+    // the first stored entry of each is the one found.
+    ByteVec bytes = good.bytes;
+    const size_t entries = good.typeDirs[0] + 16;  // named entries first: Alpha, BETA, then ids
+    auto entry = [&](size_t i) { return entries + 8 * i; };
+    ByteVec first(bytes.begin() + entry(2), bytes.begin() + entry(3));
+    std::copy(bytes.begin() + entry(5), bytes.begin() + entry(6), bytes.begin() + entry(2));  // id 8 first
+    std::copy(first.begin(), first.end(), bytes.begin() + entry(5));                          // id 2 later
+    put32(bytes, entry(6), 8);  // id 10's entry now says 8, after the real one
+    put32(bytes, entry(1), get32(bytes, entry(0)));  // BETA's entry now says Alpha
+    auto module = PeModule::fromBytes(bytes);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(le16(*module->findResource(kGroup, ResourceId::fromId(8)), 0), 4);
+    EXPECT_EQ(le16(*module->findResource(kGroup, ResourceId::fromId(2)), 0), 1);
+    EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromId(10)));
+    EXPECT_EQ(le16(*module->findResource(kGroup, ResourceId::fromId(12)), 0), 6);
+    EXPECT_EQ(tag(module->findResource(kGroup, ResourceId::fromName("ALPHA"))), 0xA1);
+    EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromName("BETA")));
 }
 
 TEST(PeModule, HostileStringTableAndVersionFailCleanly)

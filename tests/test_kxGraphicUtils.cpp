@@ -263,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(PixelFormats, BmpFormats,
                          ::testing::Values(BmpCase{PixelFormat::Device}, BmpCase{PixelFormat::Bits1},
                                            BmpCase{PixelFormat::Bits4}, BmpCase{PixelFormat::Bits8},
                                            BmpCase{PixelFormat::Bits24}, BmpCase{PixelFormat::Bits32}),
-                         [](const auto& info) { return std::string(formatName(info.param.format)); });
+                         [](const auto& p) { return std::string(formatName(p.param.format)); });
 
 TEST(SaveBitmap, BmpOfAnEmptyBitmapIsHeaderOnly)
 {
@@ -317,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(PixelFormats, PngFormats,
                                            PngCase{PixelFormat::Bits8, "8-bit palette"},
                                            PngCase{PixelFormat::Bits24, "24-bit RGB"},
                                            PngCase{PixelFormat::Bits32, "32-bit RGB+alpha"}),
-                         [](const auto& info) { return std::string(formatName(info.param.format)); });
+                         [](const auto& p) { return std::string(formatName(p.param.format)); });
 
 TEST(SaveBitmap, PngImageDataChunksStayWithin65535Bytes)
 {

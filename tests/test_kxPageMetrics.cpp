@@ -78,3 +78,22 @@ TEST(InitPageMetrics, MeasuresTheScreenAndGoesOnWithoutAPrinter)
     }
     Finalize();
 }
+
+// A start-up without a window leaves the printer to the first reader, who
+// then gets what the full start-up would have measured.
+TEST(InitPageMetrics, DeferredStartUpMeasuresThePrinterAtFirstUse)
+{
+    TestApplication();
+    Initialize();
+    const TPageMetrics full = PageMetrics;
+    PageMetrics = TPageMetrics();
+    InitializeDeferred();
+    EXPECT_FALSE(PageMetrics.printer);
+    EXPECT_EQ(PageMetrics.screenPixelsPerInchX, full.screenPixelsPerInchX);
+    const TPageMetrics& later = GetPageMetrics();
+    EXPECT_EQ(&later, &PageMetrics);
+    EXPECT_EQ(later.printer.has_value(), full.printer.has_value());
+    EXPECT_EQ(later.pageWidth, full.pageWidth);
+    EXPECT_EQ(later.pageHeight, full.pageHeight);
+    Finalize();
+}

@@ -1,1 +1,0 @@
-// Keeps the application library non-empty while app/ is being built up.
