@@ -1,0 +1,248 @@
+#include "platform/ShellFolders.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStandardPaths>
+#include <QStyle>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+QString desktopFolder()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+        return QDir::cleanPath(desktop);
+    const QString home = QDir::homePath();
+    if (QFileInfo(home).isDir())
+        return QDir::cleanPath(home);
+    return QStringLiteral("/");
+}
+
+QString trashFilesFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Trash/files");
+}
+
+QString gvfsFolder()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QString() : runtime + QStringLiteral("/gvfs");
+}
+
+namespace {
+
+enum class Kind { Other, Folder, FolderLink };
+
+// d_type where the file system gives it; a stat only for links and the
+// file systems that leave it unknown.
+Kind kindOf(int dirFd, const dirent* e)
+{
+    if (e->d_name[0] == '.' && (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0)))
+        return Kind::Other;
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN) {
+        struct stat st {};
+        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return Kind::Other;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
+    }
+    if (type == DT_DIR)
+        return Kind::Folder;
+    if (type == DT_LNK) {
+        struct stat st {};
+        if (fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+            return Kind::FolderLink;
+    }
+    return Kind::Other;
+}
+
+class Listing {
+public:
+    Listing(int atFd, const char* path)
+    {
+        const int fd = openat(atFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        m_dir = fdopendir(fd);
+        if (!m_dir)
+            close(fd);
+    }
+    ~Listing()
+    {
+        if (m_dir)
+            closedir(m_dir);
+    }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    bool isOpen() const { return m_dir != nullptr; }
+    int fd() const { return dirfd(m_dir); }
+    const dirent* next() { return readdir(m_dir); }
+
+private:
+    DIR* m_dir = nullptr;
+};
+
+bool holdsFolder(int atFd, const char* path)
+{
+    Listing listing(atFd, path);
+    if (!listing.isOpen())
+        return false;
+    while (const dirent* e = listing.next()) {
+        if (kindOf(listing.fd(), e) != Kind::Other)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::vector<SubFolder>> listSubFolders(const QString& path)
+{
+    Listing listing(AT_FDCWD, QFile::encodeName(path).constData());
+    if (!listing.isOpen())
+        return std::nullopt;
+    std::vector<SubFolder> folders;
+    while (const dirent* e = listing.next()) {
+        const Kind kind = kindOf(listing.fd(), e);
+        if (kind == Kind::Other)
+            continue;
+        folders.push_back(SubFolder{QFile::decodeName(e->d_name), kind == Kind::FolderLink,
+                                    holdsFolder(listing.fd(), e->d_name)});
+    }
+    return folders;
+}
+
+bool hasSubFolder(const QString& path)
+{
+    return holdsFolder(AT_FDCWD, QFile::encodeName(path).constData());
+}
+
+namespace {
+
+constexpr int kSize = 16;
+
+// A plain folder, or the open one, for a desktop without icons.
+QPixmap drawnFolder(bool open)
+{
+    QPixmap pixmap(kSize, kSize);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0x8a, 0x6d, 0x1c));
+    p.setBrush(QColor(0xe8, 0xc0, 0x4a));
+    p.drawRect(QRectF(1.5, 3.5, 5, 2));
+    if (open) {
+        p.drawRect(QRectF(1.5, 4.5, 12, 9));
+        p.setBrush(QColor(0xf6, 0xd9, 0x7a));
+        QPainterPath front;
+        front.moveTo(3.5, 7.5);
+        front.lineTo(15.5, 7.5);
+        front.lineTo(13.5, 13.5);
+        front.lineTo(1.5, 13.5);
+        front.closeSubpath();
+        p.drawPath(front);
+    } else {
+        p.drawRect(QRectF(1.5, 4.5, 13, 9));
+    }
+    return pixmap;
+}
+
+QStyle::StandardPixmap standardPixmap(ShellIcon kind)
+{
+    switch (kind) {
+    case ShellIcon::Desktop: return QStyle::SP_DesktopIcon;
+    case ShellIcon::Computer: return QStyle::SP_ComputerIcon;
+    case ShellIcon::Drive: return QStyle::SP_DriveHDIcon;
+    case ShellIcon::Network: return QStyle::SP_DriveNetIcon;
+    case ShellIcon::Trash: return QStyle::SP_TrashIcon;
+    case ShellIcon::Folder: break;
+    }
+    return QStyle::SP_DirIcon;
+}
+
+QIcon themeIcon(ShellIcon kind)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return {};
+    QFileIconProvider provider;
+    switch (kind) {
+    case ShellIcon::Desktop: return provider.icon(QFileIconProvider::Desktop);
+    case ShellIcon::Computer: return provider.icon(QFileIconProvider::Computer);
+    case ShellIcon::Drive: return provider.icon(QFileIconProvider::Drive);
+    case ShellIcon::Network: return provider.icon(QFileIconProvider::Network);
+    case ShellIcon::Trash: return provider.icon(QFileIconProvider::Trashcan);
+    case ShellIcon::Folder: return provider.icon(QFileIconProvider::Folder);
+    }
+    return {};
+}
+
+QPixmap pixmapOf(const QIcon& icon, QIcon::Mode mode = QIcon::Normal)
+{
+    return icon.isNull() ? QPixmap() : icon.pixmap(kSize, kSize, mode);
+}
+
+// The link arrow in the lower left corner.
+QPixmap withLinkArrow(QPixmap pixmap)
+{
+    if (pixmap.isNull())
+        return pixmap;
+    pixmap = pixmap.scaled(kSize, kSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(0.5, 8.5, 7, 7));
+    QPainterPath arrow;
+    arrow.moveTo(2.5, 14);
+    arrow.cubicTo(2.5, 11.5, 3.5, 11, 5.5, 11);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0x10, 0x40, 0xa0), 1.3));
+    p.drawPath(arrow);
+    p.drawLine(QPointF(4, 9.7), QPointF(6, 11));
+    p.drawLine(QPointF(4, 12.3), QPointF(6, 11));
+    return pixmap;
+}
+
+}  // namespace
+
+QIcon smallShellIcon(ShellIcon kind, bool link)
+{
+    QIcon theme = themeIcon(kind);
+    QPixmap normal = pixmapOf(theme);
+    QPixmap open;
+    if (kind == ShellIcon::Folder) {
+        const QIcon openTheme = QIcon::fromTheme(QStringLiteral("folder-open"));
+        open = pixmapOf(openTheme);
+        if (open.isNull() && qobject_cast<QApplication*>(QCoreApplication::instance()))
+            open = pixmapOf(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon));
+        if (normal.isNull())
+            normal = drawnFolder(false);
+        if (open.isNull())
+            open = drawnFolder(true);
+    } else if (normal.isNull() && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        normal = pixmapOf(QApplication::style()->standardIcon(standardPixmap(kind)));
+    }
+    if (normal.isNull())
+        normal = drawnFolder(false);
+    if (link) {
+        normal = withLinkArrow(normal);
+        open = withLinkArrow(open);
+    }
+    QIcon icon(normal);
+    if (!open.isNull())
+        icon.addPixmap(open, QIcon::Selected);
+    return icon;
+}
+
+}  // namespace platform
