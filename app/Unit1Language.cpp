@@ -109,4 +109,5 @@ void TForm1::ApplyTexts()
     FNSize32->setText(GetUIText(964));
     FNSize16->setText(GetUIText(965));
     FNSaveToRegistry->setText(GetUIText(961));
+    ApplyFindPanelTexts();
 }

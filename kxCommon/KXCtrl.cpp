@@ -385,6 +385,8 @@ void TkxSplitter::ApplyNewSize()
     }
     default: break;
     }
+    // Also when the window is hidden and so reports no geometry changes.
+    platform::AlignedPanel::realignParentOf(this);
     repaint();
     if (OnMoved)
         OnMoved(this);
