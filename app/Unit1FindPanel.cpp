@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolButton>
 
 namespace {
@@ -110,7 +111,7 @@ void TForm1::CreateFindPanel()
     SearchBtn->setGeometry(4, 4, 240, 26);
     connect(SearchBtn, &QPushButton::clicked, this, [this] { SearchBtnClick(SearchBtn); });
     CopyDirBtn = new QToolButton(Panel2);
-    CopyDirBtn->setIcon(QIcon::fromTheme(QStringLiteral("go-jump"), QIcon::fromTheme(QStringLiteral("folder"))));
+    CopyDirBtn->setIcon(style()->standardIcon(QStyle::SP_DirLinkIcon));
     CopyDirBtn->setGeometry(250, 4, 26, 26);
     connect(CopyDirBtn, &QToolButton::clicked, this, [this] { CopyDirBtnClick(CopyDirBtn); });
     Label5 = new QLabel(QStringLiteral("Minimum number of icons"), Panel2);
@@ -165,7 +166,7 @@ void TForm1::CreateFindPanel()
     Img->setGeometry(kMargin, 24, 56, 120);
     Img->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     Img->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Img->setPixmap(QIcon::fromTheme(QStringLiteral("system-search")).pixmap(32, 32));
+    Img->setPixmap(style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32));
     Label4 = new QLabel(QStringLiteral("0"), FilePanel);
     Label4->setAlignment(Qt::AlignCenter);
     Label4->setGeometry(kMargin, 40, 56, 18);
@@ -178,8 +179,7 @@ void TForm1::CreateFindPanel()
     Label6->setPalette(red);
     Label6->hide();
     SaveAllBtn = new QToolButton(FilePanel);
-    SaveAllBtn->setIcon(QIcon::fromTheme(QStringLiteral("document-save-all"),
-                                         QIcon::fromTheme(QStringLiteral("document-save"))));
+    SaveAllBtn->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     SaveAllBtn->setIconSize(QSize(24, 24));
     SaveAllBtn->setGeometry(kMargin + 8, 90, 40, 36);
     SaveAllBtn->setEnabled(false);

@@ -37,8 +37,9 @@ void TForm1::FormResizePanels()
 {
     if (!FindPanel)
         return;
+    // A hidden panel is not aligned, so its width is set here.
+    FindPanel->resize(FormClient->contentsRect().width(), FindPanel->height());
     RealignPanels();
-    // The find panel spans the client width by its alignment.
     if (VSplitter->x() < VSplitter->MinSize())
         FilePanel->resize(FindPanel->contentsRect().width() - VSplitter->MinSize() - VSplitter->width(),
                           FilePanel->height());
@@ -85,6 +86,7 @@ void TForm1::RestoreFindPanelPlacement(const TPlacement& Placement)
     // Laid out now, so that the limits below see the window's real size.
     if (layout())
         layout()->activate();
+    FindPanel->resize(FormClient->contentsRect().width(), FindPanel->height());
     RealignPanels();
     // Left with the opposite of its saved state: the start-up toggles it once.
     FindPanel->setVisible(!Placement.FindPanelVisible);
