@@ -12,7 +12,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <thread>
 
 namespace platform {
 
@@ -45,14 +49,13 @@ enum class Kind { Other, Folder, FolderLink };
 
 // d_type where the file system gives it; a stat only for links and the
 // file systems that leave it unknown.
-Kind kindOf(int dirFd, const dirent* e)
+Kind kindOf(int dirFd, const char* name, unsigned char type)
 {
-    if (e->d_name[0] == '.' && (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0)))
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
         return Kind::Other;
-    unsigned char type = e->d_type;
     if (type == DT_UNKNOWN) {
         struct stat st {};
-        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return Kind::Other;
         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
     }
@@ -60,7 +63,7 @@ Kind kindOf(int dirFd, const dirent* e)
         return Kind::Folder;
     if (type == DT_LNK) {
         struct stat st {};
-        if (fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+        if (fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode))
             return Kind::FolderLink;
     }
     return Kind::Other;
@@ -93,16 +96,28 @@ private:
     DIR* m_dir = nullptr;
 };
 
+// Reads the listing in large blocks and stops at the first folder.
 bool holdsFolder(int atFd, const char* path)
 {
-    Listing listing(atFd, path);
-    if (!listing.isOpen())
+    const int fd = openat(atFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    while (const dirent* e = listing.next()) {
-        if (kindOf(listing.fd(), e) != Kind::Other)
-            return true;
+    alignas(dirent64) char buffer[16384];
+    bool found = false;
+    for (;;) {
+        const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (long at = 0; at < n && !found;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            found = kindOf(fd, e->d_name, e->d_type) != Kind::Other;
+        }
+        if (found)
+            break;
     }
-    return false;
+    close(fd);
+    return found;
 }
 
 }  // namespace
@@ -113,13 +128,34 @@ std::optional<std::vector<SubFolder>> listSubFolders(const QString& path)
     if (!listing.isOpen())
         return std::nullopt;
     std::vector<SubFolder> folders;
+    std::vector<QByteArray> names;
     while (const dirent* e = listing.next()) {
-        const Kind kind = kindOf(listing.fd(), e);
+        const Kind kind = kindOf(listing.fd(), e->d_name, e->d_type);
         if (kind == Kind::Other)
             continue;
-        folders.push_back(SubFolder{QFile::decodeName(e->d_name), kind == Kind::FolderLink,
-                                    holdsFolder(listing.fd(), e->d_name)});
+        names.emplace_back(e->d_name);
+        folders.push_back(SubFolder{QFile::decodeName(names.back()), kind == Kind::FolderLink, false});
     }
+    // One listing per child for its expand button; a large folder shares
+    // them out among a few threads, which end before this returns.
+    const auto probe = [&](size_t first, size_t end) {
+        for (size_t i = first; i < end; ++i)
+            folders[i].hasSubFolders = holdsFolder(listing.fd(), names[i].constData());
+    };
+    constexpr size_t kPerThread = 1024;
+    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()),
+                                            std::min<size_t>(4, (folders.size() + kPerThread - 1) / kPerThread));
+    if (threads <= 1) {
+        probe(0, folders.size());
+        return folders;
+    }
+    std::vector<std::thread> helpers;
+    const size_t chunk = (folders.size() + threads - 1) / threads;
+    for (size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(probe, std::min(folders.size(), t * chunk), std::min(folders.size(), (t + 1) * chunk));
+    probe(0, std::min(folders.size(), chunk));
+    for (std::thread& helper : helpers)
+        helper.join();
     return folders;
 }
 
