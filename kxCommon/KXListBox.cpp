@@ -413,14 +413,14 @@ void TKXListBox::EndUpdate()
         setUpdatesEnabled(true);
 }
 
-void TKXListBox::DrawItem(QPainter& Painter, int Index, const QRect& Rect, TOwnerDrawState State,
+void TKXListBox::DrawItem(QPainter& Painter, int Index, const QRect& Rect, TOwnerDrawState ItemState,
                           const QColor& Brush, const QColor& FontColor)
 {
     if (Index < 0 || Index >= count())
         return;
     QColor brush = Brush;
     QColor fontColor = FontColor;
-    const bool hot = FShowAlterItem && Index == FAlterIndex && !(State & odSelected);
+    const bool hot = FShowAlterItem && Index == FAlterIndex && !(ItemState & odSelected);
     const bool hotAsSelected = hot && ItemIndex() < 0;
     if (hotAsSelected) {
         brush = palette().color(QPalette::Highlight);
@@ -436,7 +436,7 @@ void TKXListBox::DrawItem(QPainter& Painter, int Index, const QRect& Rect, TOwne
     if (OnGetItemParams) {
         QFont f = canvasFont;
         QColor c = fontColor;
-        OnGetItemParams(this, Index, State, f, c, &bmp, offset, text);
+        OnGetItemParams(this, Index, ItemState, f, c, &bmp, offset, text);
         canvasFont = f;
         if (!hotAsSelected)
             fontColor = c;
