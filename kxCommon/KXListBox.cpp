@@ -650,6 +650,12 @@ void TKXListBox::resizeEvent(QResizeEvent* e)
         FEditor->resize(viewport()->width(), FEditor->height());
 }
 
+void TKXListBox::DragAcceptFiles(bool Accept)
+{
+    setAcceptDrops(Accept);
+    viewport()->setAcceptDrops(Accept);
+}
+
 void TKXListBox::dragEnterEvent(QDragEnterEvent* e)
 {
     if (OnDropFiles && e->mimeData()->hasUrls())

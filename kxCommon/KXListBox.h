@@ -111,6 +111,10 @@ public:
     // global coordinates; false when the item's text fits.
     bool HintFor(QPoint Pos, QString& Text, QRect& CursorRect, QPoint& GlobalPos);
 
+    // Registers the list for dropped files (OnDropFiles); it does not
+    // register itself.
+    void DragAcceptFiles(bool Accept);
+
     TGetItemParamsEvent OnGetItemParams;
     TDropFilesEvent OnDropFiles;
     TListNotifyEvent OnClick;

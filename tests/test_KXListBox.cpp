@@ -2,7 +2,10 @@
 
 #include "TestApplication.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPainter>
+#include <QUrl>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -209,6 +212,33 @@ TEST(KXListBox, HintOnlyForItemsTooWide)
     EXPECT_EQ(text, QString(60, u'm'));
     EXPECT_EQ(rect.left(), 18);
     EXPECT_FALSE(f.list->HintFor(QPoint(5, 10 * h), text, rect, global));  // no item there
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KXListBox, DroppedFilesReachTheOwnerCutTo260)
+{
+    ListFixture f;
+    const QString longName = "/" + QString(300, u'n');
+    QStringList got;
+    QPoint at;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/a.dll"), QUrl::fromLocalFile(longName)});
+    QDropEvent drop(QPointF(7, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    f.list->OnDropFiles = [&](QObject* sender, int x, int y, const QStringList& files) {
+        EXPECT_EQ(sender, f.list.get());
+        at = QPoint(x, y);
+        got = files;
+    };
+    f.list->DragAcceptFiles(true);
+    QDragEnterEvent enter(QPoint(7, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.list->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QCoreApplication::sendEvent(f.list->viewport(), &drop);
+    EXPECT_EQ(at, QPoint(7, 9));
+    EXPECT_EQ(got, (QStringList{"/tmp/a.dll", longName.left(260)}));
 }
 
 }  // namespace
