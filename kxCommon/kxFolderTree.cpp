@@ -10,6 +10,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -307,7 +308,7 @@ TkxFolderTree::NewChild TkxFolderTree::VolumeChild(const platform::Volume& volum
     return child;
 }
 
-std::vector<TkxFolderTree::NewChild> TkxFolderTree::VolumeChildren(int32_t) const
+std::vector<TkxFolderTree::NewChild> TkxFolderTree::VolumeChildren() const
 {
     std::vector<NewChild> children;
     for (const platform::Volume& volume : FVolumes)
@@ -390,7 +391,7 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
 
     std::optional<std::vector<NewChild>> children;
     switch (d->FN_Type) {
-    case ftMyComputer: children = VolumeChildren(parentSerial); break;
+    case ftMyComputer: children = VolumeChildren(); break;
     case ftNetworkNeighborhood: children = ServerChildren(); break;
     case ftNetNode: children = ShareChildren(d->FN_Path.mid(2)); break;
     case ftFolder:

@@ -154,7 +154,7 @@ private:
     void DeleteDetached(QTreeWidgetItem* Node);
     void ForgetSpecial(QTreeWidgetItem* Node);
     void ReadMounts();
-    std::vector<NewChild> VolumeChildren(int32_t parentSerial) const;
+    std::vector<NewChild> VolumeChildren() const;
     std::vector<NewChild> ServerChildren() const;
     std::vector<NewChild> ShareChildren(const QString& server) const;
     NewChild VolumeChild(const platform::Volume& volume) const;

@@ -102,7 +102,7 @@ bool holdsFolder(int atFd, const char* path)
     const int fd = openat(atFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    alignas(dirent64) char buffer[16384];
+    alignas(dirent64) char buffer[4096];
     bool found = false;
     for (;;) {
         const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
