@@ -162,6 +162,7 @@ void TForm1::CreateControls()
     CreateCommandControls();
     SetCommandsEnabled(false);
     CreateHelpControls();
+    CreateFindPanel();
 }
 
 void TForm1::SetCommandsEnabled(bool Enabled)
@@ -183,6 +184,7 @@ TWindowSettings TForm1::CurrentWindowSettings() const
     window.Placement.Right = normal.left() + normal.width();
     window.Placement.Bottom = normal.top() + normal.height();
     window.Placement.Maximized = isMaximized();
+    StoreFindPanelPlacement(window.Placement);
     return window;
 }
 
@@ -195,6 +197,7 @@ void TForm1::ApplyWindowSettings(const TWindowSettings& Window)
         setGeometry(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top);
     if (p.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
+    RestoreFindPanelPlacement(p);
 }
 
 void TForm1::FormCreate()
@@ -226,6 +229,9 @@ void TForm1::FormCreate()
     });
     FScrollBox->OnSelectItem = [this](QObject* sender, int index) { ScrollBoxSelectItem(sender, index); };
     FSaveDlgInitialDir = QDir::currentPath();
+    SearchBtnClick(nullptr);
+    OnFileFound = [this](QObject* sender, int32_t index, int32_t count, const QString& name, const QString& info,
+                         bool& cancel) { SearchProgress(sender, index, count, name, info, cancel); };
 
     // Posted, so that it runs once the window is shown and the loop runs.
     QMetaObject::invokeMethod(this, [this] { WMRunCommandLine(); }, Qt::QueuedConnection);
@@ -302,4 +308,5 @@ void TForm1::FormResize()
     FPanels[0]->setFixedWidth(w / 2);
     FPanels[1]->setFixedWidth(w / 10);
     FPanels[2]->setFixedWidth(w / 6);
+    FormResizePanels();
 }

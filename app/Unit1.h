@@ -43,13 +43,25 @@ extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture f
 #include "app/Settings.h"
 #include "kxCommon/kxIconUtils.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <QSet>
 
+#include "kxCommon/KXListBox.h"
+
 class QAction;
 class QActionGroup;
 class QHBoxLayout;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class TkxFolderTree;
+class TkxSplitter;
+namespace platform {
+class AlignedPanel;
+class UpDown;
+}
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -181,12 +193,67 @@ public:
     QWidget* ToolBar() const { return FToolBar; }
     QHBoxLayout* ToolBarLayout() const { return FToolBarLayout; }
 
+    // The find panel (Unit1FindPanel.cpp) and the window's layout
+    // (Unit1Layout.cpp).
+    void SearchBtnClick(QObject* Sender);
+    void DirBoxChange(QObject* Sender);
+    void TreeChange(QObject* Sender);
+    void SpinChange(QObject* Sender);
+    void Edit1KeyPress(QObject* Sender, QChar& Key);
+    void ChkSubFoldersClick(QObject* Sender);
+    void CopyDirBtnClick(QObject* Sender);
+    void FileBoxGetItemParams(QObject* Sender, int Index, TOwnerDrawState State, QFont& Font, QColor& FontColor,
+                              QImage* Bmp, int& Offset, QString& Text);
+    void SearchProgress(QObject* Sender, int32_t Index, int32_t Count, const QString& FileName,
+                        const QString& Info, bool& Cancel);
+    void FileBoxClick(QObject* Sender);
+    void VSplitterMoved(QObject* Sender);
+    void HSplitterMoved(QObject* Sender);
+
+    platform::AlignedPanel* FormClient = nullptr;  // the window's client area below the tool bar
+    platform::AlignedPanel* MainPanel = nullptr;
+    QWidget* Panel2 = nullptr;
+    QPushButton* SearchBtn = nullptr;
+    QToolButton* CopyDirBtn = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    platform::UpDown* UpDown1 = nullptr;
+    platform::AlignedPanel* FindPanel = nullptr;
+    platform::AlignedPanel* DirPanel = nullptr;
+    QLabel* Label2 = nullptr;
+    TkxFolderTree* Tree = nullptr;
+    TkxSplitter* VSplitter = nullptr;
+    platform::AlignedPanel* FilePanel = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Img = nullptr;
+    QToolButton* SaveAllBtn = nullptr;
+    TKXListBox* FileBox = nullptr;
+    QCheckBox* ChkSubFolders = nullptr;
+    TkxSplitter* HSplitter = nullptr;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void CreateFindPanel();
+    // The find panel's share of the window's event filter: true when it
+    // took the event.
+    bool FindPanelEventFilter(QObject* watched, QEvent* event);
+    void ApplyFindPanelTexts();
+    void StoreFindPanelPlacement(TPlacement& Placement) const;
+    void RestoreFindPanelPlacement(const TPlacement& Placement);
+    void FormResizePanels();
+    int FormClientHeight() const;
+    QString TreeFolder() const;
+    QWidget* TreeWidget() const;
+    void DisableSearchControls();
+    void EnableSearchControls();
+    void SearchTick(bool& Cancel);
+    void RealignPanels();
     void CreateControls();
     // The commands' buttons and menu items, and their texts.
     void CreateCommandControls();
@@ -270,4 +337,6 @@ private:
     QAction* FNHTM = nullptr;
     QAction* FNDBF = nullptr;
     QAction* FNPDF = nullptr;
+    QElapsedTimer FSearchClock;  // since the search last let the window work
+    bool FInSearch = false;      // DirBoxChange runs (SearchRunning ends earlier on Esc)
 };

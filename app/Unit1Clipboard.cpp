@@ -159,6 +159,8 @@ void TForm1::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (FindPanelEventFilter(watched, event))
+        return true;
     // Every key of the window passes its native window once, before the
     // control with the focus sees it: the one place the keys are read.
     if (watched == this && !FKeyWindow && windowHandle()) {

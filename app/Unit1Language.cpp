@@ -124,4 +124,5 @@ void TForm1::ApplyTexts()
     FNSaveToRegistry->setText(GetUIText(961));
     ApplyToolBarTexts();
     ApplyCommandTexts();
+    ApplyFindPanelTexts();
 }

@@ -74,8 +74,13 @@ enum : uint8_t { srDone = 0, srCancelled = 2 };
 // one of the ";"-separated Masks and hold at least MinIcons icons, named
 // relative to BaseDir unless FullPaths. At the top level (Dir = BaseDir)
 // the list is cleared first. Returns srDone or srCancelled.
+// Tick, when given, is called before each entry the search examines (each
+// name of a folder, matching or not), so that a caller can keep its window
+// alive in folders where few files match; setting Cancel stops the search
+// as the hook's Cancel does.
+using TSearchTick = std::function<void(bool& Cancel)>;
 uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
-                      bool Recurse, bool FullPaths, TStrings& List);
+                      bool Recurse, bool FullPaths, TStrings& List, const TSearchTick& Tick = {});
 
 // A mask of the file search: "*" and "?", letter case ignored.
 bool FileMaskMatch(QStringView Name, QStringView Mask);

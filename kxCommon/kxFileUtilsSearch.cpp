@@ -92,7 +92,7 @@ bool FileMaskMatch(QStringView Name, QStringView Mask)
 }
 
 uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
-                      bool Recurse, bool FullPaths, TStrings& List)
+                      bool Recurse, bool FullPaths, TStrings& List, const TSearchTick& Tick)
 {
     // The folder is read by name; the process's current folder never changes.
     const auto entries = readFolder(Dir);
@@ -110,6 +110,12 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
         const QString mask = semicolon < 0 ? rest : rest.left(semicolon);
         if (!mask.isEmpty()) {
             for (const DirEntry& e : *entries) {
+                if (Tick) {
+                    bool cancel = false;
+                    Tick(cancel);
+                    if (cancel)
+                        return srCancelled;
+                }
                 if (!FileMaskMatch(e.name, mask))
                     continue;
                 if (MinIcons > 0) {
@@ -144,7 +150,7 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
             // Hidden folders are not searched; "." and ".." begin with a dot too.
             if (!e.isDir || e.name.startsWith(u'.'))
                 continue;
-            result = FindIconFiles(BaseDir, JoinPath(Dir, e.name), Masks, MinIcons, Recurse, FullPaths, List);
+            result = FindIconFiles(BaseDir, JoinPath(Dir, e.name), Masks, MinIcons, Recurse, FullPaths, List, Tick);
             if (result == srCancelled)
                 return srCancelled;
         }

@@ -151,6 +151,22 @@ TEST_F(FolderSearch, HookSeesEveryEntryAndCanCancel)
     EXPECT_EQ(strings.depth, 0);
 }
 
+TEST_F(FolderSearch, TickRunsBetweenEntriesEvenWithoutMatches)
+{
+    // No file holds 100 icons: the hook never runs, the tick still does,
+    // before every name of every folder searched, and can stop the walk.
+    int ticks = 0;
+    auto tick = [&](bool&) { ++ticks; };
+    EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), "*.txt", 100, false, false, strings, tick), srDone);
+    const int namesTop = static_cast<int>(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System).size());
+    EXPECT_EQ(ticks, namesTop);
+    int left = 5;
+    auto stop = [&](bool& cancel) { cancel = --left == 0; };
+    EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), kMasks, 100, true, false, strings, stop), srCancelled);
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(strings.depth, 0);
+}
+
 TEST(FileMaskMatch, Cases)
 {
     const struct {

@@ -1,0 +1,230 @@
+#pragma once
+// A tree view of the shell namespace in which the user picks a folder:
+// the Desktop, below it Computer with its volumes, Network, the trash and
+// the Desktop's folders. Nodes are read lazily, one level per expansion;
+// watcher threads re-read an open folder whose sub-folders change, and
+// mount changes rebuild the volume nodes. Everything but the watchers' wait
+// runs on the main thread. The namespace rule is in platform/MountInfo.h.
+
+#include "platform/MountInfo.h"
+
+#include <QPointer>
+#include <QString>
+#include <QTreeWidget>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TkxFolderTree;
+class TThDirChange;
+namespace platform {
+class DirectoryWatch;
+}
+
+enum TFolderType : uint8_t {
+    ftFolder = 0,               // a file-system folder or a volume
+    ftNetworkNeighborhood = 1,  // "Network"
+    ftRecycleBin = 2,           // the trash
+    ftMyComputer = 3,           // "Computer"
+    ftDesktop = 4,
+    ftNetNode = 5,              // a server below "Network"
+    ftNone = 6,                 // the answer for a missing node
+};
+
+enum TFolderOption : uint8_t { foNetworkNeighborhood = 0, foRecycleBin = 1 };
+
+// A set of TFolderOption.
+class SFolderOption {
+public:
+    SFolderOption() = default;
+    SFolderOption(std::initializer_list<TFolderOption> options)
+    {
+        for (TFolderOption o : options)
+            m_bits |= uint8_t(1u << o);
+    }
+    bool contains(TFolderOption o) const { return (m_bits >> o) & 1u; }
+    bool operator==(const SFolderOption&) const = default;
+
+private:
+    uint8_t m_bits = 0;
+};
+
+// The record of one node.
+struct TFolderNode {
+    // The item's path: a folder's or volume's path ("/" or "/media/usb"
+    // for a volume), the Desktop folder for the Desktop; empty for the trash
+    // and Computer; "//" for Network, "//" + host for a server.
+    QString FN_Path;
+    bool FN_Has_Parent = false;
+    TThDirChange* FN_Change_Thread = nullptr;  // owned by the tree
+    // 1 for a fixed volume, the medium's serial for a removable one, -1
+    // without medium and for the virtual nodes once read.
+    int32_t FN_Vol_Ser = 1;
+    // The folder whose listing gives the children; empty for the nodes
+    // whose children the tree makes itself (Computer, Network, servers).
+    QString FN_ShellFolder;
+    TFolderType FN_Type = ftFolder;
+    // Expires with the node, so that a re-read notices a nested one that
+    // deleted it.
+    std::shared_ptr<const char> FN_Alive = std::make_shared<const char>(0);
+};
+
+// Where the namespace's special folders are; the tests give their own.
+struct TFolderTreePlaces {
+    QString Desktop;    // the Desktop folder
+    QString Trash;      // the trash's files folder
+    QString MountInfo;  // /proc/self/mountinfo
+    QString Gvfs;       // where user-space mounts put network shares
+    static TFolderTreePlaces System();
+};
+
+class TkxFolderTree : public QTreeWidget {
+    Q_OBJECT
+
+public:
+    explicit TkxFolderTree(QWidget* AOwner = nullptr);
+    TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places);
+    ~TkxFolderTree() override;
+
+    // The path of the selected node (GetPath). Writing a different text
+    // selects, once the event loop runs, the deepest node on that path.
+    QString Folder() const;
+    void SetFolder(const QString& value);
+
+    SFolderOption FolderOptions() const { return FFolderOptions; }
+    // Takes effect when the roots are built, on the first pass of the event
+    // loop after construction.
+    void SetFolderOptions(SFolderOption options) { FFolderOptions = options; }
+
+    QTreeWidgetItem* Selected() const { return currentItem(); }
+    void SetSelected(QTreeWidgetItem* Node);
+
+    // The node's file-system path; empty for nullptr and for Computer,
+    // Network, the trash and servers.
+    QString GetPath(QTreeWidgetItem* Node) const;
+    QString NodeShellFolder(QTreeWidgetItem* Node) const;
+    TFolderType NodeType(QTreeWidgetItem* Node) const;
+    // The node's record, owned by the tree; nullptr for nullptr.
+    TFolderNode* NodeData(QTreeWidgetItem* Node) const;
+    // The deepest node on Path, reading the nodes it passes; nullptr when
+    // not even the first part matches.
+    QTreeWidgetItem* FindNodeByPath(const QString& Path);
+
+    QTreeWidgetItem* DesktopNode() const { return FDesktopNode; }
+    QTreeWidgetItem* MyComputerNode() const { return FMyComputerNode; }
+    QTreeWidgetItem* NetHoodNode() const { return FNetHoodNode; }
+    QTreeWidgetItem* BitBucketNode() const { return FBitBucketNode; }
+
+    // The tree's own operations, public so that tests and benchmarks can
+    // drive them without the event loop.
+    void BuildRootNodes();
+    bool ExpandFolderNode(QTreeWidgetItem* Node);
+    void DeleteFolderNode(QTreeWidgetItem* Node);
+    void DeleteChildNodes(QTreeWidgetItem* Node);
+    int32_t GetDriveSerial(const QString& Path) const;
+    // The mount table changed: volumes come, go or get another medium.
+    void DeviceChange();
+    void RefreshDriveNode(const QString& MountPoint);
+    // A watcher's notification: reads the node's sub-folders again.
+    void ReReadNode(QTreeWidgetItem* Node);
+    void StartDirWatcher(QTreeWidgetItem* Node);
+    // Watcher threads not yet ended.
+    size_t RunningWatchers() const;
+
+Q_SIGNALS:
+    // The selection changed.
+    void OnChange(QTreeWidgetItem* Node);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct NewChild;
+    QTreeWidgetItem* AddFolderNode(const NewChild& child);
+    void AddChildren(QTreeWidgetItem* Parent, std::vector<NewChild>& children, bool sort);
+    void SetHasChildren(QTreeWidgetItem* Node, bool hasChildren);
+    void TreeExpanding(QTreeWidgetItem* Node);
+    void TreeClick();
+    void WMSelectFolder();
+    void CollapseBelow(QTreeWidgetItem* Node);
+    void DeleteDetached(QTreeWidgetItem* Node);
+    void ForgetSpecial(QTreeWidgetItem* Node);
+    void ReadMounts();
+    std::vector<NewChild> VolumeChildren() const;
+    std::vector<NewChild> ServerChildren() const;
+    std::vector<NewChild> ShareChildren(const QString& server) const;
+    NewChild VolumeChild(const platform::Volume& volume) const;
+    QTreeWidgetItem* VolumeNode(const QString& mountPoint) const;
+    void RefreshNetwork();
+    void BeginUpdate();
+    void EndUpdate();
+    void SysColorChange();
+
+    QString FFolder;
+    QTreeWidgetItem* FDesktopNode = nullptr;
+    QTreeWidgetItem* FMyComputerNode = nullptr;
+    QTreeWidgetItem* FNetHoodNode = nullptr;
+    QTreeWidgetItem* FBitBucketNode = nullptr;
+    QString FDesktopPath;
+    QObject* FMessageHandle = nullptr;  // receives the queued calls, in the order they were posted
+    SFolderOption FFolderOptions;
+
+    TFolderTreePlaces FPlaces;
+    std::vector<platform::MountEntry> FMounts;
+    std::vector<platform::Volume> FVolumes;
+    QStringList FNetworkKey;  // the network mounts as last read
+    QObject* FMountWatch = nullptr;
+    std::vector<std::unique_ptr<TThDirChange>> FWatchers;
+    int FUpdateDepth = 0;
+    bool FExpandingGuard = false;
+
+    struct Icons;
+    std::unique_ptr<Icons> FIcons;
+
+    friend class TThDirChange;
+};
+
+// Watches one node's folder for sub-folders created, removed or renamed,
+// on a thread of its own, and has the tree re-read the node on the main
+// thread. The tree owns it: deleting the node only tells it to stop; the
+// tree joins it later, and at the latest when the tree is destroyed.
+class TThDirChange {
+public:
+    TThDirChange(TkxFolderTree* tree, QTreeWidgetItem* node, const QString& path);
+    ~TThDirChange();
+    TThDirChange(const TThDirChange&) = delete;
+    TThDirChange& operator=(const TThDirChange&) = delete;
+
+    void Start();
+    // Seen by the thread within one 20 ms slice; nothing is reported after.
+    void Terminate();
+    bool Terminated() const;
+    bool Finished() const { return FFinished.load(); }
+    const QString& WatchedPath() const { return FPathText; }
+
+    QTreeWidgetItem* const Node;    // main thread only
+    TkxFolderTree* const FolderTree;
+    QObject* const msghandle;
+
+private:
+    struct Shared;
+    void Execute();
+    // The synchronised step: posted to the main thread; returns when it has
+    // run, or when the watcher was told to stop.
+    void Synchronize();
+    static void DirChangeNotify(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree,
+                                QTreeWidgetItem* node);
+
+    std::shared_ptr<Shared> FShared;
+    // Opened on the main thread right after the node was read, so that no
+    // change is missed while the thread starts.
+    std::unique_ptr<platform::DirectoryWatch> FFirstWatch;
+    const QString FPathText;
+    const std::string FPath;
+    std::atomic<bool> FFinished{false};
+    std::thread FThread;
+};

@@ -1,0 +1,244 @@
+#include "kxCommon/KXListBox.h"
+
+#include "TestApplication.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QUrl>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct ListFixture {
+    std::unique_ptr<TKXListBox> list;
+    int clicks = 0;
+
+    explicit ListFixture(const QStringList& items = {"advapi32.dll", "Shell32.dll", "user32.dll", "shlwapi.dll"})
+    {
+        TestApplication();
+        list = std::make_unique<TKXListBox>();
+        list->resize(200, 200);
+        list->SetDirectSearch(true);
+        for (const QString& s : items)
+            list->AddItem(s);
+        list->OnClick = [this](QObject*) { ++clicks; };
+        list->show();
+        list->activateWindow();
+        list->setFocus();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(list.get()));
+    }
+
+    QLineEdit* edit() const { return list->Editor(); }
+};
+
+TEST(KXListBox, TypeAheadCompletesAndEnterSelects)
+{
+    ListFixture f;
+    QTest::keyClick(f.list.get(), 's');
+    ASSERT_TRUE(f.list->EditorVisible());
+    ASSERT_NE(f.edit(), nullptr);
+    EXPECT_EQ(f.edit()->text(), "shell32.dll");
+    EXPECT_EQ(f.edit()->selectedText(), "hell32.dll");
+    EXPECT_EQ(f.edit()->geometry().top(), f.list->viewport()->geometry().top());
+    EXPECT_EQ(f.edit()->width(), f.list->viewport()->width());
+
+    QTest::keyClick(f.edit(), 'h');  // replaces the completion and completes again
+    EXPECT_EQ(f.edit()->text(), "shell32.dll");
+    EXPECT_EQ(f.edit()->selectedText(), "ell32.dll");
+
+    QTest::keyClick(f.edit(), Qt::Key_Return);
+    EXPECT_EQ(f.list->ItemIndex(), 1);
+    EXPECT_EQ(f.clicks, 1);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.list->EditorVisible());
+    EXPECT_EQ(f.list->Editor(), nullptr);
+    EXPECT_TRUE(f.list->hasFocus());
+}
+
+TEST(KXListBox, BackspaceNeverCompletesAndEnterWithoutMatchKeepsTheEdit)
+{
+    ListFixture f;
+    QTest::keyClick(f.list.get(), 's');
+    QTest::keyClick(f.edit(), Qt::Key_Backspace);  // removes the completion
+    EXPECT_EQ(f.edit()->text(), "s");
+    QTest::keyClick(f.edit(), Qt::Key_Backspace);
+    EXPECT_EQ(f.edit()->text(), "");
+    QTest::keyClicks(f.edit(), "zq");
+    EXPECT_EQ(f.edit()->text(), "zq");
+    QTest::keyClick(f.edit(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.list->ItemIndex(), -1);
+    EXPECT_EQ(f.clicks, 0);
+    ASSERT_TRUE(f.list->EditorVisible());
+    EXPECT_EQ(f.edit()->text(), "zq");
+    // An exact name selects the whole text instead of completing.
+    f.edit()->clear();
+    QTest::keyClicks(f.edit(), "user32.dll");
+    EXPECT_EQ(f.edit()->selectedText(), "user32.dll");
+}
+
+TEST(KXListBox, KeysThatDoNotOpenTheEdit)
+{
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+    };
+    for (const Case& c : {Case{Qt::Key_Space, Qt::NoModifier}, Case{Qt::Key_Escape, Qt::NoModifier},
+                          Case{Qt::Key_Return, Qt::NoModifier}, Case{Qt::Key_Backspace, Qt::NoModifier},
+                          Case{Qt::Key_S, Qt::ControlModifier}}) {
+        ListFixture f;
+        QTest::keyClick(f.list.get(), c.key, c.mods);
+        EXPECT_FALSE(f.list->EditorVisible()) << c.key;
+    }
+    ListFixture off;
+    off.list->SetDirectSearch(false);
+    QTest::keyClick(off.list.get(), 's');
+    EXPECT_FALSE(off.list->EditorVisible());
+    EXPECT_EQ(off.list->ItemIndex(), -1);  // nor does the view's own type-ahead run
+}
+
+TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
+{
+    ListFixture f;
+    QTest::keyClick(f.list.get(), 'u');
+    QTest::keyClick(f.edit(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.list->EditorVisible());
+    EXPECT_TRUE(f.list->hasFocus());
+
+    QTest::keyClick(f.list.get(), 'u');
+    ASSERT_TRUE(f.list->EditorVisible());
+    QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(5, 150));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.list->EditorVisible());
+
+    QTest::keyClick(f.list.get(), 'u');
+    ASSERT_TRUE(f.list->EditorVisible());
+    f.edit()->clearFocus();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.list->EditorVisible());
+}
+
+TEST(KXListBox, FilterMatchesCaseAndRestores)
+{
+    ListFixture f({"b.exe", "a.dll", "c.DLL", "shell32.dll"});
+    TDBObjectAttrs attrs;
+    attrs.ObjectType = 7;
+    attrs.ObjectOwner = "me";
+    f.list->AddItem("z.dll", QVariant::fromValue(attrs));
+    f.list->SetItemIndex(1);  // a.dll
+    f.list->SetFilter("*.dll");
+    EXPECT_EQ(f.list->ItemStrings(), (QStringList{"a.dll", "shell32.dll", "z.dll"}));
+    EXPECT_EQ(f.list->AllItems().size(), 5u);
+    EXPECT_EQ(f.list->ItemIndex(), 0);
+    const TDBObjectAttrs carried = f.list->item(2)->data(Qt::UserRole + 1).value<TDBObjectAttrs>();
+    EXPECT_EQ(carried.ObjectType, 7);
+    EXPECT_EQ(carried.ObjectOwner, "me");
+
+    f.list->SetFilter("");
+    EXPECT_EQ(f.list->ItemStrings(), (QStringList{"b.exe", "a.dll", "c.DLL", "shell32.dll", "z.dll"}));
+    EXPECT_TRUE(f.list->AllItems().empty());
+    EXPECT_EQ(f.list->ItemIndex(), 1);
+
+    f.list->SetFilter("*.DLL");
+    EXPECT_EQ(f.list->ItemStrings(), (QStringList{"c.DLL"}));
+    f.list->ClearFull();
+    EXPECT_EQ(f.list->count(), 0);
+    EXPECT_TRUE(f.list->AllItems().empty());
+    EXPECT_EQ(f.list->Filter(), "");
+}
+
+TEST(KXListBox, HotItemFollowsAltArrowsAndDraws)
+{
+    ListFixture f;
+    f.list->SetShowAlterItem(true);
+    EXPECT_EQ(f.list->AlterIndex(), -1);
+    QTest::keyClick(f.list.get(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(f.list->AlterIndex(), -1);
+    QTest::keyClick(f.list.get(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(f.list->AlterIndex(), 0);
+    QTest::keyClick(f.list.get(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(f.list->AlterIndex(), 0);
+    QTest::keyClick(f.list.get(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_EQ(f.list->AlterIndex(), 1);
+    EXPECT_EQ(f.list->ItemIndex(), -1);  // the selection stays
+
+    const QRect r(0, 0, 100, 18);
+    auto draw = [&](int index) {
+        QImage img(100, 18, QImage::Format_RGB32);
+        QPainter p(&img);
+        f.list->DrawItem(p, index, r, 0, Qt::white, Qt::black);
+        return img;
+    };
+    EXPECT_EQ(draw(1).pixelColor(50, 0), f.list->palette().color(QPalette::Highlight));  // looks selected
+    f.list->SetItemIndex(3);
+    EXPECT_EQ(draw(1).pixelColor(50, 0), QColor(Qt::red));  // outlined
+    EXPECT_EQ(draw(1).pixelColor(99, 10), QColor(Qt::red));
+    EXPECT_EQ(draw(1).pixelColor(50, 10), QColor(Qt::white));
+    EXPECT_EQ(draw(0).pixelColor(50, 0), QColor(Qt::white));  // not hot
+    f.list->Clear();
+    EXPECT_EQ(f.list->AlterIndex(), -1);
+}
+
+TEST(KXListBox, HintOnlyForItemsTooWide)
+{
+    ListFixture f({"short", QString(80, u'w')});
+    QString text;
+    QRect rect;
+    QPoint global;
+    const int h = f.list->ItemHeight();
+    EXPECT_FALSE(f.list->HintFor(QPoint(5, h / 2), text, rect, global));
+    ASSERT_TRUE(f.list->HintFor(QPoint(5, h + h / 2), text, rect, global));
+    EXPECT_EQ(text, QString(80, u'w'));
+    EXPECT_EQ(rect.left(), 0);
+    EXPECT_EQ(rect.top(), h);
+    EXPECT_EQ(global, f.list->viewport()->mapToGlobal(QPoint(0, h)));
+
+    // The owner's indent and text count.
+    f.list->OnGetItemParams = [](QObject*, int index, TOwnerDrawState state, QFont&, QColor&, QImage* bmp,
+                                 int& offset, QString& s) {
+        EXPECT_EQ(state, odHintState);
+        EXPECT_EQ(bmp, nullptr);
+        offset = 20;
+        if (index == 0)
+            s = QString(60, u'm');
+    };
+    ASSERT_TRUE(f.list->HintFor(QPoint(5, h / 2), text, rect, global));
+    EXPECT_EQ(text, QString(60, u'm'));
+    EXPECT_EQ(rect.left(), 18);
+    EXPECT_FALSE(f.list->HintFor(QPoint(5, 10 * h), text, rect, global));  // no item there
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KXListBox, DroppedFilesReachTheOwnerCutTo260)
+{
+    ListFixture f;
+    const QString longName = "/" + QString(300, u'n');
+    QStringList got;
+    QPoint at;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/tmp/a.dll"), QUrl::fromLocalFile(longName)});
+    QDropEvent drop(QPointF(7, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    f.list->OnDropFiles = [&](QObject* sender, int x, int y, const QStringList& files) {
+        EXPECT_EQ(sender, f.list.get());
+        at = QPoint(x, y);
+        got = files;
+    };
+    f.list->DragAcceptFiles(true);
+    QDragEnterEvent enter(QPoint(7, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.list->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QCoreApplication::sendEvent(f.list->viewport(), &drop);
+    EXPECT_EQ(at, QPoint(7, 9));
+    EXPECT_EQ(got, (QStringList{"/tmp/a.dll", longName.left(260)}));
+}
+
+}  // namespace

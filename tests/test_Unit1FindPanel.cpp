@@ -1,0 +1,243 @@
+// The main window's find panel: the folder search into the file list.
+#include "app/Unit1.h"
+
+#include "app/myutils.h"
+#include "kxCommon/KXCtrl.h"
+#include "kxCommon/KXImageBox.h"
+#include "kxCommon/kxFolderTree.h"
+#include "platform/AlignedPanel.h"
+#include "platform/Exceptions.h"
+#include "platform/MessageBoxes.h"
+#include "platform/UpDown.h"
+
+#include "TestApplication.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kFixtures = QStringLiteral(FIXTURE_DIR);
+
+class FindPanel : public ::testing::Test {
+protected:
+    QTemporaryDir program;
+    QTemporaryDir config;
+    // Built with the fixtures and never changed: the tree watches the
+    // folders it shows, and a change beside the chosen folder reads the
+    // folder's parent again.
+    const QString folder = kFixtures + "/findpanel";
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+
+    void SetUp() override
+    {
+        TestApplication();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        platform::setMessageBoxes(boxes);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
+        ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", program.filePath("pictorium")));
+    }
+    void TearDown() override
+    {
+        platform::setMessageBoxes(nullptr);
+        SearchRunning = false;
+    }
+
+    QString at(const QString& rel) const { return folder + "/" + rel; }
+
+    std::unique_ptr<TForm1> start()
+    {
+        auto form = std::make_unique<TForm1>(QStringList(), program.filePath("pictorium"));
+        form->resize(800, 600);
+        form->FormCreate();
+        return form;
+    }
+
+    // Points the tree at Path; its change runs a search there.
+    static void choose(TForm1& form, const QString& path)
+    {
+        form.Tree->SetFolder(path);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form.Tree->Folder() == path; }, 30000));
+    }
+};
+
+}  // namespace
+
+TEST_F(FindPanel, ShowingThePanelSearchesTheTreesFolder)
+{
+    auto form = start();
+    EXPECT_TRUE(form->FindPanel->isHidden());
+    EXPECT_TRUE(form->HSplitter->isHidden());
+    EXPECT_TRUE(form->Edit1->isHidden());
+    EXPECT_EQ(form->SearchBtn->text(), GetUIText(3));
+    choose(*form, folder);
+    form->FileBox->Clear();
+    form->SearchBtnClick(form->SearchBtn);
+    EXPECT_FALSE(form->FindPanel->isHidden());
+    EXPECT_FALSE(form->HSplitter->isHidden());
+    EXPECT_FALSE(form->Edit1->isHidden());
+    EXPECT_EQ(form->SearchBtn->text(), GetUIText(4));
+    EXPECT_EQ(form->Label3->text(), GetUIText(503));
+    EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList{"a.dll", "B.exe"}));
+    EXPECT_EQ(form->Label4->text(), "2");
+    EXPECT_TRUE(form->Label6->isHidden());
+    EXPECT_TRUE(form->SaveAllBtn->isEnabled());
+    EXPECT_TRUE(form->SearchBtn->isEnabled());
+    EXPECT_TRUE(form->StatusPanel(0)->text().isEmpty());
+    EXPECT_FALSE(SearchRunning);
+
+    // The panel lies below the grid, the splitter between them.
+    const QRect grid = form->MainPanel->geometry(), bar = form->HSplitter->geometry(),
+                panel = form->FindPanel->geometry();
+    EXPECT_EQ(bar.top(), grid.bottom() + 1);
+    EXPECT_EQ(panel.top(), bar.bottom() + 1);
+    EXPECT_EQ(panel.bottom(), form->FormClient->height() - 1);
+    EXPECT_EQ(form->Img->height(), form->FileBox->height());
+
+    form->SearchBtnClick(form->SearchBtn);
+    EXPECT_TRUE(form->FindPanel->isHidden());
+    EXPECT_TRUE(form->HSplitter->isHidden());
+    EXPECT_EQ(form->SearchBtn->text(), GetUIText(3));
+}
+
+TEST_F(FindPanel, MinimumCountSubfoldersAndOpeningAnEntry)
+{
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    form->Edit1->setText("4");  // no fixture holds 4 groups
+    EXPECT_EQ(form->FileBox->count(), 0);
+    EXPECT_EQ(form->Label4->text(), "0");
+    EXPECT_FALSE(form->SaveAllBtn->isEnabled());
+    for (const char* text : {"0", ""}) {
+        form->Edit1->setText(text);
+        EXPECT_EQ(form->Edit1->text(), "1");
+        EXPECT_EQ(form->Edit1->selectedText(), "1");
+        EXPECT_EQ(form->FileBox->count(), 2);
+    }
+    // Only digits and control characters are typed.
+    form->Edit1->clear();
+    QTest::keyClicks(form->Edit1, "2x-");  // the 2 replaces the selected 1
+    EXPECT_EQ(form->Edit1->text(), "2");
+    form->UpDown1->step(1);
+    EXPECT_EQ(form->Edit1->text(), "3");
+    form->Edit1->setText("1");
+
+    form->ChkSubFolders->click();
+    EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList{"a.dll", "B.exe", "sub/c.dll"}));
+    form->FileBox->SetItemIndex(2);
+    form->FileBox->OnClick(form->FileBox);
+    EXPECT_EQ(form->CurrentFileName(), at("sub/c.dll"));
+    EXPECT_EQ(form->ScrollBox()->ImageBox()->Count(), 3);
+
+    // The button takes the tree to the open file's folder, which searches.
+    form->CopyDirBtnClick(form->CopyDirBtn);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == at("sub"); }, 10000));
+    EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList{"c.dll"}));
+}
+
+TEST_F(FindPanel, EscStopsTheSearchAndKeepsWhatWasFound)
+{
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    // Pressed once the first file is found: the progress hook lets it through.
+    bool pressed = false;
+    std::function<void()> poke = [&] {
+        if (form->Label4->text() != "1...") {
+            QTimer::singleShot(0, form.get(), poke);
+            return;
+        }
+        pressed = SearchRunning;
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        // Nor can a second search start meanwhile.
+        form->DirBoxChange(nullptr);
+        form->ChkSubFolders->click();
+    };
+    QTimer::singleShot(0, form.get(), poke);
+    form->DirBoxChange(nullptr);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList{"a.dll"}));
+    EXPECT_EQ(form->Label4->text(), "1");
+    EXPECT_FALSE(form->Label6->isHidden());
+    EXPECT_FALSE(form->ChkSubFolders->isChecked());
+    EXPECT_TRUE(form->ChkSubFolders->isEnabled());
+    EXPECT_FALSE(SearchRunning);
+
+    form->DirBoxChange(nullptr);
+    EXPECT_TRUE(form->Label6->isHidden());
+    EXPECT_EQ(form->FileBox->count(), 2);
+    // Esc outside a search does nothing.
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(SearchRunning);
+}
+
+TEST_F(FindPanel, EscReachesASearchThatFindsNothing)
+{
+    // Many names and no icons: the window still gets its turns.
+    const QString empty = kFixtures + "/findpanel-noicons";
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, empty);
+    QTimer::singleShot(0, form.get(), [&] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    form->DirBoxChange(nullptr);
+    EXPECT_EQ(form->FileBox->count(), 0);
+    EXPECT_FALSE(form->Label6->isHidden());
+    EXPECT_EQ(form->Label4->text(), "0");
+    EXPECT_FALSE(form->SaveAllBtn->isEnabled());
+}
+
+TEST_F(FindPanel, AFailingSearchStillRestoresTheWindow)
+{
+    auto form = start();
+    choose(*form, folder);
+    {
+        const QSignalBlocker quiet(form->Edit1);
+        form->Edit1->setText("1a");
+    }
+    EXPECT_THROW(form->DirBoxChange(nullptr), platform::Error);
+    EXPECT_FALSE(SearchRunning);
+    EXPECT_EQ(form->Label4->text(), "0");
+    EXPECT_TRUE(form->SearchBtn->isEnabled());
+    EXPECT_TRUE(form->Edit1->isEnabled());
+    EXPECT_TRUE(form->StatusPanel(0)->text().isEmpty());
+}
+
+TEST_F(FindPanel, SizesAndVisibilityComeBackFromTheSettings)
+{
+    {
+        QFile ini(program.filePath("gharv.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Placement]\nFindPanelVisible=1\nFindPanelHeight=5000\nFilePanelWidth=3\n");
+    }
+    auto form = start();
+    EXPECT_FALSE(form->FindPanel->isHidden());
+    EXPECT_FALSE(form->HSplitter->isHidden());
+    // Cut to what leaves the grid its minimum, raised to the splitter's minimum.
+    EXPECT_EQ(form->FindPanel->height(), form->FormClient->height() - 172 - form->HSplitter->height());
+    EXPECT_EQ(form->FilePanel->width(), 248);
+    EXPECT_EQ(form->MainPanel->height(), 172);
+
+    form->FindPanel->resize(form->FindPanel->width(), 200);
+    form->FilePanel->resize(300, form->FilePanel->height());
+    form->SearchBtnClick(form->SearchBtn);
+    form->FormDestroy();
+    QFile ini(program.filePath("gharv.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(ini.readAll());
+    EXPECT_TRUE(text.contains("FindPanelVisible=0")) << text.toStdString();
+    EXPECT_TRUE(text.contains("FindPanelHeight=200"));
+    EXPECT_TRUE(text.contains("FilePanelWidth=300"));
+}

@@ -1,0 +1,463 @@
+#include "kxCommon/kxFolderTree.h"
+
+#include "support/TestApplication.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iostream>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms = 3000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+// Lets the event loop run for a while, so that a wrong re-read would show.
+void settle(int ms = 250)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+}
+
+QStringList texts(QTreeWidgetItem* node)
+{
+    QStringList list;
+    for (int i = 0; node && i < node->childCount(); ++i)
+        list << node->child(i)->text(0);
+    return list;
+}
+
+QTreeWidgetItem* child(QTreeWidgetItem* node, const QString& text)
+{
+    for (int i = 0; node && i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == text)
+            return node->child(i);
+    }
+    return nullptr;
+}
+
+bool anyOpen(QTreeWidgetItem* node)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (node->child(i)->isExpanded())
+            return true;
+    }
+    return false;
+}
+
+int threadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+
+// A desktop, a trash, two volumes and a network share in a temporary
+// folder, with a mount table of its own.
+class FolderTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApplication();
+        ASSERT_TRUE(dir.isValid());
+        root = dir.path();
+        desktop = root + "/Desktop";
+        for (const char* folder : {"Desktop/alpha/inner/deep", "Desktop/Beta", "Desktop/gamma", "Desktop/.hidden",
+                                   "trash/old", "media/usb/icons/16", "media/cd", "srv/nas/pub"})
+            ASSERT_TRUE(QDir().mkpath(root + "/" + folder));
+        ASSERT_TRUE(QFile::link(desktop + "/alpha", desktop + "/link"));
+        QFile note(desktop + "/notes.txt");
+        ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+        writeMounts({rootLine, usbLine, nasLine});
+    }
+
+    void TearDown() override { tree.reset(); }
+
+    void writeMounts(const QStringList& lines)
+    {
+        QFile file(root + "/mountinfo");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write((lines.join(u'\n') + u'\n').toUtf8());
+    }
+
+    TkxFolderTree& make(SFolderOption options = {foNetworkNeighborhood, foRecycleBin})
+    {
+        tree = std::make_unique<TkxFolderTree>(nullptr, TFolderTreePlaces{desktop, root + "/trash",
+                                                                          root + "/mountinfo", root + "/gvfs"});
+        tree->SetFolderOptions(options);
+        tree->resize(260, 420);
+        QCoreApplication::processEvents();  // builds the roots
+        return *tree;
+    }
+
+    QTreeWidgetItem* desktopChild(const QString& text) { return child(tree->DesktopNode(), text); }
+    QTreeWidgetItem* open(QTreeWidgetItem* node)
+    {
+        node->setExpanded(true);
+        return node;
+    }
+    bool mkdir(const QString& path) { return QDir().mkdir(root + "/" + path); }
+
+    QTemporaryDir dir;
+    QString root, desktop;
+    QString rootLine = "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw";
+    QString usbLine = "41 22 8:17 / " + QString(dir.path()).replace(" ", "\\040") +
+                      "/media/usb rw,nosuid shared:300 - vfat /dev/nosuchdisk1 rw";
+    QString nasLine = "45 22 0:50 / " + dir.path() + "/srv/nas rw shared:400 - nfs4 nas:/export rw";
+    std::unique_ptr<TkxFolderTree> tree;
+};
+
+TEST_F(FolderTreeTest, RootsInOrderAndFoldersReadOneLevelAtATime)
+{
+    auto& t = make();
+    ASSERT_NE(t.DesktopNode(), nullptr);
+    EXPECT_TRUE(t.DesktopNode()->isExpanded());
+    EXPECT_EQ(texts(t.DesktopNode()),
+              QStringList({"Computer", "Network", "Trash", ".hidden", "alpha", "Beta", "gamma", "link"}));
+    EXPECT_EQ(t.NodeType(t.DesktopNode()), ftDesktop);
+    EXPECT_EQ(t.NodeType(t.MyComputerNode()), ftMyComputer);
+    EXPECT_EQ(t.NodeType(nullptr), ftNone);
+
+    // Nothing below the Desktop is read before it is opened.
+    QTreeWidgetItem* alpha = desktopChild("alpha");
+    EXPECT_EQ(alpha->childCount(), 0);
+    EXPECT_EQ(alpha->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(desktopChild("gamma")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    EXPECT_EQ(t.MyComputerNode()->childCount(), 0);
+
+    open(alpha);
+    EXPECT_EQ(texts(alpha), QStringList{"inner"});
+    EXPECT_EQ(child(alpha, "inner")->childCount(), 0);
+    EXPECT_EQ(child(alpha, "inner")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+
+    // A link to a folder lists its target's folders, under its own path,
+    // and carries the link overlay.
+    QTreeWidgetItem* link = open(desktopChild("link"));
+    EXPECT_EQ(t.GetPath(child(link, "inner")), desktop + "/link/inner");
+    EXPECT_NE(link->icon(0).pixmap(16).toImage(), alpha->icon(0).pixmap(16).toImage());
+
+    // Volumes keep the mount table's order, "/" first.
+    open(t.MyComputerNode());
+    EXPECT_EQ(texts(t.MyComputerNode()), QStringList({"/", "usb", "nas"}));
+    open(t.NetHoodNode());
+    EXPECT_EQ(texts(t.NetHoodNode()), QStringList{"nas"});
+    QTreeWidgetItem* server = open(child(t.NetHoodNode(), "nas"));
+    EXPECT_EQ(texts(server), QStringList{"export"});
+    EXPECT_EQ(t.GetPath(child(server, "export")), root + "/srv/nas");
+    open(t.BitBucketNode());
+    EXPECT_EQ(texts(t.BitBucketNode()), QStringList{"old"});
+}
+
+TEST_F(FolderTreeTest, OptionalNodesOnlyWhenAsked)
+{
+    auto& t = make({});
+    EXPECT_EQ(texts(t.DesktopNode()).mid(0, 2), QStringList({"Computer", ".hidden"}));
+    EXPECT_EQ(t.NetHoodNode(), nullptr);
+    EXPECT_EQ(t.BitBucketNode(), nullptr);
+}
+
+TEST_F(FolderTreeTest, OpeningAFolderWithoutSubFoldersDropsItsButton)
+{
+    auto& t = make();
+    QTreeWidgetItem* inner = child(open(desktopChild("alpha")), "inner");
+    ASSERT_EQ(inner->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    ASSERT_TRUE(QDir(desktop + "/alpha/inner/deep").removeRecursively());
+    open(inner);
+    EXPECT_FALSE(inner->isExpanded());
+    EXPECT_EQ(inner->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    EXPECT_EQ(t.NodeData(inner)->FN_Change_Thread, nullptr);
+
+    // A folder that cannot be read keeps its button and is not opened.
+    QTreeWidgetItem* gamma = desktopChild("gamma");
+    t.NodeData(gamma)->FN_ShellFolder = root + "/nosuchfolder";
+    gamma->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    open(gamma);
+    EXPECT_FALSE(gamma->isExpanded());
+    EXPECT_EQ(gamma->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+}
+
+TEST_F(FolderTreeTest, GetPathOfEveryKindOfNode)
+{
+    auto& t = make();
+    open(t.MyComputerNode());
+    open(t.NetHoodNode());
+    const struct {
+        QTreeWidgetItem* node;
+        QString path;
+    } cases[] = {
+        {nullptr, ""},
+        {t.DesktopNode(), desktop},
+        {t.MyComputerNode(), ""},
+        {t.NetHoodNode(), ""},
+        {t.BitBucketNode(), ""},
+        {child(t.NetHoodNode(), "nas"), ""},
+        {child(t.MyComputerNode(), "/"), "/"},
+        {child(t.MyComputerNode(), "usb"), root + "/media/usb"},
+        {desktopChild(".hidden"), desktop + "/.hidden"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(t.GetPath(c.node), c.path) << (c.node ? c.node->text(0).toStdString() : "nullptr");
+    EXPECT_EQ(t.NodeData(t.NetHoodNode())->FN_Path, "//");
+    EXPECT_EQ(t.NodeData(child(t.NetHoodNode(), "nas"))->FN_Path, "//nas");
+}
+
+TEST_F(FolderTreeTest, WritingFolderSelectsTheDeepestNodeOnThePath)
+{
+    auto& t = make();
+    QTreeWidgetItem* const none = nullptr;
+    const struct {
+        QString written;
+        QString selected;  // empty: the selection is cleared
+        bool belowDesktop;
+    } cases[] = {
+        {desktop + "/alpha/inner/NoSuchFolder", desktop + "/alpha/inner", true},
+        {desktop + "/alpha/inner/deep/", desktop + "/alpha/inner/deep", true},
+        {desktop, desktop, true},
+        {desktop + "/ALPHA", desktop, true},  // names are case-sensitive
+        {root + "/media/usb/icons/16", root + "/media/usb/icons/16", false},
+        {root + "/srv", root + "/srv", false},
+        {"/", "/", false},
+        {"", "", false},
+        {"C:", "", false},
+        {"ab", "", false},
+        {"//nas/export/pub", root + "/srv/nas/pub", false},
+        {"//nosuchhost/x", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written.toStdString());
+        t.SetSelected(t.DesktopNode()->child(4));
+        t.SetFolder(c.written);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(t.Folder(), c.selected);
+        if (c.selected.isEmpty()) {
+            EXPECT_EQ(t.Selected(), none);
+            continue;
+        }
+        // Through the Desktop, or through the volume that holds it.
+        QTreeWidgetItem* top = t.Selected();
+        while (top->parent() && top->parent() != t.DesktopNode())
+            top = top->parent();
+        EXPECT_EQ(top == t.DesktopNode() || t.NodeType(top) == ftFolder, c.belowDesktop);
+    }
+    // A volume below "/" is reached through its own node.
+    t.SetFolder(root + "/media/usb/icons");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t.Selected()->parent()->parent(), t.MyComputerNode());
+    EXPECT_EQ(t.Selected()->parent()->text(0), "usb");
+
+    t.SetFolder("//nas");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t.Selected(), child(t.NetHoodNode(), "nas"));
+}
+
+TEST_F(FolderTreeTest, WritingTheSameFolderDoesNothing)
+{
+    auto& t = make();
+    t.SetFolder(desktop + "/alpha");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(t.Folder(), desktop + "/alpha");
+    QSignalSpy changes(&t, &TkxFolderTree::OnChange);
+    t.SetFolder(desktop + "/alpha");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 0);
+    t.SetFolder(desktop + "/alpha/");  // another text for the same node
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 0);
+    t.SetFolder(desktop + "/Beta");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes.count(), 1);
+
+    // A write before the roots exist is looked up once they do.
+    tree = std::make_unique<TkxFolderTree>(nullptr, TFolderTreePlaces{desktop, root + "/trash",
+                                                                      root + "/mountinfo", root + "/gvfs"});
+    tree->SetFolder(desktop + "/gamma");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->Folder(), desktop + "/gamma");
+    // Without Network, a network path clears the selection.
+    tree->SetFolder("//nas/export");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->Selected(), nullptr);
+}
+
+TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
+{
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    open(child(alpha, "inner"));
+    ASSERT_NE(t.NodeData(alpha)->FN_Change_Thread, nullptr);
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 3; }));  // Desktop, alpha, inner
+
+    const struct {
+        std::function<bool()> change;
+        QStringList after;
+    } steps[] = {
+        {[&] { return mkdir("Desktop/alpha/Zulu") && mkdir("Desktop/alpha/beta"); }, {"beta", "inner", "Zulu"}},
+        {[&] { return QDir().rmdir(desktop + "/alpha/Zulu"); }, {"beta", "inner"}},
+        {[&] { return QDir().rename(desktop + "/alpha/beta", desktop + "/alpha/aardvark"); },
+         {"aardvark", "inner"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.after.join(",").toStdString());
+        ASSERT_TRUE(step.change());
+        EXPECT_TRUE(waitFor([&] { return texts(alpha) == step.after; })) << texts(alpha).join(",").toStdString();
+        EXPECT_TRUE(alpha->isExpanded());
+        EXPECT_FALSE(anyOpen(alpha));
+    }
+
+    // Files, and folders two levels down, leave the node as it is.
+    QTreeWidgetItem* aardvark = child(alpha, "aardvark");
+    QFile file(desktop + "/alpha/file.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(QFile::remove(desktop + "/alpha/file.txt"));
+    ASSERT_TRUE(mkdir("Desktop/alpha/aardvark/sub"));
+    settle();
+    EXPECT_EQ(child(alpha, "aardvark"), aardvark);
+
+    // The Desktop's re-read keeps Computer, Network and the trash.
+    ASSERT_TRUE(mkdir("Desktop/delta"));
+    EXPECT_TRUE(waitFor([&] { return child(t.DesktopNode(), "delta") != nullptr; }));
+    EXPECT_EQ(texts(t.DesktopNode()),
+              QStringList({"Computer", "Network", "Trash", ".hidden", "alpha", "Beta", "delta", "gamma", "link"}));
+    EXPECT_NE(t.MyComputerNode(), nullptr);
+}
+
+TEST_F(FolderTreeTest, ADeletedNodesWatcherStopsWithinASlice)
+{
+    auto& t = make();
+    QTreeWidgetItem* inner = open(child(open(desktopChild("alpha")), "inner"));
+    TThDirChange* watcher = t.NodeData(inner)->FN_Change_Thread;
+    ASSERT_NE(watcher, nullptr);
+    EXPECT_EQ(watcher->WatchedPath(), desktop + "/alpha/inner");
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 3; }));
+
+    QElapsedTimer timer;
+    timer.start();
+    t.DeleteFolderNode(inner);
+    while (!watcher->Finished() && timer.elapsed() < 2000)
+        QThread::usleep(200);
+    const qint64 ms = timer.elapsed();
+    std::cout << "Watcher of a deleted node ended after " << ms << " ms" << std::endl;
+    EXPECT_TRUE(watcher->Finished());
+    EXPECT_LT(ms, 200);  // one 20 ms slice, with room for a loaded machine
+    // Its folder changing afterwards reaches nobody.
+    ASSERT_TRUE(mkdir("Desktop/alpha/inner/more"));
+    settle(100);
+}
+
+TEST_F(FolderTreeTest, ARemovedOrRenamedFolderEndsItsWatch)
+{
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    open(child(alpha, "inner"));
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 3; }));
+
+    ASSERT_TRUE(QDir().rename(desktop + "/alpha/inner", desktop + "/alpha/moved"));
+    EXPECT_TRUE(waitFor([&] { return texts(alpha) == QStringList{"moved"}; }));
+    EXPECT_TRUE(waitFor([&] { return t.RunningWatchers() == 2; }));
+
+    open(child(alpha, "moved"));
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 3; }));
+    ASSERT_TRUE(QDir(desktop + "/alpha/moved").removeRecursively());
+    EXPECT_TRUE(waitFor([&] { return texts(alpha).isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return t.RunningWatchers() == 2; }));
+}
+
+TEST_F(FolderTreeTest, ANestedReReadThatDeletesTheNodeEndsTheOuterOne)
+{
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    QTreeWidgetItem* inner = open(child(alpha, "inner"));
+    ASSERT_TRUE(mkdir("Desktop/alpha/other"));
+    // Waiting in the queue when the re-read of inner lets events through.
+    QMetaObject::invokeMethod(&t, [&] { t.ReReadNode(alpha); }, Qt::QueuedConnection);
+    t.ReReadNode(inner);  // inner is freed inside; ASan would see a touch
+    EXPECT_EQ(texts(alpha), QStringList({"inner", "other"}));
+    EXPECT_EQ(child(alpha, "inner")->childCount(), 0);
+    EXPECT_TRUE(alpha->isExpanded());
+}
+
+TEST_F(FolderTreeTest, DestroyingTheTreeEndsEveryWatcher)
+{
+    make();
+    tree.reset();
+    const int before = threadCount();
+    for (int round = 0; round < 3; ++round) {
+        auto& t = make();
+        QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+        open(child(alpha, "inner"));
+        open(desktopChild("link"));
+        ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 4; }));
+        // Changes whose notifications are on their way, or queued.
+        ASSERT_TRUE(mkdir(QString("Desktop/alpha/r%1").arg(round)));
+        ASSERT_TRUE(mkdir(QString("Desktop/alpha/inner/r%1").arg(round)));
+        ASSERT_TRUE(mkdir(QString("Desktop/r%1").arg(round)));
+        QThread::msleep(round * 15);
+        tree.reset();
+        EXPECT_EQ(threadCount(), before);
+        settle(50);  // no step reaches the freed tree
+    }
+}
+
+TEST_F(FolderTreeTest, MountChangesRebuildTheVolumes)
+{
+    auto& t = make();
+    open(t.MyComputerNode());
+    QTreeWidgetItem* usb = open(child(t.MyComputerNode(), "usb"));
+    open(child(usb, "icons"));
+    ASSERT_EQ(texts(t.MyComputerNode()), QStringList({"/", "usb", "nas"}));
+
+    const QString cdLine = "70 22 11:0 / " + root + "/media/cd ro shared:700 - iso9660 /dev/sr0 ro";
+    writeMounts({rootLine, cdLine, usbLine, nasLine});
+    EXPECT_TRUE(waitFor([&] { return texts(t.MyComputerNode()) == QStringList({"/", "cd", "usb", "nas"}); }));
+    EXPECT_EQ(child(t.MyComputerNode(), "usb"), usb);  // unchanged volumes stay as they are
+    EXPECT_TRUE(anyOpen(usb));
+
+    // Another medium in the same place: the node is read again when opened.
+    QString otherUsb = usbLine;
+    otherUsb.replace("41 22 8:17", "42 22 8:18");
+    writeMounts({rootLine, cdLine, otherUsb, nasLine});
+    EXPECT_TRUE(waitFor([&] { return usb->childCount() == 0; }));
+    EXPECT_FALSE(usb->isExpanded());
+    EXPECT_EQ(usb->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+
+    open(t.NetHoodNode());
+    ASSERT_EQ(texts(t.NetHoodNode()), QStringList{"nas"});
+    writeMounts({rootLine, cdLine});
+    EXPECT_TRUE(waitFor([&] { return texts(t.MyComputerNode()) == QStringList({"/", "cd"}); }));
+    EXPECT_TRUE(waitFor([&] { return texts(t.NetHoodNode()).isEmpty(); }));
+}
+
+TEST_F(FolderTreeTest, Screenshot)
+{
+    auto& t = make();
+    open(t.MyComputerNode());
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    t.SetSelected(child(alpha, "inner"));
+    t.show();
+    settle(50);
+    const QImage shot = t.grab().toImage();
+    QDir().mkpath(TEST_OUTPUT_DIR);
+    const QString path = QStringLiteral(TEST_OUTPUT_DIR "/kxFolderTree.png");
+    ASSERT_TRUE(shot.save(path, "PNG"));
+    std::cout << "Screenshot of the folder tree: " << path.toStdString() << std::endl;
+    RecordProperty("screenshot", path.toStdString());
+}
+
+}  // namespace
