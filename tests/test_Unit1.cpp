@@ -236,3 +236,40 @@ TEST_F(MainWindow, WithoutAnIniFileTheRegistryIsRead)
     SmallIcons = false;
     OpenAfterSave = true;
 }
+
+// Every language of the menu loads its pack and applies its texts, with no
+// box: each pack is there and current, and each help file too.
+TEST_F(MainWindow, EveryLanguageOfTheMenuAppliesItsPack)
+{
+    const QString built = QFileInfo(QStringLiteral(LANG_PACK)).absolutePath();
+    for (const char* pack : {"ukrainian.lng", "greek.lng", "romanian.lng", "italian.lng", "polish.lng"})
+        ASSERT_TRUE(QFile::copy(built + "/" + pack, program.filePath(pack))) << pack;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(HELP_FILE_DIR "/ukrainian.chm"), program.filePath("ukrainian.chm")));
+    auto form = start();
+    boxes->shown.clear();
+
+    QMenu* languages = nullptr;
+    for (QAction* action : form->PopupOptions()->actions())
+        if (action->menu() && action->menu()->actions().size() == 6)
+            languages = action->menu();
+    ASSERT_TRUE(languages);
+    const std::pair<int, QString> cancel[] = {
+        {1, QStringLiteral("Скасувати")}, {2, QStringLiteral("Άκυρο")},   {3, QStringLiteral("Anulare")},
+        {4, QStringLiteral("Annulla")},   {5, QStringLiteral("Anuluj")}, {0, QStringLiteral("Cancel")},
+    };
+    for (const auto& [tag, text] : cancel) {
+        SCOPED_TRACE(tag);
+        QAction* item = nullptr;
+        for (QAction* action : languages->actions())
+            if (action->data().toInt() == tag)
+                item = action;
+        ASSERT_TRUE(item);
+        item->trigger();
+        EXPECT_EQ(Language, tag);
+        EXPECT_TRUE(item->isChecked());
+        EXPECT_EQ(GetUIText(1), text);
+        EXPECT_EQ(languages->title(), GetUIText(900));
+        EXPECT_EQ(grid(*form)->UnableToLoadOrFindIconsMsg(), GetUIText(614));
+    }
+    EXPECT_TRUE(boxes->shown.empty()) << boxes->shown.front().text.toStdString();
+}
