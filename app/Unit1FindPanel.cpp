@@ -246,6 +246,10 @@ QWidget* TForm1::TreeWidget() const
 
 void TForm1::TreeChange(QObject* Sender)
 {
+    // A hidden panel searches when it is shown; the tree's start-up
+    // selection must not run a search nobody sees.
+    if (FindPanel->isHidden())
+        return;
     DirBoxChange(Sender);
 }
 

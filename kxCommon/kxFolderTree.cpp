@@ -98,11 +98,23 @@ TkxFolderTree::TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places)
     setIconSize(QSize(16, 16));
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { TreeExpanding(node); });
     connect(this, &QTreeWidget::itemClicked, this, [this] { TreeClick(); });
-    connect(this, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { Q_EMIT OnChange(current); });
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (FQuietDepth > 0)
+            FChangeMissed = true;
+        else
+            Q_EMIT OnChange(current);
+    });
     // Built on the first pass of the event loop, when the owner has set the
-    // options.
-    QMetaObject::invokeMethod(FMessageHandle, [this] { BuildRootNodes(); }, Qt::QueuedConnection);
+    // options. The Desktop starts selected, so that an owner showing its
+    // folder at once has one; a folder already written is selected next.
+    QMetaObject::invokeMethod(
+        FMessageHandle,
+        [this] {
+            BuildRootNodes();
+            if (FFolder.isEmpty() && !currentItem())
+                SetSelected(FDesktopNode);
+        },
+        Qt::QueuedConnection);
 }
 
 TkxFolderTree::~TkxFolderTree()
@@ -147,6 +159,38 @@ private:
 }  // namespace
 
 #define KX_UPDATE_SCOPE UpdateScope updateScope([this] { BeginUpdate(); }, [this] { EndUpdate(); })
+
+// Holds back OnChange while the tree rebuilds nodes; the outermost one
+// reports the selection once, when it ended on another node.
+class QuietChange {
+public:
+    explicit QuietChange(TkxFolderTree* tree) : m_tree(tree)
+    {
+        if (m_tree->FQuietDepth++ == 0) {
+            m_tree->FChangeMissed = false;
+            m_tree->FQuietKey = m_tree->SelectionKey();
+        }
+    }
+    ~QuietChange()
+    {
+        if (!m_tree || --m_tree->FQuietDepth > 0 || !m_tree->FChangeMissed)
+            return;
+        m_tree->FChangeMissed = false;
+        if (m_tree->SelectionKey() != m_tree->FQuietKey)
+            Q_EMIT m_tree->OnChange(m_tree->currentItem());
+    }
+    QuietChange(const QuietChange&) = delete;
+    QuietChange& operator=(const QuietChange&) = delete;
+
+private:
+    QPointer<TkxFolderTree> m_tree;  // a nested handler may destroy the tree
+};
+
+QString TkxFolderTree::SelectionKey() const
+{
+    const TFolderNode* d = dataOf(currentItem());
+    return d ? QString::number(d->FN_Type) + u':' + d->FN_Path : QString();
+}
 
 // --- node records -------------------------------------------------------------
 
@@ -202,8 +246,10 @@ void TkxFolderTree::SetSelected(QTreeWidgetItem* Node)
     }
     for (QTreeWidgetItem* p = Node->parent(); p; p = p->parent())
         p->setExpanded(true);
-    setCurrentItem(Node);
+    // Scrolled first: the change handler may run a search that lets
+    // re-reads through, which can delete Node.
     scrollToItem(Node);
+    setCurrentItem(Node);
 }
 
 QTreeWidgetItem* TkxFolderTree::AddFolderNode(const NewChild& child)
@@ -548,6 +594,7 @@ QTreeWidgetItem* TkxFolderTree::VolumeNode(const QString& mountPoint) const
 
 void TkxFolderTree::DeviceChange()
 {
+    const QuietChange quiet(this);
     const std::vector<platform::Volume> before = FVolumes;
     ReadMounts();
     const auto find = [](const std::vector<platform::Volume>& volumes, const QString& mountPoint) {
@@ -594,6 +641,7 @@ void TkxFolderTree::RefreshNetwork()
 {
     if (!FNetHoodNode || FNetHoodNode->childCount() == 0)
         return;
+    const QuietChange quiet(this);
     const bool wasOpen = FNetHoodNode->isExpanded();
     {
         KX_UPDATE_SCOPE;
@@ -610,6 +658,7 @@ void TkxFolderTree::RefreshDriveNode(const QString& MountPoint)
     QTreeWidgetItem* node = VolumeNode(MountPoint);
     if (!node)
         return;
+    const QuietChange quiet(this);
     KX_UPDATE_SCOPE;
     CollapseBelow(node);
     // The old watch looks at the folder below the mount, or at the medium
@@ -643,6 +692,7 @@ void TkxFolderTree::TreeClick()
             mountPoint = volume.mount.mountPoint;
     }
     const std::weak_ptr<const char> alive = d->FN_Alive;
+    const QuietChange quiet(this);
     RefreshDriveNode(mountPoint);
     if (!alive.expired())
         d->FN_Vol_Ser = serial;
@@ -672,6 +722,7 @@ void TkxFolderTree::DeleteFolderNode(QTreeWidgetItem* Node)
 {
     if (!Node)
         return;
+    const QuietChange quiet(this);
     if (QTreeWidgetItem* parent = Node->parent())
         parent->takeChild(parent->indexOfChild(Node));
     else
@@ -681,6 +732,7 @@ void TkxFolderTree::DeleteFolderNode(QTreeWidgetItem* Node)
 
 void TkxFolderTree::DeleteChildNodes(QTreeWidgetItem* Node)
 {
+    const QuietChange quiet(this);
     for (QTreeWidgetItem* child : Node->takeChildren())
         DeleteDetached(child);
 }
@@ -709,9 +761,19 @@ void TkxFolderTree::ReReadNode(QTreeWidgetItem* Node)
     TFolderNode* d = dataOf(Node);
     if (!d)
         return;
+    const QuietChange quiet(this);
     const std::weak_ptr<const char> alive = d->FN_Alive;
     const QPointer<TkxFolderTree> self(this);
     const bool wasOpen = Node->isExpanded();
+    // The collapse moves a selection below the node up to it; it goes back
+    // to the same folder, or the nearest one left, once the node is read.
+    QTreeWidgetItem* selected = currentItem();
+    bool selectedBelow = false;
+    for (QTreeWidgetItem* p = selected ? selected->parent() : nullptr; p && !selectedBelow; p = p->parent())
+        selectedBelow = p == Node;
+    const std::weak_ptr<const char> selectedAlive =
+        selectedBelow ? dataOf(selected)->FN_Alive : std::shared_ptr<const char>();
+    const QString selectedPath = selectedBelow ? dataOf(selected)->FN_Path : QString();
     if (wasOpen) {
         KX_UPDATE_SCOPE;
         CollapseBelow(Node);
@@ -736,6 +798,33 @@ void TkxFolderTree::ReReadNode(QTreeWidgetItem* Node)
     }
     if (wasOpen)
         Node->setExpanded(true);
+    if (!selectedBelow)
+        return;
+    if (!selectedAlive.expired())
+        SetSelected(selected);  // a node the re-read keeps (Computer, Network, the trash)
+    else if (QTreeWidgetItem* again = FindBelow(Node, selectedPath))
+        SetSelected(again);
+}
+
+QTreeWidgetItem* TkxFolderTree::FindBelow(QTreeWidgetItem* Node, const QString& Path)
+{
+    QString folder = dataOf(Node)->FN_ShellFolder;
+    if (!holds(folder, Path))
+        return Node;
+    for (const QString& part : partsBelow(folder, Path)) {
+        if (Node->childCount() == 0)
+            ExpandFolderNode(Node);
+        folder = joinPath(folder, part);
+        QTreeWidgetItem* next = nullptr;
+        for (int i = 0; i < Node->childCount() && !next; ++i) {
+            if (dataOf(Node->child(i))->FN_Path == folder)
+                next = Node->child(i);
+        }
+        if (!next)
+            break;
+        Node = next;
+    }
+    return Node;
 }
 
 // --- watchers -----------------------------------------------------------------------

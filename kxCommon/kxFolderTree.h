@@ -163,6 +163,9 @@ private:
     void BeginUpdate();
     void EndUpdate();
     void SysColorChange();
+    QTreeWidgetItem* FindBelow(QTreeWidgetItem* Node, const QString& Path);
+    QString SelectionKey() const;
+    friend class QuietChange;
 
     QString FFolder;
     QTreeWidgetItem* FDesktopNode = nullptr;
@@ -181,6 +184,12 @@ private:
     std::vector<std::unique_ptr<TThDirChange>> FWatchers;
     int FUpdateDepth = 0;
     bool FExpandingGuard = false;
+    // While the tree rebuilds nodes itself, selection moves are gathered and
+    // reported once at the end: a handler that lets events run (the find
+    // panel's search) must not see, or re-enter, a half-done rebuild.
+    int FQuietDepth = 0;
+    bool FChangeMissed = false;
+    QString FQuietKey;
 
     struct Icons;
     std::unique_ptr<Icons> FIcons;
@@ -215,9 +224,9 @@ private:
     void Execute();
     // The synchronised step: posted to the main thread; returns when it has
     // run, or when the watcher was told to stop.
-    void Synchronize();
+    void Synchronize(platform::DirectoryWatch& watch);
     static void DirChangeNotify(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree,
-                                QTreeWidgetItem* node);
+                                QTreeWidgetItem* node, platform::DirectoryWatch* watch);
 
     std::shared_ptr<Shared> FShared;
     // Opened on the main thread right after the node was read, so that no

@@ -67,7 +67,7 @@ void TThDirChange::Execute()
             if (event == platform::DirectoryWatch::Event::Gone)
                 break;
             if (event == platform::DirectoryWatch::Event::Changed && !Terminated())
-                Synchronize();
+                Synchronize(watch);
         }
         // The folder went away; its parent's re-read deletes the node.
         pause();
@@ -75,7 +75,7 @@ void TThDirChange::Execute()
     FFinished.store(true);
 }
 
-void TThDirChange::Synchronize()
+void TThDirChange::Synchronize(platform::DirectoryWatch& watch)
 {
     struct Step {
         std::mutex mutex;
@@ -85,7 +85,7 @@ void TThDirChange::Synchronize()
     auto step = std::make_shared<Step>();
     QMetaObject::invokeMethod(
         msghandle,
-        [shared = FShared, step, tree = FolderTree, node = Node] {
+        [shared = FShared, step, tree = FolderTree, node = Node, watch = &watch] {
             struct Signal {
                 Step& s;
                 ~Signal()
@@ -97,7 +97,7 @@ void TThDirChange::Synchronize()
                     s.done.notify_all();
                 }
             } signal{*step};
-            DirChangeNotify(shared, tree, node);
+            DirChangeNotify(shared, tree, node, watch);
         },
         Qt::QueuedConnection);
     // Waits for the re-read, but never past a stop: the tree joins its
@@ -108,9 +108,16 @@ void TThDirChange::Synchronize()
 }
 
 void TThDirChange::DirChangeNotify(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree,
-                                   QTreeWidgetItem* node)
+                                   QTreeWidgetItem* node, platform::DirectoryWatch* watch)
 {
     // The main thread stops a watcher before it deletes its node.
-    if (!shared->terminated.load())
-        tree->ReReadNode(node);
+    if (shared->terminated.load())
+        return;
+    // The re-read below sees every change made so far: the events queued
+    // meanwhile (the second half of a burst) would only re-read it again
+    // and replace nodes the user may be on. The watcher thread waits for
+    // this step and does not touch its watch until it ends; the watch
+    // stays valid because that thread owns it until then.
+    watch->wait(0);
+    tree->ReReadNode(node);
 }

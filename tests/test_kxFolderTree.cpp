@@ -11,12 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <iostream>
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, int ms = 3000)
+bool waitFor(const std::function<bool()>& done, int ms = 15000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -131,6 +132,7 @@ TEST_F(FolderTreeTest, RootsInOrderAndFoldersReadOneLevelAtATime)
     EXPECT_EQ(texts(t.DesktopNode()),
               QStringList({"Computer", "Network", "Trash", ".hidden", "alpha", "Beta", "gamma", "link"}));
     EXPECT_EQ(t.NodeType(t.DesktopNode()), ftDesktop);
+    EXPECT_EQ(t.Selected(), t.DesktopNode());  // an owner showing the folder at once has one
     EXPECT_EQ(t.NodeType(t.MyComputerNode()), ftMyComputer);
     EXPECT_EQ(t.NodeType(nullptr), ftNone);
 
@@ -286,9 +288,11 @@ TEST_F(FolderTreeTest, WritingTheSameFolderDoesNothing)
     // A write before the roots exist is looked up once they do.
     tree = std::make_unique<TkxFolderTree>(nullptr, TFolderTreePlaces{desktop, root + "/trash",
                                                                       root + "/mountinfo", root + "/gvfs"});
+    QSignalSpy early(tree.get(), &TkxFolderTree::OnChange);
     tree->SetFolder(desktop + "/gamma");
     QCoreApplication::processEvents();
     EXPECT_EQ(tree->Folder(), desktop + "/gamma");
+    EXPECT_EQ(early.count(), 1);  // not the Desktop first
     // Without Network, a network path clears the selection.
     tree->SetFolder("//nas/export");
     QCoreApplication::processEvents();
@@ -336,6 +340,61 @@ TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
     EXPECT_EQ(texts(t.DesktopNode()),
               QStringList({"Computer", "Network", "Trash", ".hidden", "alpha", "Beta", "delta", "gamma", "link"}));
     EXPECT_NE(t.MyComputerNode(), nullptr);
+}
+
+TEST_F(FolderTreeTest, AReReadKeepsTheSelectionOnItsFolder)
+{
+    static std::atomic<int> invalidIndex{0};
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        if (m.contains("Invalid index"))
+            ++invalidIndex;
+    });
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    t.SetFolder(desktop + "/alpha/inner/deep");
+    ASSERT_TRUE(waitFor([&] { return t.Folder() == desktop + "/alpha/inner/deep"; }));
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 3; }));  // Desktop, alpha, inner
+    QSignalSpy changes(&t, &TkxFolderTree::OnChange);
+
+    // Siblings come and go beside the chosen folder and beside its parent.
+    for (const char* sibling : {"Desktop/alpha/side", "Desktop/alpha/inner/side"}) {
+        SCOPED_TRACE(sibling);
+        const std::weak_ptr<const char> before = t.NodeData(t.Selected())->FN_Alive;
+        ASSERT_TRUE(mkdir(sibling));
+        ASSERT_TRUE(QDir().rmdir(root + "/" + sibling));
+        ASSERT_TRUE(waitFor([&] { return before.expired(); }));  // re-read
+        settle(100);
+        EXPECT_EQ(t.Folder(), desktop + "/alpha/inner/deep");
+        EXPECT_EQ(t.Selected(), t.currentItem());
+        EXPECT_TRUE(t.Selected()->parent()->isExpanded());
+        EXPECT_EQ(changes.count(), 0);
+    }
+    // The chosen folder goes: the nearest one left takes the selection, once.
+    ASSERT_TRUE(QDir().rmdir(desktop + "/alpha/inner/deep"));
+    EXPECT_TRUE(waitFor([&] { return t.Folder() == desktop + "/alpha/inner"; }));
+    settle(100);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_TRUE(alpha->isExpanded());
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(invalidIndex.load(), 0);
+}
+
+TEST_F(FolderTreeTest, AChangeHandlerThatReReadsTheParentLeavesSelectingSafe)
+{
+    // The find panel's search lets queued re-reads run from inside the
+    // change handler; one of them may delete the node being selected.
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    int reReads = 0;
+    QObject::connect(&t, &TkxFolderTree::OnChange, &t, [&](QTreeWidgetItem* node) {
+        if (node && node->parent() == alpha && reReads++ == 0)
+            t.ReReadNode(alpha);
+    });
+    t.SetFolder(desktop + "/alpha/inner");
+    ASSERT_TRUE(waitFor([&] { return reReads > 0; }));
+    settle(50);
+    EXPECT_EQ(t.Folder(), desktop + "/alpha/inner");
+    EXPECT_EQ(reReads, 1);
 }
 
 TEST_F(FolderTreeTest, ADeletedNodesWatcherStopsWithinASlice)
