@@ -114,14 +114,14 @@ void TForm1::CreateControls()
     saveSel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     saveSel->setShortcutContext(Qt::WidgetShortcut);
     connect(saveSel, &QAction::triggered, this, [this] { SaveSelClick(); });
-    connect(FPopupSave->addAction(QStringLiteral("Save All Icons as &One Image...")), &QAction::triggered, this,
-            [this] { SaveAllAsOneClick(); });
+    FNSaveAllasOneImage = FPopupSave->addAction(QStringLiteral("Save All Icons as &One Image..."));
+    connect(FNSaveAllasOneImage, &QAction::triggered, this, [this] { SaveAllAsOneClick(); });
     QMenu* saveAll = FPopupSave->addMenu(QStringLiteral("Save &All Icons"));
-    const char* kinds[] = {"as &Icons (*.ico)", "as &Bitmaps (*.bmp)", "as &JPEG (*.jpg)",
-                           "as &Metafiles (*.emf)", "as &GIF (*.gif)", "as &PNG (*.png)"};
-    for (int tag = 0; tag < 6; ++tag)
-        connect(saveAll->addAction(QString::fromLatin1(kinds[tag])), &QAction::triggered, this,
-                [this, tag] { SaveAllClick(tag); });
+    FNSaveAll = saveAll->menuAction();
+    for (int tag = 0; tag < 6; ++tag) {
+        FNSaveAllItems[tag] = saveAll->addAction(QString::fromLatin1(kSaveAllKinds[tag]));
+        connect(FNSaveAllItems[tag], &QAction::triggered, this, [this, tag] { SaveAllClick(tag); });
+    }
     FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
     connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
     addAction(FRefreshAction);

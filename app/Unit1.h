@@ -71,7 +71,13 @@ class TKXDirDialog;
 class TFrmIconEx;
 class TkxPopupButton;
 class TkxSoftButton;
+class TKXButton;
+class Tkx3DLabel;
 struct TCommandLine;
+
+// The captions of the save-all items by format tag, before a pack is applied.
+inline constexpr const char* kSaveAllKinds[6] = {"as &Icons (*.ico)", "as &Bitmaps (*.bmp)", "as &JPEG (*.jpg)",
+                                                 "as &Metafiles (*.emf)", "as &GIF (*.gif)", "as &PNG (*.png)"};
 
 // The private message the main window posts itself while it is created,
 // so that the command line runs once the window exists.
@@ -213,8 +219,8 @@ public:
     platform::AlignedPanel* FormClient = nullptr;  // the window's client area below the tool bar
     platform::AlignedPanel* MainPanel = nullptr;
     QWidget* Panel2 = nullptr;
-    QPushButton* SearchBtn = nullptr;
-    QToolButton* CopyDirBtn = nullptr;
+    TKXButton* SearchBtn = nullptr;
+    TkxSoftButton* CopyDirBtn = nullptr;
     QLabel* Label5 = nullptr;
     QLineEdit* Edit1 = nullptr;
     platform::UpDown* UpDown1 = nullptr;
@@ -228,7 +234,12 @@ public:
     QLabel* Label4 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Img = nullptr;
-    QToolButton* SaveAllBtn = nullptr;
+    TkxPopupButton* SaveAllBtn = nullptr;
+    // SaveAllBtn's menu: NIconAll to NPNGAll, each saving every listed file.
+    QMenu* PopupSaveAll = nullptr;
+    QAction* NSaveAllListItems[6] = {};
+    // The tool bar's title; a click runs Label1Click.
+    Tkx3DLabel* Label1 = nullptr;
     TKXListBox* FileBox = nullptr;
     QCheckBox* ChkSubFolders = nullptr;
     TkxSplitter* HSplitter = nullptr;
@@ -312,6 +323,9 @@ private:
     QAction* FRefreshAction = nullptr;
     QMenu* FPopupSave = nullptr;
     QAction* FNSaveSel = nullptr;
+    QAction* FNSaveAllasOneImage = nullptr;
+    QAction* FNSaveAll = nullptr;           // the save menu's submenu item
+    QAction* FNSaveAllItems[6] = {};        // NIcon to NPNG
     QString FDirDlgTitle;
     QMenu* FOptionsMenu = nullptr;
     QAction* FNSaveToRegistry = nullptr;

@@ -8,6 +8,7 @@
 #include "app/Shortcuts.h"
 #include "app/myutils.h"
 #include "kxCommon/KXButton.h"
+#include "kxCommon/KXCtrl.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxGraphicUtils.h"
 #include "kxCommon/kxIconUtils.h"
@@ -23,6 +24,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QWindow>
@@ -161,6 +163,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (FindPanelEventFilter(watched, event))
         return true;
+    if (watched == Label1 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && Label1->rect().contains(mouse->position().toPoint()))
+            Label1Click();
+    }
     // Every key of the window passes its native window once, before the
     // control with the focus sees it: the one place the keys are read.
     if (watched == this && !FKeyWindow && windowHandle()) {

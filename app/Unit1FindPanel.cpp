@@ -1,7 +1,9 @@
 // The find panel: the folder search into the file list and the list's items.
 #include "app/Unit1.h"
 
+#include "app/ToolBarGlyphs.h"
 #include "app/myutils.h"
+#include "kxCommon/KXButton.h"
 #include "kxCommon/KXCtrl.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxFolderTree.h"
@@ -18,6 +20,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -107,13 +110,14 @@ void TForm1::CreateFindPanel()
     grid->setParent(MainPanel);
     platform::setAlign(grid, platform::Align::Client);
 
-    SearchBtn = new QPushButton(QStringLiteral("Find files with icons inside >>"), Panel2);
+    SearchBtn = new TKXButton(QStringLiteral("Find files with icons inside >>"), Panel2);
     SearchBtn->setGeometry(4, 4, 240, 26);
-    connect(SearchBtn, &QPushButton::clicked, this, [this] { SearchBtnClick(SearchBtn); });
-    CopyDirBtn = new QToolButton(Panel2);
-    CopyDirBtn->setIcon(style()->standardIcon(QStyle::SP_DirLinkIcon));
+    SearchBtn->OnClick = [this](QObject* sender) { SearchBtnClick(sender); };
+    CopyDirBtn = new TkxSoftButton(Panel2);
+    CopyDirBtn->SetGlyph(ToolBarGlyph(tgFolder));
+    CopyDirBtn->SetFlat(true);
     CopyDirBtn->setGeometry(250, 4, 26, 26);
-    connect(CopyDirBtn, &QToolButton::clicked, this, [this] { CopyDirBtnClick(CopyDirBtn); });
+    CopyDirBtn->OnClick = [this](QObject* sender) { CopyDirBtnClick(sender); };
     Label5 = new QLabel(QStringLiteral("Minimum number of icons"), Panel2);
     Label5->setGeometry(284, 4, 190, 26);
     Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -178,10 +182,20 @@ void TForm1::CreateFindPanel()
     red.setColor(QPalette::WindowText, Qt::red);
     Label6->setPalette(red);
     Label6->hide();
-    SaveAllBtn = new QToolButton(FilePanel);
-    SaveAllBtn->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    SaveAllBtn->setIconSize(QSize(24, 24));
-    SaveAllBtn->setGeometry(kMargin + 8, 90, 40, 36);
+    PopupSaveAll = new QMenu(this);
+    for (int tag = 0; tag < 6; ++tag) {
+        NSaveAllListItems[tag] = PopupSaveAll->addAction(QString::fromLatin1(kSaveAllKinds[tag]));
+        connect(NSaveAllListItems[tag], &QAction::triggered, this, [this, tag] {
+            QStringList entries;
+            for (int i = 0; i < FileBox->count(); ++i)
+                entries << FileBox->item(i)->text();
+            SaveAllListClick(tag, TreeFolder(), entries);
+        });
+    }
+    SaveAllBtn = new TkxPopupButton(FilePanel);
+    SaveAllBtn->SetGlyph(ToolBarGlyph(tgSaveAll, 24));
+    SaveAllBtn->SetDropDownComponent(PopupSaveAll);
+    SaveAllBtn->setGeometry(kMargin + 4, 90, 48, 36);
     SaveAllBtn->setEnabled(false);
     FileBox = new TKXListBox(FilePanel);
     FileBox->setGeometry(kMargin + 56 + kMargin, 24, kFilePanelWidth - 80, 120);

@@ -108,15 +108,12 @@ void TForm1::ApplyTexts()
     const int order[] = {0, 2, 1, 3, 4, 5};  // texts 901-906: English, Greek, Ukrainian, ...
     for (int i = 0; i < 6; ++i)
         FLanguageItems[static_cast<size_t>(order[i])]->setText(GetUIText(901 + i));
-    // The save menu in the order it is built: NSaveSel, NSaveAllasOneImage,
-    // then NSaveAll with NIcon to NPNG.
-    const QList<QAction*> save = FPopupSave->actions();
-    for (int i = 0; i < 3 && i < save.size(); ++i)
-        save[i]->setText(GetUIText(921 + i));
-    if (save.size() > 2 && save[2]->menu()) {
-        const QList<QAction*> kinds = save[2]->menu()->actions();
-        for (int i = 0; i < 6 && i < kinds.size(); ++i)
-            kinds[i]->setText(GetUIText(924 + i));
+    FNSaveSel->setText(GetUIText(921));
+    FNSaveAllasOneImage->setText(GetUIText(922));
+    FNSaveAll->setText(GetUIText(923));
+    for (int tag = 0; tag < 6; ++tag) {
+        FNSaveAllItems[tag]->setText(GetUIText(924 + tag));
+        NSaveAllListItems[tag]->setText(GetUIText(924 + tag));
     }
     FNIconSize->setTitle(GetUIText(963));
     FNSize32->setText(GetUIText(964));

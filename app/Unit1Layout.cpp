@@ -1,6 +1,8 @@
 // The window's layout: the find panel's splitters and the sizes they keep.
 #include "app/Unit1.h"
 
+#include "kxCommon/KXButton.h"
+
 #include "kxCommon/KXCtrl.h"
 #include "platform/AlignedPanel.h"
 

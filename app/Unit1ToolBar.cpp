@@ -4,6 +4,7 @@
 
 #include "app/ToolBarGlyphs.h"
 #include "kxCommon/KXButton.h"
+#include "kxCommon/KXCtrl.h"
 #include "app/myutils.h"
 
 #include <QAction>
@@ -65,6 +66,19 @@ void TForm1::CreateToolBar()
     FAboutBtn = makeButton<TkxSoftButton>(FToolBar, FToolBarLayout, "AboutBtn", tgAbout);
     FAboutBtn->OnClick = [this](QObject*) { AboutBtnClick(); };
     FToolBarLayout->addStretch(1);
+    Label1 = new Tkx3DLabel(FToolBar);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setText(QStringLiteral("Pictorium"));
+    QFont title = Label1->font();
+    title.setBold(true);
+    title.setPointSize(title.pointSize() + 2);
+    Label1->setFont(title);
+    Label1->setCursor(Qt::PointingHandCursor);
+    Label1->SetTransparent(true);
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label1->installEventFilter(this);  // a click runs Label1Click
+    FToolBarLayout->addWidget(Label1);
+    FToolBarLayout->addSpacing(6);
     toolbar->addWidget(FToolBar);
 }
 

@@ -6,6 +6,7 @@
 # a copy of DIR's files, the folder its tree shows first; the tree's
 # Desktop node (at FIND_CLICK, screen "x y") is clicked, which fills the
 # list (needs xdotool).
+# With PACK_LANGUAGE=N the language pack N (1: Ukrainian) is chosen in the settings.
 # Needs xvfb, x11-apps and imagemagick (not needed by the build or tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,11 +17,14 @@ display=:97
 work=$(mktemp -d)
 trap 'kill "${app:-}" "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 # A copy of the program, so that its settings file lands in the scratch folder.
-cp "$program" "$(dirname "$program")/english.lng" "$(dirname "$program")/pictorium.rsrc" "$work/"
+cp "$program" "$(dirname "$program")"/*.lng "$(dirname "$program")"/*.chm "$(dirname "$program")/pictorium.rsrc" "$work/"
 if [ -n "${FIND_FOLDER:-}" ]; then
   mkdir -p "$work/Desktop"
   cp -r "$FIND_FOLDER"/. "$work/Desktop/"
   printf '[Placement]\nFindPanelVisible=1\nFindPanelHeight=300\n' >"$work/gharv.ini"
+fi
+if [ -n "${PACK_LANGUAGE:-}" ]; then
+  printf '[Settings]\nLanguage=%s\n' "$PACK_LANGUAGE" >>"$work/gharv.ini"
 fi
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!

@@ -1,5 +1,6 @@
 // The main window's find panel: the folder search into the file list.
 #include "app/Unit1.h"
+#include "kxCommon/KXButton.h"
 
 #include "app/myutils.h"
 #include "kxCommon/KXCtrl.h"
@@ -7,6 +8,7 @@
 #include "kxCommon/kxFolderTree.h"
 #include "platform/AlignedPanel.h"
 #include "platform/Exceptions.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/UpDown.h"
 
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -240,4 +243,31 @@ TEST_F(FindPanel, SizesAndVisibilityComeBackFromTheSettings)
     EXPECT_TRUE(text.contains("FindPanelVisible=0")) << text.toStdString();
     EXPECT_TRUE(text.contains("FindPanelHeight=200"));
     EXPECT_TRUE(text.contains("FilePanelWidth=300"));
+}
+
+TEST_F(FindPanel, SaveAllButtonSavesEveryListedFileInTheChosenFormat)
+{
+    auto dialogs = std::make_shared<platform::ScriptedFileDialogs>();
+    platform::setFileDialogs(dialogs);
+    QTemporaryDir out;
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    ASSERT_EQ(form->FileBox->ItemStrings(), (QStringList{"a.dll", "B.exe"}));
+    ASSERT_EQ(form->SaveAllBtn->DropDownComponent(), form->PopupSaveAll);
+    // The menu's items carry the pack's texts by format, as the save menu's do.
+    const QList<QAction*> items = form->PopupSaveAll->actions();
+    ASSERT_EQ(items.size(), 6);
+    for (int tag = 0; tag < 6; ++tag)
+        EXPECT_EQ(items[tag]->text(), GetUIText(924 + tag)) << tag;
+
+    dialogs->folders = {out.path()};
+    items[5]->trigger();
+    // Both listed files, from the searched folder, as PNG.
+    const QStringList saved = QDir(out.path()).entryList(QDir::Files);
+    EXPECT_EQ(saved, (QStringList{"ico_a_dll0001.png", "ico_a_dll0002.png", "ico_a_dll0003.png",
+                                  "ico_b_exe0001.png", "ico_b_exe0002.png", "ico_b_exe0003.png"}));
+    ASSERT_FALSE(boxes->shown.empty());
+    EXPECT_EQ(boxes->shown.back().text, FormatUIText(GetUIText(603), {int(saved.size())}));
+    platform::setFileDialogs(nullptr);
 }

@@ -3,6 +3,8 @@
 #include "app/Unit1.h"
 
 #include "app/myutils.h"
+#include "kxCommon/KXButton.h"
+#include "kxCommon/KXCtrl.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxHtmlHelp.h"
 #include "platform/ApplicationHelp.h"
@@ -308,4 +310,22 @@ TEST_F(MainWindowHelp, ClosingWithoutHelpLoadsNothing)
     EXPECT_TRUE(MainFormClosing);
     EXPECT_FALSE(kxHtmlHelp::Tried);
     EXPECT_EQ(kxHtmlHelp::HelpModule, nullptr);
+}
+
+TEST_F(MainWindowHelp, TitleLabelRightOfTheButtonsOpensTheContents)
+{
+    installPack();
+    installHelp();
+    settings(5, 0);
+    auto form = start();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    EXPECT_EQ(form->Label1->text(), "Pictorium");
+    EXPECT_EQ(form->Label1->cursor().shape(), Qt::PointingHandCursor);
+    for (QWidget* w : form->ToolBar()->findChildren<TkxSoftButton*>())
+        EXPECT_LT(w->geometry().right(), form->Label1->geometry().left()) << w->objectName().toStdString();
+    QTest::mouseClick(form->Label1, Qt::LeftButton);
+    ASSERT_EQ(platform::helpViewers().size(), 1);
+    EXPECT_EQ(platform::helpViewers().first()->currentPage(), QStringLiteral("/index.htm"));
+    form->close();
 }
