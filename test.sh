@@ -6,6 +6,8 @@ cd "$(dirname "$0")"
 source scripts/deps.sh
 install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
+scripts/check-format.sh
+
 jobs=$(nproc)
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPICTORIUM_SANITIZE=ON
 cmake --build build/test -j"$jobs"

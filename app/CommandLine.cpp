@@ -16,9 +16,15 @@ constexpr int kDbaseTable = 12;
 constexpr int kPdfDocument = 13;
 
 const QLatin1String kFlagNames[] = {
-    QLatin1String("e"),           QLatin1String("export"),         QLatin1String("closewhendone"),
-    QLatin1String("opendestination"), QLatin1String("alliconsasoneimage"), QLatin1String("iconsizesmall"),
-    QLatin1String("grayscale"),   QLatin1String("includenumbers"), QLatin1String("drawborders"),
+    QLatin1String("e"),
+    QLatin1String("export"),
+    QLatin1String("closewhendone"),
+    QLatin1String("opendestination"),
+    QLatin1String("alliconsasoneimage"),
+    QLatin1String("iconsizesmall"),
+    QLatin1String("grayscale"),
+    QLatin1String("includenumbers"),
+    QLatin1String("drawborders"),
 };
 const QLatin1String kValueNames[] = {
     QLatin1String("dbasefieldname"), QLatin1String("dbasedesttype"), QLatin1String("htmldestimagetype"),
@@ -38,8 +44,8 @@ bool isSwitchName(const QString& Name)
 
 bool isKnownDestType(const QString& Type)
 {
-    static const char* const known[] = {"ICO",  "BMP", "BITMAP", "JPEG", "JPG",  "EMF", "WMF", "METAFILE",
-                                        "GIF",  "PNG", "HTM",    "HTML", "DBF",  "DBASE", "PDF"};
+    static const char* const known[] = {"ICO", "BMP", "BITMAP", "JPEG", "JPG", "EMF",   "WMF", "METAFILE",
+                                        "GIF", "PNG", "HTM",    "HTML", "DBF", "DBASE", "PDF"};
     for (const char* k : known)
         if (Type == QLatin1String(k))
             return true;
@@ -142,7 +148,8 @@ TCommandLine TCommandLine::Parse(const QStringList& Params, const PathExists& Ex
                 ok = ok && ch >= u'0' && ch <= u'9';
             const int n = ok ? digits.toInt(&ok) : 0;
             if (!ok && !digits.isEmpty())
-                c.Errors << QStringLiteral("\"%1\" is not an icon number (0 for all icons, 1 or more for one) in %2")
+                c.Errors << QStringLiteral(
+                                "\"%1\" is not an icon number (0 for all icons, 1 or more for one) in %2")
                                 .arg(digits, s);
             else if (ok && iconIndex == -1)
                 iconIndex = n;

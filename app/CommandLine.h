@@ -72,18 +72,18 @@ QString ResolvePath(const QString& Dir, const QString& Path);
 
 struct TExportPlan {
     enum TAction {
-        SaveOneIcon,       // SaveIcon (IconIndex - 1, Dest, FileType, ...)
-        SaveGridAsOne,     // SaveAllAsOne (Dest, FileType, ...)
-        SaveEveryIcon,     // SaveAll into DestDir
+        SaveOneIcon,    // SaveIcon (IconIndex - 1, Dest, FileType, ...)
+        SaveGridAsOne,  // SaveAllAsOne (Dest, FileType, ...)
+        SaveEveryIcon,  // SaveAll into DestDir
     };
     TAction Action = SaveOneIcon;
     int FileType = 0;
     int DBFType = 0;
     int TargetImageType = 0;
-    QString DestType;     // as FileTypeOf rewrote it
+    QString DestType;  // as FileTypeOf rewrote it
     int IconIndex = 1;
-    QString DestDir;      // SaveEveryIcon: the folder of the files written
-    QString DestExt;      // SaveEveryIcon: "." + DestType
+    QString DestDir;  // SaveEveryIcon: the folder of the files written
+    QString DestExt;  // SaveEveryIcon: "." + DestType
     // SaveEveryIcon of icons or pictures: DestDir is Dest, made a folder
     // when it does not exist.
     bool MakeDestFolder = false;

@@ -41,10 +41,7 @@ QByteArray utf8Prefix(const QString& Text, int Room)
     return bytes;
 }
 
-QString namePart(const QString& path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
+QString namePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
 }  // namespace
 
@@ -54,12 +51,12 @@ DbaseExport::DbaseExport(const QString& DestDir, const QString& DestFileName, co
       m_memoFileName(MemoFileName(m_tableFileName)),
       m_fieldName(EncodeFieldName(DBFFieldName)),
       m_clock(std::move(clock))
-{
-}
+{}
 
 DbaseExport::~DbaseExport() = default;
 
-QString DbaseExport::TableFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt)
+QString DbaseExport::TableFileName(const QString& DestDir, const QString& DestFileName,
+                                   const QString& DestExt)
 {
     QString table = DestDir;
     if (!table.isEmpty() && !table.endsWith(QLatin1Char('/')))
@@ -141,7 +138,8 @@ void DbaseExport::create()
     char* m = memoHead.data();
     // Offset 0: the next free block, written by finish().
     const QString memoName = namePart(m_memoFileName);
-    const QByteArray label = utf8Prefix(memoName.chopped(ExtractFileExt(memoName).size()).toUpper(), kMemoNameRoom);
+    const QByteArray label
+        = utf8Prefix(memoName.chopped(ExtractFileExt(memoName).size()).toUpper(), kMemoNameRoom);
     std::copy(label.cbegin(), label.cend(), m + 8);
     platform::putLe16(m + 20, kBlockSize);
 
@@ -165,7 +163,7 @@ void DbaseExport::addIcon(int Index, QByteArrayView Data)
     if (Data.isEmpty()) {
         discard();
         throw platform::Error(QStringLiteral("Icon %1 could not be encoded for \"%2\".")
-                                  .arg(qint64{Index} + 1)
+                                  .arg(qint64 {Index} + 1)
                                   .arg(m_tableFileName));
     }
     const uint64_t length = uint64_t(Data.size()) + 8;
@@ -226,7 +224,8 @@ void DbaseExport::finish()
         // A memo file without its table is of no use.
         QFile::remove(m_memoFileName);
         discard();
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_tableFileName, reason));
+        throw platform::InOutError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(m_tableFileName, reason));
     }
     m_table.reset();
 }

@@ -28,10 +28,7 @@ QString lastComponent(const QString& path)
 
 // One path segment of a link: everything but the unreserved characters is
 // percent-encoded from UTF-8, so no name can end the segment or the link.
-QString pathSegment(const QString& name)
-{
-    return QString::fromLatin1(QUrl::toPercentEncoding(name));
-}
+QString pathSegment(const QString& name) { return QString::fromLatin1(QUrl::toPercentEncoding(name)); }
 
 }  // namespace
 
@@ -65,8 +62,7 @@ HtmlExport::HtmlExport(const QString& SrcFileName, const QString& DestDir, const
       m_columnCount(std::max(ColumnCount, 1)),
       m_includeNumbers(IncludeNumbers),
       m_drawBorders(DrawBorders)
-{
-}
+{}
 
 HtmlExport::~HtmlExport() = default;
 
@@ -90,7 +86,8 @@ void HtmlExport::write(const QByteArray& bytes)
     if (!platform::writeAll(*m_file, bytes, &reason)) {
         m_file->cancelWriting();
         m_file.reset();
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
+        throw platform::InOutError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
     }
 }
 
@@ -138,8 +135,9 @@ void HtmlExport::addCell(int Index, const QString& PictureFileName, int Width, i
         write(QByteArrayLiteral("<tr>\r\n"));
         m_rowOpen = true;
     }
-    const QString number = QString::number(qint64{Index} + 1);
-    const QString link = pathSegment(m_picturesFolder) + QLatin1Char('/') + pathSegment(lastComponent(PictureFileName));
+    const QString number = QString::number(qint64 {Index} + 1);
+    const QString link
+        = pathSegment(m_picturesFolder) + QLatin1Char('/') + pathSegment(lastComponent(PictureFileName));
     QString cell = QStringLiteral("<td><img src=\"%1\" width=\"%2\" height=\"%3\" alt=\"%4\">")
                        .arg(HtmlEscape(link), QString::number(Width), QString::number(Height), number);
     if (m_includeNumbers)
@@ -160,7 +158,7 @@ void HtmlExport::finish()
     if (m_rowOpen) {
         const int empty = m_columnCount - m_cellCount % m_columnCount;
         QByteArray fill;
-        fill.reserve(qsizetype{empty} * 15 + 7);
+        fill.reserve(qsizetype {empty} * 15 + 7);
         for (int k = 0; k < empty; ++k)
             fill += "<td>&nbsp;</td>";
         fill += "</tr>\r\n";
@@ -172,7 +170,8 @@ void HtmlExport::finish()
     QString reason;
     if (!platform::commitSaveFile(*m_file, &reason)) {
         m_file.reset();
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
+        throw platform::InOutError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
     }
     m_file.reset();
 }

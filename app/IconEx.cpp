@@ -22,10 +22,7 @@ TFrmIconEx::TFrmIconEx(QWidget* Owner) : QWidget(Owner, Qt::Tool | Qt::WindowSta
     FormCreate();
 }
 
-void TFrmIconEx::FormCreate()
-{
-    setWindowTitle(GetUIText(111));
-}
+void TFrmIconEx::FormCreate() { setWindowTitle(GetUIText(111)); }
 
 void TFrmIconEx::FormCloseQuery(bool& CanClose)
 {

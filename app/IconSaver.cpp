@@ -74,7 +74,7 @@ QString runKey(const QString& Name) { return QFileInfo(Name).absoluteFilePath();
 
 QString brokenIconText(const QString& Source, int Index)
 {
-    return QStringLiteral("Icon %1 of \"%2\" cannot be read.").arg(qint64{Index} + 1).arg(Source);
+    return QStringLiteral("Icon %1 of \"%2\" cannot be read.").arg(qint64 {Index} + 1).arg(Source);
 }
 
 // Writes a whole file or throws with the reason.
@@ -82,12 +82,10 @@ void writeWhole(const QString& Name, const QByteArray& Bytes)
 {
     QString error;
     switch (platform::replaceFile(Name, Bytes, &error)) {
-    case platform::WriteResult::Written:
-        return;
+    case platform::WriteResult::Written: return;
     case platform::WriteResult::NotCreated:
         throw platform::InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(Name, error));
-    case platform::WriteResult::WriteFailed:
-        break;
+    case platform::WriteResult::WriteFailed: break;
     }
     throw platform::InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(Name, error));
 }
@@ -142,13 +140,14 @@ void CheckSourceReadable(const QString& Source)
     // Not blocking: a FIFO in the file's place must not hang the save.
     const int fd = ::open(QFile::encodeName(Source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw platform::InOutError(
-            QStringLiteral("Cannot read \"%1\": %2").arg(Source, QString::fromLocal8Bit(std::strerror(errno))));
+        throw platform::InOutError(QStringLiteral("Cannot read \"%1\": %2")
+                                       .arg(Source, QString::fromLocal8Bit(std::strerror(errno))));
     struct stat st {};
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
     if (!regular)
-        throw platform::InOutError(QStringLiteral("Cannot read \"%1\": it is not a regular file.").arg(Source));
+        throw platform::InOutError(
+            QStringLiteral("Cannot read \"%1\": it is not a regular file.").arg(Source));
 }
 
 QString CompleteSaveIconFileName(const QString& FileName, int FileType)
@@ -189,7 +188,9 @@ QString NextFreeRunName(const QString& Name, const QSet<QString>& WrittenNames)
     }
 }
 
-TIconSaver::TIconSaver(const TIconGridSource& Grid, const QString& FileName) : FGrid(Grid), FFileName(FileName) {}
+TIconSaver::TIconSaver(const TIconGridSource& Grid, const QString& FileName)
+    : FGrid(Grid), FFileName(FileName)
+{}
 
 int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale)
 {
@@ -202,7 +203,7 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
         throw platform::Error(QStringLiteral("\"%1\" has %2 icon(s); there is no icon %3.")
                                   .arg(FFileName)
                                   .arg(FGrid.Count())
-                                  .arg(qint64{IconIndex} + 1));
+                                  .arg(qint64 {IconIndex} + 1));
     const platform::Icon& icon = FGrid.GetIcon(IconIndex);
     // An icon that cannot be read is not saved as a blank one.
     if (icon.isNull())
@@ -278,10 +279,12 @@ bool TIconSaver::MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& C
 
 void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                          const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
-                         bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
-                         int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames)
+                         bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small,
+                         int TargetImageType, int& SaveCount, uint16_t& ConfirmResult,
+                         QSet<QString>& WrittenNames)
 {
-    if (!isPictureCode(FileType) && FileType != kHtmlPage && FileType != kDbaseTable && FileType != kPdfDocument)
+    if (!isPictureCode(FileType) && FileType != kHtmlPage && FileType != kDbaseTable
+        && FileType != kPdfDocument)
         FileType = kImageFormatIco;
 
     QString pictureExt;
@@ -294,15 +297,16 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
 
     QString destExt = DestExt.toLower();
     if (destExt.isEmpty())
-        destExt = FileType == kHtmlPage      ? QStringLiteral(".htm")
-                  : FileType == kDbaseTable  ? QStringLiteral(".dbf")
-                  : FileType == kPdfDocument ? QStringLiteral(".pdf")
-                                             : pictureExt;
+        destExt = FileType == kHtmlPage ? QStringLiteral(".htm")
+            : FileType == kDbaseTable   ? QStringLiteral(".dbf")
+            : FileType == kPdfDocument  ? QStringLiteral(".pdf")
+                                        : pictureExt;
 
     uint16_t Answer = ConfirmResult;
     const QString Source = SrcFileName.isEmpty() ? FFileName : SrcFileName;
     // Only the grid's own file may borrow the grid's icon for one it lacks.
-    const bool gridFile = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
+    const bool gridFile
+        = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
     if (!SrcFileName.isEmpty())
         CheckSourceReadable(Source);
     const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
@@ -313,10 +317,11 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     // The source is looked at first, so that a bad one leaves no folder.
     if (N <= 0)
         throwNoIcons(Source);
-    std::vector<platform::Icon> icons = platform::extractIcons(
-        Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
+    std::vector<platform::Icon> icons
+        = platform::extractIcons(Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
     icons.resize(static_cast<size_t>(N));
-    const auto K = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
+    const auto K
+        = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
     if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico")) {
         if (!SrcFileName.isEmpty() || platform::iconCount(Source) <= 0)
             throwNoIcons(Source);
@@ -325,8 +330,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
 
     // A table or document goes into its folder as a picture does: one that
     // is missing is an error, not made.
-    const bool madeDir = FileType != kDbaseTable && FileType != kPdfDocument && !QFileInfo::exists(DestDir) &&
-                         QDir().mkdir(DestDir);
+    const bool madeDir = FileType != kDbaseTable && FileType != kPdfDocument && !QFileInfo::exists(DestDir)
+        && QDir().mkdir(DestDir);
     std::optional<HtmlExport> page;
     std::optional<DbaseExport> table;
     std::optional<PdfExport> document;
@@ -347,7 +352,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             if (madeDir)
                 QDir().rmdir(dir);
         }
-    } pageCleanup{pagePictures, DestDir, madeDir};
+    } pageCleanup {pagePictures, DestDir, madeDir};
     if (FileType == kHtmlPage) {
         page.emplace(Source, DestDir, DestFileName, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
         refuseSource(Source, page->pageFileName());

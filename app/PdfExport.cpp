@@ -19,10 +19,7 @@ namespace {
 constexpr int kDefaultPixelsPerInch = 96;
 constexpr int kDefaultMenuFontSize = 9;
 
-QString namePart(const QString& path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
+QString namePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
 // The menu font of the running application; without one, the writer's
 // standard face at the toolkit's default menu size.
@@ -44,7 +41,8 @@ int estimatedChars(int64_t Width, float Coef, int FontSize)
 
 }  // namespace
 
-PdfExport::PdfExport(const QString& DestDir, const QString& DestFileName, bool IncludeNumbers, bool DrawBorders)
+PdfExport::PdfExport(const QString& DestDir, const QString& DestFileName, bool IncludeNumbers,
+                     bool DrawBorders)
     : m_fileName(DocumentFileName(DestDir, DestFileName)),
       m_includeNumbers(IncludeNumbers),
       m_drawBorders(DrawBorders),
@@ -55,10 +53,7 @@ PdfExport::PdfExport(const QString& DestDir, const QString& DestFileName, bool I
         m_pixelsPerInch = kDefaultPixelsPerInch;
 }
 
-PdfExport::~PdfExport()
-{
-    discard();
-}
+PdfExport::~PdfExport() { discard(); }
 
 QString PdfExport::DocumentFileName(const QString& DestDir, const QString& DestFileName)
 {
@@ -70,10 +65,7 @@ void PdfExport::setPixelsPerInch(int PixelsPerInch)
     m_pixelsPerInch = PixelsPerInch < 1 ? kDefaultPixelsPerInch : PixelsPerInch;
 }
 
-void PdfExport::setMenuFont(const QFont& Font)
-{
-    m_menuFont = Font;
-}
+void PdfExport::setMenuFont(const QFont& Font) { m_menuFont = Font; }
 
 int PdfExport::menuFontSize() const
 {
@@ -86,7 +78,7 @@ int PdfExport::menuFontSize() const
 int PdfExport::PixelsToPoints(int Pixels, int PixelsPerInch)
 {
     const int64_t den = PixelsPerInch < 1 ? kDefaultPixelsPerInch : PixelsPerInch;
-    const int64_t num = int64_t{Pixels} * 72;
+    const int64_t num = int64_t {Pixels} * 72;
     int64_t q = num / den;
     const int64_t twice = (num % den) * 2;
     if (twice > den || (twice == den && q % 2 != 0))
@@ -177,8 +169,8 @@ void PdfExport::addIcon(int Index, const platform::Bitmap& Picture)
     // of them out of the page.
     if (Index <= m_lastIndex || Index == std::numeric_limits<int>::max())
         throw platform::Error(QStringLiteral("Icon %1 cannot follow icon %2 in \"%3\".")
-                                  .arg(qint64{Index} + 1)
-                                  .arg(qint64{m_lastIndex} + 1)
+                                  .arg(qint64 {Index} + 1)
+                                  .arg(qint64 {m_lastIndex} + 1)
                                   .arg(m_fileName));
     QImage image = Picture.image();
     // The writer takes indexed pictures with a full palette only.
@@ -227,8 +219,8 @@ void PdfExport::layOut()
 {
     TkxPDFDocument& doc = *m_doc;
     const TPDFXObject& first = doc.FXObjects.front();
-    const Layout L = CellLayout(first.Width, first.Height, m_pixelsPerInch, m_fontSize,
-                                m_includeNumbers, m_drawBorders);
+    const Layout L
+        = CellLayout(first.Width, first.Height, m_pixelsPerInch, m_fontSize, m_includeNumbers, m_drawBorders);
     const int count = static_cast<int>(doc.FXObjects.size());
     for (int i = 0; i < count; ++i) {
         const Cell c = CellOf(L, i);

@@ -32,14 +32,14 @@ public:
 
     // The grid for pictures of one size.
     struct Layout {
-        int W = 0, H = 0;      // the picture in points
-        int b = 0;             // 1 with borders
-        int t = 0;             // the number line: font size + 2 with numbers
+        int W = 0, H = 0;  // the picture in points
+        int b = 0;         // 1 with borders
+        int t = 0;         // the number line: font size + 2 with numbers
         int FontSize = 0;
-        int ColumnStep = 0;    // W + 2 + 2b
-        int Columns = 1;       // cells per row, at least 1
-        int RowHeight = 0;     // t + H + 2 + 2b
-        int RowsPerPage = 1;   // at least 1
+        int ColumnStep = 0;   // W + 2 + 2b
+        int Columns = 1;      // cells per row, at least 1
+        int RowHeight = 0;    // t + H + 2 + 2b
+        int RowsPerPage = 1;  // at least 1
         int CellsPerPage() const { return Columns * RowsPerPage; }
     };
 

@@ -35,7 +35,7 @@ void TRecentFiles::Select(const QString& FileName)
         item.Checked = false;
         kept.push_back(item);
     }
-    kept.insert(kept.begin(), TRecentItem{MenuCaption(FileName), FileName, true});
+    kept.insert(kept.begin(), TRecentItem {MenuCaption(FileName), FileName, true});
     if (static_cast<int>(kept.size()) > kMaxFileItems)
         kept.resize(kMaxFileItems);
     m_items = std::move(kept);

@@ -39,10 +39,7 @@ TRadioGroup::TRadioGroup(const QStringList& Items, int Columns, QWidget* Parent)
     });
 }
 
-int TRadioGroup::ItemIndex() const
-{
-    return FGroup->checkedId();
-}
+int TRadioGroup::ItemIndex() const { return FGroup->checkedId(); }
 
 void TRadioGroup::SetItemIndex(int Value)
 {
@@ -109,7 +106,8 @@ TSaveFrm::TSaveFrm(QWidget* AOwner) : QDialog(AOwner)
 
     GrayScaleCheck = new QCheckBox(QStringLiteral("Convert images to &gray scale"), this);
     Label5 = new QLabel(
-        QStringLiteral("To skip this window and use current settings, call this function holding CTRL+SHIFT down."),
+        QStringLiteral(
+            "To skip this window and use current settings, call this function holding CTRL+SHIFT down."),
         this);
     Label5->setWordWrap(true);
 
@@ -194,16 +192,13 @@ bool TSaveFrm::Edit1KeyPress(const QString& Key)
 
 bool TSaveFrm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Edit1 && event->type() == QEvent::KeyPress &&
-        !Edit1KeyPress(static_cast<QKeyEvent*>(event)->text()))
+    if (watched == Edit1 && event->type() == QEvent::KeyPress
+        && !Edit1KeyPress(static_cast<QKeyEvent*>(event)->text()))
         return true;
     return QDialog::eventFilter(watched, event);
 }
 
-void TSaveFrm::Edit1Change()
-{
-    OKBtn->setEnabled(!Edit1->text().trimmed().isEmpty());
-}
+void TSaveFrm::Edit1Change() { OKBtn->setEnabled(!Edit1->text().trimmed().isEmpty()); }
 
 void TSaveFrm::HelpBtnClick()
 {
@@ -211,7 +206,4 @@ void TSaveFrm::HelpBtnClick()
         RunHelp(QStringLiteral("export"));
 }
 
-void TSaveFrm::TypeGrpClick()
-{
-    GrayScaleCheck->setEnabled(TypeGrp->ItemIndex() > 0);
-}
+void TSaveFrm::TypeGrpClick() { GrayScaleCheck->setEnabled(TypeGrp->ItemIndex() > 0); }

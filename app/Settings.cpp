@@ -25,10 +25,7 @@ const QString kPlacement = QStringLiteral("Placement");
 // cannot be grabbed: it is moved back on.
 constexpr int64_t kMinVisible = 48;
 
-bool hasLineBreak(const QString& text)
-{
-    return text.contains(u'\n') || text.contains(u'\r');
-}
+bool hasLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
 
 // The values of "Settings" from "Language" on, which both stores share.
 void readCommonSettings(const IniStore& Store)
@@ -66,10 +63,7 @@ void writeCommonSettings(IniStore& Store)
 }
 
 // The value read plus one; a counter at its top stays there.
-int32_t nextRun(int32_t read)
-{
-    return read == std::numeric_limits<int32_t>::max() ? read : read + 1;
-}
+int32_t nextRun(int32_t read) { return read == std::numeric_limits<int32_t>::max() ? read : read + 1; }
 
 // Names are the positions in the menu, "0" the newest. They are taken in
 // that order whatever order the store keeps (the registry sorts them as
@@ -126,7 +120,7 @@ TPlacement readPlacement(const IniStore& Store, const TPlacement& Current, const
     result.Right = Store.readInteger(kPlacement, QStringLiteral("Right"), Current.Right);
     result.Bottom = Store.readInteger(kPlacement, QStringLiteral("Bottom"), Current.Bottom);
     // An empty or inside-out rectangle is no window: the current one stays.
-    if (int64_t{result.Right} - result.Left <= 0 || int64_t{result.Bottom} - result.Top <= 0) {
+    if (int64_t {result.Right} - result.Left <= 0 || int64_t {result.Bottom} - result.Top <= 0) {
         result.Left = Current.Left;
         result.Top = Current.Top;
         result.Right = Current.Right;
@@ -134,8 +128,10 @@ TPlacement readPlacement(const IniStore& Store, const TPlacement& Current, const
     }
     PlaceOnScreen(result, Screens);
     result.FindPanelVisible = Store.readBool(kPlacement, QStringLiteral("FindPanelVisible"), false);
-    result.FindPanelHeight = Store.readInteger(kPlacement, QStringLiteral("FindPanelHeight"), Current.FindPanelHeight);
-    result.FilePanelWidth = Store.readInteger(kPlacement, QStringLiteral("FilePanelWidth"), Current.FilePanelWidth);
+    result.FindPanelHeight
+        = Store.readInteger(kPlacement, QStringLiteral("FindPanelHeight"), Current.FindPanelHeight);
+    result.FilePanelWidth
+        = Store.readInteger(kPlacement, QStringLiteral("FilePanelWidth"), Current.FilePanelWidth);
     return result;
 }
 
@@ -164,10 +160,7 @@ platform::UserRegistry ProgramRegistry()
     return platform::UserRegistry(QStringLiteral("Quellmark"), QStringLiteral("Pictorium"));
 }
 
-bool SettingsKeyExists()
-{
-    return ProgramRegistry().keyExists();
-}
+bool SettingsKeyExists() { return ProgramRegistry().keyExists(); }
 
 QString IniFileName(const QString& ProgramDir, const QString& ConfigDir)
 {
@@ -176,8 +169,9 @@ QString IniFileName(const QString& ProgramDir, const QString& ConfigDir)
     const QFileInfo folder(ProgramDir);
     if (QFileInfo::exists(beside) || (folder.isDir() && folder.isWritable()))
         return beside;
-    const QString config =
-        ConfigDir.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) : ConfigDir;
+    const QString config = ConfigDir.isEmpty()
+        ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        : ConfigDir;
     return AddBackslash(config) + QStringLiteral("Quellmark/Pictorium/") + name;
 }
 
@@ -230,8 +224,8 @@ bool ReadINI(const QString& FileName, const platform::UserRegistry& Registry, TW
     if (!ini.load(Error))
         return false;
     Run = nextRun(ini.readInteger(kSettings, QStringLiteral("Run"), 0));
-    SaveSettingsToRegistry =
-        ini.readBool(kSettings, QStringLiteral("SaveSettingsToRegistry"), false) || Registry.keyExists();
+    SaveSettingsToRegistry
+        = ini.readBool(kSettings, QStringLiteral("SaveSettingsToRegistry"), false) || Registry.keyExists();
     readCommonSettings(ini);
     readWindow(ini, Window, Screens);
     return true;
@@ -245,8 +239,7 @@ void ReadReg(platform::UserRegistry& Registry, TWindowSettings& Window, const QL
     // written only loses the count.
     try {
         Registry.flush();
-    } catch (const platform::Error&) {
-    }
+    } catch (const platform::Error&) {}
     readCommonSettings(Registry);
     readWindow(Registry, Window, Screens);
 }
@@ -299,8 +292,8 @@ void PlaceOnScreen(TPlacement& Placement, const QList<QRect>& Screens)
 {
     const int64_t left = Placement.Left;
     const int64_t top = Placement.Top;
-    const int64_t width = int64_t{Placement.Right} - left;
-    const int64_t height = int64_t{Placement.Bottom} - top;
+    const int64_t width = int64_t {Placement.Right} - left;
+    const int64_t height = int64_t {Placement.Bottom} - top;
     if (width <= 0 || height <= 0)
         return;
 
@@ -318,8 +311,10 @@ void PlaceOnScreen(TPlacement& Placement, const QList<QRect>& Screens)
         if (shownWidth >= std::min(width, kMinVisible) && shownHeight >= std::min(height, kMinVisible))
             return;
         // Centres are compared in doubles: their squares overflow 64 bits.
-        const double dx = (static_cast<double>(left) + width / 2.0) - (static_cast<double>(sl) + (sr - sl) / 2.0);
-        const double dy = (static_cast<double>(top) + height / 2.0) - (static_cast<double>(st) + (sb - st) / 2.0);
+        const double dx
+            = (static_cast<double>(left) + width / 2.0) - (static_cast<double>(sl) + (sr - sl) / 2.0);
+        const double dy
+            = (static_cast<double>(top) + height / 2.0) - (static_cast<double>(st) + (sb - st) / 2.0);
         const double distance = dx * dx + dy * dy;
         if (!nearest || distance < nearestDistance) {
             nearest = &screen;

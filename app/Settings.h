@@ -31,7 +31,7 @@ struct TPlacement {
     int32_t Right = 0;
     int32_t Bottom = 0;
     bool Maximized = false;
-    bool FindPanelVisible = false; // the saved visibility of the find panel
+    bool FindPanelVisible = false;  // the saved visibility of the find panel
     int32_t FindPanelHeight = 0;
     int32_t FilePanelWidth = 0;
 };

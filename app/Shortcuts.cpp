@@ -6,8 +6,8 @@ TShortcutCommand ShortcutCommand(int Key, Qt::KeyboardModifiers Shift, Qt::Mouse
         return TShortcutCommand::StopSearch;
     if (Key == Qt::Key_F1)
         return TShortcutCommand::Help;
-    const Qt::KeyboardModifiers held =
-        Shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const Qt::KeyboardModifiers held
+        = Shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (held != Qt::ControlModifier || Buttons != Qt::NoButton)
         return TShortcutCommand::None;
     switch (Key) {

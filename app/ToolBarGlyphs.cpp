@@ -14,7 +14,10 @@ namespace {
 // half units so that they fall on whole pixels at 16 pixels.
 const QColor kOutline(60, 60, 60);
 
-QPen outline(const QColor& color = kOutline) { return QPen(color, 1.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin); }
+QPen outline(const QColor& color = kOutline)
+{
+    return QPen(color, 1.0, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+}
 
 void folderBack(QPainter& p, const QColor& fill, const QColor& line)
 {

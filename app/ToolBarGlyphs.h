@@ -5,7 +5,16 @@
 #include <QImage>
 
 enum TToolGlyph {
-    tgOpen, tgSave, tgSaveAll, tgCopy, tgPrint, tgRefresh, tgOptions, tgHelp, tgAbout, tgFolder
+    tgOpen,
+    tgSave,
+    tgSaveAll,
+    tgCopy,
+    tgPrint,
+    tgRefresh,
+    tgOptions,
+    tgHelp,
+    tgAbout,
+    tgFolder
 };
 
 // A strip of three Size x Size cells (Size 16 or 24) on a transparent

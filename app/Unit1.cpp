@@ -3,8 +3,8 @@
 
 #include "app/IconEx.h"
 #include "app/myutils.h"
-#include "kxCommon/kxFileUtils.h"
 #include "kxCommon/KXImageBox.h"
+#include "kxCommon/kxFileUtils.h"
 #include "kxCommon/kxHelpUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
@@ -83,15 +83,9 @@ TForm1::TForm1(const QStringList& Params, const QString& ProgramFile, QWidget* p
     CreateControls();
 }
 
-TForm1::~TForm1()
-{
-    FormDestroy();
-}
+TForm1::~TForm1() { FormDestroy(); }
 
-QString TForm1::ProgramDir() const
-{
-    return AddBackslash(QFileInfo(FProgramFile).absolutePath());
-}
+QString TForm1::ProgramDir() const { return AddBackslash(QFileInfo(FProgramFile).absolutePath()); }
 
 void TForm1::CreateControls()
 {
@@ -103,11 +97,13 @@ void TForm1::CreateControls()
     setCentralWidget(FScrollBox);
 
     FMRUPopup = new QMenu(this);
-    FOpenAction = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
+    FOpenAction
+        = new QAction(QIcon::fromTheme(QStringLiteral("document-open")), QStringLiteral("Open"), this);
     connect(FOpenAction, &QAction::triggered, this, [this] { OpenBtnClick(); });
     addAction(FOpenAction);
 
-    FSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
+    FSaveAction
+        = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), QStringLiteral("Save"), this);
     FPopupSave = new QMenu(this);
     QAction* saveSel = FNSaveSel = FPopupSave->addAction(QStringLiteral("Save &Selected Icon..."));
     // Shown in the menu; the key itself is the window's (FormKeyDown).
@@ -122,7 +118,8 @@ void TForm1::CreateControls()
         FNSaveAllItems[tag] = saveAll->addAction(QString::fromLatin1(kSaveAllKinds[tag]));
         connect(FNSaveAllItems[tag], &QAction::triggered, this, [this, tag] { SaveAllClick(tag); });
     }
-    FRefreshAction = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
+    FRefreshAction
+        = new QAction(QIcon::fromTheme(QStringLiteral("view-refresh")), QStringLiteral("Refresh"), this);
     connect(FRefreshAction, &QAction::triggered, this, [this] { RefreshBtnClick(); });
     addAction(FRefreshAction);
 
@@ -214,8 +211,8 @@ void TForm1::FormCreate()
     // Without a display (a batch export) the notice would only be noise
     // among the export's own messages.
     if (!settingsNotice.isEmpty() && platform::hasDisplay())
-        platform::messageBoxes().show({ApplicationTitle(), settingsNotice, platform::MsgType::Warning,
-                                       platform::mbOK, platform::mrOk});
+        platform::messageBoxes().show(
+            {ApplicationTitle(), settingsNotice, platform::MsgType::Warning, platform::mbOK, platform::mrOk});
 
     FNSaveToRegistry->setChecked(SaveSettingsToRegistry);
     FNShowIconEx->setChecked(ShowSeparateWindow);
@@ -230,11 +227,13 @@ void TForm1::FormCreate()
     FScrollBox->OnSelectItem = [this](QObject* sender, int index) { ScrollBoxSelectItem(sender, index); };
     FSaveDlgInitialDir = QDir::currentPath();
     SearchBtnClick(nullptr);
-    OnFileFound = [this](QObject* sender, int32_t index, int32_t count, const QString& name, const QString& info,
-                         bool& cancel) { SearchProgress(sender, index, count, name, info, cancel); };
+    OnFileFound
+        = [this](QObject* sender, int32_t index, int32_t count, const QString& name, const QString& info,
+                 bool& cancel) { SearchProgress(sender, index, count, name, info, cancel); };
 
     // Posted, so that it runs once the window is shown and the loop runs.
-    QMetaObject::invokeMethod(this, [this] { WMRunCommandLine(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { WMRunCommandLine(); }, Qt::QueuedConnection);
 
     if (FParams.isEmpty())
         SelectFile(FProgramFile);

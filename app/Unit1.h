@@ -61,7 +61,7 @@ class TkxSplitter;
 namespace platform {
 class AlignedPanel;
 class UpDown;
-}
+}  // namespace platform
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -76,8 +76,9 @@ class Tkx3DLabel;
 struct TCommandLine;
 
 // The captions of the save-all items by format tag, before a pack is applied.
-inline constexpr const char* kSaveAllKinds[6] = {"as &Icons (*.ico)", "as &Bitmaps (*.bmp)", "as &JPEG (*.jpg)",
-                                                 "as &Metafiles (*.emf)", "as &GIF (*.gif)", "as &PNG (*.png)"};
+inline constexpr const char* kSaveAllKinds[6]
+    = {"as &Icons (*.ico)",     "as &Bitmaps (*.bmp)", "as &JPEG (*.jpg)",
+       "as &Metafiles (*.emf)", "as &GIF (*.gif)",     "as &PNG (*.png)"};
 
 // The private message the main window posts itself while it is created,
 // so that the command line runs once the window exists.
@@ -146,9 +147,9 @@ public:
     int SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale);
     void SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale);
     void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
-                 const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType, bool IncludeNumbers,
-                 bool DrawBorders, bool GrayScale, bool Small, int TargetImageType, int& SaveCount,
-                 uint16_t& ConfirmResult, QSet<QString>& WrittenNames);
+                 const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
+                 bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
+                 int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames);
     // The save commands.
     void CheckSelection();
     void SaveSelClick();
@@ -208,8 +209,8 @@ public:
     void Edit1KeyPress(QObject* Sender, QChar& Key);
     void ChkSubFoldersClick(QObject* Sender);
     void CopyDirBtnClick(QObject* Sender);
-    void FileBoxGetItemParams(QObject* Sender, int Index, TOwnerDrawState State, QFont& Font, QColor& FontColor,
-                              QImage* Bmp, int& Offset, QString& Text);
+    void FileBoxGetItemParams(QObject* Sender, int Index, TOwnerDrawState State, QFont& Font,
+                              QColor& FontColor, QImage* Bmp, int& Offset, QString& Text);
     void SearchProgress(QObject* Sender, int32_t Index, int32_t Count, const QString& FileName,
                         const QString& Info, bool& Cancel);
     void FileBoxClick(QObject* Sender);
@@ -324,8 +325,8 @@ private:
     QMenu* FPopupSave = nullptr;
     QAction* FNSaveSel = nullptr;
     QAction* FNSaveAllasOneImage = nullptr;
-    QAction* FNSaveAll = nullptr;           // the save menu's submenu item
-    QAction* FNSaveAllItems[6] = {};        // NIcon to NPNG
+    QAction* FNSaveAll = nullptr;     // the save menu's submenu item
+    QAction* FNSaveAllItems[6] = {};  // NIcon to NPNG
     QString FDirDlgTitle;
     QMenu* FOptionsMenu = nullptr;
     QAction* FNSaveToRegistry = nullptr;

@@ -43,7 +43,8 @@ QString SourceError(const QString& Source)
     if (stat(QFile::encodeName(Source).constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR || Source.isEmpty())
             return FormatUIText(GetUIText(605), {Source});
-        return QStringLiteral("Cannot open \"%1\": %2").arg(Source, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("Cannot open \"%1\": %2")
+            .arg(Source, QString::fromLocal8Bit(std::strerror(errno)));
     }
     if (S_ISDIR(st.st_mode))
         return QStringLiteral("\"%1\" is a folder, not a file.").arg(Source);
@@ -68,7 +69,7 @@ void TForm1::WMRunCommandLine()
                 QMetaObject::invokeMethod(
                     form, [f = form] { f->OnCommandLineHandled(); }, Qt::QueuedConnection);
         }
-    } handled{this};
+    } handled {this};
 
     if (FParams.isEmpty()) {
         if (Run == 1)
@@ -134,9 +135,7 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
             if (SaveCount > 0 && CommandLine.OpenDestination)
                 OpenWithShell(plan.OpenFile, plan.DestType);
             break;
-        case TExportPlan::SaveGridAsOne:
-            SaveAllAsOne(Dest, plan.FileType, CommandLine.GrayScale);
-            break;
+        case TExportPlan::SaveGridAsOne: SaveAllAsOne(Dest, plan.FileType, CommandLine.GrayScale); break;
         case TExportPlan::SaveEveryIcon: {
             // A file in the folder's place would take none of the icons.
             const bool madeDir = plan.MakeDestFolder && !QFileInfo(plan.DestDir).isDir();
@@ -151,7 +150,7 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
                     if (armed)
                         QDir().rmdir(dir);
                 }
-            } dropEmptyFolder{plan.DestDir, madeDir};
+            } dropEmptyFolder {plan.DestDir, madeDir};
             uint16_t ConfirmResult = 0;
             QSet<QString> written;
             FSkippedIcons.clear();
@@ -164,8 +163,8 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
         }
         }
         // An export that found nothing to write leaves no file to open.
-        if (plan.Action != TExportPlan::SaveOneIcon && CommandLine.OpenDestination && !plan.OpenFile.isEmpty() &&
-            QFileInfo::exists(plan.OpenFile))
+        if (plan.Action != TExportPlan::SaveOneIcon && CommandLine.OpenDestination && !plan.OpenFile.isEmpty()
+            && QFileInfo::exists(plan.OpenFile))
             OpenWithShell(plan.OpenFile, plan.DestType);
     }
 

@@ -32,10 +32,7 @@ bool SkipOptions()
     return held.testFlag(Qt::ShiftModifier) && held.testFlag(Qt::ControlModifier);
 }
 
-QString FolderOf(const QString& FileName)
-{
-    return FileName.left(FileName.lastIndexOf(u'/') + 1);
-}
+QString FolderOf(const QString& FileName) { return FileName.left(FileName.lastIndexOf(u'/') + 1); }
 
 }  // namespace
 
@@ -100,8 +97,8 @@ void TForm1::NHTMClick()
         int saveCount = 0;
         uint16_t confirmResult = 0;
         QSet<QString> written;
-        SaveAll(QString(), destDir, name, ext, QString(), 11, 0, ExpIncludeNumbers, ExpDrawBorder, ExpGrayScale,
-                SmallIcons, ExpTargetImageType, saveCount, confirmResult, written);
+        SaveAll(QString(), destDir, name, ext, QString(), 11, 0, ExpIncludeNumbers, ExpDrawBorder,
+                ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult, written);
     }
     // The page as written, which has an extension when the name had none.
     if (OpenAfterSave)
@@ -115,8 +112,8 @@ void TForm1::NPDFClick()
         form.setWindowTitle(GetUIText(710));
         form.RunHelp = [this](const QString& Topic) { RunHelp(Topic); };
         // The layout moves the rest up into the room of what is hidden.
-        for (QWidget* w : std::initializer_list<QWidget*>{form.FieldGrp, form.TypeGrp, form.Label1, form.Label6,
-                                                          form.Edit1, form.ImageTypeCombo})
+        for (QWidget* w : std::initializer_list<QWidget*> {form.FieldGrp, form.TypeGrp, form.Label1,
+                                                           form.Label6, form.Edit1, form.ImageTypeCombo})
             w->hide();
         form.NumberCheck->setChecked(ExpIncludeNumbers);
         form.BorderCheck->setChecked(ExpDrawBorder);
@@ -137,7 +134,8 @@ void TForm1::NPDFClick()
         uint16_t confirmResult = 0;
         QSet<QString> written;
         SaveAll(QString(), FolderOf(name), name, ExtractFileExt(name), QString(), 13, 0, ExpIncludeNumbers,
-                ExpDrawBorder, ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult, written);
+                ExpDrawBorder, ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult,
+                written);
     }
     if (OpenAfterSave)
         OpenWithShell(PdfExport::DocumentFileName(FolderOf(name), name), QString());
@@ -172,10 +170,11 @@ void TForm1::NDBFClick()
     // beside a new table would be replaced without a word.
     const QString table = DbaseExport::TableFileName(FolderOf(name), name, ext);
     const QString memo = DbaseExport::MemoFileName(table);
-    if (QFileInfo::exists(memo) && !QFileInfo::exists(table) &&
-        platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(609), {memo}),
-                                       platform::MsgType::Confirmation, platform::mbYes | platform::mbNo,
-                                       platform::mrNo}) != platform::mrYes)
+    if (QFileInfo::exists(memo) && !QFileInfo::exists(table)
+        && platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(609), {memo}),
+                                          platform::MsgType::Confirmation, platform::mbYes | platform::mbNo,
+                                          platform::mrNo})
+            != platform::mrYes)
         return;
     {
         platform::WaitCursor wait;

@@ -24,8 +24,7 @@ void TForm1::SelectFile(const QString& FileName)
     TKXImageBox* grid = FScrollBox->ImageBox();
     grid->SetFileName(FileName);
     FFileName = FileName;
-    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") +
-                   FileName.mid(FileName.lastIndexOf(u'/') + 1));
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + FileName.mid(FileName.lastIndexOf(u'/') + 1));
     FPanels[1]->clear();
     const int count = grid->Count();
     SetCommandsEnabled(count > 0);
@@ -57,11 +56,11 @@ void TForm1::RebuildRecentMenu()
 void TForm1::OpenBtnClick()
 {
     const QString title = FOpenDlgTitle.isEmpty() ? QStringLiteral("Select file") : FOpenDlgTitle;
-    const QString filter = DialogFilter(FOpenDlgFilter.isEmpty()
-                                            ? QStringLiteral("Executable files (*.exe)|*.exe|Dynamic-link libraries "
-                                                             "(*.dll)|*.dll|ActiveX files (*.ocx)|*.ocx|Any file "
-                                                             "(*.*)|*")
-                                            : FOpenDlgFilter);
+    const QString filter = DialogFilter(
+        FOpenDlgFilter.isEmpty() ? QStringLiteral("Executable files (*.exe)|*.exe|Dynamic-link libraries "
+                                                  "(*.dll)|*.dll|ActiveX files (*.ocx)|*.ocx|Any file "
+                                                  "(*.*)|*")
+                                 : FOpenDlgFilter);
     const QString chosen = QFileDialog::getOpenFileName(this, title, FOpenDlgInitialDir, filter);
     if (chosen.isEmpty())
         return;
@@ -73,15 +72,9 @@ void TForm1::OpenBtnClick()
     FScrollBox->setFocus();
 }
 
-void TForm1::RefreshBtnClick()
-{
-    FScrollBox->ImageBox()->Refresh();
-}
+void TForm1::RefreshBtnClick() { FScrollBox->ImageBox()->Refresh(); }
 
-void TForm1::ReopenFile(const QString& Path)
-{
-    SelectFile(Path);
-}
+void TForm1::ReopenFile(const QString& Path) { SelectFile(Path); }
 
 void TForm1::ScrollBoxDropFiles(QObject*, int, int, const QStringList& AFiles)
 {
@@ -92,14 +85,11 @@ void TForm1::ScrollBoxDropFiles(QObject*, int, int, const QStringList& AFiles)
     SelectFile(AFiles.first());
     FScrollBox->setToolTip(QString());
     if (AFiles.size() > 1)
-        platform::messageBoxes().show({ApplicationTitle(), GetUIText(607),
-                                       platform::MsgType::Information, platform::mbOK, platform::mrOk});
+        platform::messageBoxes().show({ApplicationTitle(), GetUIText(607), platform::MsgType::Information,
+                                       platform::mbOK, platform::mrOk});
 }
 
-TBitCount TForm1::GetColorCount(const platform::Icon& Icon)
-{
-    return ::GetColorCount(Icon);
-}
+TBitCount TForm1::GetColorCount(const platform::Icon& Icon) { return ::GetColorCount(Icon); }
 
 void TForm1::ScrollBoxSelectItem(QObject*, int Index)
 {

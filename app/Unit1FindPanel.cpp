@@ -6,8 +6,8 @@
 #include "kxCommon/KXButton.h"
 #include "kxCommon/KXCtrl.h"
 #include "kxCommon/KXImageBox.h"
-#include "kxCommon/kxFolderTree.h"
 #include "kxCommon/kxFileUtils.h"
+#include "kxCommon/kxFolderTree.h"
 #include "platform/AlignedPanel.h"
 #include "platform/Exceptions.h"
 #include "platform/ShellIcons.h"
@@ -71,9 +71,7 @@ protected:
         case QEvent::ShortcutOverride:
             e->accept();  // no shortcut fires; the key is then swallowed above
             return true;
-        case QEvent::Close:
-            e->ignore();
-            return true;
+        case QEvent::Close: e->ignore(); return true;
         case QEvent::KeyRelease:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -82,10 +80,8 @@ protected:
         case QEvent::ContextMenu:
         case QEvent::DragEnter:
         case QEvent::DragMove:
-        case QEvent::Drop:
-            return true;
-        default:
-            return false;
+        case QEvent::Drop: return true;
+        default: return false;
         }
     }
 
@@ -203,8 +199,8 @@ void TForm1::CreateFindPanel()
     FileBox->SetItemHeight(18);
     FileBox->SetDirectSearch(true);
     FileBox->OnClick = [this](QObject* sender) { FileBoxClick(sender); };
-    FileBox->OnGetItemParams = [this](QObject* sender, int index, TOwnerDrawState state, QFont& font, QColor& color,
-                                      QImage* bmp, int& offset, QString& text) {
+    FileBox->OnGetItemParams = [this](QObject* sender, int index, TOwnerDrawState state, QFont& font,
+                                      QColor& color, QImage* bmp, int& offset, QString& text) {
         FileBoxGetItemParams(sender, index, state, font, color, bmp, offset, text);
     };
     ChkSubFolders = new QCheckBox(QStringLiteral("Include subfolders"), FilePanel);
@@ -222,8 +218,8 @@ void TForm1::ApplyFindPanelTexts()
     ChkSubFolders->setText(GetUIText(551));
     CopyDirBtn->setToolTip(GetUIText(101));
     SaveAllBtn->setToolTip(GetUIText(102));
-    for (QWidget* w : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1),
-                       static_cast<QWidget*>(UpDown1)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UpDown1)})
         w->setToolTip(GetUIText(151));
 }
 
@@ -248,15 +244,9 @@ void TForm1::SearchBtnClick(QObject*)
     FormResize();
 }
 
-QString TForm1::TreeFolder() const
-{
-    return Tree->Folder();
-}
+QString TForm1::TreeFolder() const { return Tree->Folder(); }
 
-QWidget* TForm1::TreeWidget() const
-{
-    return Tree;
-}
+QWidget* TForm1::TreeWidget() const { return Tree; }
 
 void TForm1::TreeChange(QObject* Sender)
 {
@@ -302,12 +292,13 @@ void TForm1::DirBoxChange(QObject*)
                 form->Label6->show();
             SearchRunning = false;
             form->FPanels[0]->clear();
-            form->Label4->setText(form->Label4->text().chopped(std::min<qsizetype>(3, form->Label4->text().size())));
+            form->Label4->setText(
+                form->Label4->text().chopped(std::min<qsizetype>(3, form->Label4->text().size())));
             form->EnableSearchControls();
             form->FilePanel->unsetCursor();
             QApplication::restoreOverrideCursor();
         }
-    } finish{this, result};
+    } finish {this, result};
 
     bool ok = false;
     const int minIcons = Edit1->text().toInt(&ok);
@@ -315,7 +306,8 @@ void TForm1::DirBoxChange(QObject*)
         throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(Edit1->text()));
     TListBoxStrings list(*FileBox);
     result = FindIconFiles(folder, folder, QStringLiteral("*.dll;*.exe;*.ocx"), minIcons,
-                           ChkSubFolders->isChecked(), false, list, [this](bool& cancel) { SearchTick(cancel); });
+                           ChkSubFolders->isChecked(), false, list,
+                           [this](bool& cancel) { SearchTick(cancel); });
 }
 
 void TForm1::SearchProgress(QObject*, int32_t, int32_t Count, const QString&, const QString&, bool& Cancel)
@@ -341,16 +333,17 @@ void TForm1::SearchTick(bool& Cancel)
 void TForm1::DisableSearchControls()
 {
     for (QWidget* w : {static_cast<QWidget*>(SaveAllBtn), static_cast<QWidget*>(ChkSubFolders),
-                       static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UpDown1),
-                       static_cast<QWidget*>(SearchBtn)})
+                       static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1),
+                       static_cast<QWidget*>(UpDown1), static_cast<QWidget*>(SearchBtn)})
         w->setEnabled(false);
     // The window itself takes no input while the search runs (TSearchInputBlock).
 }
 
 void TForm1::EnableSearchControls()
 {
-    for (QWidget* w : {static_cast<QWidget*>(SearchBtn), static_cast<QWidget*>(ChkSubFolders),
-                       static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UpDown1)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(SearchBtn), static_cast<QWidget*>(ChkSubFolders),
+          static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UpDown1)})
         w->setEnabled(true);
     SaveAllBtn->setEnabled(FileBox->count() > 0);
 }
@@ -395,8 +388,8 @@ void TForm1::FileBoxClick(QObject*)
         SelectFile(name);
 }
 
-void TForm1::FileBoxGetItemParams(QObject*, int, TOwnerDrawState State, QFont&, QColor&, QImage* Bmp, int& Offset,
-                                  QString& Text)
+void TForm1::FileBoxGetItemParams(QObject*, int, TOwnerDrawState State, QFont&, QColor&, QImage* Bmp,
+                                  int& Offset, QString& Text)
 {
     Offset = 20;
     if (!Bmp)

@@ -47,7 +47,9 @@ void TForm1::CreateHelpControls()
 {
     platform::ApplicationHelp& help = platform::applicationHelp();
     help.handle = this;
-    help.onHelp = [this](uint16_t Command, intptr_t Data, bool& CallHelp) { return ShowHelp(Command, Data, CallHelp); };
+    help.onHelp = [this](uint16_t Command, intptr_t Data, bool& CallHelp) {
+        return ShowHelp(Command, Data, CallHelp);
+    };
     installEventFilter(new HintFilter(this));
 }
 
@@ -67,15 +69,9 @@ bool TForm1::ShowHelp(uint16_t Command, intptr_t Data, bool& CallHelp)
     return false;
 }
 
-void TForm1::RunHelp(const QString& Topic)
-{
-    ShowHelpTopic(Topic);
-}
+void TForm1::RunHelp(const QString& Topic) { ShowHelpTopic(Topic); }
 
-void TForm1::HelpBtnClick()
-{
-    RunHelp(QString());
-}
+void TForm1::HelpBtnClick() { RunHelp(QString()); }
 
 void TForm1::ChooseHelpFile(QAction* Sender, const QString& Name, QString& HelpFileName)
 {
@@ -92,7 +88,8 @@ void TForm1::ReportMissingHelpFile(QAction* Sender, const QString& Name, QString
     // export, which has nothing to do with help.
     const bool firstRun = !Sender && FParams.isEmpty() && Run == 1 && (Language == 0 || Language == 1);
     if (Sender || firstRun)
-        platform::messageBoxes().show({ApplicationTitle(),
-                                       FormatUIText(GetUIText(605), {Name}) + QStringLiteral("\r\n") + GetUIText(612),
-                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+        platform::messageBoxes().show(
+            {ApplicationTitle(),
+             FormatUIText(GetUIText(605), {Name}) + QStringLiteral("\r\n") + GetUIText(612),
+             platform::MsgType::Error, platform::mbOK, platform::mrOk});
 }

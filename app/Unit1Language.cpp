@@ -2,12 +2,12 @@
 // its texts to the main window.
 #include "app/Unit1.h"
 
+#include "ProgramVersion.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxMiscUtils.h"
 #include "platform/ApplicationHelp.h"
 #include "platform/MessageBoxes.h"
-#include "ProgramVersion.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -16,8 +16,8 @@
 
 namespace {
 
-const char* const kPackFiles[] = {"english.lng", "ukrainian.lng", "greek.lng",
-                                  "romanian.lng", "italian.lng", "polish.lng"};
+const char* const kPackFiles[]
+    = {"english.lng", "ukrainian.lng", "greek.lng", "romanian.lng", "italian.lng", "polish.lng"};
 
 QString packFile(int32_t tag)
 {
@@ -26,8 +26,8 @@ QString packFile(int32_t tag)
 
 void errorBox(const QString& text)
 {
-    platform::messageBoxes().show({ApplicationTitle(), text, platform::MsgType::Error,
-                                   platform::mbOK, platform::mrOk});
+    platform::messageBoxes().show(
+        {ApplicationTitle(), text, platform::MsgType::Error, platform::mbOK, platform::mrOk});
 }
 
 }  // namespace
@@ -39,8 +39,8 @@ bool TForm1::LoadLanguageLibrary(QAction* Sender, int32_t& Tag)
         if (FParams.isEmpty()) {
             const QString missing = GetUIText(117);
             errorBox(missing.isEmpty()
-                         ? QStringLiteral("File does not exist:\r\n") + path +
-                               QStringLiteral("\r\nIt can be found on Pictorium web page.")
+                         ? QStringLiteral("File does not exist:\r\n") + path
+                             + QStringLiteral("\r\nIt can be found on Pictorium web page.")
                          : FormatUIText(missing, {path}) + QStringLiteral("\r\n") + GetUIText(612));
         }
         const QString english = ProgramDir() + packFile(0);
@@ -55,7 +55,8 @@ bool TForm1::LoadLanguageLibrary(QAction* Sender, int32_t& Tag)
         return true;
     if (FParams.isEmpty()) {
         const QString text = GetUIText(613);
-        errorBox((text.isEmpty() ? QStringLiteral("Unable to load the file:") : text) + QStringLiteral("\r\n") + path);
+        errorBox((text.isEmpty() ? QStringLiteral("Unable to load the file:") : text) + QStringLiteral("\r\n")
+                 + path);
     }
     return false;
 }
@@ -79,11 +80,11 @@ void TForm1::NEnglishClick(QAction* Sender)
         const QString version = GetUIText(50000);
         if (version.isEmpty() || CompareVersions(QStringLiteral(PICTORIUM_VERSION_TEXT), version) > 0) {
             const QString text = version.isEmpty()
-                                     ? QStringLiteral("Language pack is obsolete.\r\nPlease download its newer "
-                                                      "version from Pictorium web page.")
-                                     : GetUIText(610) + QStringLiteral("\r\n") + GetUIText(611);
-            platform::messageBoxes().show({ApplicationTitle(), text, platform::MsgType::Warning,
-                                           platform::mbOK, platform::mrOk});
+                ? QStringLiteral("Language pack is obsolete.\r\nPlease download its newer "
+                                 "version from Pictorium web page.")
+                : GetUIText(610) + QStringLiteral("\r\n") + GetUIText(611);
+            platform::messageBoxes().show(
+                {ApplicationTitle(), text, platform::MsgType::Warning, platform::mbOK, platform::mrOk});
         }
     }
     QString helpFile;

@@ -47,7 +47,8 @@ void TForm1::FormResizePanels()
                           FilePanel->height());
     if (HSplitter->y() < HSplitter->MinSize())
         FindPanel->resize(FindPanel->width(),
-                          FormClientHeight() - HSplitter->MinSize() - HSplitter->height() - statusBar()->height());
+                          FormClientHeight() - HSplitter->MinSize() - HSplitter->height()
+                              - statusBar()->height());
     RealignPanels();
     VSplitterMoved(nullptr);
     HSplitterMoved(nullptr);
@@ -94,11 +95,12 @@ void TForm1::RestoreFindPanelPlacement(const TPlacement& Placement)
     FindPanel->setVisible(!Placement.FindPanelVisible);
     FindPanel->resize(FindPanel->width(),
                       ClampPanelSize(Placement.FindPanelHeight, HSplitter->MinSize(),
-                                     FormClientHeight() - HSplitter->MinSize() - HSplitter->height() -
-                                         statusBar()->height()));
-    FilePanel->resize(ClampPanelSize(Placement.FilePanelWidth, VSplitter->MinSize(),
-                                     FindPanel->contentsRect().width() - VSplitter->MinSize() - VSplitter->width()),
-                      FilePanel->height());
+                                     FormClientHeight() - HSplitter->MinSize() - HSplitter->height()
+                                         - statusBar()->height()));
+    FilePanel->resize(
+        ClampPanelSize(Placement.FilePanelWidth, VSplitter->MinSize(),
+                       FindPanel->contentsRect().width() - VSplitter->MinSize() - VSplitter->width()),
+        FilePanel->height());
     RealignPanels();
     HSplitterMoved(nullptr);
     VSplitterMoved(nullptr);

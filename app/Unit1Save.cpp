@@ -56,8 +56,8 @@ QString FilterDefaultExt(const QString& WindowsFilter, int FilterIndex)
 
 void OpenWithShell(QString FileName, const QString& Ext)
 {
-    if (!QFileInfo::exists(FileName) && !Ext.isEmpty() && QFileInfo(FileName).suffix().isEmpty() &&
-        QFileInfo::exists(FileName + u'.' + Ext))
+    if (!QFileInfo::exists(FileName) && !Ext.isEmpty() && QFileInfo(FileName).suffix().isEmpty()
+        && QFileInfo::exists(FileName + u'.' + Ext))
         FileName += u'.' + Ext;
     platform::shellOpener().open(QUrl::fromLocalFile(FileName));
 }
@@ -94,9 +94,10 @@ void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const Q
             if (!saver.Skipped().isEmpty())
                 skipped.emplace_back(source, saver.Skipped());
         }
-    } keep{saver, SrcFileName.isEmpty() ? FFileName : SrcFileName, FSkippedIcons};
-    saver.SaveAll(SrcFileName, DestDir, DestFileName, DestExt, DBFFieldName, FileType, DBFType, IncludeNumbers,
-                  DrawBorders, GrayScale, Small, TargetImageType, SaveCount, ConfirmResult, WrittenNames);
+    } keep {saver, SrcFileName.isEmpty() ? FFileName : SrcFileName, FSkippedIcons};
+    saver.SaveAll(SrcFileName, DestDir, DestFileName, DestExt, DBFFieldName, FileType, DBFType,
+                  IncludeNumbers, DrawBorders, GrayScale, Small, TargetImageType, SaveCount, ConfirmResult,
+                  WrittenNames);
 }
 
 bool TForm1::ReportSkippedIcons()
@@ -107,10 +108,10 @@ bool TForm1::ReportSkippedIcons()
     for (const auto& [source, skipped] : FSkippedIcons) {
         QStringList numbers;
         for (const int i : skipped)
-            numbers << QString::number(qint64{i} + 1);
+            numbers << QString::number(qint64 {i} + 1);
         const QString text = numbers.size() == 1
-                                 ? QStringLiteral("Icon %1 of \"%2\" cannot be read; it was not saved.")
-                                 : QStringLiteral("Icons %1 of \"%2\" cannot be read; they were not saved.");
+            ? QStringLiteral("Icon %1 of \"%2\" cannot be read; it was not saved.")
+            : QStringLiteral("Icons %1 of \"%2\" cannot be read; they were not saved.");
         lines << text.arg(numbers.join(QStringLiteral(", ")), source);
     }
     FSkippedIcons.clear();
@@ -185,10 +186,7 @@ void TForm1::SaveAllAsOneClick()
         OpenWithShell(chosen->first, QString());
 }
 
-void TForm1::SaveAllClick(int FileType)
-{
-    RunSaveAll(FileType, std::nullopt);
-}
+void TForm1::SaveAllClick(int FileType) { RunSaveAll(FileType, std::nullopt); }
 
 void TForm1::SaveAllListClick(int FileType, const QString& Folder, const QStringList& Entries)
 {
@@ -200,7 +198,8 @@ void TForm1::SaveAllListClick(int FileType, const QString& Folder, const QString
 
 void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
 {
-    FDirDlg->SetTitle(FDirDlgTitle.isEmpty() ? QStringLiteral("Select folder to save images:") : FDirDlgTitle);
+    FDirDlg->SetTitle(FDirDlgTitle.isEmpty() ? QStringLiteral("Select folder to save images:")
+                                             : FDirDlgTitle);
     if (!FDirDlg->Execute(this))
         return;
     int saveCount = 0;
@@ -218,9 +217,9 @@ void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
             form->ReportSkippedIcons();
         }
     };
-    Report report{this, saveCount};
+    Report report {this, saveCount};
     platform::WaitCursor wait;
-    for (const QString& source : Sources.value_or(QStringList{QString()}))
+    for (const QString& source : Sources.value_or(QStringList {QString()}))
         SaveAll(source, FDirDlg->Directory(), QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers,
                 ExpDrawBorder, ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
 }

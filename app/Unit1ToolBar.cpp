@@ -3,9 +3,9 @@
 #include "app/Unit1.h"
 
 #include "app/ToolBarGlyphs.h"
+#include "app/myutils.h"
 #include "kxCommon/KXButton.h"
 #include "kxCommon/KXCtrl.h"
-#include "app/myutils.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -91,7 +91,7 @@ void TForm1::SetToolBarEnabled(bool Enabled)
 void TForm1::ApplyToolBarTexts()
 {
     const std::pair<TkxSoftButton*, int> hints[] = {
-        {FOpenBtn, 103}, {FSaveBtn, 104},    {FCopyBtn, 105}, {FPrintBtn, 106},
+        {FOpenBtn, 103},    {FSaveBtn, 104},    {FCopyBtn, 105}, {FPrintBtn, 106},
         {FRefreshBtn, 107}, {FOptionsBtn, 108}, {FHelpBtn, 109}, {FAboutBtn, 110},
     };
     for (const auto& [button, id] : hints)

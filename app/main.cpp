@@ -1,5 +1,6 @@
 // The program's entry: the units' start-up, the main window, the message
 // loop, and the units' release at exit.
+#include "ProgramVersion.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/Unit1.h"
@@ -10,7 +11,6 @@
 #include "kxCommon/kxXP.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
-#include "ProgramVersion.h"
 
 #include <QDir>
 #include <QStringDecoder>
@@ -46,8 +46,8 @@ int main(int argc, char** argv)
 
     // Without a display the program runs on the offscreen platform, where
     // message boxes go to standard error and only an export makes sense.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TApplication app(qtArgc, qtArgv);
@@ -55,7 +55,8 @@ int main(int argc, char** argv)
     if (const auto bad = nameNotUtf8(argc, argv)) {
         platform::messageBoxes().show(
             {QStringLiteral("Pictorium"),
-             QStringLiteral("The parameter \"%1\" is not UTF-8 text; Pictorium takes file names in UTF-8 only.")
+             QStringLiteral(
+                 "The parameter \"%1\" is not UTF-8 text; Pictorium takes file names in UTF-8 only.")
                  .arg(*bad),
              platform::MsgType::Error, platform::mbOK, platform::mrOk});
         return 1;
@@ -73,7 +74,8 @@ int main(int argc, char** argv)
     TApplication::setOrganizationName(QStringLiteral("Quellmark"));
     TApplication::setApplicationVersion(QStringLiteral(PICTORIUM_VERSION_TEXT));
     const QString programFile = TApplication::applicationFilePath();
-    platform::PeModule::setProgramResourceImage(QDir(TApplication::applicationDirPath()).filePath("pictorium.rsrc"));
+    platform::PeModule::setProgramResourceImage(
+        QDir(TApplication::applicationDirPath()).filePath("pictorium.rsrc"));
 
     // The units start in their order and stop in reverse; one that fails
     // ends the program before a window exists.

@@ -72,8 +72,8 @@ void runSaveAll(benchmark::State& state, int fileType)
         int saved = 0;
         uint16_t confirm = 0;
         QSet<QString> written;
-        saver.SaveAll(module, dest, QString(), QString(), QString(), fileType, 0, false, false, false, false, 0,
-                      saved, confirm, written);
+        saver.SaveAll(module, dest, QString(), QString(), QString(), fileType, 0, false, false, false, false,
+                      0, saved, confirm, written);
         if (saved != groups) {
             state.SkipWithError("icons missing");
             break;
@@ -86,7 +86,12 @@ void runSaveAll(benchmark::State& state, int fileType)
 }
 
 void BM_SaveAllIco(benchmark::State& state) { runSaveAll(state, kImageFormatIco); }
-BENCHMARK(BM_SaveAllIco)->ArgName("groups")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveAllIco)
+    ->ArgName("groups")
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_SaveAllPng(benchmark::State& state) { runSaveAll(state, kImageFormatPng); }
 BENCHMARK(BM_SaveAllPng)->ArgName("groups")->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -26,7 +26,8 @@ QByteArray icoBytes()
 QByteArray pngBytes()
 {
     const fixture::IcoImage png = fixture::pngImage(32, 32, 7);
-    return QByteArray(reinterpret_cast<const char*>(png.data.data()), static_cast<qsizetype>(png.data.size()));
+    return QByteArray(reinterpret_cast<const char*>(png.data.data()),
+                      static_cast<qsizetype>(png.data.size()));
 }
 
 // The page and one picture per icon, the pictures written as a run writes
@@ -42,7 +43,8 @@ void BM_HtmlExport(benchmark::State& state)
         HtmlExport page(QStringLiteral("/src/library.dll"), folder, dir.filePath(QStringLiteral("icons.htm")),
                         QStringLiteral(".htm"), 8, true, true);
         for (int i = 0; i < kIcons; ++i) {
-            const QString name = folder + QStringLiteral("/ico_library_dll%1.png").arg(i + 1, 4, 10, QLatin1Char('0'));
+            const QString name
+                = folder + QStringLiteral("/ico_library_dll%1.png").arg(i + 1, 4, 10, QLatin1Char('0'));
             if (writePictures)
                 platform::writeFileAtomically(name, picture);
             page.addCell(i, name, 32, 32);

@@ -20,7 +20,7 @@ namespace {
 struct Tree {
     // Beside the program rather than in the busy temporary folder, which
     // the folder tree would watch on the way down.
-    QTemporaryDir dir{QCoreApplication::applicationDirPath() + QStringLiteral("/bench-XXXXXX")};
+    QTemporaryDir dir {QCoreApplication::applicationDirPath() + QStringLiteral("/bench-XXXXXX")};
     int files = 0;
 
     Tree()
@@ -31,7 +31,11 @@ struct Tree {
             std::vector<fixture::PeRes> res;
             for (int g = 0; g < groups; ++g) {
                 res.push_back({3, {}, static_cast<uint16_t>(g + 1), {}, 0x409, image.data});
-                res.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
+                res.push_back({14,
+                               {},
+                               static_cast<uint16_t>(g + 1),
+                               {},
+                               0x409,
                                fixture::groupResource({image}, {static_cast<uint16_t>(g + 1)})});
             }
             fixture::ByteVec bytes = fixture::buildPe(res).bytes;
@@ -81,8 +85,9 @@ void BM_PanelSearch(benchmark::State& state)
     form.show();
     form.SearchBtnClick(nullptr);
     form.ChkSubFolders->setChecked(true);
-    OnFileFound = [&form](QObject* sender, int32_t index, int32_t count, const QString& name, const QString& info,
-                          bool& cancel) { form.SearchProgress(sender, index, count, name, info, cancel); };
+    OnFileFound
+        = [&form](QObject* sender, int32_t index, int32_t count, const QString& name, const QString& info,
+                  bool& cancel) { form.SearchProgress(sender, index, count, name, info, cancel); };
     form.Tree->SetFolder(tree().dir.path());
     while (form.Tree->Folder() != tree().dir.path())
         QCoreApplication::processEvents();

@@ -25,7 +25,11 @@ struct Tree {
             std::vector<fixture::PeRes> res;
             for (int g = 0; g < groups; ++g) {
                 res.push_back({3, {}, static_cast<uint16_t>(g + 1), {}, 0x409, image.data});
-                res.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
+                res.push_back({14,
+                               {},
+                               static_cast<uint16_t>(g + 1),
+                               {},
+                               0x409,
                                fixture::groupResource({image}, {static_cast<uint16_t>(g + 1)})});
             }
             fixture::ByteVec bytes = fixture::buildPe(res).bytes;
@@ -60,8 +64,8 @@ void BM_FolderSearch(benchmark::State& state)
     }
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    state.counters["files_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * tree.files, benchmark::Counter::kIsRate);
+    state.counters["files_per_second"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * tree.files, benchmark::Counter::kIsRate);
     state.counters["found"] = static_cast<double>(list.size());
     state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }

@@ -31,8 +31,9 @@ void BM_ExpandTenThousandSubFolders(benchmark::State& state)
         const QString sub = big + QString("/folder%1").arg(i, 5, 10, QChar('0'));
         QDir().mkpath(i % 2 ? sub + "/inner" : sub);
     }
-    TkxFolderTree tree(nullptr, TFolderTreePlaces{dir.path() + "/Desktop", dir.path() + "/trash",
-                                                  dir.path() + "/mountinfo", QString()});
+    TkxFolderTree tree(nullptr,
+                       TFolderTreePlaces {dir.path() + "/Desktop", dir.path() + "/trash",
+                                          dir.path() + "/mountinfo", QString()});
     tree.BuildRootNodes();
     QTreeWidgetItem* node = tree.DesktopNode()->child(1);
     if (!node || tree.GetPath(node) != big) {

@@ -24,7 +24,11 @@ struct Modules {
             const int groups = i % 21;
             for (int g = 0; g < groups; ++g) {
                 res.push_back({3, {}, static_cast<uint16_t>(g + 1), {}, 0x409, image.data});
-                res.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
+                res.push_back({14,
+                               {},
+                               static_cast<uint16_t>(g + 1),
+                               {},
+                               0x409,
                                fixture::groupResource({image}, {static_cast<uint16_t>(g + 1)})});
             }
             // Some bulk besides the resources, as real modules have code.
@@ -50,8 +54,8 @@ void BM_CountIconGroups(benchmark::State& state)
     }
     benchmark::DoNotOptimize(total);
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(modules.paths.size()));
-    state.counters["files_per_second"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * modules.paths.size()), benchmark::Counter::kIsRate);
+    state.counters["files_per_second"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * modules.paths.size()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CountIconGroups)->Unit(benchmark::kMillisecond);
 
@@ -70,7 +74,11 @@ struct LargeModule {
             const auto first = static_cast<uint16_t>(2 * g + 1);
             res.push_back({3, {}, first, {}, 0x409, big.data});
             res.push_back({3, {}, static_cast<uint16_t>(first + 1), {}, 0x409, small.data});
-            res.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
+            res.push_back({14,
+                           {},
+                           static_cast<uint16_t>(g + 1),
+                           {},
+                           0x409,
                            fixture::groupResource({big, small}, {first, static_cast<uint16_t>(first + 1)})});
         }
         fixture::BuiltPe pe = fixture::buildPe(res);

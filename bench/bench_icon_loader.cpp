@@ -28,8 +28,8 @@ void writeModule(const std::string& path)
         int size;
         int bits;
     };
-    const Spec specs[] = {{16, 4}, {16, 8}, {16, 32}, {24, 32}, {32, 4},
-                          {32, 8}, {32, 32}, {48, 32}, {128, 24}, {256, 32}};
+    const Spec specs[]
+        = {{16, 4}, {16, 8}, {16, 32}, {24, 32}, {32, 4}, {32, 8}, {32, 32}, {48, 32}, {128, 24}, {256, 32}};
     std::vector<fixture::PeRes> resources;
     uint16_t id = 1;
     for (int g = 0; g < kGroups; ++g) {
@@ -42,8 +42,8 @@ void writeModule(const std::string& path)
             resources.push_back({3, {}, id, {}, 0x409, images.back().data});
             ids.push_back(id++);
         }
-        resources.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
-                             fixture::groupResource(images, ids)});
+        resources.push_back(
+            {14, {}, static_cast<uint16_t>(g + 1), {}, 0x409, fixture::groupResource(images, ids)});
     }
     fixture::writeFile(path, fixture::buildPe(resources).bytes);
 }
@@ -53,8 +53,7 @@ void setCounters(benchmark::State& state)
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["maxrss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    state.counters["file_MB"] =
-        static_cast<double>(std::filesystem::file_size(g_path)) / (1024.0 * 1024.0);
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(g_path)) / (1024.0 * 1024.0);
 }
 
 void BM_LoadIcons(benchmark::State& state)
@@ -87,8 +86,8 @@ BENCHMARK(BM_IconCount)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
     const char* tmp = std::getenv("TMPDIR");
-    g_path = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_icon_loader_" +
-             std::to_string(getpid()) + ".dll";
+    g_path
+        = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_icon_loader_" + std::to_string(getpid()) + ".dll";
     // Built in a child process so that the peak memory reported is the
     // loader's, not the generator's.
     const pid_t child = fork();
@@ -102,8 +101,7 @@ int main(int argc, char** argv)
         _exit(0);
     }
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "bench_icon_loader: could not build the module\n");
         return 1;
     }

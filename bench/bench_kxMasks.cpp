@@ -13,10 +13,8 @@ std::vector<QString> fileNames()
 {
     std::vector<QString> names;
     for (int i = 0; i < 10000; ++i)
-        names.push_back(QStringLiteral("system/lib%1/component%2.%3")
-                            .arg(i % 97)
-                            .arg(i)
-                            .arg(i % 3 ? "dll" : "exe"));
+        names.push_back(
+            QStringLiteral("system/lib%1/component%2.%3").arg(i % 97).arg(i).arg(i % 3 ? "dll" : "exe"));
     return names;
 }
 

@@ -21,7 +21,8 @@ std::vector<platform::Bitmap> pictures()
         platform::Bitmap bmp(32, 32);
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x)
-                bmp.image().setPixel(x, y, qRgb((x * 8 + i) & 0xFF, (y * 8 + i * 3) & 0xFF, (x * y + i * 7) & 0xFF));
+                bmp.image().setPixel(
+                    x, y, qRgb((x * 8 + i) & 0xFF, (y * 8 + i * 3) & 0xFF, (x * y + i * 7) & 0xFF));
         out.push_back(bmp);
     }
     return out;

@@ -48,7 +48,8 @@ void EncodePng200(benchmark::State& state)
             benchmark::DoNotOptimize(png.data());
         }
     }
-    state.counters["icons/s"] = benchmark::Counter(200.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["icons/s"]
+        = benchmark::Counter(200.0 * double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["bytes/icon"] = double(bytes) / (200.0 * double(state.iterations()));
 }
 

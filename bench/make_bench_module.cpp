@@ -21,8 +21,8 @@ int main(int argc, char** argv)
         int size;
         int bits;
     };
-    const Spec largeSpecs[] = {{16, 4}, {16, 8}, {16, 32}, {24, 32}, {32, 4},
-                               {32, 8}, {32, 32}, {48, 32}, {128, 24}, {256, 32}};
+    const Spec largeSpecs[]
+        = {{16, 4}, {16, 8}, {16, 32}, {24, 32}, {32, 4}, {32, 8}, {32, 32}, {48, 32}, {128, 24}, {256, 32}};
     const Spec smallSpecs[] = {{32, 8}};
     const Spec* specs = large ? largeSpecs : smallSpecs;
     const int perGroup = large ? 10 : 1;
@@ -44,8 +44,8 @@ int main(int argc, char** argv)
                 resources.push_back({3, {}, id, {}, 0x409, images.back().data});
                 ids.push_back(id++);
             }
-            resources.push_back({14, {}, static_cast<uint16_t>(g + 1), {}, 0x409,
-                                 fixture::groupResource(images, ids)});
+            resources.push_back(
+                {14, {}, static_cast<uint16_t>(g + 1), {}, 0x409, fixture::groupResource(images, ids)});
         }
         fixture::writeFile(argv[1], fixture::buildPe(resources).bytes);
     } catch (const std::exception& e) {

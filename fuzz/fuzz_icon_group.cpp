@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const QByteArray ico = BuildIconGroupFile(*module, "fuzz.dll", name, count, error);
             if (!ico.isEmpty() && ico.size() < 6 + 16 * count)
                 __builtin_trap();
-        } catch (const ConvertError&) {
-        }
+        } catch (const ConvertError&) {}
     }
     return 0;
 }

@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const IconDirEntry& e : *entries) {
             if (e.location >= size || ++decoded > 16)
                 continue;
-            const auto image = decodeIconImage(
-                bytes.subspan(e.location, std::min<uint64_t>(e.bytes, size - e.location)));
+            const auto image
+                = decodeIconImage(bytes.subspan(e.location, std::min<uint64_t>(e.bytes, size - e.location)));
             if (image)
                 use(Icon(*image, 16, 16));
         }

@@ -38,13 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     again.writeString(QStringLiteral("Recent"), QStringLiteral("0"), QStringLiteral("/a/b.dll"));
     again.writeInteger(QStringLiteral("Settings"), QStringLiteral("Run"), 2);
     try {
-        again.writeString(QStringLiteral("Settings"), QStringLiteral("Name"), QString::fromUtf8(once.left(64)));
-    } catch (const Error&) {
-    }
+        again.writeString(QStringLiteral("Settings"), QStringLiteral("Name"),
+                          QString::fromUtf8(once.left(64)));
+    } catch (const Error&) {}
     const QByteArray twice = again.toBytes();
     IniFile third;
     third.setBytes(twice);
-    if (third.toBytes() != twice || third.readInteger(QStringLiteral("Settings"), QStringLiteral("Run"), 0) != 2
+    if (third.toBytes() != twice
+        || third.readInteger(QStringLiteral("Settings"), QStringLiteral("Run"), 0) != 2
         || third.readString(QStringLiteral("Recent"), QStringLiteral("0"), {}) != QStringLiteral("/a/b.dll"))
         __builtin_trap();
     return 0;

@@ -11,8 +11,8 @@ using namespace platform;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString raw = QString::fromUtf16(reinterpret_cast<const char16_t*>(data),
-                                           static_cast<qsizetype>(size / 2));
+    const QString raw
+        = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), static_cast<qsizetype>(size / 2));
     (void)FormatUIText(raw, {QString("name%s"), 42});
 
     LangModule = PeModule::fromBytes(Bytes(data, size));
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (const ResourceId& name : LangModule->resourceNames(ResourceId::fromType(ResType::String))) {
             if (!name.isId() || ++blocks > 64)
                 continue;
-            const int32_t first = (int32_t{*name.id} - 1) * 16;
+            const int32_t first = (int32_t {*name.id} - 1) * 16;
             for (int32_t id = first; id < first + 16; ++id) {
                 const QString text = GetUIText(id);
                 if (text.size() > kMaxUITextLength)

@@ -25,8 +25,7 @@ platform::Color fromQColor(const QColor& c)
 // Faces are painted into a transparent layer and then onto the widget, so
 // that the painter can read back and restore pixels (the rounded corners)
 // and the parent shows through wherever nothing was painted.
-template <typename PaintFace>
-void paintLayered(QWidget& widget, PaintFace paintFace)
+template <typename PaintFace> void paintLayered(QWidget& widget, PaintFace paintFace)
 {
     if (widget.width() <= 0 || widget.height() <= 0)
         return;
@@ -218,8 +217,8 @@ void TkxSoftButton::Paint(platform::Canvas& Canvas)
 {
     const TkxFaceState state = FaceState();
     DrawButtonFace(true, Canvas, {0, 0, width(), height()}, kSoftButtonFace, kSoftButtonFace, kSoftButtonFace,
-                   FFlat, FShadowed, false, false, FEdgeType, state, FCaption, &FGlyph, FNumGlyphs, FHilightMode,
-                   FLayout == blGlyphRight, false, false, false, 0);
+                   FFlat, FShadowed, false, false, FEdgeType, state, FCaption, &FGlyph, FNumGlyphs,
+                   FHilightMode, FLayout == blGlyphRight, false, false, false, 0);
 }
 
 void TkxSoftButton::paintEvent(QPaintEvent*)
@@ -229,10 +228,7 @@ void TkxSoftButton::paintEvent(QPaintEvent*)
     paintLayered(*this, [this](platform::Canvas& canvas) { Paint(canvas); });
 }
 
-bool TkxSoftButton::Inside(int X, int Y) const
-{
-    return X >= 0 && X < width() && Y >= 0 && Y <= height();
-}
+bool TkxSoftButton::Inside(int X, int Y) const { return X >= 0 && X < width() && Y >= 0 && Y <= height(); }
 
 void TkxSoftButton::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)
 {
@@ -373,9 +369,7 @@ void TkxSoftButton::changeEvent(QEvent* event)
         repaint();
         break;
     case QEvent::FontChange:
-    case QEvent::PaletteChange:
-        update();
-        break;
+    case QEvent::PaletteChange: update(); break;
     default: break;
     }
 }
@@ -511,7 +505,7 @@ void TkxPopupButton::Popup()
     } else if (auto* panel = qobject_cast<QWidget*>(FDropDownComponent.data())) {
         // A panel inside a window is placed in its parent's coordinates.
         panel->move(panel->parentWidget() && !panel->isWindow() ? panel->parentWidget()->mapFromGlobal(corner)
-                                                                 : corner);
+                                                                : corner);
         panel->setVisible(true);
     }
 }

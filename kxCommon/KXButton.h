@@ -33,8 +33,8 @@ enum TkxButtonLayout { blGlyphLeft, blGlyphRight };
 enum TkxButtonState { bsUp, bsDisabled, bsDown, bsExclusive, bsDropDown };
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
-                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseEvent
+    = std::function<void(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(QObject* Sender, Qt::KeyboardModifiers Shift, int X, int Y)>;
 // A push button's modal result.
 enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };

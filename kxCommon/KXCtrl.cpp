@@ -25,19 +25,13 @@ platform::Color fromQColor(const QColor& c)
                          static_cast<uint8_t>(c.blue()));
 }
 
-QColor systemQColor(platform::SystemColor which)
-{
-    return qcolor(platform::systemColor(which));
-}
+QColor systemQColor(platform::SystemColor which) { return qcolor(platform::systemColor(which)); }
 
 }  // namespace
 
 // ---- Tkx3DLabel -------------------------------------------------------------
 
-Tkx3DLabel::Tkx3DLabel(QWidget* parent) : QLabel(parent)
-{
-    FTextStyle = tsRaised;
-}
+Tkx3DLabel::Tkx3DLabel(QWidget* parent) : QLabel(parent) { FTextStyle = tsRaised; }
 
 void Tkx3DLabel::SetTextStyle(TTextStyle Value)
 {
@@ -221,10 +215,7 @@ void TkxSplitter::SetColor(platform::Color Value)
     update();
 }
 
-void TkxSplitter::SetMinSize(int Value)
-{
-    FMinSize = std::max(1, Value);
-}
+void TkxSplitter::SetMinSize(int Value) { FMinSize = std::max(1, Value); }
 
 void TkxSplitter::SetTransparent(bool Value)
 {
@@ -271,10 +262,7 @@ bool TkxSplitter::FireCanResize(int& NewSize)
     return accept;
 }
 
-bool TkxSplitter::CanResizeTo(int& NewSize)
-{
-    return FireCanResize(NewSize);
-}
+bool TkxSplitter::CanResizeTo(int& NewSize) { return FireCanResize(NewSize); }
 
 void TkxSplitter::CalcNewSize(int X, int Y, int& Split, int& NewSize) const
 {
@@ -421,16 +409,13 @@ void TkxSplitter::OpenLineDC()
         FLine = std::make_unique<TSizeLine>(parentWidget(), FResizeStyle == rsPattern);
 }
 
-void TkxSplitter::CloseLineDC()
-{
-    FLine.reset();
-}
+void TkxSplitter::CloseLineDC() { FLine.reset(); }
 
 bool TkxSplitter::eventFilter(QObject* watched, QEvent* event)
 {
     // The borrowed key handler: Escape ends the drag, other keys go on.
-    if (watched == FActiveControl && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (watched == FActiveControl && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         EndSizing();
         return true;
     }
@@ -470,7 +455,10 @@ void TkxSplitter::PaintTo(QPainter& Painter)
         // Right and bottom exclusive, as the toolkit's rectangles.
         int l = r.left(), t = r.top(), rr = r.left() + r.width(), b = r.top() + r.height();
         const int dx = vertical ? -1 : 2, dy = vertical ? 2 : -1;
-        l -= dx; rr += dx; t -= dy; b += dy;
+        l -= dx;
+        rr += dx;
+        t -= dy;
+        b += dy;
         auto frame = [&](int ox, int oy, const QColor& c) {
             const QRect f(l + ox, t + oy, rr - l, b - t);
             if (f.width() <= 0 || f.height() <= 0)

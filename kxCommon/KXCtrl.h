@@ -16,7 +16,15 @@ class QPainter;
 
 // ---- 3-D label --------------------------------------------------------------
 
-enum TTextStyle : uint8_t { tsNone = 0, tsRaised = 1, tsSunken = 2, tsCombi1 = 3, tsCombi2 = 4, tsCombi3 = 5, tsCombi4 = 6 };
+enum TTextStyle : uint8_t {
+    tsNone = 0,
+    tsRaised = 1,
+    tsSunken = 2,
+    tsCombi1 = 3,
+    tsCombi2 = 4,
+    tsCombi3 = 5,
+    tsCombi4 = 6
+};
 
 class Tkx3DLabel : public QLabel {
     Q_OBJECT

@@ -36,24 +36,15 @@ constexpr int kWheelNotch = 120;
 std::uint16_t VirtualKey(int key)
 {
     switch (key) {
-    case Qt::Key_PageUp:
-        return VK_PRIOR;
-    case Qt::Key_PageDown:
-        return VK_NEXT;
-    case Qt::Key_End:
-        return VK_END;
-    case Qt::Key_Home:
-        return VK_HOME;
-    case Qt::Key_Left:
-        return VK_LEFT;
-    case Qt::Key_Up:
-        return VK_UP;
-    case Qt::Key_Right:
-        return VK_RIGHT;
-    case Qt::Key_Down:
-        return VK_DOWN;
-    default:
-        return 0;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    default: return 0;
     }
 }
 
@@ -121,15 +112,9 @@ QRect TKXImageBox::CellQRect(int Index) const
     return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
-void TKXImageBox::DrawCell(int Index)
-{
-    update(CellQRect(Index));
-}
+void TKXImageBox::DrawCell(int Index) { update(CellQRect(Index)); }
 
-bool TKXImageBox::OwnerHasFocus() const
-{
-    return FOwner && FOwner->hasFocus();
-}
+bool TKXImageBox::OwnerHasFocus() const { return FOwner && FOwner->hasFocus(); }
 
 void TKXImageBox::SetItemWidth(int Value)
 {
@@ -251,10 +236,7 @@ void TKXImageBox::SetItemIndex(int Value)
         FOwner->OnSelectItem(FOwner, FItemIndex);
 }
 
-void TKXImageBox::DrawAll(platform::Canvas& C)
-{
-    DrawIcons(C, nullptr);
-}
+void TKXImageBox::DrawAll(platform::Canvas& C) { DrawIcons(C, nullptr); }
 
 void TKXImageBox::DrawIcons(platform::Canvas& C, const QRect* Area)
 {
@@ -294,7 +276,7 @@ void TKXImageBox::paintEvent(QPaintEvent* event)
 
     if (Count() > 0) {
         const TCellRect cell = FLayout.CellRect(FItemIndex);
-        const platform::Rect selection{cell.left, cell.top, cell.right, cell.bottom};
+        const platform::Rect selection {cell.left, cell.top, cell.right, cell.bottom};
         if (FItemIndex >= 0) {
             const QColor brush = canvas.brush().color;
             canvas.brush().color = palette().color(QPalette::Highlight);
@@ -357,8 +339,8 @@ void TKXImageBox::Print(bool All, int Scale, platform::Printer& Printer)
 {
     if (Count() == 0 || (!All && FItemIndex < 0))
         return;
-    platform::Bitmap bitmap(All ? ColWidth() * ColCount() + 2 : ItemWidth(),
-                            All ? height() : ItemHeight(), platform::PixelFormat::Device);
+    platform::Bitmap bitmap(All ? ColWidth() * ColCount() + 2 : ItemWidth(), All ? height() : ItemHeight(),
+                            platform::PixelFormat::Device);
     bitmap.image().fill(Qt::white);
     {
         platform::BitmapPainter painter(bitmap);
@@ -417,8 +399,8 @@ void TKXScrollBox::FitImageBox(bool AllowForScrollBar)
     FImageBox->UpdateLayout();
     // The bar shows only after this; the grid takes its width now, so that
     // it is not laid out twice.
-    if (AllowForScrollBar && viewport()->height() < FImageBox->height() &&
-        !verticalScrollBar()->isVisible()) {
+    if (AllowForScrollBar && viewport()->height() < FImageBox->height()
+        && !verticalScrollBar()->isVisible()) {
         width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
         FImageBox->resize(std::max(width, 0), FImageBox->height());
         FImageBox->UpdateLayout();
@@ -476,8 +458,7 @@ bool TKXScrollBox::event(QEvent* event)
             return true;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QScrollArea::event(event);
 }

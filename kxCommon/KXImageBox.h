@@ -29,8 +29,8 @@ class Printer;
 enum TIconSizing { isLarge, isSmall, isBoth };
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
-using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
-                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseEvent
+    = std::function<void(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
 using TOnSelectItemEvent = std::function<void(QObject* Sender, int Index)>;
 using TCustomPaintEvent = std::function<void(QObject* Sender, platform::Canvas& Canvas)>;
 // The names are whole local paths, in drop order; the point is in the

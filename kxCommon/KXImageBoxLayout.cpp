@@ -7,34 +7,19 @@ namespace KXImageBoxLayout {
 
 namespace {
 
-int Saturate(long long value)
-{
-    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
-}
+int Saturate(long long value) { return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX)); }
 
 // Steps of size step needed to cover distance (> 0): the number of turns a
 // step-by-step loop makes.
-long long StepsToCover(long long distance, long long step)
-{
-    return (distance + step - 1) / step;
-}
+long long StepsToCover(long long distance, long long step) { return (distance + step - 1) / step; }
 
 }  // namespace
 
-int ClampItemSize(int value)
-{
-    return std::clamp(value, MinItemSize, MaxItemSize);
-}
+int ClampItemSize(int value) { return std::clamp(value, MinItemSize, MaxItemSize); }
 
-int ClampOffset(int value)
-{
-    return std::clamp(value, MinOffset, MaxOffset);
-}
+int ClampOffset(int value) { return std::clamp(value, MinOffset, MaxOffset); }
 
-int Pitch(int itemSize, int offset)
-{
-    return ClampItemSize(itemSize) + 2 * (ClampOffset(offset) - 1);
-}
+int Pitch(int itemSize, int offset) { return ClampItemSize(itemSize) + 2 * (ClampOffset(offset) - 1); }
 
 TImageBoxLayout::TImageBoxLayout(int itemWidth, int itemHeight, int offset)
     : FItemWidth(ClampItemSize(itemWidth)),
@@ -127,10 +112,7 @@ int TImageBoxLayout::HitTest(int x, int y) const
     return Saturate(row * FColCount + col);
 }
 
-int TImageBoxLayout::ClampIndex(int value) const
-{
-    return std::clamp(value, -1, FCount - 1);
-}
+int TImageBoxLayout::ClampIndex(int value) const { return std::clamp(value, -1, FCount - 1); }
 
 TSelectionScroll SelectionScroll(const TImageBoxLayout& layout, int oldIndex, int newIndex,
                                  const TScrollView& view)
@@ -174,10 +156,7 @@ TSelectionScroll SelectionScroll(const TImageBoxLayout& layout, int oldIndex, in
     return result;
 }
 
-bool IsArrowKey(std::uint16_t key)
-{
-    return key >= VK_LEFT && key <= VK_DOWN;
-}
+bool IsArrowKey(std::uint16_t key) { return key >= VK_LEFT && key <= VK_DOWN; }
 
 int NavigateKey(std::uint16_t& Key, int itemIndex, int count, int colCount, int rowsPerPage)
 {
@@ -203,12 +182,8 @@ int NavigateKey(std::uint16_t& Key, int itemIndex, int count, int colCount, int 
                 j -= StepsToCover(j - (n - 1), c) * c;
         }
         break;
-    case VK_END:
-        j = n - 1;
-        break;
-    case VK_HOME:
-        j = 0;
-        break;
+    case VK_END: j = n - 1; break;
+    case VK_HOME: j = 0; break;
     case VK_LEFT:
         if (i > 0)
             j = i - 1;
@@ -225,8 +200,7 @@ int NavigateKey(std::uint16_t& Key, int itemIndex, int count, int colCount, int 
         if (i < n - 1 && i + c <= n - 1)
             j = i + c;
         break;
-    default:
-        return itemIndex;
+    default: return itemIndex;
     }
     Key = 0;
     return Saturate(j);

@@ -95,10 +95,10 @@ private:
 
 // The scroll box's vertical scroll bar, as the selection sees it.
 struct TScrollView {
-    int position = 0;   // the vertical scroll position
-    int pageHeight = 0; // the scroll box's client height
-    int increment = 0;  // one step of the scroll bar
-    int range = 0;      // the scroll range: the grid's height
+    int position = 0;    // the vertical scroll position
+    int pageHeight = 0;  // the scroll box's client height
+    int increment = 0;   // one step of the scroll bar
+    int range = 0;       // the scroll range: the grid's height
     // The largest position the bar takes.
     int MaxPosition() const { return range > pageHeight ? range - pageHeight : 0; }
 };

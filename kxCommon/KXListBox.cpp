@@ -166,18 +166,11 @@ bool TSearchEdit::event(QEvent* e)
 void TSearchEdit::keyPressEvent(QKeyEvent* e)
 {
     switch (e->key()) {
-    case Qt::Key_Escape:
-        Hide();
-        return;
-    case Qt::Key_F2:
-        Deselect();
-        return;
+    case Qt::Key_Escape: Hide(); return;
+    case Qt::Key_F2: Deselect(); return;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        EnterPressed();
-        return;
-    default:
-        QLineEdit::keyPressEvent(e);
+    case Qt::Key_Enter: EnterPressed(); return;
+    default: QLineEdit::keyPressEvent(e);
     }
 }
 
@@ -233,10 +226,7 @@ TKXListBox::TKXListBox(QWidget* parent) : QListWidget(parent)
 
 TKXListBox::~TKXListBox() = default;
 
-int TKXListBox::FontTextHeight(const QFont& Font)
-{
-    return QFontMetrics(Font).height();
-}
+int TKXListBox::FontTextHeight(const QFont& Font) { return QFontMetrics(Font).height(); }
 
 void TKXListBox::SetItemHeight(int Value)
 {
@@ -253,8 +243,8 @@ void TKXListBox::SetSorted(bool Value)
 
 bool TKXListBox::MultiSelect() const
 {
-    return selectionMode() == QAbstractItemView::MultiSelection ||
-           selectionMode() == QAbstractItemView::ExtendedSelection;
+    return selectionMode() == QAbstractItemView::MultiSelection
+        || selectionMode() == QAbstractItemView::ExtendedSelection;
 }
 
 int TKXListBox::ItemIndex() const
@@ -270,15 +260,9 @@ void TKXListBox::SetItemIndex(int Index)
         clearSelection();
 }
 
-int TKXListBox::TopIndex() const
-{
-    return verticalScrollBar()->value();
-}
+int TKXListBox::TopIndex() const { return verticalScrollBar()->value(); }
 
-void TKXListBox::SetTopIndex(int Index)
-{
-    verticalScrollBar()->setValue(Index);
-}
+void TKXListBox::SetTopIndex(int Index) { verticalScrollBar()->setValue(Index); }
 
 void TKXListBox::AddItem(const QString& S, const QVariant& Object)
 {
@@ -464,8 +448,9 @@ void TKXListBox::DrawItem(QPainter& Painter, int Index, const QRect& Rect, TOwne
         Painter.save();
         Painter.setPen(QColor(Qt::red));
         const int right = Rect.left() + Rect.width();
-        Painter.drawPolyline(QPolygon({QPoint(left, top), QPoint(right - 1, top), QPoint(right - 1, bottom - 1),
-                                       QPoint(left, bottom - 1), QPoint(left, top)}));
+        Painter.drawPolyline(
+            QPolygon({QPoint(left, top), QPoint(right - 1, top), QPoint(right - 1, bottom - 1),
+                      QPoint(left, bottom - 1), QPoint(left, top)}));
         Painter.restore();
     }
 }
@@ -524,10 +509,7 @@ bool TKXListBox::viewportEvent(QEvent* e)
     return QListWidget::viewportEvent(e);
 }
 
-void TKXListBox::leaveEvent(QEvent* e)
-{
-    QListWidget::leaveEvent(e);
-}
+void TKXListBox::leaveEvent(QEvent* e) { QListWidget::leaveEvent(e); }
 
 void TKXListBox::mouseMoveEvent(QMouseEvent* e)
 {
@@ -578,8 +560,8 @@ bool TKXListBox::AltArrowKey(int Key)
 
 void TKXListBox::keyPressEvent(QKeyEvent* e)
 {
-    if ((e->modifiers() & Qt::AltModifier) && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) &&
-        AltArrowKey(e->key()))
+    if ((e->modifiers() & Qt::AltModifier) && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down)
+        && AltArrowKey(e->key()))
         return;
     const QString text = e->text();
     if (!FEditorVisible && FDirectSearch && !text.isEmpty() && !(e->modifiers() & Qt::ControlModifier)) {

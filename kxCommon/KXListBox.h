@@ -121,8 +121,8 @@ public:
     TListKeyEvent OnKeyDown;
 
     // Draws one item (the delegate's body); State is the owner-draw state.
-    void DrawItem(QPainter& Painter, int Index, const QRect& Rect, TOwnerDrawState ItemState, const QColor& Brush,
-                  const QColor& FontColor);
+    void DrawItem(QPainter& Painter, int Index, const QRect& Rect, TOwnerDrawState ItemState,
+                  const QColor& Brush, const QColor& FontColor);
 
     static int FontTextHeight(const QFont& Font);
 

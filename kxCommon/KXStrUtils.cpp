@@ -41,10 +41,7 @@ QString TrimBlanksAndControls(QStringView S)
     return rightTrimmed(S.mid(b));
 }
 
-QString WordToHex(uint16_t Value)
-{
-    return QStringLiteral("%1").arg(Value, 4, 16, QChar(u'0')).toUpper();
-}
+QString WordToHex(uint16_t Value) { return QStringLiteral("%1").arg(Value, 4, 16, QChar(u'0')).toUpper(); }
 
 void SplitTextToLines(const QString& S, int MaxLen, bool WordWrap, QStringList& Lines)
 {
@@ -82,8 +79,7 @@ void SplitTextToLines(const QString& S, int MaxLen, bool WordWrap, QStringList& 
         } else {
             f = maxLen;
             const QChar next = f < s.size() ? s[f] : QChar();
-            const bool keepCut = isBlank(next) || next == u'\r' ||
-                                 (next == u'\n' && s[f - 1] != u'\r');
+            const bool keepCut = isBlank(next) || next == u'\r' || (next == u'\n' && s[f - 1] != u'\r');
             if (!keepCut) {
                 while (f > 1 && !isBlank(s[f - 1]))
                     --f;

@@ -31,10 +31,7 @@ QString AddBackslash(const QString& Path)
     return Path + u'/';
 }
 
-bool DirExists(const QString& Path)
-{
-    return !Path.isEmpty() && QFileInfo(Path).isDir();
-}
+bool DirExists(const QString& Path) { return !Path.isEmpty() && QFileInfo(Path).isDir(); }
 
 QString GetWinTempPath()
 {
@@ -80,8 +77,8 @@ QString GetFileVersionString(const QString& FileName)
         return {};
 
     QString translation = QStringLiteral("040904E4");
-    const auto translations =
-        platform::version::queryValue(*resource, QStringLiteral("\\VarFileInfo\\Translation"));
+    const auto translations
+        = platform::version::queryValue(*resource, QStringLiteral("\\VarFileInfo\\Translation"));
     if (translations && platform::fits(*translations, 0, 4)) {
         const uint32_t entry = platform::le32(*translations, 0);
         // Language (low half) first, then code page (high half).

@@ -62,8 +62,8 @@ private:
 };
 
 // The search's progress hook: set Cancel to stop the search.
-using TFileFoundEvent = std::function<void(QObject* Sender, int32_t Index, int32_t Count, const QString& FileName,
-                                           const QString& Info, bool& Cancel)>;
+using TFileFoundEvent = std::function<void(QObject* Sender, int32_t Index, int32_t Count,
+                                           const QString& FileName, const QString& Info, bool& Cancel)>;
 
 // Assigned once by the main window; empty at start.
 extern TFileFoundEvent OnFileFound;

@@ -54,7 +54,6 @@ std::optional<std::vector<DirEntry>> readFolder(const QString& dir)
     return entries;
 }
 
-
 struct UpdateGuard {
     TStrings& list;
     explicit UpdateGuard(TStrings& l) : list(l) { list.BeginUpdate(); }
@@ -74,9 +73,9 @@ bool FileMaskMatch(QStringView Name, QStringView Mask)
         if (m < Mask.size() && Mask[m] == u'*') {
             starMask = ++m;
             starName = n;
-        } else if (m < Mask.size() &&
-                   (Mask[m] == u'?' || QChar::toCaseFolded(Mask[m].unicode()) ==
-                                           QChar::toCaseFolded(Name[n].unicode()))) {
+        } else if (m < Mask.size()
+                   && (Mask[m] == u'?'
+                       || QChar::toCaseFolded(Mask[m].unicode()) == QChar::toCaseFolded(Name[n].unicode()))) {
             ++m;
             ++n;
         } else if (starMask >= 0) {
@@ -120,7 +119,7 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
                     continue;
                 if (MinIcons > 0) {
                     const QString path = JoinPath(Dir, e.name);
-                    if (e.isDir || int64_t{MinIcons} > int64_t{platform::iconCount(path)})
+                    if (e.isDir || int64_t {MinIcons} > int64_t {platform::iconCount(path)})
                         continue;
                 }
                 QString name;
@@ -150,7 +149,8 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
             // Hidden folders are not searched; "." and ".." begin with a dot too.
             if (!e.isDir || e.name.startsWith(u'.'))
                 continue;
-            result = FindIconFiles(BaseDir, JoinPath(Dir, e.name), Masks, MinIcons, Recurse, FullPaths, List, Tick);
+            result = FindIconFiles(BaseDir, JoinPath(Dir, e.name), Masks, MinIcons, Recurse, FullPaths, List,
+                                   Tick);
             if (result == srCancelled)
                 return srCancelled;
         }

@@ -87,7 +87,9 @@ struct TkxFolderTree::Icons {
 TkxFolderTree::TkxFolderTree(QWidget* AOwner) : TkxFolderTree(AOwner, TFolderTreePlaces::System()) {}
 
 TkxFolderTree::TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places)
-    : QTreeWidget(AOwner), FMessageHandle(new QObject), FPlaces(std::move(places)),
+    : QTreeWidget(AOwner),
+      FMessageHandle(new QObject),
+      FPlaces(std::move(places)),
       FIcons(std::make_unique<Icons>())
 {
     setHeaderHidden(true);
@@ -232,7 +234,8 @@ void TkxFolderTree::SetFolder(const QString& value)
     if (value == Folder())
         return;
     FFolder = value;
-    QMetaObject::invokeMethod(FMessageHandle, [this] { WMSelectFolder(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        FMessageHandle, [this] { WMSelectFolder(); }, Qt::QueuedConnection);
 }
 
 void TkxFolderTree::WMSelectFolder() { SetSelected(FindNodeByPath(FFolder)); }
@@ -298,7 +301,8 @@ void TkxFolderTree::BuildRootNodes()
     KX_UPDATE_SCOPE;
     ReadMounts();
     if (!FMountWatch)
-        FMountWatch = new platform::MountWatch(FPlaces.MountInfo, [this] { DeviceChange(); }, FMessageHandle);
+        FMountWatch = new platform::MountWatch(
+            FPlaces.MountInfo, [this] { DeviceChange(); }, FMessageHandle);
 
     FDesktopPath = FPlaces.Desktop;
     NewChild desktop;
@@ -329,12 +333,13 @@ void TkxFolderTree::BuildRootNodes()
     };
     // Each goes in first: Computer, Network, Trash, then the folders.
     if (FFolderOptions.contains(foRecycleBin))
-        FBitBucketNode = special(ftRecycleBin, QStringLiteral("Trash"), FIcons->Trash, QString(), FPlaces.Trash,
-                                 platform::hasSubFolder(FPlaces.Trash));
+        FBitBucketNode = special(ftRecycleBin, QStringLiteral("Trash"), FIcons->Trash, QString(),
+                                 FPlaces.Trash, platform::hasSubFolder(FPlaces.Trash));
     if (FFolderOptions.contains(foNetworkNeighborhood))
         FNetHoodNode = special(ftNetworkNeighborhood, QStringLiteral("Network"), FIcons->Network,
                                QStringLiteral("//"), QString(), true);
-    FMyComputerNode = special(ftMyComputer, QStringLiteral("Computer"), FIcons->Computer, QString(), QString(), true);
+    FMyComputerNode
+        = special(ftMyComputer, QStringLiteral("Computer"), FIcons->Computer, QString(), QString(), true);
     FDesktopNode->setExpanded(true);
 }
 
@@ -366,13 +371,15 @@ std::vector<TkxFolderTree::NewChild> TkxFolderTree::ServerChildren() const
 {
     QStringList servers;
     for (const platform::Volume& volume : FVolumes) {
-        if (const auto share = platform::networkShareOf(volume.mount); share && !servers.contains(share->server))
+        if (const auto share = platform::networkShareOf(volume.mount);
+            share && !servers.contains(share->server))
             servers.append(share->server);
     }
     if (!FPlaces.Gvfs.isEmpty()) {
-        for (const platform::SubFolder& folder : platform::listSubFolders(FPlaces.Gvfs).value_or(
-                 std::vector<platform::SubFolder>{})) {
-            if (const auto share = platform::gvfsShareOf(folder.name); share && !servers.contains(share->server))
+        for (const platform::SubFolder& folder :
+             platform::listSubFolders(FPlaces.Gvfs).value_or(std::vector<platform::SubFolder> {})) {
+            if (const auto share = platform::gvfsShareOf(folder.name);
+                share && !servers.contains(share->server))
                 servers.append(share->server);
         }
     }
@@ -409,8 +416,8 @@ std::vector<TkxFolderTree::NewChild> TkxFolderTree::ShareChildren(const QString&
             add(volume.mount.mountPoint, share->share);
     }
     if (!FPlaces.Gvfs.isEmpty()) {
-        for (const platform::SubFolder& folder : platform::listSubFolders(FPlaces.Gvfs).value_or(
-                 std::vector<platform::SubFolder>{})) {
+        for (const platform::SubFolder& folder :
+             platform::listSubFolders(FPlaces.Gvfs).value_or(std::vector<platform::SubFolder> {})) {
             if (const auto share = platform::gvfsShareOf(folder.name); share && share->server == server)
                 add(joinPath(FPlaces.Gvfs, folder.name), share->share);
         }
@@ -771,8 +778,8 @@ void TkxFolderTree::ReReadNode(QTreeWidgetItem* Node)
     bool selectedBelow = false;
     for (QTreeWidgetItem* p = selected ? selected->parent() : nullptr; p && !selectedBelow; p = p->parent())
         selectedBelow = p == Node;
-    const std::weak_ptr<const char> selectedAlive =
-        selectedBelow ? dataOf(selected)->FN_Alive : std::shared_ptr<const char>();
+    const std::weak_ptr<const char> selectedAlive
+        = selectedBelow ? dataOf(selected)->FN_Alive : std::shared_ptr<const char>();
     const QString selectedPath = selectedBelow ? dataOf(selected)->FN_Path : QString();
     if (wasOpen) {
         KX_UPDATE_SCOPE;
@@ -866,8 +873,8 @@ void TkxFolderTree::SysColorChange()
         return;
     // Shown nodes without children read their folder again.
     for (QTreeWidgetItem* node = itemBelow(FDesktopNode); node; node = itemBelow(node)) {
-        if (node->childCount() == 0 &&
-            node->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless)
+        if (node->childCount() == 0
+            && node->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless)
             ExpandFolderNode(node);
     }
 }

@@ -31,8 +31,8 @@ enum TFolderType : uint8_t {
     ftRecycleBin = 2,           // the trash
     ftMyComputer = 3,           // "Computer"
     ftDesktop = 4,
-    ftNetNode = 5,              // a server below "Network"
-    ftNone = 6,                 // the answer for a missing node
+    ftNetNode = 5,  // a server below "Network"
+    ftNone = 6,     // the answer for a missing node
 };
 
 enum TFolderOption : uint8_t { foNetworkNeighborhood = 0, foRecycleBin = 1 };
@@ -215,7 +215,7 @@ public:
     bool Finished() const { return FFinished.load(); }
     const QString& WatchedPath() const { return FPathText; }
 
-    QTreeWidgetItem* const Node;    // main thread only
+    QTreeWidgetItem* const Node;  // main thread only
     TkxFolderTree* const FolderTree;
     QObject* const msghandle;
 
@@ -234,6 +234,6 @@ private:
     std::unique_ptr<platform::DirectoryWatch> FFirstWatch;
     const QString FPathText;
     const std::string FPath;
-    std::atomic<bool> FFinished{false};
+    std::atomic<bool> FFinished {false};
     std::thread FThread;
 };

@@ -20,14 +20,17 @@ constexpr int kRetrySlices = 50;
 }  // namespace
 
 struct TThDirChange::Shared {
-    std::atomic<bool> terminated{false};
+    std::atomic<bool> terminated {false};
 };
 
 TThDirChange::TThDirChange(TkxFolderTree* tree, QTreeWidgetItem* node, const QString& path)
-    : Node(node), FolderTree(tree), msghandle(tree->FMessageHandle), FShared(std::make_shared<Shared>()),
-      FPathText(path), FPath(QFile::encodeName(path).toStdString())
-{
-}
+    : Node(node),
+      FolderTree(tree),
+      msghandle(tree->FMessageHandle),
+      FShared(std::make_shared<Shared>()),
+      FPathText(path),
+      FPath(QFile::encodeName(path).toStdString())
+{}
 
 TThDirChange::~TThDirChange()
 {
@@ -96,7 +99,7 @@ void TThDirChange::Synchronize(platform::DirectoryWatch& watch)
                     }
                     s.done.notify_all();
                 }
-            } signal{*step};
+            } signal {*step};
             DirChangeNotify(shared, tree, node, watch);
         },
         Qt::QueuedConnection);

@@ -36,8 +36,7 @@ void GrayscaleBitmap(Bitmap& Bitmap)
 
 namespace {
 
-template <typename Shade>
-Color shadeChannels(Color color, Shade shade)
+template <typename Shade> Color shadeChannels(Color color, Shade shade)
 {
     const Color c = platform::colorToRgb(color);
     return platform::rgb(shade(platform::redOf(c)), shade(platform::greenOf(c)), shade(platform::blueOf(c)));
@@ -78,12 +77,10 @@ void SaveBitmapToFile(const Bitmap& Bitmap, const QString& FileName, int Format)
     const QByteArray bytes = encodeBitmap(Bitmap, Format);
     QString error;
     switch (platform::replaceFile(FileName, bytes, &error)) {
-    case platform::WriteResult::Written:
-        return;
+    case platform::WriteResult::Written: return;
     case platform::WriteResult::NotCreated:
         throw platform::InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, error));
-    case platform::WriteResult::WriteFailed:
-        break;
+    case platform::WriteResult::WriteFailed: break;
     }
     throw platform::InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(FileName, error));
 }
@@ -92,13 +89,11 @@ void SaveBitmapToStream(const Bitmap& Bitmap, QIODevice& Stream, int Format)
 {
     const QByteArray bytes = encodeBitmap(Bitmap, Format);
     if (Stream.write(bytes) != bytes.size())
-        throw std::runtime_error(QStringLiteral("Stream write error. %1").arg(Stream.errorString()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Stream write error. %1").arg(Stream.errorString()).toStdString());
 }
 
-int GetScreenBitsPerPixel()
-{
-    return platform::screenBitsPerPixel();
-}
+int GetScreenBitsPerPixel() { return platform::screenBitsPerPixel(); }
 
 QSize printTargetSize(int width, int height, int Mode, const PrintMetrics& m)
 {

@@ -73,7 +73,13 @@ class QImage;
 
 // Outline shapes; the one-side types curve the two corners of that side.
 enum TkxControlEdgeType {
-    efRect, efRoundRect, efEllipse, efRoundRectLeft, efRoundRectRight, efRoundRectTop, efRoundRectBottom
+    efRect,
+    efRoundRect,
+    efEllipse,
+    efRoundRectLeft,
+    efRoundRectRight,
+    efRoundRectTop,
+    efRoundRectBottom
 };
 // What changes while a button is hot or pressed.
 enum TkxButtonHilightMode { bhmNormal, bhmTextShadow, bhmTextGrey, bhmGlyphShadow };

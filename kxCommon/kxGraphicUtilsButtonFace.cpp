@@ -48,15 +48,15 @@ void GradientFillClipped(Canvas& canvas, const platform::Rect& r, Color top, Col
 
 bool isRounded(TkxControlEdgeType t)
 {
-    return t == efRoundRect || t == efRoundRectLeft || t == efRoundRectRight || t == efRoundRectTop ||
-           t == efRoundRectBottom;
+    return t == efRoundRect || t == efRoundRectLeft || t == efRoundRectRight || t == efRoundRectTop
+        || t == efRoundRectBottom;
 }
 
 }  // namespace
 
 void DrawButtonFrame(bool Windowless, Canvas& Canvas, platform::Rect& Rect, platform::Color Color,
-                     platform::Color HiLightColor,
-                     bool Flat, bool Shadowed, TkxControlEdgeType EdgeType, TkxFaceState State)
+                     platform::Color HiLightColor, bool Flat, bool Shadowed, TkxControlEdgeType EdgeType,
+                     TkxFaceState State)
 {
     if (Windowless && Flat && (State == fstNormal || State == fstDisabled))
         return;  // the parent shows through
@@ -212,9 +212,10 @@ void ShortenCaption(const QString& Text, Canvas& Canvas, int MaxWidth, QString& 
 }
 
 void DrawButtonFace(bool Windowless, Canvas& Canvas, const platform::Rect& Rect, platform::Color Color,
-                    platform::Color HiLightColor, platform::Color TextColor, bool Flat, bool Shadowed, bool Focused, bool DrawFocus,
-                    TkxControlEdgeType EdgeType, TkxFaceState State, const QString& Caption, const QImage* Glyph,
-                    int NumGlyphs, TkxButtonHilightMode HilightMode, bool GlyphRight, bool DrawDropDown,
+                    platform::Color HiLightColor, platform::Color TextColor, bool Flat, bool Shadowed,
+                    bool Focused, bool DrawFocus, TkxControlEdgeType EdgeType, TkxFaceState State,
+                    const QString& Caption, const QImage* Glyph, int NumGlyphs,
+                    TkxButtonHilightMode HilightMode, bool GlyphRight, bool DrawDropDown,
                     bool DropDownPressed, bool SeparateDropDown, int DropDownWidth)
 {
     // 1. Frames; F is the face rectangle the focus lines and the arrow use.
@@ -222,14 +223,16 @@ void DrawButtonFace(bool Windowless, Canvas& Canvas, const platform::Rect& Rect,
     if (DrawDropDown && SeparateDropDown) {
         platform::Rect main = Rect;
         main.right = Rect.right - DropDownWidth + 1;
-        const platform::Rect part{Rect.right - DropDownWidth + 1, Rect.top, Rect.right, Rect.bottom};
+        const platform::Rect part {Rect.right - DropDownWidth + 1, Rect.top, Rect.right, Rect.bottom};
         platform::Rect work = part;
         DrawButtonFrame(Windowless, Canvas, main, Color, HiLightColor, Flat, Shadowed,
                         EdgeType == efRoundRect ? efRoundRectLeft : EdgeType, State);
         DrawButtonFrame(Windowless, Canvas, work, Color, HiLightColor, Flat, Shadowed,
-                        EdgeType == efRoundRect ? efRoundRectRight : EdgeType, DropDownPressed ? fstDown : State);
+                        EdgeType == efRoundRect ? efRoundRectRight : EdgeType,
+                        DropDownPressed ? fstDown : State);
         if (State != fstDisabled) {
-            platform::Rect divider{part.left - (DropDownPressed ? 1 : 0), part.top + 1, part.right, part.bottom - 1};
+            platform::Rect divider {part.left - (DropDownPressed ? 1 : 0), part.top + 1, part.right,
+                                    part.bottom - 1};
             drawEdge(Canvas, divider, DropDownPressed ? EDGE_SUNKEN : EDGE_ETCHED, BF_LEFT);
         }
     } else {
@@ -352,7 +355,8 @@ void DrawButtonFace(bool Windowless, Canvas& Canvas, const platform::Rect& Rect,
         const int p = DropDownPressed && !disabled ? 1 : 0;
         const int cy = (F.top + F.bottom) / 2 + p;
         const int h = DropDownWidth / 2;
-        polygon(Canvas, {QPoint(F.right - h - 3 + p, cy - 1), QPoint(F.right - h + 1 + p, cy - 1),
-                         QPoint(F.right - h - 1 + p, cy + 1)});
+        polygon(Canvas,
+                {QPoint(F.right - h - 3 + p, cy - 1), QPoint(F.right - h + 1 + p, cy - 1),
+                 QPoint(F.right - h - 1 + p, cy + 1)});
     }
 }

@@ -19,8 +19,8 @@ inline constexpr unsigned HH_DISPLAY_TOC = 1;
 inline constexpr unsigned HH_CLOSE_ALL = 18;
 
 // The class registration that names the control's file.
-inline const QString HtmlHelpClassKey =
-    QStringLiteral("CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32");
+inline const QString HtmlHelpClassKey
+    = QStringLiteral("CLSID\\{adb880a6-d8ff-11cf-9377-00aa003b7a11}\\InprocServer32");
 
 // The module name tried first.
 extern QString HHCtrlName;

@@ -37,7 +37,6 @@ QString lowerExtension(const QString& fileName)
     return ext;
 }
 
-
 // A signed decimal as the run-time library reads it; nullopt otherwise.
 std::optional<int> toInteger(const QString& text)
 {
@@ -76,8 +75,8 @@ bool FillGroupEntry(IconImageEntry& Entry, Bytes Image)
     using platform::le32s;
     Entry.data = Image;
     Entry.size = static_cast<uint32_t>(Image.size());
-    if (Image.size() >= 33 && std::equal(kPngSignature, kPngSignature + 8, Image.begin()) &&
-        be32(Image, 12) == 0x49484452u) {  // "IHDR"
+    if (Image.size() >= 33 && std::equal(kPngSignature, kPngSignature + 8, Image.begin())
+        && be32(Image, 12) == 0x49484452u) {  // "IHDR"
         // A PNG image: the directory describes its pixels from IHDR.
         static constexpr int channels[7] = {1, 0, 3, 1, 2, 0, 4};
         const uint8_t depth = Image[24];
@@ -117,22 +116,19 @@ void WriteIconDirHeader(QByteArray& Out, uint16_t Count)
 
 uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index)
 {
-    uint64_t offset = 6 + 16 * uint64_t{Entries.size()};
+    uint64_t offset = 6 + 16 * uint64_t {Entries.size()};
     for (size_t i = 0; i < Index; ++i)
         offset += Entries[i].size;
     return static_cast<uint32_t>(offset);
 }
 
-uint8_t IconDirDimension(int32_t Value)
-{
-    return Value > 0 && Value < 256 ? static_cast<uint8_t>(Value) : 0;
-}
+uint8_t IconDirDimension(int32_t Value) { return Value > 0 && Value < 256 ? static_cast<uint8_t>(Value) : 0; }
 
 bool IsValidIconFile(Bytes File)
 {
     const size_t count = File.size() >= 6 ? platform::le16(File, 4) : 0;
-    bool valid = File.size() >= 6 && platform::le16(File, 0) == 0 && platform::le16(File, 2) == 1 && count > 0 &&
-                 6 + 16 * count <= File.size();
+    bool valid = File.size() >= 6 && platform::le16(File, 0) == 0 && platform::le16(File, 2) == 1 && count > 0
+        && 6 + 16 * count <= File.size();
     for (size_t i = 0; valid && i < count; ++i) {
         const uint64_t size = platform::le32(File, 6 + 16 * i + 8);
         const uint64_t offset = platform::le32(File, 6 + 16 * i + 12);
@@ -153,14 +149,15 @@ QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& Er
         ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, file.errorString());
         return {};
     }
-    if (!IsValidIconFile(Bytes(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                               static_cast<size_t>(bytes.size())))) {
+    if (!IsValidIconFile(
+            Bytes(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())))) {
         ErrorText = tr("\"%1\" is not a valid icon file.").arg(FileName);
         return {};
     }
     // An .ico file is one icon, whatever its images.
     if (IconIndex != 0) {
-        ErrorText = tr("\"%1\" holds one icon; there is no icon %2.").arg(FileName).arg(qint64{IconIndex} + 1);
+        ErrorText
+            = tr("\"%1\" holds one icon; there is no icon %2.").arg(FileName).arg(qint64 {IconIndex} + 1);
         return {};
     }
     return bytes;
@@ -170,7 +167,7 @@ void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Ent
 {
     uint32_t offset = ImageDataOffset(Entries, 0);
     for (const IconImageEntry& e : Entries) {
-        const uint32_t product = uint32_t{e.planes} * e.bitCount;
+        const uint32_t product = uint32_t {e.planes} * e.bitCount;
         Out.append(static_cast<char>(IconDirDimension(e.width)));
         Out.append(static_cast<char>(IconDirDimension(e.height)));
         Out.append(static_cast<char>(product < 8 ? 1u << product : 0));
@@ -194,7 +191,7 @@ QByteArray BuildIconGroupFile(const PeModule& Module, const QString& ModuleName,
                               int& ImageCount, QString& ErrorText, bool CountOnly)
 {
     const ResourceId groupType = ResourceId::fromType(ResType::GroupIcon);
-    std::optional<Bytes> group = Module.findResource(groupType, ResourceId{std::nullopt, GroupName});
+    std::optional<Bytes> group = Module.findResource(groupType, ResourceId {std::nullopt, GroupName});
     if (!group) {
         const auto id = toInteger(GroupName);
         if (!id)
@@ -249,7 +246,8 @@ bool WriteIconGroupFile(const PeModule& Module, const QString& ModuleName, const
         ErrorText = tr("'%1' is the file the icon comes from; it is not overwritten.").arg(DestFile);
         return false;
     }
-    const QByteArray file = BuildIconGroupFile(Module, ModuleName, GroupName, ImageCount, ErrorText, countOnly);
+    const QByteArray file
+        = BuildIconGroupFile(Module, ModuleName, GroupName, ImageCount, ErrorText, countOnly);
     if (countOnly || file.isEmpty())
         return false;
     if (!platform::writeFileAtomically(DestFile, file, &ErrorText)) {
@@ -303,8 +301,8 @@ IconGroupSource OpenIconGroupSource(const QString& FileName)
     return source;
 }
 
-bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index, int& ImageCount,
-                            QString& ErrorText)
+bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index,
+                            int& ImageCount, QString& ErrorText)
 {
     ImageCount = 0;
     if (Source.IconFile) {

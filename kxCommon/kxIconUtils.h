@@ -15,29 +15,29 @@
 // One image of the group being written, in group order.
 struct IconImageEntry {
     int32_t width = 0;
-    int32_t height = 0;   // the image's own height (colour bits, not the mask)
-    platform::Bytes data; // the whole RT_ICON resource
+    int32_t height = 0;    // the image's own height (colour bits, not the mask)
+    platform::Bytes data;  // the whole RT_ICON resource
     uint32_t size = 0;
     uint16_t planes = 0;
     uint16_t bitCount = 0;
-    bool isDib = true;    // false for images stored as PNG
+    bool isDib = true;  // false for images stored as PNG
 };
 
 // Saves the icon group at `Index` of `FileName` into `DestFile`, or with an
 // empty `DestFile` only reports its image count. A negative index is minus a
 // resource identifier. True when a group was found and handed to the writer.
-bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index,
-                            int& ImageCount, QString& ErrorText);
+bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index, int& ImageCount,
+                            QString& ErrorText);
 
 // A file's icon groups resolved once, so that saving every group of a
 // module opens it and lists its groups once, not once a group.
 struct IconGroupSource {
     QString FileName;
-    bool IconFile = false;         // an .ico file: saved by copying it
-    QString ModuleName;            // the module that holds the groups
+    bool IconFile = false;                             // an .ico file: saved by copying it
+    QString ModuleName;                                // the module that holds the groups
     std::shared_ptr<const platform::PeModule> Module;  // null when it cannot be read
-    QStringList Names;             // the group names in directory order
-    std::optional<int> Index;      // a default-icon location's index, which wins over the caller's
+    QStringList Names;                                 // the group names in directory order
+    std::optional<int> Index;  // a default-icon location's index, which wins over the caller's
 };
 IconGroupSource OpenIconGroupSource(const QString& FileName);
 // ExtractIconGroupToFile over an opened source.
@@ -49,9 +49,8 @@ bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFi
 // file was written.
 bool WriteIconGroupFile(const QString& Module, const QString& DestFile, const QString& GroupName,
                         int& ImageCount, QString& ErrorText);
-bool WriteIconGroupFile(const platform::PeModule& Module, const QString& ModuleName,
-                        const QString& DestFile, const QString& GroupName, int& ImageCount,
-                        QString& ErrorText);
+bool WriteIconGroupFile(const platform::PeModule& Module, const QString& ModuleName, const QString& DestFile,
+                        const QString& GroupName, int& ImageCount, QString& ErrorText);
 
 // The .ico file of a group in memory; empty when the group is not found or
 // unreadable (then `ErrorText` may say why). `ImageCount` is the count of
@@ -86,8 +85,8 @@ QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& Er
 
 #include "platform/Icon.h"
 
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QPoint>
 
 #include <optional>

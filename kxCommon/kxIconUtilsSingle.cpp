@@ -4,7 +4,6 @@
 #include "platform/ByteWriter.h"
 #include "platform/FileSystem.h"
 
-
 #include <algorithm>
 #include <array>
 
@@ -17,10 +16,10 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 
 // The 16 colours of a 4-bit device-independent bitmap, in palette order.
 constexpr std::array<uint32_t, 16> kVgaPalette = {
-    rgbWord(0, 0, 0),       rgbWord(128, 0, 0),     rgbWord(0, 128, 0),   rgbWord(128, 128, 0),
-    rgbWord(0, 0, 128),     rgbWord(128, 0, 128),   rgbWord(0, 128, 128), rgbWord(192, 192, 192),
-    rgbWord(128, 128, 128), rgbWord(255, 0, 0),     rgbWord(0, 255, 0),   rgbWord(255, 255, 0),
-    rgbWord(0, 0, 255),     rgbWord(255, 0, 255),   rgbWord(0, 255, 255), rgbWord(255, 255, 255),
+    rgbWord(0, 0, 0),       rgbWord(128, 0, 0),   rgbWord(0, 128, 0),   rgbWord(128, 128, 0),
+    rgbWord(0, 0, 128),     rgbWord(128, 0, 128), rgbWord(0, 128, 128), rgbWord(192, 192, 192),
+    rgbWord(128, 128, 128), rgbWord(255, 0, 0),   rgbWord(0, 255, 0),   rgbWord(255, 255, 0),
+    rgbWord(0, 0, 255),     rgbWord(255, 0, 255), rgbWord(0, 255, 255), rgbWord(255, 255, 255),
 };
 
 constexpr std::array<uint32_t, 20> kStaticColours = {
@@ -31,12 +30,15 @@ constexpr std::array<uint32_t, 20> kStaticColours = {
     rgbWord(0, 128, 128),   rgbWord(192, 192, 192), rgbWord(192, 220, 192), rgbWord(166, 202, 240),
 };
 
-bool isVga(uint32_t word) { return std::find(kVgaPalette.begin(), kVgaPalette.end(), word) != kVgaPalette.end(); }
+bool isVga(uint32_t word)
+{
+    return std::find(kVgaPalette.begin(), kVgaPalette.end(), word) != kVgaPalette.end();
+}
 
 // The classification's colour table: 20 static colours, 236 free slots
 // that start as a colour cube and greys, and entries 0-9 again at 256-265.
 struct ColourTable {
-    std::array<uint32_t, 266> entries{};
+    std::array<uint32_t, 266> entries {};
     int found = 0;
 
     ColourTable()
@@ -94,7 +96,7 @@ constexpr int paletteEntries(TBitCount c)
     return entries[c];
 }
 
-int64_t rowBytes(int64_t width, int bits) { return ((width * bits + 31) & ~int64_t{31}) / 8; }
+int64_t rowBytes(int64_t width, int bits) { return ((width * bits + 31) & ~int64_t {31}) / 8; }
 
 void putPalette(QByteArray& header, const uint32_t* words, int count)
 {
@@ -121,8 +123,8 @@ QByteArray packIndexed(const std::vector<uint32_t>& words, int width, int height
 
 bool isAllocatable(const QImage& image)
 {
-    return !image.isNull() && image.width() > 0 && image.height() > 0 && image.width() <= 4096 &&
-           image.height() <= 8192;
+    return !image.isNull() && image.width() > 0 && image.height() > 0 && image.width() <= 4096
+        && image.height() <= 8192;
 }
 
 }  // namespace
@@ -164,7 +166,8 @@ int FillBitmapInfoHeader(QByteArray& Header, int32_t Width, int32_t Height, TBit
     platform::putLe32(Header.data() + 8, static_cast<uint32_t>(Height));
     platform::putLe16(Header.data() + 12, 1);
     platform::putLe16(Header.data() + 14, static_cast<uint32_t>(bits));
-    platform::putLe32(Header.data() + 20, static_cast<uint32_t>(rowBytes(Width, bits) * std::abs(int64_t{Height})));
+    platform::putLe32(Header.data() + 20,
+                      static_cast<uint32_t>(rowBytes(Width, bits) * std::abs(int64_t {Height})));
     platform::putLe32(Header.data() + 32, static_cast<uint32_t>(entries));
     platform::putLe32(Header.data() + 36, static_cast<uint32_t>(entries));
     return size;
@@ -183,9 +186,8 @@ std::optional<IconImageBits> ReadBitmapBits(const QImage& Bitmap, TBitCount Clas
         const uint32_t palette[2] = {kBlack, kWhite};
         putPalette(out.header, palette, 2);
         // As a 1-bit read-back maps colours: the lighter ones become white.
-        out.bits = packIndexed(words, w, h, 1, [](uint32_t c) {
-            return qGray(static_cast<QRgb>(c)) >= 128 ? 1u : 0u;
-        });
+        out.bits = packIndexed(words, w, h, 1,
+                               [](uint32_t c) { return qGray(static_cast<QRgb>(c)) >= 128 ? 1u : 0u; });
         break;
     }
     case bit4:
@@ -197,8 +199,7 @@ std::optional<IconImageBits> ReadBitmapBits(const QImage& Bitmap, TBitCount Clas
         break;
     case bit8:
     case bit24:
-    case bit32:
-        return std::nullopt;  // colour depths go through ReadColourBits
+    case bit32: return std::nullopt;  // colour depths go through ReadColourBits
     }
     return out;
 }
@@ -258,13 +259,14 @@ bool SplitMonochromeMask(IconBitmaps& Bitmaps)
     return true;
 }
 
-int EncodeSingleIconFile(QByteArray& Out, const IconImageBits& Colour, const IconImageBits& Mask, int32_t Width,
-                         int32_t Height)
+int EncodeSingleIconFile(QByteArray& Out, const IconImageBits& Colour, const IconImageBits& Mask,
+                         int32_t Width, int32_t Height)
 {
     if (Colour.header.size() < 40 || Colour.bits.isEmpty() || Mask.bits.isEmpty())
         return iwMissingBuffer;
     const int bits = static_cast<uint8_t>(Colour.header[14]) | (static_cast<uint8_t>(Colour.header[15]) << 8);
-    const uint32_t imageSize = static_cast<uint32_t>(Colour.header.size() + Colour.bits.size() + Mask.bits.size());
+    const uint32_t imageSize
+        = static_cast<uint32_t>(Colour.header.size() + Colour.bits.size() + Mask.bits.size());
     Out = QByteArray(22, '\0');
     platform::putLe16(Out.data() + 2, 1);
     platform::putLe16(Out.data() + 4, 1);
@@ -307,12 +309,9 @@ int encodeIcon(const IconBitmaps* Icon, QByteArray& file)
 int WriteSingleIconFile(const QString& FileName, const QByteArray& File)
 {
     switch (platform::replaceFile(FileName, File)) {
-    case platform::WriteResult::Written:
-        return static_cast<int>(File.size());
-    case platform::WriteResult::NotCreated:
-        return iwNotCreated;
-    case platform::WriteResult::WriteFailed:
-        break;
+    case platform::WriteResult::Written: return static_cast<int>(File.size());
+    case platform::WriteResult::NotCreated: return iwNotCreated;
+    case platform::WriteResult::WriteFailed: break;
     }
     return iwWriteFailed;  // and nothing of it stays on disk
 }

@@ -7,16 +7,13 @@ OdbcEntryTable OdbcEntries;
 
 namespace {
 
-[[noreturn]] void raise(const QString& message)
-{
-    throw EOdbcError(message.toStdString());
-}
+[[noreturn]] void raise(const QString& message) { throw EOdbcError(message.toStdString()); }
 
 void release()
 {
     (void)platform::closeLibrary(OdbcModule);
     OdbcModule = nullptr;
-    OdbcEntries = OdbcEntryTable{};
+    OdbcEntries = OdbcEntryTable {};
 }
 
 }  // namespace
@@ -29,7 +26,7 @@ void LoadOdbc(const QString& libraryName)
     if (!OdbcModule)
         raise(platform::lastLibraryError());
     try {
-#define KX_ODBC_RESOLVE(name, params) \
+#define KX_ODBC_RESOLVE(name, params)                                                                        \
     OdbcEntries.name = reinterpret_cast<decltype(OdbcEntries.name)>(GetOdbcProc(QStringLiteral(#name)));
         KX_ODBC_FUNCTIONS(KX_ODBC_RESOLVE)
 #undef KX_ODBC_RESOLVE
@@ -40,17 +37,13 @@ void LoadOdbc(const QString& libraryName)
     }
 }
 
-void LoadOdbc()
-{
-    LoadOdbc(OdbcLibraryName);
-}
+void LoadOdbc() { LoadOdbc(OdbcLibraryName); }
 
 void* GetOdbcProc(const QString& Name)
 {
     void* address = platform::librarySymbol(OdbcModule, Name.toUtf8().constData());
     if (!address)
-        raise(QStringLiteral("Error Getting adress for ") + Name + QChar(13) +
-              platform::lastLibraryError());
+        raise(QStringLiteral("Error Getting adress for ") + Name + QChar(13) + platform::lastLibraryError());
     return address;
 }
 
@@ -60,13 +53,8 @@ void UnloadOdbc()
         release();
 }
 
-void Initialize()
-{
-}
+void Initialize() {}
 
-void Finalize()
-{
-    UnloadOdbc();
-}
+void Finalize() { UnloadOdbc(); }
 
 }  // namespace kxODBC

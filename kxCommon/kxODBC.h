@@ -35,61 +35,64 @@ inline constexpr SQLINTEGER SQL_ATTR_ODBC_VERSION = 200;
 inline constexpr SQLULEN SQL_OV_ODBC3 = 3;
 
 // The 40 functions, in the order they are resolved: name, result, parameters.
-#define KX_ODBC_FUNCTIONS(X)                                                                       \
-    X(SQLAllocHandle, (SQLSMALLINT, SQLHANDLE, SQLHANDLE*))                                        \
-    X(SQLSetEnvAttr, (SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER))                                \
-    X(SQLFreeHandle, (SQLSMALLINT, SQLHANDLE))                                                     \
-    X(SQLGetInfo, (SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*))                  \
-    X(SQLProcedures,                                                                               \
-      (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT))             \
-    X(SQLColumns, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,   \
-                   SQLCHAR*, SQLSMALLINT))                                                         \
-    X(SQLSpecialColumns, (SQLHSTMT, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,     \
-                          SQLCHAR*, SQLSMALLINT, SQLUSMALLINT, SQLUSMALLINT))                      \
-    X(SQLGetDiagRec, (SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*, SQLCHAR*,        \
-                      SQLSMALLINT, SQLSMALLINT*))                                                  \
-    X(SQLConnect,                                                                                  \
-      (SQLHDBC, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT))              \
-    X(SQLDisconnect, (SQLHDBC))                                                                    \
-    X(SQLDriverConnect, (SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,           \
-                         SQLSMALLINT*, SQLUSMALLINT))                                              \
-    X(SQLExecDirect, (SQLHSTMT, SQLCHAR*, SQLINTEGER))                                             \
-    X(SQLPrepare, (SQLHSTMT, SQLCHAR*, SQLINTEGER))                                                \
-    X(SQLCloseCursor, (SQLHSTMT))                                                                  \
-    X(SQLExecute, (SQLHSTMT))                                                                      \
-    X(SQLFetch, (SQLHSTMT))                                                                        \
-    X(SQLNumResultCols, (SQLHSTMT, SQLSMALLINT*))                                                  \
-    X(SQLDescribeCol, (SQLHSTMT, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLSMALLINT*,  \
-                       SQLULEN*, SQLSMALLINT*, SQLSMALLINT*))                                      \
-    X(SQLFetchScroll, (SQLHSTMT, SQLSMALLINT, SQLLEN))                                             \
-    X(SQLExtendedFetch, (SQLHSTMT, SQLUSMALLINT, SQLLEN, SQLULEN*, SQLUSMALLINT*))                 \
-    X(SQLGetData, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))              \
-    X(SQLSetStmtAttr, (SQLHSTMT, SQLINTEGER, SQLPOINTER, SQLINTEGER))                              \
-    X(SQLGetStmtAttr, (SQLHSTMT, SQLINTEGER, SQLPOINTER, SQLINTEGER, SQLINTEGER*))                 \
-    X(SQLBulkOperations, (SQLHSTMT, SQLSMALLINT))                                                  \
-    X(SQLPutData, (SQLHSTMT, SQLPOINTER, SQLLEN))                                                  \
-    X(SQLBindCol, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))              \
-    X(SQLSetPos, (SQLHSTMT, SQLULEN, SQLUSMALLINT, SQLUSMALLINT))                                  \
-    X(SQLDataSources, (SQLHENV, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLCHAR*,       \
-                       SQLSMALLINT, SQLSMALLINT*))                                                 \
-    X(SQLDrivers, (SQLHENV, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLCHAR*,           \
-                   SQLSMALLINT, SQLSMALLINT*))                                                     \
-    X(SQLSetConnectAttr, (SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER))                            \
-    X(SQLGetCursorName, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*))                           \
-    X(SQLSetCursorName, (SQLHSTMT, SQLCHAR*, SQLSMALLINT))                                         \
-    X(SQLRowCount, (SQLHSTMT, SQLLEN*))                                                            \
-    X(SQLBindParameter, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLULEN,   \
-                         SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))                                \
-    X(SQLFreeStmt, (SQLHSTMT, SQLUSMALLINT))                                                       \
-    X(SQLColAttribute, (SQLHSTMT, SQLUSMALLINT, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT,             \
-                        SQLSMALLINT*, SQLLEN*))                                                    \
-    X(SQLEndTran, (SQLSMALLINT, SQLHANDLE, SQLSMALLINT))                                           \
-    X(SQLTables, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,    \
-                  SQLCHAR*, SQLSMALLINT))                                                          \
-    X(SQLPrimaryKeys,                                                                              \
-      (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT))             \
-    X(SQLProcedureColumns, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,      \
-                            SQLSMALLINT, SQLCHAR*, SQLSMALLINT))
+#define KX_ODBC_FUNCTIONS(X)                                                                                 \
+    X(SQLAllocHandle, (SQLSMALLINT, SQLHANDLE, SQLHANDLE*))                                                  \
+    X(SQLSetEnvAttr, (SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER))                                          \
+    X(SQLFreeHandle, (SQLSMALLINT, SQLHANDLE))                                                               \
+    X(SQLGetInfo, (SQLHDBC, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*))                            \
+    X(SQLProcedures, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT))        \
+    X(SQLColumns,                                                                                            \
+      (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,              \
+       SQLSMALLINT))                                                                                         \
+    X(SQLSpecialColumns,                                                                                     \
+      (SQLHSTMT, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,          \
+       SQLUSMALLINT, SQLUSMALLINT))                                                                          \
+    X(SQLGetDiagRec,                                                                                         \
+      (SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*))     \
+    X(SQLConnect, (SQLHDBC, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT))            \
+    X(SQLDisconnect, (SQLHDBC))                                                                              \
+    X(SQLDriverConnect,                                                                                      \
+      (SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLUSMALLINT))          \
+    X(SQLExecDirect, (SQLHSTMT, SQLCHAR*, SQLINTEGER))                                                       \
+    X(SQLPrepare, (SQLHSTMT, SQLCHAR*, SQLINTEGER))                                                          \
+    X(SQLCloseCursor, (SQLHSTMT))                                                                            \
+    X(SQLExecute, (SQLHSTMT))                                                                                \
+    X(SQLFetch, (SQLHSTMT))                                                                                  \
+    X(SQLNumResultCols, (SQLHSTMT, SQLSMALLINT*))                                                            \
+    X(SQLDescribeCol,                                                                                        \
+      (SQLHSTMT, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLSMALLINT*, SQLULEN*, SQLSMALLINT*,    \
+       SQLSMALLINT*))                                                                                        \
+    X(SQLFetchScroll, (SQLHSTMT, SQLSMALLINT, SQLLEN))                                                       \
+    X(SQLExtendedFetch, (SQLHSTMT, SQLUSMALLINT, SQLLEN, SQLULEN*, SQLUSMALLINT*))                           \
+    X(SQLGetData, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))                        \
+    X(SQLSetStmtAttr, (SQLHSTMT, SQLINTEGER, SQLPOINTER, SQLINTEGER))                                        \
+    X(SQLGetStmtAttr, (SQLHSTMT, SQLINTEGER, SQLPOINTER, SQLINTEGER, SQLINTEGER*))                           \
+    X(SQLBulkOperations, (SQLHSTMT, SQLSMALLINT))                                                            \
+    X(SQLPutData, (SQLHSTMT, SQLPOINTER, SQLLEN))                                                            \
+    X(SQLBindCol, (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*))                        \
+    X(SQLSetPos, (SQLHSTMT, SQLULEN, SQLUSMALLINT, SQLUSMALLINT))                                            \
+    X(SQLDataSources,                                                                                        \
+      (SQLHENV, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*))     \
+    X(SQLDrivers,                                                                                            \
+      (SQLHENV, SQLUSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*))     \
+    X(SQLSetConnectAttr, (SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER))                                      \
+    X(SQLGetCursorName, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*))                                     \
+    X(SQLSetCursorName, (SQLHSTMT, SQLCHAR*, SQLSMALLINT))                                                   \
+    X(SQLRowCount, (SQLHSTMT, SQLLEN*))                                                                      \
+    X(SQLBindParameter,                                                                                      \
+      (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLULEN, SQLSMALLINT, SQLPOINTER,      \
+       SQLLEN, SQLLEN*))                                                                                     \
+    X(SQLFreeStmt, (SQLHSTMT, SQLUSMALLINT))                                                                 \
+    X(SQLColAttribute,                                                                                       \
+      (SQLHSTMT, SQLUSMALLINT, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*, SQLLEN*))                \
+    X(SQLEndTran, (SQLSMALLINT, SQLHANDLE, SQLSMALLINT))                                                     \
+    X(SQLTables,                                                                                             \
+      (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,              \
+       SQLSMALLINT))                                                                                         \
+    X(SQLPrimaryKeys, (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT))       \
+    X(SQLProcedureColumns,                                                                                   \
+      (SQLHSTMT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,              \
+       SQLSMALLINT))
 
 struct OdbcEntryTable {
 #define KX_ODBC_ENTRY(name, params) SQLRETURN(*name) params = nullptr;

@@ -14,18 +14,15 @@ void InitOdbcEnvironment(const QString& libraryName)
     if (OdbcEntries.SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &OdbcEnv) != SQL_SUCCESS)
         return;
     try {
-        OdbcEntries.SQLSetEnvAttr(OdbcEnv, SQL_ATTR_ODBC_VERSION,
-                                  reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        OdbcEntries.SQLSetEnvAttr(OdbcEnv, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
+                                  0);
     } catch (...) {
         FreeOdbcEnvironment();
         throw;
     }
 }
 
-void InitOdbcEnvironment()
-{
-    InitOdbcEnvironment(OdbcLibraryName);
-}
+void InitOdbcEnvironment() { InitOdbcEnvironment(OdbcLibraryName); }
 
 void FreeOdbcEnvironment()
 {
@@ -37,14 +34,8 @@ void FreeOdbcEnvironment()
     OdbcEnv = nullptr;
 }
 
-void Initialize()
-{
-    InitOdbcEnvironment();
-}
+void Initialize() { InitOdbcEnvironment(); }
 
-void Finalize()
-{
-    FreeOdbcEnvironment();
-}
+void Finalize() { FreeOdbcEnvironment(); }
 
 }  // namespace kxODBCUtils

@@ -24,10 +24,7 @@ namespace {
 
 const QString kInvalidImage = QStringLiteral("ExpErr-00004: Invalid image.");
 
-QByteArray num(int64_t v)
-{
-    return QByteArray::number(static_cast<qlonglong>(v));
-}
+QByteArray num(int64_t v) { return QByteArray::number(static_cast<qlonglong>(v)); }
 
 // libjpeg reports errors by calling error_exit, which must not return.
 struct JpegErrorJump {
@@ -116,10 +113,7 @@ QByteArray FormatPDFNumber(double v)
     return out;
 }
 
-QByteArray AnsiText(const QString& s)
-{
-    return platform::toCp1252(s);
-}
+QByteArray AnsiText(const QString& s) { return platform::toCp1252(s); }
 
 QByteArray PdfName(const QString& s)
 {
@@ -145,8 +139,12 @@ using namespace kxpdf;
 // ---------------------------------------------------------------- writer
 
 TkxPdfWriter::TkxPdfWriter(QIODevice* DestStream)
-    : B(MemoryBuffer), BEnd(MemoryBuffer + 511), BEnd4(MemoryBuffer + 507),
-      FDestStream(DestStream), MemoryBuffer{}, FLineTerminator("\r\n")
+    : B(MemoryBuffer),
+      BEnd(MemoryBuffer + 511),
+      BEnd4(MemoryBuffer + 507),
+      FDestStream(DestStream),
+      MemoryBuffer {},
+      FLineTerminator("\r\n")
 {
     if (DestStream == nullptr)
         throw platform::Error(QStringLiteral("No destination stream"));
@@ -212,8 +210,7 @@ TkxPDFDocument::~TkxPDFDocument() = default;
 void TkxPDFDocument::Require(bool Condition, const char* What) const
 {
     if (!Condition)
-        throw EPdfOrderError(QStringLiteral("PDF document: %1 is not possible now")
-                                 .arg(QLatin1String(What)));
+        throw EPdfOrderError(QStringLiteral("PDF document: %1 is not possible now").arg(QLatin1String(What)));
 }
 
 void TkxPDFDocument::RequirePage(const char* What) const
@@ -246,10 +243,7 @@ void TkxPDFDocument::BeginObject(int ObjectNo)
     WriteDocLine(num(ObjectNo) + " 0 obj");
 }
 
-void TkxPDFDocument::EndObject()
-{
-    WriteDocLine("endobj");
-}
+void TkxPDFDocument::EndObject() { WriteDocLine("endobj"); }
 
 void TkxPDFDocument::SortObjects()
 {
@@ -257,10 +251,7 @@ void TkxPDFDocument::SortObjects()
               [](const TPDFObject& a, const TPDFObject& b) { return a.ObjectNo < b.ObjectNo; });
 }
 
-void TkxPDFDocument::StreamLine(const QByteArray& Text)
-{
-    FPDFWriter->WriteLine(Text);
-}
+void TkxPDFDocument::StreamLine(const QByteArray& Text) { FPDFWriter->WriteLine(Text); }
 
 void TkxPDFDocument::BeginStreamBody()
 {
@@ -345,8 +336,7 @@ void TkxPDFDocument::WritePageFooter()
     RequirePage("WritePageFooter");
     const TPDFPage page = FPages.back();
     if (page.XObjectStartIndex >= 0
-        && (page.XObjectEndIndex >= static_cast<int>(FXObjects.size())
-            || page.XObjectEndIndex < -1))
+        && (page.XObjectEndIndex >= static_cast<int>(FXObjects.size()) || page.XObjectEndIndex < -1))
         throw platform::Error(QStringLiteral("PDF document: the page names image %1 of %2")
                                   .arg(page.XObjectEndIndex)
                                   .arg(FXObjects.size()));
@@ -363,14 +353,14 @@ void TkxPDFDocument::WritePageFooter()
     QByteArray fonts;
     for (size_t i = 0; i < FFonts.size(); ++i)
         fonts += "/" + PdfName(FFonts[i].InternalName) + " "
-                 + num(FFontStartingObjectNo + static_cast<int64_t>(i)) + " 0 R ";
+            + num(FFontStartingObjectNo + static_cast<int64_t>(i)) + " 0 R ";
     WriteDocLine("/Font << " + fonts.trimmed() + " >>");
     WriteDocLine("/ProcSet [ /PDF /Text ]");
     if (page.XObjectStartIndex >= 0) {
         QByteArray images;
         for (int k = page.XObjectStartIndex; k <= page.XObjectEndIndex; ++k)
             images += "/" + PdfName(FXObjects[static_cast<size_t>(k)].InternalName) + " "
-                      + num(FXObjects[static_cast<size_t>(k)].ObjectNo) + " 0 R ";
+                + num(FXObjects[static_cast<size_t>(k)].ObjectNo) + " 0 R ";
         WriteDocLine("/XObject << " + images.trimmed() + " >>");
     }
     WriteDocLine(">>");
@@ -434,8 +424,8 @@ void TkxPDFDocument::Stream_WriteLine(const QString& Text)
 QByteArray TkxPDFDocument::ColorToPDFRGB(platform::Color Value) const
 {
     const uint32_t rgb = platform::colorToRgb(Value);
-    return FormatPDFNumber((rgb & 0xFF) / 255.0) + " " + FormatPDFNumber(((rgb >> 8) & 0xFF) / 255.0)
-           + " " + FormatPDFNumber(((rgb >> 16) & 0xFF) / 255.0);
+    return FormatPDFNumber((rgb & 0xFF) / 255.0) + " " + FormatPDFNumber(((rgb >> 8) & 0xFF) / 255.0) + " "
+        + FormatPDFNumber(((rgb >> 16) & 0xFF) / 255.0);
 }
 
 void TkxPDFDocument::Stream_SetFillColor(platform::Color Value)
@@ -481,15 +471,15 @@ void TkxPDFDocument::Stream_SetTextMatrix(float Angle, float x, float y)
     const float a = static_cast<float>(static_cast<double>(Angle) * 3.14 / 180.0);
     const double c = std::cos(static_cast<double>(a));
     const double s = std::sin(static_cast<double>(a));
-    StreamLine(FormatFixed2(c) + " " + FormatFixed2(s) + " " + FormatFixed2(-s) + " "
-               + FormatFixed2(c) + " " + FormatFixed2(x) + " " + FormatFixed2(y) + " Tm");
+    StreamLine(FormatFixed2(c) + " " + FormatFixed2(s) + " " + FormatFixed2(-s) + " " + FormatFixed2(c) + " "
+               + FormatFixed2(x) + " " + FormatFixed2(y) + " Tm");
 }
 
 void TkxPDFDocument::Stream_SetImageBox(float x, float y, float w, float h)
 {
     RequirePage("Stream_SetImageBox");
-    StreamLine(FormatFixed2(w) + " 0 0 " + FormatFixed2(h) + " " + FormatFixed2(x) + " "
-               + FormatFixed2(y) + " cm");
+    StreamLine(FormatFixed2(w) + " 0 0 " + FormatFixed2(h) + " " + FormatFixed2(x) + " " + FormatFixed2(y)
+               + " cm");
 }
 
 // ---------------------------------------------------------- stream bodies
@@ -499,8 +489,7 @@ void TkxPDFDocument::WriteStreamBody(bool IsImage, bool IsJPEG, bool WithLength1
     const QByteArray& raw = FPDFStream->data();
     const int64_t L = raw.size();
     auto lengthEntry = [&](int64_t len) {
-        WriteDocLine(WithLength1 ? "/Length " + num(len) + " /Length1 " + num(L)
-                                 : "/Length " + num(len));
+        WriteDocLine(WithLength1 ? "/Length " + num(len) + " /Length1 " + num(L) : "/Length " + num(len));
     };
     if (!FCompress || (IsImage && IsJPEG)) {
         lengthEntry(L);
@@ -514,8 +503,8 @@ void TkxPDFDocument::WriteStreamBody(bool IsImage, bool IsJPEG, bool WithLength1
     uLongf size = compressBound(static_cast<uLong>(L));
     QByteArray packed(static_cast<qsizetype>(size), Qt::Uninitialized);
     const int rc = compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
-                             reinterpret_cast<const Bytef*>(raw.constData()),
-                             static_cast<uLong>(L), Z_DEFAULT_COMPRESSION);
+                             reinterpret_cast<const Bytef*>(raw.constData()), static_cast<uLong>(L),
+                             Z_DEFAULT_COMPRESSION);
     if (rc != Z_OK)
         throw platform::Error(QStringLiteral("Compression failed (%1)").arg(rc));
     lengthEntry(static_cast<int64_t>(size));
@@ -538,18 +527,15 @@ ImageKind imageKind(const QImage& G)
 {
     switch (G.format()) {
     case QImage::Format_BGR888:
-    case QImage::Format_RGB888:
-        return ImageKind::Direct24;
+    case QImage::Format_RGB888: return ImageKind::Direct24;
     case QImage::Format_RGB32:
     case QImage::Format_ARGB32:
     case QImage::Format_ARGB32_Premultiplied:
         return Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? ImageKind::Direct32 : ImageKind::Other;
     case QImage::Format_Mono:
     case QImage::Format_MonoLSB:
-    case QImage::Format_Indexed8:
-        return ImageKind::Indexed;
-    default:
-        return ImageKind::Other;
+    case QImage::Format_Indexed8: return ImageKind::Indexed;
+    default: return ImageKind::Other;
     }
 }
 
@@ -592,8 +578,7 @@ void TkxPDFDocument::AddXObject(int ObjCounter, int ACol, int ARow, const QImage
     if (imageKind(G) == ImageKind::Indexed && indexed8(G).colorCount() != 256)
         throw platform::Error(kInvalidImage);
     const int objectNo = NextObjectNo();
-    FXObjects.push_back({objectNo, "Img" + QString::number(ObjCounter), ACol, ARow, G.width(),
-                         G.height()});
+    FXObjects.push_back({objectNo, "Img" + QString::number(ObjCounter), ACol, ARow, G.width(), G.height()});
     WriteImageXObject(objectNo, ObjCounter, G, FixedTransparentColor);
 }
 
@@ -621,9 +606,9 @@ void TkxPDFDocument::AddXObject(int ObjCounter, int ACol, int ARow, const TkxJpe
 
 void TkxPDFDocument::WriteJpegXObject(int, int, const TkxJpegPicture& G, int Components)
 {
-    WriteDocLine(Components == 1   ? "/ColorSpace /DeviceGray"
-                 : Components == 4 ? "/ColorSpace /DeviceCMYK"
-                                   : "/ColorSpace /DeviceRGB");
+    WriteDocLine(Components == 1       ? "/ColorSpace /DeviceGray"
+                     : Components == 4 ? "/ColorSpace /DeviceCMYK"
+                                       : "/ColorSpace /DeviceRGB");
     WriteDocLine("/Filter /DCTDecode");
     BeginStreamBody();
     FPDFStream->write(G.Data);
@@ -643,7 +628,7 @@ void TkxPDFDocument::WriteImageXObject(int ObjectNo, int ObjCounter, const QImag
     const int W = G.width();
     const int H = G.height();
     BeginStreamBody();
-    BodyGuard guard{this};
+    BodyGuard guard {this};
 
     const ImageKind kind = imageKind(G);
     if (kind != ImageKind::Indexed) {
@@ -659,13 +644,12 @@ void TkxPDFDocument::WriteImageXObject(int ObjectNo, int ObjCounter, const QImag
         if (kind == ImageKind::Direct24 && FixedTransparentColor) {
             const uint32_t c = *FixedTransparentColor;
             const int64_t r = c & 0xFF, g = (c >> 8) & 0xFF, bl = (c >> 16) & 0xFF;
-            WriteDocLine("/Mask [" + num(r) + " " + num(r) + " " + num(g) + " " + num(g) + " "
-                         + num(bl) + " " + num(bl) + "]");
+            WriteDocLine("/Mask [" + num(r) + " " + num(r) + " " + num(g) + " " + num(g) + " " + num(bl) + " "
+                         + num(bl) + "]");
         }
     } else {
         const QImage b = indexed8(G);
-        WriteDocLine("/ColorSpace [/Indexed /DeviceRGB 255 " + PaletteToHexString(b.colorTable())
-                     + "]");
+        WriteDocLine("/ColorSpace [/Indexed /DeviceRGB 255 " + PaletteToHexString(b.colorTable()) + "]");
         for (int y = 0; y < H; ++y)
             FPDFWriter->Write(b.constScanLine(y), W);
         FPDFWriter->Save();

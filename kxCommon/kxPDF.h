@@ -3,15 +3,15 @@
 // front to back in one pass with a cross-reference table and trailer.
 
 #include "kxCommon/kxTypes.h"
-#include "platform/Exceptions.h"
 #include "platform/Color.h"
+#include "platform/Exceptions.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QFont>
 #include <QHash>
-#include <QImage>
 #include <QIODevice>
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -113,10 +113,9 @@ public:
     void SetClock(Clock AClock) { FClock = std::move(AClock); }
 
     // Document structure.
-    void WriteHeader(bool ACompress, bool AUnicode, int APageHeight, int APageWidth,
-                     int APageMarginLeft, int APageMarginTop, int APageMarginRight,
-                     int APageMarginBottom, const QString& AInfoAuthor,
-                     const QString& AInfoProducer, const QString& AInfoCreator,
+    void WriteHeader(bool ACompress, bool AUnicode, int APageHeight, int APageWidth, int APageMarginLeft,
+                     int APageMarginTop, int APageMarginRight, int APageMarginBottom,
+                     const QString& AInfoAuthor, const QString& AInfoProducer, const QString& AInfoCreator,
                      const QString& AInfoTitle);
     void WritePageHeader();
     void WritePageFooter();
@@ -144,8 +143,8 @@ public:
     // Fonts, before the first image or page.
     static QString PDFFontName(const QFont& Font);
     QString CheckAddFont(const QFont& F);
-    void AddFont(const QString& AName, const QString& APDFName, const QString& AInternalName,
-                 bool ABold, bool AItalic);
+    void AddFont(const QString& AName, const QString& APDFName, const QString& AInternalName, bool ABold,
+                 bool AItalic);
     QString PDFFontInternalName(const QFont& F) const;
     QByteArray ToUnicode(const QString& s, TPDFFont& F);
 
@@ -153,9 +152,9 @@ public:
     // R: Left and Right bound the lines, Top is the first baseline; Bottom is
     // set. RemainingText: the lines that did not fit, or the lines to go on
     // with when Text is empty.
-    void WriteTextBox(const QString& Text, bool CalcOnly, const QString& PDFFontInternalName,
-                      int FontSize, platform::Color FontColor, Qt::Alignment AAlignment,
-                      bool AWordWrap, QRect& R, TStringArray& RemainingText);
+    void WriteTextBox(const QString& Text, bool CalcOnly, const QString& PDFFontInternalName, int FontSize,
+                      platform::Color FontColor, Qt::Alignment AAlignment, bool AWordWrap, QRect& R,
+                      TStringArray& RemainingText);
     void WriteWatermark(const QString& AText, TWatermarkType AType, platform::Color AColor);
     static float PDFTextLenCoef(const QString& FontName, bool Bold, bool Italic);
     static QByteArray EscapeText(const QByteArray& s);

@@ -48,10 +48,7 @@ int64_t roundEven(double v)
     return static_cast<int64_t>(std::nearbyint(v));
 }
 
-int clampInt(int64_t v)
-{
-    return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
-}
+int clampInt(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 
 bool readsAsNumber(const QString& text)
 {
@@ -91,8 +88,8 @@ QString TkxPDFDocument::CheckAddFont(const QFont& F)
     return FFonts.back().InternalName;
 }
 
-void TkxPDFDocument::AddFont(const QString& AName, const QString& APDFName,
-                             const QString& AInternalName, bool ABold, bool AItalic)
+void TkxPDFDocument::AddFont(const QString& AName, const QString& APDFName, const QString& AInternalName,
+                             bool ABold, bool AItalic)
 {
     // Each font reserves a number below the images and pages.
     Require(FState == State::Created
@@ -135,8 +132,8 @@ int TkxPDFDocument::CMapCharIndex(char16_t c, TPDFFont& F)
     if (found != F.CMapIndex.constEnd())
         return found.value() + 1;
     if (F.CMap->size() >= 65535)
-        throw platform::Error(QStringLiteral("PDF document: more than 65535 characters in font %1")
-                                  .arg(F.Name));
+        throw platform::Error(
+            QStringLiteral("PDF document: more than 65535 characters in font %1").arg(F.Name));
     F.CMapIndex.insert(c, static_cast<int>(F.CMap->size()));
     F.CMap->append(WordToHex(c));
     F.CWidths->append(QString::number(charWidth(FindPdfFontMetrics(F.PDFName), c)));
@@ -158,25 +155,24 @@ void TkxPDFDocument::WriteToUnicodeCMap(int ObjectNo, const TPDFFont& F)
     BeginObject(ObjectNo);
     WriteDocLine("<<");
     BeginStreamBody();
-    for (const char* line : {"/CIDInit /ProcSet findresource begin", "12 dict begin", "begincmap",
-                             "/CIDSystemInfo", "<< /Registry (Adobe)", "/Ordering (UCS)",
-                             "/Supplement 0", ">> def"})
+    for (const char* line :
+         {"/CIDInit /ProcSet findresource begin", "12 dict begin", "begincmap", "/CIDSystemInfo",
+          "<< /Registry (Adobe)", "/Ordering (UCS)", "/Supplement 0", ">> def"})
         StreamLine(line);
     StreamLine("/CMapName /" + N + " def");
-    for (const char* line : {"/CMapType 2 def", "1 begincodespacerange", "<0000> <FFFF>",
-                             "endcodespacerange"})
+    for (const char* line :
+         {"/CMapType 2 def", "1 begincodespacerange", "<0000> <FFFF>", "endcodespacerange"})
         StreamLine(line);
     const QStringList codes = F.CMap.value_or(QStringList());
     for (qsizetype start = 0; start < codes.size(); start += 99) {
         const qsizetype n = std::min<qsizetype>(codes.size() - start, 99);
         StreamLine(QByteArray::number(n) + " beginbfchar");
         for (qsizetype k = start; k < start + n; ++k)
-            StreamLine("<" + WordToHex(static_cast<uint16_t>(k + 1)).toLatin1() + "> <"
-                       + codes[k].toLatin1() + ">");
+            StreamLine("<" + WordToHex(static_cast<uint16_t>(k + 1)).toLatin1() + "> <" + codes[k].toLatin1()
+                       + ">");
         StreamLine("endbfchar");
     }
-    for (const char* line :
-         {"endcmap", "CMapName currentdict /CMap defineresource pop", "end", "end"})
+    for (const char* line : {"endcmap", "CMapName currentdict /CMap defineresource pop", "end", "end"})
         StreamLine(line);
     WriteStreamBody(false, false, true);
     EndStreamBody();
@@ -210,16 +206,14 @@ void TkxPDFDocument::WriteFonts()
         const TPDFFont& font = FFonts[i];
         const QByteArray N = PdfName(font.Name);
         // Each font written so far is counted twice: as written and as reserved.
-        const int d = static_cast<int>(FObjects.size()) + FReservedObjectNumbersCount
-                      - static_cast<int>(i);
+        const int d = static_cast<int>(FObjects.size()) + FReservedObjectNumbersCount - static_cast<int>(i);
         BeginObject(d);
         WriteDocLine("<< /Type /FontDescriptor");
         WriteDocLine("/FontName /" + N);
         WriteDocLine("/FontFamily /" + N);
         for (const char* line : {"/Flags 32", "/FontBBox [-122 -680 623 1021 ]", "/ItalicAngle 0",
                                  "/Ascent 613", "/Descent -188", "/Leading 117", "/CapHeight 1133",
-                                 "/StemV 88", "/AvgWidth 600", "/MxWidth 744", "/MissingWidth 600",
-                                 ">>"})
+                                 "/StemV 88", "/AvgWidth 600", "/MxWidth 744", "/MissingWidth 600", ">>"})
             WriteDocLine(line);
         EndObject();
         // A font that drew nothing still gets its (empty) map, so that the
@@ -280,15 +274,13 @@ QByteArray TkxPDFDocument::EscapeText(const QByteArray& s)
     return out;
 }
 
-void TkxPDFDocument::WriteTextBox(const QString& Text, bool CalcOnly,
-                                  const QString& PDFFontInternalName, int FontSize,
-                                  platform::Color FontColor, Qt::Alignment AAlignment,
+void TkxPDFDocument::WriteTextBox(const QString& Text, bool CalcOnly, const QString& PDFFontInternalName,
+                                  int FontSize, platform::Color FontColor, Qt::Alignment AAlignment,
                                   bool AWordWrap, QRect& R, TStringArray& RemainingText)
 {
     const int fontIndex = FontIndexByInternalName(PDFFontInternalName);
     if (fontIndex < 0)
-        throw platform::Error(
-            QStringLiteral("PDF document: there is no font %1").arg(PDFFontInternalName));
+        throw platform::Error(QStringLiteral("PDF document: there is no font %1").arg(PDFFontInternalName));
     if (FontSize < 1)
         throw platform::Error(QStringLiteral("PDF document: invalid font size %1").arg(FontSize));
     if (!CalcOnly)
@@ -336,8 +328,8 @@ void TkxPDFDocument::WriteTextBox(const QString& Text, bool CalcOnly,
     int64_t previousX = 0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString& line = lines[i];
-        const QByteArray encoded = FUnicode ? "<" + ToUnicode(line, F) + "> Tj"
-                                            : "(" + EscapeText(AnsiText(line)) + ") Tj";
+        const QByteArray encoded
+            = FUnicode ? "<" + ToUnicode(line, F) + "> Tj" : "(" + EscapeText(AnsiText(line)) + ") Tj";
         if (i >= maxLines) {
             overflow.append(line);
             continue;
@@ -346,8 +338,8 @@ void TkxPDFDocument::WriteTextBox(const QString& Text, bool CalcOnly,
         if (AAlignment & (Qt::AlignRight | Qt::AlignHCenter)) {
             const int64_t w = roundEven(measure(line));
             x = (AAlignment & Qt::AlignRight)
-                    ? right - w
-                    : roundEven(static_cast<double>(left + right) / 2.0 - static_cast<double>(w) / 2.0);
+                ? right - w
+                : roundEven(static_cast<double>(left + right) / 2.0 - static_cast<double>(w) / 2.0);
         }
         if (i == 0)
             StreamLine(QByteArray::number(static_cast<qlonglong>(x)) + " "
@@ -363,8 +355,7 @@ void TkxPDFDocument::WriteTextBox(const QString& Text, bool CalcOnly,
     RemainingText = overflow;
 }
 
-void TkxPDFDocument::WriteWatermark(const QString& AText, TWatermarkType AType,
-                                    platform::Color AColor)
+void TkxPDFDocument::WriteWatermark(const QString& AText, TWatermarkType AType, platform::Color AColor)
 {
     RequirePage("WriteWatermark");
     if (AType == wmtComment) {
@@ -381,17 +372,12 @@ void TkxPDFDocument::WriteWatermark(const QString& AText, TWatermarkType AType,
     float angle = 90;
     int64_t x = 10, y = FPageMarginBottom;
     switch (AType) {
-    case wmtTopLeft:
-        angle = 0, x = FPageMarginLeft, y = int64_t(FPageHeight) - 10;
-        break;
+    case wmtTopLeft: angle = 0, x = FPageMarginLeft, y = int64_t(FPageHeight) - 10; break;
     case wmtRightLeft:
         angle = 270, x = int64_t(FPageWidth) - 10, y = int64_t(FPageHeight) - FPageMarginTop;
         break;
-    case wmtBottomLeft:
-        angle = 0, x = FPageMarginLeft, y = 0;
-        break;
-    default:
-        break;
+    case wmtBottomLeft: angle = 0, x = FPageMarginLeft, y = 0; break;
+    default: break;
     }
     StreamLine("q");
     StreamLine(ColorToPDFRGB(AColor) + " rg");

@@ -18,10 +18,7 @@ TPageMetrics PageMetrics;
 
 namespace {
 
-bool haveGuiApplication()
-{
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-}
+bool haveGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
 }  // namespace
 
@@ -38,8 +35,8 @@ TPageMetrics MeasurePageMetrics(int screenPixelsPerInchX, int screenPixelsPerInc
     m.printer = printer;
     if (printer && printer->pixelsPerInchX > 0 && printer->pixelsPerInchY > 0) {
         m.pageWidth = platform::mulDiv(printer->physicalWidth, screenPixelsPerInchX, printer->pixelsPerInchX);
-        m.pageHeight =
-            platform::mulDiv(printer->physicalHeight, screenPixelsPerInchY, printer->pixelsPerInchY);
+        m.pageHeight
+            = platform::mulDiv(printer->physicalHeight, screenPixelsPerInchY, printer->pixelsPerInchY);
     }
     return m;
 }
@@ -116,10 +113,7 @@ const TPageMetrics& GetPageMetrics()
     return PageMetrics;
 }
 
-void Initialize()
-{
-    InitPageMetrics();
-}
+void Initialize() { InitPageMetrics(); }
 
 void InitializeDeferred()
 {
@@ -129,8 +123,6 @@ void InitializeDeferred()
     printerPending = true;
 }
 
-void Finalize()
-{
-}
+void Finalize() {}
 
 }  // namespace kxPageMetrics

@@ -15,7 +15,7 @@ void releaseModule()
     // Nothing can act on a failed release here.
     (void)platform::closeLibrary(ThemeModule);
     ThemeModule = nullptr;
-    ThemeEntries = ThemeEntryTable{};
+    ThemeEntries = ThemeEntryTable {};
     ThemeApiLoaded = false;
 }
 
@@ -25,8 +25,7 @@ ThemeProc resolve(const char* name, int line)
     if (!address) {
         // A half-bound table would look loaded to a second call.
         releaseModule();
-        throw EAssertionFailed("Assertion failure (kxCommon/kxXP.cpp, line " +
-                               std::to_string(line) + ")");
+        throw EAssertionFailed("Assertion failure (kxCommon/kxXP.cpp, line " + std::to_string(line) + ")");
     }
     return reinterpret_cast<ThemeProc>(address);
 }
@@ -35,14 +34,10 @@ ThemeProc resolve(const char* name, int line)
 
 bool IsWinXPOrLater(const platform::OsVersion& version)
 {
-    return version.ntLine &&
-           (version.major > 5 || (version.major == 5 && version.minor >= 1));
+    return version.ntLine && (version.major > 5 || (version.major == 5 && version.minor >= 1));
 }
 
-bool IsWinXPOrLater()
-{
-    return IsWinXPOrLater(platform::osVersion());
-}
+bool IsWinXPOrLater() { return IsWinXPOrLater(platform::osVersion()); }
 
 void LoadThemeApi(const QString& libraryName, const platform::OsVersion& version)
 {
@@ -59,10 +54,7 @@ void LoadThemeApi(const QString& libraryName, const platform::OsVersion& version
 #undef KX_THEME_RESOLVE
 }
 
-void LoadThemeApi()
-{
-    LoadThemeApi(ThemeLibraryName, platform::osVersion());
-}
+void LoadThemeApi() { LoadThemeApi(ThemeLibraryName, platform::osVersion()); }
 
 void UnloadThemeApi()
 {
@@ -70,14 +62,8 @@ void UnloadThemeApi()
         releaseModule();
 }
 
-void Initialize()
-{
-    LoadThemeApi();
-}
+void Initialize() { LoadThemeApi(); }
 
-void Finalize()
-{
-    UnloadThemeApi();
-}
+void Finalize() { UnloadThemeApi(); }
 
 }  // namespace kxXP

@@ -18,6 +18,7 @@ namespace kxXP {
 using ThemeProc = void (*)();
 
 // The 45 functions, in the order they are resolved.
+// clang-format off
 #define KX_THEME_FUNCTIONS(X)                                                              \
     X(OpenThemeData) X(CloseThemeData) X(DrawThemeBackground) X(DrawThemeText)             \
     X(GetThemeBackgroundContentRect) X(GetThemeBackgroundExtent) X(GetThemeTextExtent)     \
@@ -32,6 +33,7 @@ using ThemeProc = void (*)();
     X(GetWindowTheme) X(EnableThemeDialogTexture) X(IsThemeDialogTextureEnabled)           \
     X(GetThemeAppProperties) X(SetThemeAppProperties) X(GetCurrentThemeName)               \
     X(GetThemeDocumentationProperty) X(DrawThemeParentBackground) X(EnableTheming)
+// clang-format on
 
 struct ThemeEntryTable {
 #define KX_THEME_ENTRY(name) ThemeProc name = nullptr;

@@ -35,10 +35,7 @@ void AlignedPanel::realignParentOf(QWidget* Control)
         panel->realign();
 }
 
-void AlignedPanel::disableAlign()
-{
-    ++m_disabled;
-}
+void AlignedPanel::disableAlign() { ++m_disabled; }
 
 void AlignedPanel::enableAlign()
 {
@@ -111,9 +108,7 @@ bool AlignedPanel::event(QEvent* e)
         static_cast<QChildEvent*>(e)->child()->removeEventFilter(this);
         realign();
         break;
-    case QEvent::Resize:
-        realign();
-        break;
+    case QEvent::Resize: realign(); break;
     default: break;
     }
     return QFrame::event(e);

@@ -12,10 +12,7 @@ bool isIndexed(PixelFormat format)
     return format == PixelFormat::Bits1 || format == PixelFormat::Bits4 || format == PixelFormat::Bits8;
 }
 
-int paletteCapacity(PixelFormat format)
-{
-    return 1 << Bitmap::bitsPerPixel(format);
-}
+int paletteCapacity(PixelFormat format) { return 1 << Bitmap::bitsPerPixel(format); }
 
 int whiteIndex(const QList<QRgb>& table)
 {
@@ -41,8 +38,8 @@ QImage convert(const QImage& source, PixelFormat format)
 {
     if (!isIndexed(format))
         return source.convertToFormat(Bitmap::imageFormat(format));
-    if (source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono ||
-        source.format() == QImage::Format_MonoLSB) {
+    if (source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono
+        || source.format() == QImage::Format_MonoLSB) {
         if (source.colorCount() > 0 && source.colorCount() <= paletteCapacity(format))
             return source.convertToFormat(QImage::Format_Indexed8);
     }
@@ -54,10 +51,7 @@ QImage convert(const QImage& source, PixelFormat format)
 
 }  // namespace
 
-Bitmap::Bitmap(int width, int height, PixelFormat format) : format_(format)
-{
-    setSize(width, height);
-}
+Bitmap::Bitmap(int width, int height, PixelFormat format) : format_(format) { setSize(width, height); }
 
 Bitmap Bitmap::fromImage(const QImage& image, PixelFormat format)
 {
@@ -130,13 +124,12 @@ void Bitmap::setSize(int width, int height)
         image_ = QImage();
         return;
     }
-    const QList<QRgb> table =
-        isIndexed(format_) && !image_.isNull() ? image_.colorTable() : standardPalette(format_);
+    const QList<QRgb> table
+        = isIndexed(format_) && !image_.isNull() ? image_.colorTable() : standardPalette(format_);
     QImage sized = blank(width, height, format_, table);
     if (!image_.isNull()) {
         const int rows = std::min(height, image_.height());
-        const size_t bytes =
-            static_cast<size_t>(std::min(width, image_.width())) * (image_.depth() / 8);
+        const size_t bytes = static_cast<size_t>(std::min(width, image_.width())) * (image_.depth() / 8);
         for (int y = 0; y < rows; ++y)
             std::memcpy(sized.scanLine(y), image_.constScanLine(y), bytes);
     }
@@ -176,8 +169,8 @@ BitmapPainter::~BitmapPainter()
     if (isActive())
         end();
     if (indexed_)
-        bitmap_.image() = work_.convertToFormat(QImage::Format_Indexed8, bitmap_.image().colorTable(),
-                                                Qt::AvoidDither);
+        bitmap_.image()
+            = work_.convertToFormat(QImage::Format_Indexed8, bitmap_.image().colorTable(), Qt::AvoidDither);
 }
 
 }  // namespace platform

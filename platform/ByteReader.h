@@ -19,19 +19,16 @@ inline uint16_t le16(std::span<const uint8_t> b, uint64_t at)
 
 inline uint32_t le32(std::span<const uint8_t> b, uint64_t at)
 {
-    return uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16) |
-           (uint32_t{b[at + 3]} << 24);
+    return uint32_t {b[at]} | (uint32_t {b[at + 1]} << 8) | (uint32_t {b[at + 2]} << 16)
+        | (uint32_t {b[at + 3]} << 24);
 }
 
-inline int32_t le32s(std::span<const uint8_t> b, uint64_t at)
-{
-    return static_cast<int32_t>(le32(b, at));
-}
+inline int32_t le32s(std::span<const uint8_t> b, uint64_t at) { return static_cast<int32_t>(le32(b, at)); }
 
 inline uint32_t be32(std::span<const uint8_t> b, uint64_t at)
 {
-    return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
-           uint32_t{b[at + 3]};
+    return (uint32_t {b[at]} << 24) | (uint32_t {b[at + 1]} << 16) | (uint32_t {b[at + 2]} << 8)
+        | uint32_t {b[at + 3]};
 }
 
 }  // namespace platform

@@ -18,8 +18,7 @@ void Canvas::fillRect(const Rect& rect)
 {
     if (rect.isEmpty() || m_brush.style == BrushStyle::Clear)
         return;
-    m_painter.fillRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                       m_brush.color);
+    m_painter.fillRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, m_brush.color);
 }
 
 void Canvas::drawFocusRect(const Rect& rect)
@@ -74,9 +73,6 @@ int Canvas::textHeight(const QString& text) const
     return QFontMetrics(m_font, m_painter.device()).height();
 }
 
-void Canvas::draw(int x, int y, const Icon& icon)
-{
-    icon.draw(m_painter, x, y);
-}
+void Canvas::draw(int x, int y, const Icon& icon) { icon.draw(m_painter, x, y); }
 
 }  // namespace platform

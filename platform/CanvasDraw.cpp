@@ -71,10 +71,7 @@ void setPenAndBrush(Canvas& canvas)
         p.setBrush(canvas.brush().color);
 }
 
-QImage argb(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
+QImage argb(const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); }
 
 // The shape of an image (its non-background pixels, first w columns) in one colour.
 QImage shape(const QImage& image, int w, const QColor& color)
@@ -156,11 +153,13 @@ void gradientFillVertical(Canvas& canvas, Color top, Color bottom, const Rect& r
     const QColor a = toQColor(top);
     const QColor b = toQColor(bottom);
     const int h = r.bottom - r.top;
-    const auto mix = [h](int from, int to, int i) { return h == 1 ? from : from + (to - from) * i / (h - 1); };
+    const auto mix
+        = [h](int from, int to, int i) { return h == 1 ? from : from + (to - from) * i / (h - 1); };
     QPainter& p = canvas.painter();
     for (int i = 0; i < h; ++i)
-        p.fillRect(r.left, r.top + i, r.right - r.left, 1,
-                   QColor(mix(a.red(), b.red(), i), mix(a.green(), b.green(), i), mix(a.blue(), b.blue(), i)));
+        p.fillRect(
+            r.left, r.top + i, r.right - r.left, 1,
+            QColor(mix(a.red(), b.red(), i), mix(a.green(), b.green(), i), mix(a.blue(), b.blue(), i)));
 }
 
 void drawEdge(Canvas& canvas, const Rect& rect, unsigned edge, unsigned sides)
@@ -319,13 +318,10 @@ void setPixel(Canvas& canvas, int x, int y, const QColor& color)
 
 void selectClipEllipse(Canvas& canvas, const Rect& r)
 {
-    canvas.painter().setClipRegion(QRegion(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
-                                           QRegion::Ellipse));
+    canvas.painter().setClipRegion(
+        QRegion(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), QRegion::Ellipse));
 }
 
-void selectNoClip(Canvas& canvas)
-{
-    canvas.painter().setClipping(false);
-}
+void selectNoClip(Canvas& canvas) { canvas.painter().setClipping(false); }
 
 }  // namespace platform

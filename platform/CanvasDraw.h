@@ -57,10 +57,16 @@ void gradientFillVertical(Canvas& canvas, Color top, Color bottom, const Rect& r
 
 // DrawEdge's border bits and side flags.
 enum : unsigned {
-    BDR_RAISEDOUTER = 1, BDR_SUNKENOUTER = 2, BDR_RAISEDINNER = 4, BDR_SUNKENINNER = 8,
+    BDR_RAISEDOUTER = 1,
+    BDR_SUNKENOUTER = 2,
+    BDR_RAISEDINNER = 4,
+    BDR_SUNKENINNER = 8,
     EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER,
     EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
-    BF_LEFT = 1, BF_TOP = 2, BF_RIGHT = 4, BF_BOTTOM = 8,
+    BF_LEFT = 1,
+    BF_TOP = 2,
+    BF_RIGHT = 4,
+    BF_BOTTOM = 8,
 };
 void drawEdge(Canvas& canvas, const Rect& rect, unsigned edge, unsigned sides);
 

@@ -20,8 +20,7 @@ struct ChmFunctions {
 ChmFunctions g_chm;
 bool g_bound = false;
 
-template <typename F>
-bool take(LibraryHandle library, const char* name, F& entry)
+template <typename F> bool take(LibraryHandle library, const char* name, F& entry)
 {
     entry = reinterpret_cast<F>(librarySymbol(library, name));
     return entry != nullptr;
@@ -32,10 +31,11 @@ bool take(LibraryHandle library, const char* name, F& entry)
 bool bindChmLibrary(LibraryHandle library)
 {
     ChmFunctions functions;
-    const bool complete = take(library, "chm_open", functions.open) && take(library, "chm_close", functions.close) &&
-                          take(library, "chm_resolve_object", functions.resolve) &&
-                          take(library, "chm_retrieve_object", functions.retrieve) &&
-                          take(library, "chm_enumerate", functions.enumerate);
+    const bool complete = take(library, "chm_open", functions.open)
+        && take(library, "chm_close", functions.close)
+        && take(library, "chm_resolve_object", functions.resolve)
+        && take(library, "chm_retrieve_object", functions.retrieve)
+        && take(library, "chm_enumerate", functions.enumerate);
     if (!complete)
         return false;
     g_chm = functions;
@@ -43,10 +43,7 @@ bool bindChmLibrary(LibraryHandle library)
     return true;
 }
 
-bool chmLibraryBound()
-{
-    return g_bound;
-}
+bool chmLibraryBound() { return g_bound; }
 
 void unbindChmLibrary()
 {
@@ -75,13 +72,13 @@ ChmArchive::~ChmArchive()
 
 bool ChmArchive::contains(const QString& path) const
 {
-    chmUnitInfo info{};
+    chmUnitInfo info {};
     return g_bound && g_chm.resolve(m_file, path.toUtf8().constData(), &info) == CHM_RESOLVE_SUCCESS;
 }
 
 std::optional<QByteArray> ChmArchive::read(const QString& path) const
 {
-    chmUnitInfo info{};
+    chmUnitInfo info {};
     if (!g_bound || g_chm.resolve(m_file, path.toUtf8().constData(), &info) != CHM_RESOLVE_SUCCESS)
         return std::nullopt;
     if (info.length > static_cast<LONGUINT64>(kMaxObjectSize))
@@ -103,7 +100,8 @@ QStringList ChmArchive::files() const
         return list;
     auto collect = [](chmFile*, chmUnitInfo* info, void* context) -> int {
         const size_t length = strnlen(info->path, sizeof info->path);
-        static_cast<QStringList*>(context)->append(QString::fromUtf8(info->path, static_cast<qsizetype>(length)));
+        static_cast<QStringList*>(context)->append(
+            QString::fromUtf8(info->path, static_cast<qsizetype>(length)));
         return CHM_ENUMERATOR_CONTINUE;
     };
     g_chm.enumerate(m_file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, collect, &list);

@@ -13,18 +13,41 @@ constexpr Color kSystemColorFlag = 0xFF000000u;
 
 // Indices of the system colours, as the toolkit numbers them.
 enum class SystemColor : std::uint8_t {
-    ScrollBar = 0, Background = 1, ActiveCaption = 2, InactiveCaption = 3, Menu = 4,
-    Window = 5, WindowFrame = 6, MenuText = 7, WindowText = 8, CaptionText = 9,
-    ActiveBorder = 10, InactiveBorder = 11, AppWorkspace = 12, Highlight = 13,
-    HighlightText = 14, ButtonFace = 15, ButtonShadow = 16, GrayText = 17, ButtonText = 18,
-    InactiveCaptionText = 19, ButtonHighlight = 20, DarkShadow3D = 21, Light3D = 22,
-    InfoText = 23, InfoBackground = 24, HotLight = 26, GradientActiveCaption = 27,
-    GradientInactiveCaption = 28, MenuHighlight = 29, MenuBar = 30,
+    ScrollBar = 0,
+    Background = 1,
+    ActiveCaption = 2,
+    InactiveCaption = 3,
+    Menu = 4,
+    Window = 5,
+    WindowFrame = 6,
+    MenuText = 7,
+    WindowText = 8,
+    CaptionText = 9,
+    ActiveBorder = 10,
+    InactiveBorder = 11,
+    AppWorkspace = 12,
+    Highlight = 13,
+    HighlightText = 14,
+    ButtonFace = 15,
+    ButtonShadow = 16,
+    GrayText = 17,
+    ButtonText = 18,
+    InactiveCaptionText = 19,
+    ButtonHighlight = 20,
+    DarkShadow3D = 21,
+    Light3D = 22,
+    InfoText = 23,
+    InfoBackground = 24,
+    HotLight = 26,
+    GradientActiveCaption = 27,
+    GradientInactiveCaption = 28,
+    MenuHighlight = 29,
+    MenuBar = 30,
 };
 
 constexpr Color rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {
-    return Color{red} | (Color{green} << 8) | (Color{blue} << 16);
+    return Color {red} | (Color {green} << 8) | (Color {blue} << 16);
 }
 constexpr std::uint8_t redOf(Color c) { return static_cast<std::uint8_t>(c); }
 constexpr std::uint8_t greenOf(Color c) { return static_cast<std::uint8_t>(c >> 8); }

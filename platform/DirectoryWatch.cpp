@@ -14,8 +14,8 @@ DirectoryWatch::DirectoryWatch(const std::string& path)
     m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd < 0)
         return;
-    constexpr uint32_t mask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
-                              IN_MOVE_SELF | IN_ONLYDIR;
+    constexpr uint32_t mask
+        = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
     if (inotify_add_watch(m_fd, path.c_str(), mask) < 0) {
         close(m_fd);
         m_fd = -1;
@@ -32,7 +32,7 @@ DirectoryWatch::Event DirectoryWatch::wait(int timeoutMs)
 {
     if (m_fd < 0)
         return Event::Gone;
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p {m_fd, POLLIN, 0};
     const int ready = poll(&p, 1, timeoutMs);
     if (ready <= 0)
         return Event::Timeout;  // EINTR counts as an empty slice

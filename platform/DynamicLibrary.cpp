@@ -59,9 +59,6 @@ bool closeLibrary(LibraryHandle library)
     return true;
 }
 
-QString lastLibraryError()
-{
-    return t_lastError;
-}
+QString lastLibraryError() { return t_lastError; }
 
 }  // namespace platform

@@ -10,8 +10,7 @@ namespace platform {
 
 class Error : public std::runtime_error {
 public:
-    explicit Error(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit Error(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
     const QString& message() const { return m_message; }
 
 private:
@@ -28,7 +27,8 @@ public:
 class ListIndexError : public Error {
 public:
     explicit ListIndexError(qsizetype index)
-        : Error(QStringLiteral("List index out of bounds (%1)").arg(index)) {}
+        : Error(QStringLiteral("List index out of bounds (%1)").arg(index))
+    {}
 };
 
 // A text did not convert to the number it should hold.

@@ -34,10 +34,11 @@ std::optional<SaveAnswer> DesktopFileDialogs::save(QWidget* parent, const SaveRe
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const int index = static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())) + 1;
-    return SaveAnswer{dialog.selectedFiles().first(), index > 0 ? index : 1};
+    return SaveAnswer {dialog.selectedFiles().first(), index > 0 ? index : 1};
 }
 
-std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString& title, const QString& initialDir)
+std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString& title,
+                                                  const QString& initialDir)
 {
     const QString dir = QFileDialog::getExistingDirectory(parent, title, initialDir);
     if (dir.isEmpty())

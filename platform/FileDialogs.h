@@ -15,7 +15,7 @@ namespace platform {
 
 struct SaveRequest {
     QString title;
-    QStringList filters;   // "Bitmap (*.bmp)", ...; index 1 is the first
+    QStringList filters;  // "Bitmap (*.bmp)", ...; index 1 is the first
     int filterIndex = 1;
     QString initialDir;
     QString proposedName;  // without folder
@@ -35,7 +35,8 @@ public:
     virtual ~FileDialogs() = default;
     // nullopt when cancelled.
     virtual std::optional<SaveAnswer> save(QWidget* parent, const SaveRequest& request) = 0;
-    virtual std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialDir) = 0;
+    virtual std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialDir)
+        = 0;
 };
 
 class DesktopFileDialogs : public FileDialogs {

@@ -31,7 +31,8 @@ QString reasonOf(const QIODevice& device, int savedErrno)
 
 bool isSameFile(const QString& a, const QString& b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb {};
     if (stat(QFile::encodeName(a).constData(), &sa) != 0 || stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
@@ -110,8 +111,8 @@ WriteResult writeNewFile(const QString& path, QByteArrayView data, QString* erro
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = QFile::encodeName(info.absolutePath() + u'/' + info.fileName() + u'.' +
-                                 QString::number(QRandomGenerator::global()->generate(), 36));
+        temp = QFile::encodeName(info.absolutePath() + u'/' + info.fileName() + u'.'
+                                 + QString::number(QRandomGenerator::global()->generate(), 36));
         // The mode a new file gets from the umask, as any program's files do.
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
@@ -173,7 +174,8 @@ bool copyFileAtomically(const QString& source, const QString& dest, QString* err
 {
     if (isSameFile(source, dest)) {
         if (error)
-            *error = QCoreApplication::translate("platform", "The source and the destination are the same file.");
+            *error = QCoreApplication::translate("platform",
+                                                 "The source and the destination are the same file.");
         return false;
     }
     QFile in(source);

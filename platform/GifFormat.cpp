@@ -64,10 +64,10 @@ QByteArray encodeGif(const Bitmap& bitmap)
     int mapSize = 2;
     while (mapSize < palette.size())
         mapSize *= 2;
-    std::vector<GifColorType> colours(size_t(mapSize), GifColorType{0, 0, 0});
+    std::vector<GifColorType> colours(size_t(mapSize), GifColorType {0, 0, 0});
     for (qsizetype i = 0; i < palette.size(); ++i)
-        colours[size_t(i)] = GifColorType{GifByteType(qRed(palette[i])), GifByteType(qGreen(palette[i])),
-                                          GifByteType(qBlue(palette[i]))};
+        colours[size_t(i)] = GifColorType {GifByteType(qRed(palette[i])), GifByteType(qGreen(palette[i])),
+                                           GifByteType(qBlue(palette[i]))};
     std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(mapSize, colours.data()));
     if (!map)
         throw std::bad_alloc();
@@ -84,8 +84,8 @@ QByteArray encodeGif(const Bitmap& bitmap)
         gif = nullptr;
     };
     try {
-        if (EGifPutScreenDesc(gif, w, h, 8, 0, map.get()) == GIF_ERROR ||
-            EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_ERROR)
+        if (EGifPutScreenDesc(gif, w, h, 8, 0, map.get()) == GIF_ERROR
+            || EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_ERROR)
             fail(gif->Error);
         for (int y = 0; y < h; ++y)
             if (EGifPutLine(gif, &indices[size_t(y) * size_t(w)], w) == GIF_ERROR)

@@ -154,9 +154,10 @@ std::vector<SitemapEntry> parseSitemap(const QByteArray& bytes)
             if (depth > 0)
                 --depth;
         } else if (name == QLatin1String("object")) {
-            inTopic = attribute(attributes(rest), QLatin1String("type")).compare(
-                          QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
-            current = SitemapEntry{};
+            inTopic = attribute(attributes(rest), QLatin1String("type"))
+                          .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive)
+                == 0;
+            current = SitemapEntry {};
             current.level = std::min(std::max(depth - 1, 0), kMaxSitemapLevel);
         } else if (name == QLatin1String("param") && inTopic) {
             const auto list = attributes(rest);

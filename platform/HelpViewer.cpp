@@ -142,20 +142,13 @@ QWidget* HtmlHelpW(QWidget* caller, const char16_t* file, unsigned command, intp
         raise(viewer);
         return viewer;
     }
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }
 
-HtmlHelpProc htmlHelpEntry(LibraryHandle library)
-{
-    return bindChmLibrary(library) ? &HtmlHelpW : nullptr;
-}
+HtmlHelpProc htmlHelpEntry(LibraryHandle library) { return bindChmLibrary(library) ? &HtmlHelpW : nullptr; }
 
-void setHelpViewerSettingsFile(const QString& path)
-{
-    g_settingsFile = path;
-}
+void setHelpViewerSettingsFile(const QString& path) { g_settingsFile = path; }
 
 QList<HelpViewer*> helpViewers()
 {
@@ -168,7 +161,8 @@ QList<HelpViewer*> helpViewers()
 
 // ---- the page -------------------------------------------------------------
 
-HelpBrowser::HelpBrowser(const ChmArchive& archive, QWidget* parent) : QTextBrowser(parent), m_archive(archive)
+HelpBrowser::HelpBrowser(const ChmArchive& archive, QWidget* parent)
+    : QTextBrowser(parent), m_archive(archive)
 {
     setOpenLinks(false);
     connect(this, &QTextBrowser::anchorClicked, this, &HelpBrowser::followLink);
@@ -195,14 +189,10 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name)
     if (!bytes)
         return {};
     switch (type) {
-    case QTextDocument::HtmlResource:
-        return decodePage(*bytes);
-    case QTextDocument::StyleSheetResource:
-        return QString::fromUtf8(*bytes);
-    case QTextDocument::ImageResource:
-        return QImage::fromData(*bytes);
-    default:
-        return *bytes;
+    case QTextDocument::HtmlResource: return decodePage(*bytes);
+    case QTextDocument::StyleSheetResource: return QString::fromUtf8(*bytes);
+    case QTextDocument::ImageResource: return QImage::fromData(*bytes);
+    default: return *bytes;
     }
 }
 
@@ -225,7 +215,8 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QWidget* parent)
         system = parseChmSystem(*record);
     setWindowTitle(system.title.isEmpty() ? QFileInfo(m_archive->path()).completeBaseName() : system.title);
 
-    if (const QString file = findFile(*m_archive, system.contentsFile, QStringLiteral(".hhc")); !file.isEmpty())
+    if (const QString file = findFile(*m_archive, system.contentsFile, QStringLiteral(".hhc"));
+        !file.isEmpty())
         m_contentsEntries = parseSitemap(m_archive->read(file).value_or(QByteArray()));
     if (const QString file = findFile(*m_archive, system.indexFile, QStringLiteral(".hhk")); !file.isEmpty())
         m_indexEntries = parseSitemap(m_archive->read(file).value_or(QByteArray()));
@@ -291,10 +282,7 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QWidget* parent)
         resize(size);
 }
 
-HelpViewer::~HelpViewer()
-{
-    viewers().removeAll(QPointer<HelpViewer>(this));
-}
+HelpViewer::~HelpViewer() { viewers().removeAll(QPointer<HelpViewer>(this)); }
 
 void HelpViewer::closeEvent(QCloseEvent* event)
 {
@@ -324,8 +312,8 @@ void HelpViewer::buildContents()
     for (const SitemapEntry& entry : m_contentsEntries) {
         const size_t level = static_cast<size_t>(entry.level);
         parents.resize(std::min(parents.size(), level));
-        QTreeWidgetItem* item = parents.empty() ? new QTreeWidgetItem(m_contents)
-                                                : new QTreeWidgetItem(parents.back());
+        QTreeWidgetItem* item
+            = parents.empty() ? new QTreeWidgetItem(m_contents) : new QTreeWidgetItem(parents.back());
         item->setText(0, entry.name);
         item->setData(0, Qt::UserRole, entry.local);
         parents.push_back(item);
@@ -381,7 +369,8 @@ void HelpViewer::showPage(const QString& page, const QString& anchor)
         m_browser->setSource(url);
         return;
     }
-    m_browser->setHtml(QStringLiteral("<p>The page <b>%1</b> is not in this help file.</p>").arg(page.toHtmlEscaped()));
+    m_browser->setHtml(
+        QStringLiteral("<p>The page <b>%1</b> is not in this help file.</p>").arg(page.toHtmlEscaped()));
 }
 
 void HelpViewer::showContents()
@@ -391,10 +380,7 @@ void HelpViewer::showContents()
         showPage(m_defaultPage);
 }
 
-QString HelpViewer::currentPage() const
-{
-    return m_browser->source().path();
-}
+QString HelpViewer::currentPage() const { return m_browser->source().path(); }
 
 void HelpViewer::followCurrentPage(const QUrl& url)
 {

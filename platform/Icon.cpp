@@ -8,19 +8,16 @@ namespace platform {
 
 namespace {
 
-bool bitAt(const QImage& mono, int x, int y)
-{
-    return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1;
-}
+bool bitAt(const QImage& mono, int x, int y) { return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1; }
 
 // Nearest-neighbour scaling of rows [top, top + srcH) of a mono image.
 void scaleMonoInto(const QImage& src, int top, int srcH, QImage& dst, int dstTop, int w, int h)
 {
     for (int y = 0; y < h; ++y) {
-        const int sy = top + static_cast<int>(int64_t{y} * srcH / h);
+        const int sy = top + static_cast<int>(int64_t {y} * srcH / h);
         uint8_t* line = dst.scanLine(dstTop + y);
         for (int x = 0; x < w; ++x) {
-            const int sx = static_cast<int>(int64_t{x} * src.width() / w);
+            const int sx = static_cast<int>(int64_t {x} * src.width() / w);
             if (bitAt(src, sx, sy))
                 line[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         }
@@ -41,10 +38,10 @@ QImage scaleWords(const QImage& src, int w, int h)
     QImage dst(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y) {
         const auto* in = reinterpret_cast<const uint32_t*>(
-            src.constScanLine(static_cast<int>(int64_t{y} * src.height() / h)));
+            src.constScanLine(static_cast<int>(int64_t {y} * src.height() / h)));
         auto* out = reinterpret_cast<uint32_t*>(dst.scanLine(y));
         for (int x = 0; x < w; ++x)
-            out[x] = in[static_cast<int>(int64_t{x} * src.width() / w)];
+            out[x] = in[static_cast<int>(int64_t {x} * src.width() / w)];
     }
     return dst;
 }
@@ -55,8 +52,8 @@ Icon::Icon(IconImage image) : m_image(std::move(image)) {}
 
 Icon::Icon(IconImage image, int width, int height) : m_image(std::move(image))
 {
-    if (isNull() || width <= 0 || height <= 0 || width > kMaxIconDimension ||
-        height > kMaxIconDimension || (width == m_image.width() && height == m_image.height()))
+    if (isNull() || width <= 0 || height <= 0 || width > kMaxIconDimension || height > kMaxIconDimension
+        || (width == m_image.width() && height == m_image.height()))
         return;
     const int srcH = m_image.height();
     if (m_image.isMonochrome()) {
@@ -79,8 +76,7 @@ Icon::Icon(IconImage image, int width, int height) : m_image(std::move(image))
 
 Icon Icon::fromImage(const QImage& picture)
 {
-    if (picture.isNull() || picture.width() > kMaxIconDimension ||
-        picture.height() > kMaxIconDimension)
+    if (picture.isNull() || picture.width() > kMaxIconDimension || picture.height() > kMaxIconDimension)
         return {};
     IconImage image;
     image.color = picture.convertToFormat(QImage::Format_ARGB32);
@@ -108,11 +104,10 @@ QImage Icon::composed(bool invertingAsColor) const
     const bool mono = m_image.isMonochrome();
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
-        const auto* colour =
-            mono ? nullptr : reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y));
+        const auto* colour
+            = mono ? nullptr : reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y));
         for (int x = 0; x < w; ++x) {
-            const uint32_t c = mono ? (bitAt(m_image.mask, x, y + h) ? 0xFFFFFFu : 0)
-                                    : colour[x] & 0xFFFFFFu;
+            const uint32_t c = mono ? (bitAt(m_image.mask, x, y + h) ? 0xFFFFFFu : 0) : colour[x] & 0xFFFFFFu;
             const bool keep = bitAt(m_image.mask, x, y);
             line[x] = !keep || (c != 0 && invertingAsColor) ? 0xFF000000u | c : 0;
         }
@@ -133,9 +128,9 @@ QImage Icon::invertingPixels() const
     QImage out;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const uint32_t c =
-                mono ? (bitAt(m_image.mask, x, y + h) ? 0xFFFFFFu : 0)
-                     : reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y))[x] & 0xFFFFFFu;
+            const uint32_t c = mono
+                ? (bitAt(m_image.mask, x, y + h) ? 0xFFFFFFu : 0)
+                : reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y))[x] & 0xFFFFFFu;
             if (c == 0 || !bitAt(m_image.mask, x, y))
                 continue;
             if (out.isNull()) {
@@ -156,8 +151,7 @@ void Icon::draw(QPainter& painter, int x, int y, int w, int h) const
         return;
     const QRect target(x, y, w, h);
     const QPaintEngine* engine = painter.paintEngine();
-    const QImage inverting =
-        engine && engine->type() == QPaintEngine::Raster ? invertingPixels() : QImage();
+    const QImage inverting = engine && engine->type() == QPaintEngine::Raster ? invertingPixels() : QImage();
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, m_image.hasAlpha);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -169,8 +163,8 @@ void Icon::draw(QPainter& painter, int x, int y, int w, int h) const
         const int iw = width(), ih = height();
         for (int sy = 0; sy < ih; ++sy) {
             const auto* line = reinterpret_cast<const uint32_t*>(inverting.constScanLine(sy));
-            const int top = y + static_cast<int>(int64_t{sy} * h / ih);
-            const int bottom = y + static_cast<int>(int64_t{sy + 1} * h / ih);
+            const int top = y + static_cast<int>(int64_t {sy} * h / ih);
+            const int bottom = y + static_cast<int>(int64_t {sy + 1} * h / ih);
             for (int sx = 0; sx < iw;) {
                 if (line[sx] == 0) {
                     ++sx;
@@ -179,8 +173,8 @@ void Icon::draw(QPainter& painter, int x, int y, int w, int h) const
                 const int start = sx;
                 while (sx < iw && line[sx] != 0)
                     ++sx;
-                const int left = x + static_cast<int>(int64_t{start} * w / iw);
-                const int right = x + static_cast<int>(int64_t{sx} * w / iw);
+                const int left = x + static_cast<int>(int64_t {start} * w / iw);
+                const int right = x + static_cast<int>(int64_t {sx} * w / iw);
                 if (right > left && bottom > top)
                     region += QRect(left, top, right - left, bottom - top);
             }

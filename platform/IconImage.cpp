@@ -58,7 +58,7 @@ struct DibLayout {
     int64_t height = 0;  // of the colour bitmap: half the stored height
     int bits = 0;
     uint32_t compression = kBiRgb;
-    std::array<uint32_t, 4> masks{};  // red, green, blue, alpha
+    std::array<uint32_t, 4> masks {};  // red, green, blue, alpha
     uint64_t paletteAt = 0;
     uint64_t paletteEntries = 0;
     int paletteEntrySize = 4;
@@ -98,7 +98,12 @@ std::optional<DibLayout> readDibLayout(Span b)
     if (!dimensionOk(d.width) || !dimensionOk(d.height))
         return std::nullopt;
     switch (d.bits) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return std::nullopt;
     }
     if (d.compression == kBiBitfields) {
@@ -126,7 +131,7 @@ std::optional<DibLayout> readDibLayout(Span b)
     if (d.bits <= 8) {
         if (clrUsed > 256)
             return std::nullopt;
-        d.paletteEntries = clrUsed != 0 ? clrUsed : uint64_t{1} << d.bits;
+        d.paletteEntries = clrUsed != 0 ? clrUsed : uint64_t {1} << d.bits;
     } else {
         // Deeper images may carry a palette for display on palette devices;
         // it is skipped.
@@ -151,11 +156,11 @@ std::optional<IconImage> decodeDib(Span b)
     const int w = static_cast<int>(d.width);
     const int h = static_cast<int>(d.height);
 
-    std::array<uint32_t, 256> palette{};
+    std::array<uint32_t, 256> palette {};
     const uint64_t usable = std::min<uint64_t>(d.paletteEntries, d.bits <= 8 ? 256 : 0);
     for (uint64_t i = 0; i < usable; ++i) {
         const uint64_t at = d.paletteAt + i * static_cast<uint64_t>(d.paletteEntrySize);
-        palette[i] = uint32_t{b[at]} | (uint32_t{b[at + 1]} << 8) | (uint32_t{b[at + 2]} << 16);
+        palette[i] = uint32_t {b[at]} | (uint32_t {b[at + 1]} << 8) | (uint32_t {b[at + 2]} << 16);
     }
     const uint64_t maskAt = d.pixelsAt + d.stride * static_cast<uint64_t>(h);
     auto rowAt = [&](uint64_t base, uint64_t stride, int y) {
@@ -167,8 +172,8 @@ std::optional<IconImage> decodeDib(Span b)
 
     // A 1-bit image in black and white is a monochrome icon; one with other
     // colours keeps them in a colour bitmap.
-    const bool blackWhite = d.bits == 1 && (palette[0] == 0 || palette[0] == 0xFFFFFF) &&
-                            (palette[1] == 0 || palette[1] == 0xFFFFFF);
+    const bool blackWhite = d.bits == 1 && (palette[0] == 0 || palette[0] == 0xFFFFFF)
+        && (palette[1] == 0 || palette[1] == 0xFFFFFF);
     if (blackWhite) {
         out.mask = monoImage(w, h * 2);
         if (out.mask.isNull())
@@ -192,8 +197,8 @@ std::optional<IconImage> decodeDib(Span b)
     if (out.color.isNull() || out.mask.isNull())
         return std::nullopt;
     const Channel red(d.masks[0]), green(d.masks[1]), blue(d.masks[2]), alpha(d.masks[3]);
-    const bool plain32 = d.bits == 32 && d.masks[0] == 0x00FF0000u && d.masks[1] == 0x0000FF00u &&
-                         d.masks[2] == 0x000000FFu && d.masks[3] == 0xFF000000u;
+    const bool plain32 = d.bits == 32 && d.masks[0] == 0x00FF0000u && d.masks[1] == 0x0000FF00u
+        && d.masks[2] == 0x000000FFu && d.masks[3] == 0xFF000000u;
     bool anyAlpha = false;
     for (int y = 0; y < h; ++y) {
         const Span row = rowAt(d.pixelsAt, d.stride, y);
@@ -201,7 +206,9 @@ std::optional<IconImage> decodeDib(Span b)
         for (int x = 0; x < w; ++x) {
             uint32_t c = 0;
             switch (d.bits) {
-            case 1: case 4: case 8: {
+            case 1:
+            case 4:
+            case 8: {
                 const uint64_t bit = static_cast<uint64_t>(x) * static_cast<uint64_t>(d.bits);
                 const int shift = 8 - d.bits - static_cast<int>(bit % 8);
                 const uint32_t index = (row[bit / 8] >> shift) & ((1u << d.bits) - 1);
@@ -215,7 +222,7 @@ std::optional<IconImage> decodeDib(Span b)
             }
             case 24: {
                 const uint64_t at = static_cast<uint64_t>(x) * 3;
-                c = uint32_t{row[at]} | (uint32_t{row[at + 1]} << 8) | (uint32_t{row[at + 2]} << 16);
+                c = uint32_t {row[at]} | (uint32_t {row[at + 1]} << 8) | (uint32_t {row[at + 2]} << 16);
                 break;
             }
             case 32: {
@@ -256,8 +263,7 @@ bool pngChunksFit(Span b)
 std::optional<IconImage> decodePng(Span b)
 {
     // The size is checked before the decoder allocates anything.
-    if (!fits(b, 0, 24) || be32(b, 8) != 13 || b[12] != 'I' || b[13] != 'H' || b[14] != 'D' ||
-        b[15] != 'R')
+    if (!fits(b, 0, 24) || be32(b, 8) != 13 || b[12] != 'I' || b[13] != 'H' || b[14] != 'D' || b[15] != 'R')
         return std::nullopt;
     if (!pngChunksFit(b))
         return std::nullopt;
@@ -266,16 +272,16 @@ std::optional<IconImage> decodePng(Span b)
     if (!dimensionOk(width) || !dimensionOk(height))
         return std::nullopt;
 
-    QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char*>(b.data()),
-                                             static_cast<qsizetype>(b.size()));
+    QByteArray raw
+        = QByteArray::fromRawData(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
     QBuffer buffer(&raw);
     if (!buffer.open(QIODevice::ReadOnly))
         return std::nullopt;
     QImageReader reader(&buffer, "png");
     reader.setDecideFormatFromContent(false);
     QImage decoded = reader.read();
-    if (decoded.isNull() || decoded.width() != static_cast<int>(width) ||
-        decoded.height() != static_cast<int>(height))
+    if (decoded.isNull() || decoded.width() != static_cast<int>(width)
+        || decoded.height() != static_cast<int>(height))
         return std::nullopt;
 
     IconImage out;

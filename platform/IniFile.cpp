@@ -21,10 +21,7 @@ namespace {
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // A stray byte order mark (files joined together) counts as a blank.
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == QChar(0xFEFF);
-}
+bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == QChar(0xFEFF); }
 
 QStringView trimmed(QStringView text)
 {
@@ -61,15 +58,9 @@ void trimRange(QByteArrayView b, qsizetype& begin, qsizetype& end)
         end -= n;
 }
 
-bool hasLineBreak(const QString& text)
-{
-    return text.contains(u'\n') || text.contains(u'\r');
-}
+bool hasLineBreak(const QString& text) { return text.contains(u'\n') || text.contains(u'\r'); }
 
-bool isComment(QStringView line)
-{
-    return line.startsWith(u';') || line.startsWith(u'#');
-}
+bool isComment(QStringView line) { return line.startsWith(u';') || line.startsWith(u'#'); }
 
 // A value is trimmed when read, and one pair of double quotes around it is
 // taken off; values that would lose something that way are written quoted.
@@ -184,7 +175,8 @@ bool IniFile::load(QString* error)
     if (fd < 0) {
         if (errno == ENOENT)
             return true;
-        return fail(QStringLiteral("Cannot open %1: %2.").arg(m_fileName, QString::fromLocal8Bit(strerror(errno))));
+        return fail(
+            QStringLiteral("Cannot open %1: %2.").arg(m_fileName, QString::fromLocal8Bit(strerror(errno))));
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -217,7 +209,8 @@ IniFile::Line IniFile::newLine(const QByteArray& bytes, const QByteArray& lineBr
     qsizetype end = bytes.size();
     trimRange(bytes, begin, end);
     const QByteArrayView text = QByteArrayView(bytes).sliced(begin, end - begin);
-    if (text.startsWith(';') || text.startsWith('#') || (text.size() >= 2 && text.startsWith('[') && text.endsWith(']')))
+    if (text.startsWith(';') || text.startsWith('#')
+        || (text.size() >= 2 && text.startsWith('[') && text.endsWith(']')))
         return line;  // a comment or a section header
     const qsizetype eq = text.indexOf('=');
     if (eq <= 0)
@@ -259,7 +252,8 @@ void IniFile::setBytes(QByteArrayView bytes)
         qsizetype next = end;
         if (next < bytes.size())
             next += next + 1 < bytes.size() && bytes[next] == '\r' && bytes[next + 1] == '\n' ? 2 : 1;
-        Line line = newLine(bytes.sliced(pos, end - pos).toByteArray(), bytes.sliced(end, next - end).toByteArray());
+        Line line = newLine(bytes.sliced(pos, end - pos).toByteArray(),
+                            bytes.sliced(end, next - end).toByteArray());
         pos = next;
         if (!breakSeen && !line.lineBreak.isEmpty()) {
             m_lineBreak = line.lineBreak;
@@ -269,10 +263,12 @@ void IniFile::setBytes(QByteArrayView bytes)
         qsizetype begin = 0;
         qsizetype stop = line.bytes.size();
         trimRange(line.bytes, begin, stop);
-        if (line.name.isEmpty() && stop - begin >= 2 && line.bytes[begin] == '[' && line.bytes[stop - 1] == ']') {
+        if (line.name.isEmpty() && stop - begin >= 2 && line.bytes[begin] == '['
+            && line.bytes[stop - 1] == ']') {
             Section section;
-            section.name = trimmed(QString::fromUtf8(QByteArrayView(line.bytes).sliced(begin + 1, stop - begin - 2)))
-                               .toString();
+            section.name
+                = trimmed(QString::fromUtf8(QByteArrayView(line.bytes).sliced(begin + 1, stop - begin - 2)))
+                      .toString();
             section.folded = section.name.toCaseFolded();
             section.header = std::move(line);
             if (!m_sectionIndex.contains(section.folded))
@@ -369,14 +365,17 @@ void IniFile::writeString(const QString& section, const QString& name, const QSt
         || name.startsWith(u'[') || isComment(name))
         throw Error(QStringLiteral("The value name \"%1\" cannot be stored in an INI file.").arg(name));
     if (hasLineBreak(value))
-        throw Error(QStringLiteral("The value of \"%1\" holds a line break and cannot be stored in an INI file.")
-                        .arg(name));
+        throw Error(
+            QStringLiteral("The value of \"%1\" holds a line break and cannot be stored in an INI file.")
+                .arg(name));
 
     Section* s = findSection(section);
     if (!s) {
         // One blank line between the sections, as a hand would set it.
         QList<Line>& before = m_sections.isEmpty() ? m_preamble : m_sections.last().lines;
-        const Line* last = !before.isEmpty() ? &before.last() : !m_sections.isEmpty() ? &m_sections.last().header : nullptr;
+        const Line* last = !before.isEmpty() ? &before.last()
+            : !m_sections.isEmpty()          ? &m_sections.last().header
+                                             : nullptr;
         if (last && !isBlankLine(last->bytes))
             before.append(newLine({}, m_lineBreak));
         Section added;
@@ -415,8 +414,9 @@ void IniFile::writeString(const QString& section, const QString& name, const QSt
                 at = i + 1;
     }
     const Line& before = at > 0 ? s->lines[at - 1] : s->header;
-    s->lines.insert(at, newLine(name.toUtf8() + '=' + valueBytes(value, false),
-                                before.lineBreak.isEmpty() ? m_lineBreak : before.lineBreak));
+    s->lines.insert(at,
+                    newLine(name.toUtf8() + '=' + valueBytes(value, false),
+                            before.lineBreak.isEmpty() ? m_lineBreak : before.lineBreak));
 }
 
 void IniFile::eraseSection(const QString& section)

@@ -33,7 +33,8 @@ class IniStore {
 public:
     virtual ~IniStore() = default;
 
-    virtual QString readString(const QString& section, const QString& name, const QString& defaultValue) const = 0;
+    virtual QString readString(const QString& section, const QString& name,
+                               const QString& defaultValue) const = 0;
     int32_t readInteger(const QString& section, const QString& name, int32_t defaultValue) const;
     bool readBool(const QString& section, const QString& name, bool defaultValue) const;
     virtual IniValues readSectionValues(const QString& section) const = 0;
@@ -76,7 +77,8 @@ public:
     // folder when missing; on failure the old file stays as it was.
     bool save(QString* error = nullptr) const;
 
-    QString readString(const QString& section, const QString& name, const QString& defaultValue) const override;
+    QString readString(const QString& section, const QString& name,
+                       const QString& defaultValue) const override;
     IniValues readSectionValues(const QString& section) const override;
     bool sectionExists(const QString& section) const;
 
@@ -91,11 +93,11 @@ public:
 
 private:
     struct Line {
-        QByteArray bytes;     // the line as it stands, without its break
-        QByteArray lineBreak; // "\n", "\r\n", "\r", or empty at the end of the file
-        QString name;         // the value name; empty for a line that is no value
-        QString folded;       // name in case-folded form, for look-ups
-        QString value;        // the value as read
+        QByteArray bytes;      // the line as it stands, without its break
+        QByteArray lineBreak;  // "\n", "\r\n", "\r", or empty at the end of the file
+        QString name;          // the value name; empty for a line that is no value
+        QString folded;        // name in case-folded form, for look-ups
+        QString value;         // the value as read
         // The value's bytes in `bytes`, quotes included, so that a new
         // value leaves the rest of the line alone.
         qsizetype valueBegin = 0;
@@ -107,7 +109,7 @@ private:
         QString folded;
         Line header;
         QList<Line> lines;
-        bool erased = false; // reads as missing until a value is written again
+        bool erased = false;  // reads as missing until a value is written again
     };
 
     const Section* findSection(const QString& section) const;
@@ -116,13 +118,13 @@ private:
     Line newLine(const QByteArray& bytes, const QByteArray& lineBreak) const;
 
     QString m_fileName;
-    QList<Line> m_preamble; // lines before the first section
+    QList<Line> m_preamble;  // lines before the first section
     QList<Section> m_sections;
     // First section of each folded name; a repeated section is kept as it
     // stands but never looked up.
     QHash<QString, qsizetype> m_sectionIndex;
     bool m_byteOrderMark = false;
-    QByteArray m_lineBreak = "\n"; // the file's first, for new sections
+    QByteArray m_lineBreak = "\n";  // the file's first, for new sections
 };
 
 }  // namespace platform

@@ -3,14 +3,14 @@
 
 #include "platform/PictureFormats.h"
 
-#include <cstdio>
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace platform {
 
@@ -63,10 +63,10 @@ boolean emptyDestination(j_compress_ptr cinfo)
 void termDestination(j_compress_ptr) {}
 
 // Encodes packed RGB rows; on failure returns false with the library's message.
-bool compress(const unsigned char* rgb, int width, int height, qsizetype stride,
-              Destination* dest, char* message)
+bool compress(const unsigned char* rgb, int width, int height, qsizetype stride, Destination* dest,
+              char* message)
 {
-    jpeg_compress_struct cinfo{};
+    jpeg_compress_struct cinfo {};
     ErrorManager errors;
     cinfo.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = onError;
@@ -106,7 +106,7 @@ QByteArray encodeJpeg(const Bitmap& bitmap)
         throw std::runtime_error("Cannot write an empty picture as JPEG");
     // Always from a 24-bit picture.
     const QImage rgb = bitmap.image().convertToFormat(QImage::Format_RGB888);
-    Destination dest{};
+    Destination dest {};
     dest.capacity = kChunk;
     dest.data = static_cast<unsigned char*>(std::malloc(kChunk));
     if (!dest.data)
@@ -115,7 +115,8 @@ QByteArray encodeJpeg(const Bitmap& bitmap)
     const bool ok = compress(rgb.constBits(), rgb.width(), rgb.height(), rgb.bytesPerLine(), &dest, message);
     QByteArray out;
     if (ok)
-        out = QByteArray(reinterpret_cast<const char*>(dest.data), qsizetype(dest.capacity - dest.base.free_in_buffer));
+        out = QByteArray(reinterpret_cast<const char*>(dest.data),
+                         qsizetype(dest.capacity - dest.base.free_in_buffer));
     std::free(dest.data);
     if (!ok)
         throw std::runtime_error(std::string("JPEG error: ") + message);

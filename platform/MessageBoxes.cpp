@@ -19,14 +19,10 @@ std::shared_ptr<MessageBoxes>& current()
 QMessageBox::Icon iconOf(MsgType type)
 {
     switch (type) {
-    case MsgType::Warning:
-        return QMessageBox::Warning;
-    case MsgType::Error:
-        return QMessageBox::Critical;
-    case MsgType::Confirmation:
-        return QMessageBox::Question;
-    case MsgType::Information:
-        break;
+    case MsgType::Warning: return QMessageBox::Warning;
+    case MsgType::Error: return QMessageBox::Critical;
+    case MsgType::Confirmation: return QMessageBox::Question;
+    case MsgType::Information: break;
     }
     return QMessageBox::Information;
 }
@@ -56,9 +52,12 @@ ModalResult DesktopMessageBoxes::show(const MessageRequest& request)
         ModalResult result;
     };
     static const Choice choices[] = {
-        {mbYes, QMessageBox::Yes, mrYes},          {mbNo, QMessageBox::No, mrNo},
-        {mbOK, QMessageBox::Ok, mrOk},             {mbCancel, QMessageBox::Cancel, mrCancel},
-        {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
+        {mbYes, QMessageBox::Yes, mrYes},
+        {mbNo, QMessageBox::No, mrNo},
+        {mbOK, QMessageBox::Ok, mrOk},
+        {mbCancel, QMessageBox::Cancel, mrCancel},
+        {mbNoToAll, QMessageBox::NoToAll, mrNoToAll},
+        {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
     };
     std::vector<std::pair<QAbstractButton*, ModalResult>> buttons;
     for (const Choice& c : choices) {

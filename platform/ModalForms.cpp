@@ -15,15 +15,9 @@ std::shared_ptr<ModalForms>& current()
 
 }  // namespace
 
-int DesktopModalForms::showModal(QDialog& form)
-{
-    return form.exec();
-}
+int DesktopModalForms::showModal(QDialog& form) { return form.exec(); }
 
-Qt::KeyboardModifiers DesktopModalForms::heldModifiers()
-{
-    return QGuiApplication::queryKeyboardModifiers();
-}
+Qt::KeyboardModifiers DesktopModalForms::heldModifiers() { return QGuiApplication::queryKeyboardModifiers(); }
 
 int ScriptedModalForms::showModal(QDialog& form)
 {

@@ -40,8 +40,8 @@ std::vector<QByteArrayView> splitFields(QByteArrayView line)
     std::vector<QByteArrayView> fields;
     qsizetype start = -1;
     for (qsizetype i = 0; i <= line.size(); ++i) {
-        const bool blank = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\n' ||
-                           line[i] == '\r';
+        const bool blank
+            = i == line.size() || line[i] == ' ' || line[i] == '\t' || line[i] == '\n' || line[i] == '\r';
         if (blank) {
             if (start >= 0)
                 fields.push_back(line.sliced(start, i - start));
@@ -67,8 +67,8 @@ bool isUnder(const QString& path, const QString& folder)
 
 bool inMediaFolder(const QString& path)
 {
-    return isUnder(path, QStringLiteral("/media")) || isUnder(path, QStringLiteral("/run/media")) ||
-           isUnder(path, QStringLiteral("/mnt"));
+    return isUnder(path, QStringLiteral("/media")) || isUnder(path, QStringLiteral("/run/media"))
+        || isUnder(path, QStringLiteral("/mnt"));
 }
 
 bool inSystemPlace(const QString& path)
@@ -91,11 +91,11 @@ bool inSystemPlace(const QString& path)
 bool isPseudoFileSystem(const QString& fsType)
 {
     static const QSet<QString> pseudo = {
-        "proc",       "sysfs",   "devtmpfs", "devpts",   "tmpfs",     "ramfs",     "cgroup",
-        "cgroup2",    "overlay", "autofs",   "bpf",      "tracefs",   "debugfs",   "securityfs",
-        "pstore",     "configfs", "fusectl", "mqueue",   "hugetlbfs", "binfmt_misc", "nsfs",
-        "efivarfs",   "rpc_pipefs", "nfsd",  "selinuxfs", "squashfs", "fuse.gvfsd-fuse",
-        "fuse.portal", "fuse.snapfuse", "aufs",
+        "proc",          "sysfs",      "devtmpfs", "devpts",    "tmpfs",     "ramfs",           "cgroup",
+        "cgroup2",       "overlay",    "autofs",   "bpf",       "tracefs",   "debugfs",         "securityfs",
+        "pstore",        "configfs",   "fusectl",  "mqueue",    "hugetlbfs", "binfmt_misc",     "nsfs",
+        "efivarfs",      "rpc_pipefs", "nfsd",     "selinuxfs", "squashfs",  "fuse.gvfsd-fuse", "fuse.portal",
+        "fuse.snapfuse", "aufs",
     };
     return pseudo.contains(fsType);
 }
@@ -138,8 +138,7 @@ std::optional<MountEntry> parseMountInfoLine(QByteArrayView line)
     if (colon <= 0)
         return std::nullopt;
     int major = 0, minor = 0;
-    if (!toInt(f[2].first(colon), major) || !toInt(f[2].sliced(colon + 1), minor) || major < 0 ||
-        minor < 0)
+    if (!toInt(f[2].first(colon), major) || !toInt(f[2].sliced(colon + 1), minor) || major < 0 || minor < 0)
         return std::nullopt;
     m.major = unsigned(major);
     m.minor = unsigned(minor);
@@ -244,25 +243,25 @@ std::vector<Volume> userVolumes(const std::vector<MountEntry>& mounts)
     const auto device = [](const MountEntry& m) { return (quint64(m.major) << 32) | m.minor; };
     for (const MountEntry* m : visible) {
         if (m->mountPoint == QLatin1String("/")) {
-            volumes.insert(volumes.begin(), Volume{*m, false});
+            volumes.insert(volumes.begin(), Volume {*m, false});
             devices.insert(device(*m));
         }
     }
     for (const MountEntry* m : visible) {
-        if (m->mountPoint == QLatin1String("/") || m->root != QLatin1String("/") ||
-            inSystemPlace(m->mountPoint))
+        if (m->mountPoint == QLatin1String("/") || m->root != QLatin1String("/")
+            || inSystemPlace(m->mountPoint))
             continue;
         const bool network = isNetworkFileSystem(m->fsType);
         const bool loop = m->source.startsWith(QStringLiteral("/dev/loop"));
-        const bool block = m->source.startsWith(QStringLiteral("/dev/")) && !loop &&
-                           m->fsType != QLatin1String("squashfs");
+        const bool block = m->source.startsWith(QStringLiteral("/dev/")) && !loop
+            && m->fsType != QLatin1String("squashfs");
         const bool media = inMediaFolder(m->mountPoint) && !isPseudoFileSystem(m->fsType);
         if (!network && !block && !media)
             continue;
         if (devices.contains(device(*m)))
             continue;  // the same file system bound a second time
         devices.insert(device(*m));
-        volumes.push_back(Volume{*m, network});
+        volumes.push_back(Volume {*m, network});
     }
     return volumes;
 }
@@ -344,9 +343,9 @@ int32_t serialFromUuid(const QString& uuid)
     for (QChar c : uuid) {
         if (digits == 8)
             break;
-        const int v = c.isDigit() ? c.digitValue()
-                      : (c.toLower() >= u'a' && c.toLower() <= u'f') ? c.toLower().unicode() - 'a' + 10
-                                                                     : -1;
+        const int v = c.isDigit()                          ? c.digitValue()
+            : (c.toLower() >= u'a' && c.toLower() <= u'f') ? c.toLower().unicode() - 'a' + 10
+                                                           : -1;
         if (v < 0)
             continue;
         value = (value << 4) | uint32_t(v);

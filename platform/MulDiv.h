@@ -12,9 +12,9 @@ constexpr int mulDiv(int a, int b, int c)
 {
     if (c == 0)
         return -1;
-    const std::int64_t product = std::int64_t{a} * b;
+    const std::int64_t product = std::int64_t {a} * b;
     const std::uint64_t num = product < 0 ? std::uint64_t(-product) : std::uint64_t(product);
-    const std::uint64_t den = c < 0 ? std::uint64_t(-std::int64_t{c}) : std::uint64_t(c);
+    const std::uint64_t den = c < 0 ? std::uint64_t(-std::int64_t {c}) : std::uint64_t(c);
     const std::uint64_t q = (2 * num + den) / (2 * den);
     const bool negative = (product < 0) != (c < 0);
     if (q > std::uint64_t(std::numeric_limits<int>::max()))

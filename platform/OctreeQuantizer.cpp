@@ -12,7 +12,7 @@ namespace {
 constexpr int kDepth = 8;  // leaves at level 8 hold exact colours
 
 struct Node {
-    std::array<int32_t, 8> children{-1, -1, -1, -1, -1, -1, -1, -1};
+    std::array<int32_t, 8> children {-1, -1, -1, -1, -1, -1, -1, -1};
     uint64_t pixels = 0;  // in the whole subtree
     uint64_t count = 0;   // a leaf's pixels, with the sums of their channels
     uint64_t red = 0;
@@ -101,7 +101,7 @@ private:
         if (!free_.empty()) {
             index = free_.back();
             free_.pop_back();
-            nodes_[size_t(index)] = Node{};
+            nodes_[size_t(index)] = Node {};
         } else {
             index = static_cast<int>(nodes_.size());
             nodes_.emplace_back();
@@ -143,7 +143,7 @@ private:
             n.green += c.green;
             n.blue += c.blue;
             free_.push_back(child);
-            nodes_[size_t(child)] = Node{};  // no longer a leaf of the palette
+            nodes_[size_t(child)] = Node {};  // no longer a leaf of the palette
             child = -1;
             ++merged;
         }

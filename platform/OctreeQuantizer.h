@@ -17,7 +17,7 @@ struct QuantizedImage {
     std::vector<uint8_t> indices;  // width × height, row by row
     int width = 0;
     int height = 0;
-    bool exact = false;            // every pixel kept its colour
+    bool exact = false;  // every pixel kept its colour
 };
 
 QuantizedImage quantizeOctree(const QImage& image, int maxColors = 256);

@@ -8,7 +8,7 @@ namespace platform {
 OsVersion osVersion()
 {
     const QVersionNumber kernel = QVersionNumber::fromString(QSysInfo::kernelVersion());
-    return OsVersion{false, kernel.majorVersion(), kernel.minorVersion()};
+    return OsVersion {false, kernel.majorVersion(), kernel.minorVersion()};
 }
 
 }  // namespace platform

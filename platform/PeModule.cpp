@@ -42,7 +42,7 @@ ResourceId ResourceId::fromName(const QString& text)
         if (ok && value <= 0xFFFF)
             return fromId(static_cast<uint16_t>(value));
     }
-    return ResourceId{std::nullopt, text};
+    return ResourceId {std::nullopt, text};
 }
 
 namespace {
@@ -148,10 +148,7 @@ void PeModule::readFromFile(uint64_t offset, uint64_t length) const
         throw Error(QStringLiteral("%1 changed while it was read").arg(m_file->path()));
 }
 
-std::unique_ptr<PeModule> PeModule::open(const QString& path)
-{
-    return openFile(path, true);
-}
+std::unique_ptr<PeModule> PeModule::open(const QString& path) { return openFile(path, true); }
 
 std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectProgram)
 {
@@ -235,11 +232,11 @@ bool PeModule::parse()
     if (sectionCount > kMaxSections)
         return false;
     const uint64_t table = opt + optionalSize;
-    if (!fits(b, table, uint64_t{sectionCount} * 40))
+    if (!fits(b, table, uint64_t {sectionCount} * 40))
         return false;
     m_sections.reserve(sectionCount);
     for (uint16_t i = 0; i < sectionCount; ++i) {
-        const uint64_t s = table + uint64_t{i} * 40;
+        const uint64_t s = table + uint64_t {i} * 40;
         const uint32_t virtualSize = le32(b, s + 8);
         const uint32_t va = le32(b, s + 12);
         const uint32_t rawSize = le32(b, s + 16);
@@ -260,7 +257,7 @@ std::optional<Bytes> PeModule::atRva(uint64_t rva, uint64_t length) const
         const uint64_t inSection = rva - s.va;
         if (length > s.size - inSection)
             return std::nullopt;
-        const uint64_t offset = uint64_t{s.rawOffset} + inSection;
+        const uint64_t offset = uint64_t {s.rawOffset} + inSection;
         if (!fits(m_bytes, offset, length))
             return std::nullopt;
         readFromFile(offset, length);
@@ -271,10 +268,10 @@ std::optional<Bytes> PeModule::atRva(uint64_t rva, uint64_t length) const
 
 std::optional<uint16_t> PeModule::directoryCount(uint32_t offset) const
 {
-    const auto header = atRva(uint64_t{m_rsrcRva} + offset, kDirHeader);
+    const auto header = atRva(uint64_t {m_rsrcRva} + offset, kDirHeader);
     if (!header)
         return std::nullopt;
-    const uint32_t count = uint32_t{le16(*header, 12)} + le16(*header, 14);
+    const uint32_t count = uint32_t {le16(*header, 12)} + le16(*header, 14);
     if (count > 0xFFFF)
         return std::nullopt;
     return static_cast<uint16_t>(count);
@@ -284,11 +281,11 @@ std::optional<std::vector<PeModule::DirEntry>> PeModule::directory(uint32_t offs
 {
     if (m_rsrcRva == 0)
         return std::nullopt;
-    const auto header = atRva(uint64_t{m_rsrcRva} + offset, kDirHeader);
+    const auto header = atRva(uint64_t {m_rsrcRva} + offset, kDirHeader);
     if (!header)
         return std::nullopt;
-    const uint32_t count = uint32_t{le16(*header, 12)} + le16(*header, 14);
-    const auto raw = atRva(uint64_t{m_rsrcRva} + offset + kDirHeader, uint64_t{count} * kDirEntry);
+    const uint32_t count = uint32_t {le16(*header, 12)} + le16(*header, 14);
+    const auto raw = atRva(uint64_t {m_rsrcRva} + offset + kDirHeader, uint64_t {count} * kDirEntry);
     if (!raw)
         return std::nullopt;
     std::vector<DirEntry> entries;
@@ -302,15 +299,15 @@ std::optional<ResourceId> PeModule::entryName(uint32_t name) const
 {
     if (!(name & kNameFlag))
         return ResourceId::fromId(static_cast<uint16_t>(name & 0xFFFF));
-    const uint64_t at = uint64_t{m_rsrcRva} + (name & ~kNameFlag);
+    const uint64_t at = uint64_t {m_rsrcRva} + (name & ~kNameFlag);
     const auto length = atRva(at, 2);
     if (!length)
         return std::nullopt;
     const uint16_t chars = le16(*length, 0);
-    const auto text = atRva(at + 2, uint64_t{chars} * 2);
+    const auto text = atRva(at + 2, uint64_t {chars} * 2);
     if (!text)
         return std::nullopt;
-    return ResourceId{std::nullopt, nameFromUtf16(*text, chars)};
+    return ResourceId {std::nullopt, nameFromUtf16(*text, chars)};
 }
 
 bool PeModule::entryMatches(uint32_t name, const ResourceId& id) const
@@ -345,7 +342,7 @@ std::optional<uint32_t> PeModule::subdirectory(uint32_t offset, const ResourceId
 
 std::optional<Bytes> PeModule::dataEntry(uint32_t offset) const
 {
-    const auto entry = atRva(uint64_t{m_rsrcRva} + offset, 16);
+    const auto entry = atRva(uint64_t {m_rsrcRva} + offset, 16);
     if (!entry)
         return std::nullopt;
     return atRva(le32(*entry, 0), le32(*entry, 4));
@@ -376,7 +373,7 @@ size_t PeModule::resourceCount(const ResourceId& type) const
     if (!typeDir)
         return 0;
     const auto count = directoryCount(*typeDir);
-    if (!count || !atRva(uint64_t{m_rsrcRva} + *typeDir + kDirHeader, uint64_t{*count} * kDirEntry))
+    if (!count || !atRva(uint64_t {m_rsrcRva} + *typeDir + kDirHeader, uint64_t {*count} * kDirEntry))
         return 0;
     return *count;
 }
@@ -418,8 +415,9 @@ std::optional<uint32_t> PeModule::indexedTarget(uint32_t offset, const ResourceI
             return std::nullopt;
         return *found;
     }
-    const auto found = std::lower_bound(index.ids.begin(), index.ids.end(), *id.id,
-                                        [](const auto& entry, uint16_t value) { return entry.first < value; });
+    const auto found
+        = std::lower_bound(index.ids.begin(), index.ids.end(), *id.id,
+                           [](const auto& entry, uint16_t value) { return entry.first < value; });
     if (found == index.ids.end() || found->first != *id.id)
         return std::nullopt;
     return found->second;
@@ -474,12 +472,12 @@ std::optional<QString> PeModule::loadString(uint32_t id) const
     for (uint32_t i = 0; i < (id & 15); ++i) {
         if (!fits(*block, at, 2))
             return std::nullopt;
-        at += 2 + uint64_t{le16(*block, at)} * 2;
+        at += 2 + uint64_t {le16(*block, at)} * 2;
     }
     if (!fits(*block, at, 2))
         return std::nullopt;
     const uint16_t chars = le16(*block, at);
-    if (!fits(*block, at + 2, uint64_t{chars} * 2))
+    if (!fits(*block, at + 2, uint64_t {chars} * 2))
         return std::nullopt;
     return nameFromUtf16(block->subspan(at + 2), chars);
 }
@@ -500,14 +498,14 @@ namespace {
 constexpr int kMaxDepth = 8;
 
 struct Block {
-    Bytes whole;   // the block, wLength bytes
-    Bytes value;   // its value bytes
-    bool text;     // wType 1
+    Bytes whole;  // the block, wLength bytes
+    Bytes value;  // its value bytes
+    bool text;    // wType 1
     size_t childrenAt;
     QString key;
 };
 
-uint64_t align4(uint64_t at) { return (at + 3) & ~uint64_t{3}; }
+uint64_t align4(uint64_t at) { return (at + 3) & ~uint64_t {3}; }
 
 // Reads the block at `at` of `resource` (offsets are aligned relative to
 // the start of the resource, as the version calls lay them out).
@@ -533,7 +531,7 @@ std::optional<Block> readBlock(Bytes resource, uint64_t at, uint64_t end)
         key.append(QChar(c));
     }
     p = align4(p);
-    const uint64_t valueBytes = type == 1 ? uint64_t{valueLength} * 2 : valueLength;
+    const uint64_t valueBytes = type == 1 ? uint64_t {valueLength} * 2 : valueLength;
     Bytes value;
     if (p < blockEnd) {
         const uint64_t available = blockEnd - p;
@@ -542,8 +540,8 @@ std::optional<Block> readBlock(Bytes resource, uint64_t at, uint64_t end)
         value = resource.subspan(p, std::min(valueBytes, available));
         p = align4(p + value.size());
     }
-    return Block{resource.subspan(at, length), value, type == 1,
-                 static_cast<size_t>(std::min(p, blockEnd)), key};
+    return Block {resource.subspan(at, length), value, type == 1, static_cast<size_t>(std::min(p, blockEnd)),
+                  key};
 }
 
 std::optional<Block> find(Bytes resource, const QString& path)

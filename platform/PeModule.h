@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -27,7 +27,7 @@ struct ResourceId {
     std::optional<uint16_t> id;
     QString name;
 
-    static ResourceId fromId(uint16_t value) { return ResourceId{value, {}}; }
+    static ResourceId fromId(uint16_t value) { return ResourceId {value, {}}; }
     // "#123" stands for identifier 123, as the resource calls read it.
     static ResourceId fromName(const QString& text);
     static ResourceId fromType(ResType type) { return fromId(static_cast<uint16_t>(type)); }
@@ -78,7 +78,7 @@ public:
 private:
     struct Section {
         uint32_t va;
-        uint32_t size;     // bytes of raw data that belong to the section
+        uint32_t size;  // bytes of raw data that belong to the section
         uint32_t rawOffset;
     };
     struct DirEntry {

@@ -120,27 +120,28 @@ QByteArray encodeEmf(const Bitmap& bitmap)
     // drawing has the empty rectangle.
     if (drawn) {
         putRect(out, 0, 0, w - 1, h - 1);
-        putRect(out, 0, 0, mulDiv(w, umX, kEmfDeviceWidth * 10) - 1, mulDiv(h, umY, kEmfDeviceHeight * 10) - 1);
+        putRect(out, 0, 0, mulDiv(w, umX, kEmfDeviceWidth * 10) - 1,
+                mulDiv(h, umY, kEmfDeviceHeight * 10) - 1);
     } else {
         putRect(out, 0, 0, -1, -1);
         putRect(out, 0, 0, -1, -1);
     }
     appendLe32(out, 0x464D4520);  // " EMF"
     appendLe32(out, 0x00010000);
-    appendLe32(out, 0);           // nBytes
-    appendLe32(out, 0);           // nRecords
-    appendLe16(out, 1);           // nHandles: the reserved index 0
+    appendLe32(out, 0);  // nBytes
+    appendLe32(out, 0);  // nRecords
+    appendLe16(out, 1);  // nHandles: the reserved index 0
     appendLe16(out, 0);
-    appendLe32(out, 0);           // nDescription
-    appendLe32(out, 0);           // offDescription
-    appendLe32(out, 0);           // nPalEntries
+    appendLe32(out, 0);  // nDescription
+    appendLe32(out, 0);  // offDescription
+    appendLe32(out, 0);  // nPalEntries
     appendLe32(out, kEmfDeviceWidth);
     appendLe32(out, kEmfDeviceHeight);
     appendLe32(out, uint32_t(mulDiv(umX, 1, 1000)));
     appendLe32(out, uint32_t(mulDiv(umY, 1, 1000)));
-    appendLe32(out, 0);           // cbPixelFormat
-    appendLe32(out, 0);           // offPixelFormat
-    appendLe32(out, 0);           // bOpenGL
+    appendLe32(out, 0);  // cbPixelFormat
+    appendLe32(out, 0);  // offPixelFormat
+    appendLe32(out, 0);  // bOpenGL
     appendLe32(out, uint32_t(umX));
     appendLe32(out, uint32_t(umY));
     uint32_t records = 1;
@@ -185,4 +186,3 @@ QByteArray encodeEmf(const Bitmap& bitmap)
 }
 
 }  // namespace platform
-

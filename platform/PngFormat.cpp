@@ -134,8 +134,8 @@ struct Layout {
 
 bool compress(const Layout& layout, Output* out)
 {
-    png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, out, onError, onWarning, nullptr, onMalloc,
-                                                onFree);
+    png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, out, onError, onWarning, nullptr,
+                                                onMalloc, onFree);
     if (!png) {
         std::snprintf(out->message, sizeof out->message, "cannot create the writer");
         return false;
@@ -152,8 +152,7 @@ bool compress(const Layout& layout, Output* out)
     png_set_compression_level(png, 7);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bitDepth,
-                 layout.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+                 layout.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (layout.palette)
         png_set_PLTE(png, info, layout.palette, layout.paletteSize);
     png_write_info(png, info);
@@ -175,7 +174,7 @@ QByteArray encodePng(const Bitmap& bitmap)
     const int h = bitmap.height();
     QImage pixels;
     std::vector<png_color> palette;
-    Layout layout{w, h, 8, PNG_COLOR_TYPE_RGB, nullptr, 0, nullptr};
+    Layout layout {w, h, 8, PNG_COLOR_TYPE_RGB, nullptr, 0, nullptr};
     switch (bitmap.pixelFormat()) {
     case PixelFormat::Bits1:
     case PixelFormat::Bits4:
@@ -183,9 +182,9 @@ QByteArray encodePng(const Bitmap& bitmap)
         const int bits = bitmap.bitsPerPixel();
         const QList<QRgb> table = bitmap.image().colorTable().mid(0, 1 << bits);
         for (QRgb c : table)
-            palette.push_back(png_color{png_byte(qRed(c)), png_byte(qGreen(c)), png_byte(qBlue(c))});
+            palette.push_back(png_color {png_byte(qRed(c)), png_byte(qGreen(c)), png_byte(qBlue(c))});
         if (palette.empty())
-            palette.push_back(png_color{0, 0, 0});
+            palette.push_back(png_color {0, 0, 0});
         pixels = bitmap.image().copy();
         // Indices past the palette would make an invalid file.
         for (int y = 0; y < h; ++y) {
@@ -205,16 +204,14 @@ QByteArray encodePng(const Bitmap& bitmap)
         layout.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
         break;
     case PixelFormat::Device:
-    case PixelFormat::Bits24:
-        pixels = bitmap.image().convertToFormat(QImage::Format_RGB888);
-        break;
+    case PixelFormat::Bits24: pixels = bitmap.image().convertToFormat(QImage::Format_RGB888); break;
     }
     std::vector<png_bytep> rows(static_cast<size_t>(h));
     for (int y = 0; y < h; ++y)
         rows[size_t(y)] = pixels.scanLine(y);
     layout.rows = rows.data();
 
-    Output out{};
+    Output out {};
     const bool ok = compress(layout, &out);
     QByteArray bytes;
     if (ok)

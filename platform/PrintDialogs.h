@@ -28,7 +28,8 @@ public:
 class PdfPrinterChooser : public PrinterChooser {
 public:
     explicit PdfPrinterChooser(QString fileName, bool accept = true)
-        : fileName_(std::move(fileName)), accept_(accept) {}
+        : fileName_(std::move(fileName)), accept_(accept)
+    {}
     bool choose(QWidget* parent, QPrinter& printer) override;
     int asked = 0;
 

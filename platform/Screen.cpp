@@ -7,10 +7,7 @@ namespace platform {
 
 namespace {
 
-QScreen* screen()
-{
-    return QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr;
-}
+QScreen* screen() { return QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr; }
 
 }  // namespace
 

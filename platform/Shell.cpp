@@ -14,10 +14,7 @@ std::shared_ptr<ShellOpener>& current()
 
 }  // namespace
 
-void DesktopShellOpener::open(const QUrl& target)
-{
-    QDesktopServices::openUrl(target);
-}
+void DesktopShellOpener::open(const QUrl& target) { QDesktopServices::openUrl(target); }
 
 ShellOpener& shellOpener() { return *current(); }
 

@@ -33,8 +33,8 @@ QString desktopFolder()
 
 QString trashFilesFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Trash/files");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Trash/files");
 }
 
 QString gvfsFolder()
@@ -136,7 +136,7 @@ std::optional<std::vector<SubFolder>> listSubFolders(const QString& path)
         if (kind == Kind::Other)
             continue;
         names.emplace_back(e->d_name);
-        folders.push_back(SubFolder{QFile::decodeName(names.back()), kind == Kind::FolderLink, false});
+        folders.push_back(SubFolder {QFile::decodeName(names.back()), kind == Kind::FolderLink, false});
     }
     // One listing per child for its expand button; a large folder shares
     // them out among a few threads, which end before this returns.
@@ -145,8 +145,9 @@ std::optional<std::vector<SubFolder>> listSubFolders(const QString& path)
             folders[i].hasSubFolders = holdsFolder(listing.fd(), names[i].constData());
     };
     constexpr size_t kPerThread = 1024;
-    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()),
-                                            std::min<size_t>(4, (folders.size() + kPerThread - 1) / kPerThread));
+    const size_t threads
+        = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()),
+                           std::min<size_t>(4, (folders.size() + kPerThread - 1) / kPerThread));
     if (threads <= 1) {
         probe(0, folders.size());
         return folders;
@@ -154,17 +155,15 @@ std::optional<std::vector<SubFolder>> listSubFolders(const QString& path)
     std::vector<std::thread> helpers;
     const size_t chunk = (folders.size() + threads - 1) / threads;
     for (size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(probe, std::min(folders.size(), t * chunk), std::min(folders.size(), (t + 1) * chunk));
+        helpers.emplace_back(probe, std::min(folders.size(), t * chunk),
+                             std::min(folders.size(), (t + 1) * chunk));
     probe(0, std::min(folders.size(), chunk));
     for (std::thread& helper : helpers)
         helper.join();
     return folders;
 }
 
-bool hasSubFolder(const QString& path)
-{
-    return holdsFolder(AT_FDCWD, QFile::encodeName(path).constData());
-}
+bool hasSubFolder(const QString& path) { return holdsFolder(AT_FDCWD, QFile::encodeName(path).constData()); }
 
 namespace {
 

@@ -50,7 +50,10 @@ public:
         if (file.open(QIODevice::ReadOnly))
             m_data = file.readAll();
     }
-    Span bytes() const { return Span(reinterpret_cast<const uint8_t*>(m_data.constData()), static_cast<size_t>(m_data.size())); }
+    Span bytes() const
+    {
+        return Span(reinterpret_cast<const uint8_t*>(m_data.constData()), static_cast<size_t>(m_data.size()));
+    }
     bool isOpen() const { return !m_data.isEmpty(); }
 
 private:
@@ -77,9 +80,9 @@ bool isIcoFile(const QString& path)
     if (header.size() != 6)
         return false;
     const Span h(reinterpret_cast<const uint8_t*>(header.constData()), 6);
-    const uint64_t dirBytes = 6 + uint64_t{le16(h, 4)} * 16;
-    if (le16(h, 0) != 0 || le16(h, 2) != 1 || le16(h, 4) == 0 ||
-        static_cast<uint64_t>(file.size()) < dirBytes)
+    const uint64_t dirBytes = 6 + uint64_t {le16(h, 4)} * 16;
+    if (le16(h, 0) != 0 || le16(h, 2) != 1 || le16(h, 4) == 0
+        || static_cast<uint64_t>(file.size()) < dirBytes)
         return false;
     return true;
 }
@@ -91,12 +94,12 @@ std::optional<std::vector<IconDirEntry>> readGroupDirectory(Span group)
     if (!fits(group, 0, 6))
         return std::nullopt;
     const uint16_t count = le16(group, 4);
-    if (!fits(group, 6, uint64_t{count} * 14))
+    if (!fits(group, 6, uint64_t {count} * 14))
         return std::nullopt;
     std::vector<IconDirEntry> entries;
     entries.reserve(count);
     for (uint16_t i = 0; i < count; ++i) {
-        const uint64_t at = 6 + uint64_t{i} * 14;
+        const uint64_t at = 6 + uint64_t {i} * 14;
         IconDirEntry e = readEntry(group, at);
         e.location = le16(group, at + 12);
         entries.push_back(e);
@@ -109,12 +112,12 @@ std::optional<std::vector<IconDirEntry>> readIcoDirectory(Span file)
     if (!fits(file, 0, 6) || le16(file, 0) != 0 || le16(file, 2) != 1)
         return std::nullopt;
     const uint16_t count = le16(file, 4);
-    if (count == 0 || !fits(file, 6, uint64_t{count} * 16))
+    if (count == 0 || !fits(file, 6, uint64_t {count} * 16))
         return std::nullopt;
     std::vector<IconDirEntry> entries;
     entries.reserve(count);
     for (uint16_t i = 0; i < count; ++i) {
-        const uint64_t at = 6 + uint64_t{i} * 16;
+        const uint64_t at = 6 + uint64_t {i} * 16;
         IconDirEntry e = readEntry(file, at);
         e.location = le32(file, at + 12);
         entries.push_back(e);
@@ -125,7 +128,7 @@ std::optional<std::vector<IconDirEntry>> readIcoDirectory(Span file)
 std::vector<size_t> rankIconImages(std::span<const IconDirEntry> entries, int size)
 {
     auto key = [size](const IconDirEntry& e, size_t index) {
-        const int64_t area = int64_t{e.width} * e.height;
+        const int64_t area = int64_t {e.width} * e.height;
         int kind = 2;  // smaller: the largest of them first
         int64_t sizeOrder = -area;
         if (e.width == size && e.height == size) {
@@ -141,9 +144,8 @@ std::vector<size_t> rankIconImages(std::span<const IconDirEntry> entries, int si
     std::vector<size_t> order(entries.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return key(entries[a], a) < key(entries[b], b);
-    });
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return key(entries[a], a) < key(entries[b], b); });
     return order;
 }
 
@@ -154,8 +156,8 @@ Icon iconFromGroup(const PeModule& module, Span group, int size)
         return {};
     // The next best image stands in for one that is missing or broken.
     for (size_t i : rankIconImages(*entries, size)) {
-        const auto bytes = module.findResource(kIconType, ResourceId::fromId(
-                                                   static_cast<uint16_t>((*entries)[i].location)));
+        const auto bytes = module.findResource(
+            kIconType, ResourceId::fromId(static_cast<uint16_t>((*entries)[i].location)));
         if (!bytes)
             continue;
         if (auto image = decodeIconImage(*bytes))
@@ -212,8 +214,8 @@ std::vector<Icon> extractIcons(const QString& path, int size, int first, int cou
         const size_t begin = static_cast<size_t>(first);
         if (begin >= names.size())
             return icons;
-        const size_t end = count < 0 ? names.size()
-                                     : std::min(names.size(), begin + static_cast<size_t>(count));
+        const size_t end
+            = count < 0 ? names.size() : std::min(names.size(), begin + static_cast<size_t>(count));
         icons.reserve(end - begin);
         for (size_t i = begin; i < end; ++i) {
             const auto group = module->findResource(kGroupType, names[i]);

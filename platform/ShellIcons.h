@@ -55,7 +55,7 @@ Icon associatedIcon(const QString& path, int size);
 
 // An image as a group or an .ico directory lists it.
 struct IconDirEntry {
-    int width = 0;   // 0 in the directory stands for 256
+    int width = 0;  // 0 in the directory stands for 256
     int height = 0;
     int bits = 0;
     uint32_t bytes = 0;

@@ -23,21 +23,15 @@ QString asText(const QVariant& value)
 }  // namespace
 
 UserRegistry::UserRegistry(const QString& organization, const QString& application)
-    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application))
-{
-}
+    : m_settings(
+        std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application))
+{}
 
 UserRegistry::~UserRegistry() = default;
 
-QString UserRegistry::fileName() const
-{
-    return m_settings->fileName();
-}
+QString UserRegistry::fileName() const { return m_settings->fileName(); }
 
-bool UserRegistry::keyExists() const
-{
-    return !m_settings->childGroups().isEmpty();
-}
+bool UserRegistry::keyExists() const { return !m_settings->childGroups().isEmpty(); }
 
 void UserRegistry::removeKey()
 {
@@ -57,7 +51,8 @@ void UserRegistry::flush()
         throw Error(QStringLiteral("Cannot write the settings file %1.").arg(m_settings->fileName()));
 }
 
-QString UserRegistry::readString(const QString& section, const QString& name, const QString& defaultValue) const
+QString UserRegistry::readString(const QString& section, const QString& name,
+                                 const QString& defaultValue) const
 {
     const QVariant value = m_settings->value(section + u'/' + name);
     return value.isValid() ? asText(value) : defaultValue;
@@ -79,9 +74,6 @@ void UserRegistry::writeString(const QString& section, const QString& name, cons
     m_settings->setValue(section + u'/' + name, value);
 }
 
-void UserRegistry::eraseSection(const QString& section)
-{
-    m_settings->remove(section);
-}
+void UserRegistry::eraseSection(const QString& section) { m_settings->remove(section); }
 
 }  // namespace platform

@@ -32,7 +32,8 @@ public:
     void flush();
 
     // Values come back as text, whatever Qt made of them.
-    QString readString(const QString& section, const QString& name, const QString& defaultValue) const override;
+    QString readString(const QString& section, const QString& name,
+                       const QString& defaultValue) const override;
     // In the name order of the store, which sorts them as text.
     IniValues readSectionValues(const QString& section) const override;
     void writeString(const QString& section, const QString& name, const QString& value) override;

@@ -22,10 +22,13 @@ protected:
     QTemporaryDir program;  // the program's folder
     QTemporaryDir config;   // the user's configuration folder
     QTemporaryDir out;      // where the commands save
-    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
-    std::shared_ptr<platform::ScriptedFileDialogs> dialogs = std::make_shared<platform::ScriptedFileDialogs>();
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes
+        = std::make_shared<platform::ScriptedMessageBoxes>();
+    std::shared_ptr<platform::ScriptedFileDialogs> dialogs
+        = std::make_shared<platform::ScriptedFileDialogs>();
     std::shared_ptr<platform::ScriptedModalForms> forms = std::make_shared<platform::ScriptedModalForms>();
-    std::shared_ptr<platform::RecordingShellOpener> opener = std::make_shared<platform::RecordingShellOpener>();
+    std::shared_ptr<platform::RecordingShellOpener> opener
+        = std::make_shared<platform::RecordingShellOpener>();
     std::unique_ptr<TForm1> form;
 
     void SetUp() override

@@ -8,7 +8,7 @@ using namespace platform;
 
 namespace {
 
-const PixelFormat kAll[] = {PixelFormat::Device, PixelFormat::Bits1, PixelFormat::Bits4,
+const PixelFormat kAll[] = {PixelFormat::Device, PixelFormat::Bits1,  PixelFormat::Bits4,
                             PixelFormat::Bits8,  PixelFormat::Bits24, PixelFormat::Bits32};
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace platform;
 
 namespace {
@@ -22,10 +21,7 @@ QImage whiteImage(int w, int h)
     return image;
 }
 
-QRgb at(const QImage& image, int x, int y)
-{
-    return image.pixel(x, y) & 0xFFFFFF;
-}
+QRgb at(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; }
 
 }  // namespace
 
@@ -109,8 +105,7 @@ TEST(Canvas, TextMeasuresAndPaintsInItsBox)
         for (int x = 0; x < image.width(); ++x)
             if (at(image, x, y) != 0xFFFFFFu) {
                 painted = true;
-                EXPECT_TRUE(x >= 9 && x <= 11 + width && y >= 10 && y < 10 + height)
-                    << x << "," << y;
+                EXPECT_TRUE(x >= 9 && x <= 11 + width && y >= 10 && y < 10 + height) << x << "," << y;
             }
     EXPECT_TRUE(painted);
 }

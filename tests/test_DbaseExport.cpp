@@ -95,20 +95,16 @@ TEST(DbaseExport, TableAndMemoFilesByteForByte)
     exportTable(dir.path(), QStringLiteral("/elsewhere/icons"), {pattern(1016, 1), pattern(1017, 2), ico});
 
     const QByteArray table = readAll(dir.path() + QStringLiteral("/icons.dbf"));
-    const QByteArray expectedTable =
-        bytes({0x8B, 116, 3, 7, 3, 0, 0, 0, 65, 0, 11, 0}) + zeros(17) + bytes({0x1B, 0, 0})
-        + "ICON" + zeros(7) + "B" + bytes({1, 0, 0, 0, 10, 0}) + zeros(14)
-        + bytes({0x0D})
-        + " 1" + zeros(9) + " 2" + zeros(9) + " 4" + zeros(9)
-        + bytes({0x1A});
+    const QByteArray expectedTable = bytes({0x8B, 116, 3, 7, 3, 0, 0, 0, 65, 0, 11, 0}) + zeros(17)
+        + bytes({0x1B, 0, 0}) + "ICON" + zeros(7) + "B" + bytes({1, 0, 0, 0, 10, 0}) + zeros(14)
+        + bytes({0x0D}) + " 1" + zeros(9) + " 2" + zeros(9) + " 4" + zeros(9) + bytes({0x1A});
     EXPECT_EQ(table.size(), 99);
     EXPECT_EQ(table.toHex().toStdString(), expectedTable.toHex().toStdString());
 
     const QByteArray memo = readAll(dir.path() + QStringLiteral("/icons.dbt"));
     const int icoBlocks = (ico.size() + 8 + 1023) / 1024;
-    const QByteArray expectedMemo =
-        bytes({4 + icoBlocks, 0, 0, 0}) + zeros(4) + "ICONS" + zeros(3) + zeros(4) + bytes({0, 4}) + zeros(1002)
-        + bytes({0xFF, 0xFF, 8, 0, 0x00, 0x04, 0, 0}) + pattern(1016, 1)
+    const QByteArray expectedMemo = bytes({4 + icoBlocks, 0, 0, 0}) + zeros(4) + "ICONS" + zeros(3) + zeros(4)
+        + bytes({0, 4}) + zeros(1002) + bytes({0xFF, 0xFF, 8, 0, 0x00, 0x04, 0, 0}) + pattern(1016, 1)
         + bytes({0xFF, 0xFF, 8, 0, 0x01, 0x04, 0, 0}) + pattern(1017, 2) + zeros(1023)
         + bytes({0xFF, 0xFF, 8, 0}) + le32(ico.size() + 8) + ico + zeros(icoBlocks * 1024 - ico.size() - 8);
     ASSERT_EQ(memo.size(), expectedMemo.size());
@@ -121,9 +117,9 @@ TEST(DbaseExport, RealReadersReadTheFilesBack)
     ASSERT_TRUE(dir.isValid());
     // The reader asks for the block after a memo that fills its block
     // exactly, so that memo is not the last one here.
-    const std::vector<QByteArray> memos = {fixtureIcon("mixed.ico"), fixtureIcon("depths.ico"), pngData(),
-                                           pattern(1016, 5), pattern(1017, 9), fixtureIcon("png256.ico"),
-                                           pattern(3, 4)};
+    const std::vector<QByteArray> memos
+        = {fixtureIcon("mixed.ico"), fixtureIcon("depths.ico"), pngData(),    pattern(1016, 5),
+           pattern(1017, 9),         fixtureIcon("png256.ico"), pattern(3, 4)};
     exportTable(dir.path(), QStringLiteral("icons.dbf"), memos, QStringLiteral("PICTURE"));
     const QString table = dir.path() + QStringLiteral("/icons.dbf");
     const QString memo = dir.path() + QStringLiteral("/icons.dbt");
@@ -135,8 +131,9 @@ TEST(DbaseExport, RealReadersReadTheFilesBack)
     EXPECT_TRUE(memoType.contains(QLatin1String("DBT"))) << memoType.toStdString();
 
     int exitCode = -1;
-    const QString read = run(QStringLiteral("perl"),
-                             {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"), table}, &exitCode);
+    const QString read
+        = run(QStringLiteral("perl"),
+              {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"), table}, &exitCode);
     EXPECT_EQ(exitCode, 0);
     QStringList expected = {QStringLiteral("field PICTURE"), QStringLiteral("records 7")};
     for (const QByteArray& m : memos)
@@ -164,8 +161,8 @@ TEST(DbaseExport, FileNames)
         {"/db", "/db/icons", ".dbt", "/db/icons.dbt.dbf", "/db/icons.dbt.dbt"},
     };
     for (const Case& c : cases) {
-        const QString table = DbaseExport::TableFileName(QString::fromUtf8(c.destDir), QString::fromUtf8(c.destFileName),
-                                                         QString::fromUtf8(c.destExt));
+        const QString table = DbaseExport::TableFileName(
+            QString::fromUtf8(c.destDir), QString::fromUtf8(c.destFileName), QString::fromUtf8(c.destExt));
         EXPECT_EQ(table, QString::fromUtf8(c.table)) << c.destFileName;
         EXPECT_EQ(DbaseExport::MemoFileName(table), QString::fromUtf8(c.memo)) << c.destFileName;
         EXPECT_NE(table, DbaseExport::MemoFileName(table));
@@ -199,7 +196,8 @@ TEST(DbaseExport, NamesAreCutAfterEncoding)
     for (const Case& c : labels) {
         QTemporaryDir dir;
         exportTable(dir.path(), QString::fromUtf8(c.text), {pattern(5, 0)});
-        const QString memo = DbaseExport::MemoFileName(dir.path() + QLatin1Char('/') + QString::fromUtf8(c.text));
+        const QString memo
+            = DbaseExport::MemoFileName(dir.path() + QLatin1Char('/') + QString::fromUtf8(c.text));
         const QByteArray header = readAll(memo);
         ASSERT_EQ(header.size(), 2048) << c.text;
         EXPECT_EQ(header.mid(8, 8), QByteArray(c.stored).leftJustified(8, '\0')) << c.text;

@@ -10,11 +10,11 @@
 
 #include "TestApplication.h"
 
+#include "kxCommon/KXButton.h"
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include "kxCommon/KXButton.h"
 #include <QRadioButton>
 #include <QTest>
 
@@ -54,7 +54,7 @@ TEST_F(Dialogs, ExportOptionsColumnCountTakesDigitsOnly)
     QTest::keyClick(form.Edit1, Qt::Key_Backspace);
     EXPECT_FALSE(form.OKBtn->isEnabled());
     QTest::keyClicks(form.Edit1, QStringLiteral("1234567"));
-    EXPECT_EQ(form.Edit1->text(), "12345");  // five characters at most
+    EXPECT_EQ(form.Edit1->text(), "12345");                        // five characters at most
     EXPECT_TRUE(TSaveFrm::Edit1KeyPress(QStringLiteral("\x16")));  // Ctrl+V and its kin
     EXPECT_FALSE(TSaveFrm::Edit1KeyPress(QStringLiteral("-")));
 }
@@ -156,7 +156,8 @@ TEST_F(Dialogs, LongerTextsGrowTheExportOptionsInsteadOfBeingCut)
     form.CancelBtn->setText(QStringLiteral("Скасувати операцію"));
     form.show();
     EXPECT_GT(form.width(), 473);
-    for (QWidget* w : std::initializer_list<QWidget*>{form.BorderCheck, form.Label1, form.CancelBtn, form.Edit1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*> {form.BorderCheck, form.Label1, form.CancelBtn, form.Edit1})
         EXPECT_GE(w->width(), w->sizeHint().width()) << w->metaObject()->className();
     EXPECT_LE(form.BorderCheck->mapTo(&form, QPoint(form.BorderCheck->width(), 0)).x(), form.width());
 }

@@ -92,7 +92,7 @@ TEST(FileSystem, AWriteFaultKeepsTheOldFileAndIsReported)
             EXPECT_FALSE(error.isEmpty());
             EXPECT_EQ(readAll(dest), old);
             // No temporary file is left beside it.
-            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.bin"});
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"old.bin"});
         }
     }
 }
@@ -166,7 +166,8 @@ TEST(FileSystem, NewFileThatCannotBeMadeLeavesNothing)
 {
     QTemporaryDir dir;
     QString error;
-    EXPECT_EQ(platform::replaceFile(dir.filePath("missing/x.ico"), "data", &error), platform::WriteResult::NotCreated);
+    EXPECT_EQ(platform::replaceFile(dir.filePath("missing/x.ico"), "data", &error),
+              platform::WriteResult::NotCreated);
     EXPECT_FALSE(error.isEmpty());
     error.clear();
     EXPECT_FALSE(platform::copyFileAtomically(dir.filePath("nothere"), dir.filePath("y.ico"), &error));

@@ -24,21 +24,16 @@ namespace {
 const QString kBuildDir = QStringLiteral(HELP_FILE_DIR);
 const QString kHelpFile = kBuildDir + QStringLiteral("/english.chm");
 
-std::vector<SitemapEntry> parse(const char* text)
-{
-    return platform::parseSitemap(QByteArray(text));
-}
+std::vector<SitemapEntry> parse(const char* text) { return platform::parseSitemap(QByteArray(text)); }
 
-const char16_t* text(const QString& s)
-{
-    return reinterpret_cast<const char16_t*>(s.utf16());
-}
+const char16_t* text(const QString& s) { return reinterpret_cast<const char16_t*>(s.utf16()); }
 
 // Every help project of the source tree, by language.
 QStringList helpLanguages()
 {
     QStringList languages;
-    for (const QString& dir : QDir(QStringLiteral(SOURCE_DIR "/help")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+    for (const QString& dir :
+         QDir(QStringLiteral(SOURCE_DIR "/help")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         if (QFile::exists(QStringLiteral(SOURCE_DIR "/help/") + dir + u'/' + dir + QStringLiteral(".hhp")))
             languages << dir;
     return languages;
@@ -109,7 +104,9 @@ TEST(HelpSitemap, BrokenInputGivesWhatCanBeRead)
     EXPECT_TRUE(parse("<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"x\">").empty());
     EXPECT_TRUE(parse("<UL><LI><OBJECT type=\"text/sitemap\"></OBJECT>").empty());  // nothing named
     EXPECT_TRUE(parse("<!-- <UL>").empty());
-    EXPECT_EQ(parse("</UL></UL><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"x\"></OBJECT>").size(), 1u);
+    EXPECT_EQ(
+        parse("</UL></UL><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"x\"></OBJECT>").size(),
+        1u);
     // Not UTF-8: read as Latin-1.
     const auto latin = platform::parseSitemap(
         QByteArray("<OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"caf\xe9\"></OBJECT>"));
@@ -206,7 +203,8 @@ TEST_F(Viewer, ContentsAndIndexLeadToPagesOfTheFile)
     for (const auto* entries : {&viewer->contentsEntries(), &viewer->indexEntries()})
         for (const SitemapEntry& e : *entries) {
             const QString page = u'/' + e.local.section(u'#', 0, 0);
-            EXPECT_TRUE(viewer->archive().contains(page)) << e.name.toStdString() << " -> " << e.local.toStdString();
+            EXPECT_TRUE(viewer->archive().contains(page))
+                << e.name.toStdString() << " -> " << e.local.toStdString();
         }
 
     // A click in the tree shows its page; the index search selects a keyword.
@@ -219,13 +217,17 @@ TEST_F(Viewer, ContentsAndIndexLeadToPagesOfTheFile)
     ASSERT_NE(viewer->contentsTree()->currentItem(), nullptr);
     EXPECT_EQ(viewer->contentsTree()->currentItem()->text(0), QStringLiteral("PDF Export"));
     viewer->showPage(QStringLiteral("/export.htm"));
-    EXPECT_EQ(viewer->contentsTree()->currentItem()->text(0), QStringLiteral("Exporting to HTML, dBASE and PDF"));
+    EXPECT_EQ(viewer->contentsTree()->currentItem()->text(0),
+              QStringLiteral("Exporting to HTML, dBASE and PDF"));
     viewer->indexSearch()->setText(QStringLiteral("prin"));
     ASSERT_NE(viewer->indexList()->currentItem(), nullptr);
     EXPECT_EQ(viewer->indexList()->currentItem()->text(), QStringLiteral("Printing"));
     Q_EMIT viewer->indexSearch()->returnPressed();
     EXPECT_EQ(viewer->currentPage(), QStringLiteral("/printing-icons.htm"));
-    EXPECT_FALSE(viewer->browser()->loadResource(QTextDocument::StyleSheetResource, QUrl("style.css")).toString().isEmpty());
+    EXPECT_FALSE(viewer->browser()
+                     ->loadResource(QTextDocument::StyleSheetResource, QUrl("style.css"))
+                     .toString()
+                     .isEmpty());
 }
 
 TEST_F(Viewer, WhatCannotBeShownShowsNothing)

@@ -25,16 +25,17 @@ QByteArray head(const QByteArray& title, bool borders)
         + "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n"
           "<html>\r\n<head>\r\n"
           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">\r\n"
-          "<title>Pictoria " + title + "</title>\r\n<style>\r\n"
-        + (borders ? "table, th, td {border: 1px solid black;}\r\n" : "")
+          "<title>Pictoria "
+        + title + "</title>\r\n<style>\r\n" + (borders ? "table, th, td {border: 1px solid black;}\r\n" : "")
         + "td {text-align: center;}\r\n</style>\r\n</head>\r\n<body>\r\n<table>\r\n<tr>\r\n";
 }
 
 QByteArray cell(int n, bool numbers, const char* folder = "icons_files", const char* stem = "a_dll")
 {
     const QByteArray num = QByteArray::number(n);
-    return "<td><img src=\"" + QByteArray(folder) + "/ico_" + stem + num.rightJustified(4, '0') + ".png\" width=\"32\" height=\"32\" alt=\""
-        + num + "\">" + (numbers ? "<br>" + num : QByteArray()) + "</td>\r\n";
+    return "<td><img src=\"" + QByteArray(folder) + "/ico_" + stem + num.rightJustified(4, '0')
+        + ".png\" width=\"32\" height=\"32\" alt=\"" + num + "\">" + (numbers ? "<br>" + num : QByteArray())
+        + "</td>\r\n";
 }
 
 const QByteArray kTail = "</table>\r\n</body>\r\n</html>";
@@ -47,7 +48,8 @@ QByteArray readAll(const QString& path)
 
 QString pictureName(const QString& folder, const QString& stem, int i)
 {
-    return folder + QStringLiteral("/ico_") + stem + QStringLiteral("%1.png").arg(i + 1, 4, 10, QLatin1Char('0'));
+    return folder + QStringLiteral("/ico_") + stem
+        + QStringLiteral("%1.png").arg(i + 1, 4, 10, QLatin1Char('0'));
 }
 
 struct PageRun {
@@ -62,8 +64,8 @@ struct PageRun {
 QByteArray exportPage(const QString& dir, const PageRun& run)
 {
     const QString folder = dir + QStringLiteral("/icons_files");
-    HtmlExport page(QStringLiteral("/x/a.dll"), folder, dir + QStringLiteral("/icons.htm"), QStringLiteral(".htm"),
-                    run.columns, run.numbers, run.borders);
+    HtmlExport page(QStringLiteral("/x/a.dll"), folder, dir + QStringLiteral("/icons.htm"),
+                    QStringLiteral(".htm"), run.columns, run.numbers, run.borders);
     for (int i : run.written)
         page.addCell(i, pictureName(folder, QStringLiteral("a_dll"), i), 32, 32);
     page.finish();
@@ -82,7 +84,8 @@ Lint xmllint(const QStringList& args)
     p.start(QStringLiteral("xmllint"), args);
     if (!p.waitForFinished(30000))
         return {-1, {}, "xmllint did not run"};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
 }
 
 QString xpathString(const QString& page, const QString& expr)
@@ -110,25 +113,35 @@ TEST(HtmlExport, PagesMatchTheirLayoutByteForByte)
         QByteArray expected;
     };
     const std::vector<Case> cases = {
-        {"five icons in four columns", {4, true, true, {0, 1, 2, 3, 4}},
-         head("/x/a.dll", true) + cell(1, true) + cell(2, true) + cell(3, true) + cell(4, true) + "</tr>\r\n<tr>\r\n"
-             + cell(5, true) + "<td>&nbsp;</td><td>&nbsp;</td><td>&nbsp;</td></tr>\r\n" + kTail},
-        {"two full rows", {4, true, true, {0, 1, 2, 3, 4, 5, 6, 7}},
-         head("/x/a.dll", true) + cell(1, true) + cell(2, true) + cell(3, true) + cell(4, true) + "</tr>\r\n<tr>\r\n"
-             + cell(5, true) + cell(6, true) + cell(7, true) + cell(8, true) + "</tr>\r\n" + kTail},
-        {"fewer icons than columns, no numbers, no borders", {5, false, false, {0, 1, 2}},
+        {"five icons in four columns",
+         {4, true, true, {0, 1, 2, 3, 4}},
+         head("/x/a.dll", true) + cell(1, true) + cell(2, true) + cell(3, true) + cell(4, true)
+             + "</tr>\r\n<tr>\r\n" + cell(5, true) + "<td>&nbsp;</td><td>&nbsp;</td><td>&nbsp;</td></tr>\r\n"
+             + kTail},
+        {"two full rows",
+         {4, true, true, {0, 1, 2, 3, 4, 5, 6, 7}},
+         head("/x/a.dll", true) + cell(1, true) + cell(2, true) + cell(3, true) + cell(4, true)
+             + "</tr>\r\n<tr>\r\n" + cell(5, true) + cell(6, true) + cell(7, true) + cell(8, true)
+             + "</tr>\r\n" + kTail},
+        {"fewer icons than columns, no numbers, no borders",
+         {5, false, false, {0, 1, 2}},
          head("/x/a.dll", false) + cell(1, false) + cell(2, false) + cell(3, false)
              + "<td>&nbsp;</td><td>&nbsp;</td></tr>\r\n" + kTail},
         // Rows break on the cells written, so skipped icons leave no gap.
-        {"first and third icons skipped", {2, true, true, {1, 3, 4, 5}},
-         head("/x/a.dll", true) + cell(2, true) + cell(4, true) + "</tr>\r\n<tr>\r\n" + cell(5, true) + cell(6, true)
-             + "</tr>\r\n" + kTail},
-        {"last icon skipped after a full row", {2, true, true, {0, 1, 2, 3}},
-         head("/x/a.dll", true) + cell(1, true) + cell(2, true) + "</tr>\r\n<tr>\r\n" + cell(3, true) + cell(4, true)
-             + "</tr>\r\n" + kTail},
-        {"column count 0 is one column", {0, true, true, {0, 1}},
+        {"first and third icons skipped",
+         {2, true, true, {1, 3, 4, 5}},
+         head("/x/a.dll", true) + cell(2, true) + cell(4, true) + "</tr>\r\n<tr>\r\n" + cell(5, true)
+             + cell(6, true) + "</tr>\r\n" + kTail},
+        {"last icon skipped after a full row",
+         {2, true, true, {0, 1, 2, 3}},
+         head("/x/a.dll", true) + cell(1, true) + cell(2, true) + "</tr>\r\n<tr>\r\n" + cell(3, true)
+             + cell(4, true) + "</tr>\r\n" + kTail},
+        {"column count 0 is one column",
+         {0, true, true, {0, 1}},
          head("/x/a.dll", true) + cell(1, true) + "</tr>\r\n<tr>\r\n" + cell(2, true) + "</tr>\r\n" + kTail},
-        {"negative column count", {-3, false, true, {0}}, head("/x/a.dll", true) + cell(1, false) + "</tr>\r\n" + kTail},
+        {"negative column count",
+         {-3, false, true, {0}},
+         head("/x/a.dll", true) + cell(1, false) + "</tr>\r\n" + kTail},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,11 +246,12 @@ TEST(HtmlExport, FailedOrUnfinishedPagesLeaveNothingBehind)
         EXPECT_TRUE(page.pageCreated());
     }
     EXPECT_EQ(readAll(pagePath), QByteArray("old page"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("icons.htm")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList {QStringLiteral("icons.htm")});
 
     const QString missing = dir.path() + QStringLiteral("/no such folder/icons.htm");
-    HtmlExport page(QStringLiteral("/x/a.dll"), dir.path() + QStringLiteral("/no such folder/icons_files"), missing,
-                    QStringLiteral(".htm"), 4, true, true);
+    HtmlExport page(QStringLiteral("/x/a.dll"), dir.path() + QStringLiteral("/no such folder/icons_files"),
+                    missing, QStringLiteral(".htm"), 4, true, true);
     try {
         page.addCell(0, QStringLiteral("ico_a_dll0001.png"), 32, 32);
         FAIL() << "no error for a page that cannot be created";
@@ -250,8 +264,10 @@ TEST(HtmlExport, FailedOrUnfinishedPagesLeaveNothingBehind)
 
 TEST(HtmlExport, EscapesMarkupAndControlCharacters)
 {
-    EXPECT_EQ(HtmlEscape(QStringLiteral("a&b<c>\"d\"'e'")), QStringLiteral("a&amp;b&lt;c&gt;&quot;d&quot;&#39;e&#39;"));
-    EXPECT_EQ(HtmlEscape(QStringLiteral("x\u0001y\u0085\tz\u00E9")), QStringLiteral("x\uFFFDy\uFFFD\tz\u00E9"));
+    EXPECT_EQ(HtmlEscape(QStringLiteral("a&b<c>\"d\"'e'")),
+              QStringLiteral("a&amp;b&lt;c&gt;&quot;d&quot;&#39;e&#39;"));
+    EXPECT_EQ(HtmlEscape(QStringLiteral("x\u0001y\u0085\tz\u00E9")),
+              QStringLiteral("x\uFFFDy\uFFFD\tz\u00E9"));
 }
 
 }  // namespace

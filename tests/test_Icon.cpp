@@ -19,10 +19,7 @@ IconImage decoded(const IcoImage& image)
     return *d;
 }
 
-bool maskBit(const QImage& mono, int x, int y)
-{
-    return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1;
-}
+bool maskBit(const QImage& mono, int x, int y) { return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1; }
 
 uint32_t word(const QImage& image, int x, int y)
 {
@@ -100,8 +97,8 @@ TEST(Icon, MonochromeIconHasNoColourBitmap)
         for (int x = 0; x < 32; ++x) {
             const bool andBit = ((x / 2) + 2 * (y / 2)) % 7 == 0;
             const bool white = ((x / 2) + (y / 2) * 3) % 2 != 0;
-            const uint32_t expected = !andBit ? (white ? 0xFFFFFFFFu : 0xFF000000u)
-                                              : (white ? 0xFFFFFFFFu : 0u);
+            const uint32_t expected
+                = !andBit ? (white ? 0xFFFFFFFFu : 0xFF000000u) : (white ? 0xFFFFFFFFu : 0u);
             ASSERT_EQ(word(pixels, x, y), expected) << x << "," << y;
         }
 }

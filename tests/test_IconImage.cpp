@@ -13,17 +13,15 @@ using namespace fixture;
 // The sanitizer runtime of the test build reports every allocation to this
 // hook; without it the allocation check is skipped.
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                        void (*)(const volatile void*)) __attribute__((weak));
+                                                         void (*)(const volatile void*))
+    __attribute__((weak));
 
 namespace {
 
 // The builders' AND mask.
 bool builderMasked(int x, int y) { return (x + 2 * y) % 7 == 0; }
 
-bool maskBit(const QImage& mono, int x, int y)
-{
-    return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1;
-}
+bool maskBit(const QImage& mono, int x, int y) { return (mono.constScanLine(y)[x / 8] >> (7 - x % 8)) & 1; }
 
 uint32_t word(const QImage& image, int x, int y)
 {
@@ -74,17 +72,16 @@ TEST_P(DibDepths, DecodesEveryPixelAndTheMask)
 
 // 1-bit images of the builder have coloured palettes: colour icons.
 INSTANTIATE_TEST_SUITE_P(Depths, DibDepths,
-                         ::testing::Values(DepthCase{16, 1}, DepthCase{32, 4}, DepthCase{24, 8},
-                                           DepthCase{33, 1}, DepthCase{17, 4}, DepthCase{48, 16},
-                                           DepthCase{31, 24}, DepthCase{32, 32}, DepthCase{1, 24}));
+                         ::testing::Values(DepthCase {16, 1}, DepthCase {32, 4}, DepthCase {24, 8},
+                                           DepthCase {33, 1}, DepthCase {17, 4}, DepthCase {48, 16},
+                                           DepthCase {31, 24}, DepthCase {32, 32}, DepthCase {1, 24}));
 
 TEST(IconImage, DecodesBitFields)
 {
     const auto rgb565 = decode(dibBitfieldsImage(20, 20, 16, 3).data);
     ASSERT_TRUE(rgb565);
     EXPECT_EQ(rgb565->bits, 16);
-    expectPixels(*rgb565, 20, 20,
-                 [](int x, int y) { return patternColor(x, y, 24, 3) & 0x00F8FCF8u; });
+    expectPixels(*rgb565, 20, 20, [](int x, int y) { return patternColor(x, y, 24, 3) & 0x00F8FCF8u; });
 
     const auto rgba = decode(dibBitfieldsImage(32, 32, 32, 4).data);
     ASSERT_TRUE(rgba);
@@ -203,16 +200,25 @@ TEST(IconImage, HostileImagesFailCleanly)
         {"bit fields at 4 bits", with(dib, [](ByteVec& b) { put32(b, 16, 3); })},
         {"header size past the end", with(dib, [](ByteVec& b) { put32(b, 0, 0x7FFFFFF0); })},
         {"header size 39", with(dib, [](ByteVec& b) { put32(b, 0, 39); })},
-        {"core header cut", ByteVec{12, 0, 0, 0, 16, 0}},
+        {"core header cut", ByteVec {12, 0, 0, 0, 16, 0}},
         {"png signature only", ByteVec(png.begin(), png.begin() + 8)},
         {"png cut in the image data", ByteVec(png.begin(), png.begin() + static_cast<long>(png.size() / 2))},
-        {"png huge", with(png, [](ByteVec& b) { b[16] = 0; b[17] = 1; b[18] = 0x86; b[19] = 0xA0; })},
+        {"png huge",
+         with(png,
+              [](ByteVec& b) {
+                  b[16] = 0;
+                  b[17] = 1;
+                  b[18] = 0x86;
+                  b[19] = 0xA0;
+              })},
         {"png width 0", with(png, [](ByteVec& b) { b[16] = b[17] = b[18] = b[19] = 0; })},
         {"png no IHDR first", with(png, [](ByteVec& b) { b[12] = 'X'; })},
-        {"png corrupt data", with(png, [](ByteVec& b) {
-             for (size_t i = 60; i < b.size() - 12; ++i)
-                 b[i] ^= 0xA5;
-         })},
+        {"png corrupt data",
+         with(png,
+              [](ByteVec& b) {
+                  for (size_t i = 60; i < b.size() - 12; ++i)
+                      b[i] ^= 0xA5;
+              })},
     };
     for (const auto& [name, bytes] : cases)
         EXPECT_FALSE(decodeIconImage(bytes)) << name;
@@ -220,16 +226,15 @@ TEST(IconImage, HostileImagesFailCleanly)
 
 namespace {
 
-std::atomic<bool> watchingAllocations{false};
-std::atomic<size_t> largestAllocation{0};
+std::atomic<bool> watchingAllocations {false};
+std::atomic<size_t> largestAllocation {0};
 
 void onMalloc(const volatile void*, size_t size)
 {
     if (!watchingAllocations)
         return;
     size_t seen = largestAllocation;
-    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-    }
+    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {}
 }
 
 void onFree(const volatile void*) {}
@@ -242,8 +247,14 @@ TEST(IconImage, PngChunksMustLieInsideTheImage)
     const size_t afterHeader = 33;  // signature and IHDR
     auto withChunk = [&](uint32_t length, size_t dataBytes) {
         ByteVec b = png;
-        ByteVec chunk = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
-                         static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 't', 'E', 'X', 't'};
+        ByteVec chunk = {static_cast<uint8_t>(length >> 24),
+                         static_cast<uint8_t>(length >> 16),
+                         static_cast<uint8_t>(length >> 8),
+                         static_cast<uint8_t>(length),
+                         't',
+                         'E',
+                         'X',
+                         't'};
         chunk.resize(chunk.size() + dataBytes + 4, 'a');  // data and a CRC the decoder need not like
         b.insert(b.begin() + static_cast<long>(afterHeader), chunk.begin(), chunk.end());
         return b;
@@ -269,5 +280,5 @@ TEST(IconImage, PngChunksMustLieInsideTheImage)
     const bool decoded = decode(lying).has_value();
     watchingAllocations = false;
     EXPECT_FALSE(decoded);
-    EXPECT_LT(largestAllocation.load(), size_t{16} << 20);
+    EXPECT_LT(largestAllocation.load(), size_t {16} << 20);
 }

@@ -3,9 +3,9 @@
 #include "app/Unit1.h"
 #include "kxCommon/KXImageBoxLayout.h"
 #include "platform/Exceptions.h"
+#include "platform/IconImage.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
-#include "platform/IconImage.h"
 #include "platform/ShellIcons.h"
 
 #include "IcoBuilder.h"
@@ -109,7 +109,8 @@ private:
 
 // Answers the message boxes of one test and restores the desktop ones.
 struct ScriptedBoxes {
-    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes
+        = std::make_shared<platform::ScriptedMessageBoxes>();
     explicit ScriptedBoxes(std::initializer_list<ModalResult> answers = {})
     {
         boxes->answers.assign(answers);
@@ -131,8 +132,8 @@ struct SaveRun {
 
     void save(TIconSaver& saver, const QString& src, const QString& destDir, int fileType, bool small = false)
     {
-        saver.SaveAll(src, destDir, {}, {}, {}, fileType, 0, true, true, false, small, 0, SaveCount, ConfirmResult,
-                      WrittenNames);
+        saver.SaveAll(src, destDir, {}, {}, {}, fileType, 0, true, true, false, small, 0, SaveCount,
+                      ConfirmResult, WrittenNames);
     }
 };
 
@@ -157,24 +158,19 @@ TEST(IconSaverNames, ExtensionCompletion)
         const char* allAsOne;
     };
     const Case cases[] = {
-        {"/o/icon", 0, "/o/icon.ico", "/o/icon.bmp"},
-        {"/o/icon", 1, "/o/icon.bmp", "/o/icon.bmp"},
-        {"/o/icon", 2, "/o/icon.jpg", "/o/icon.jpg"},
-        {"/o/icon", 3, "/o/icon.emf", "/o/icon.emf"},
-        {"/o/icon", 4, "/o/icon.gif", "/o/icon.gif"},
-        {"/o/icon", 5, "/o/icon.png", "/o/icon.png"},
-        {"/o/icon", 7, "/o/icon.ico", "/o/icon.bmp"},
-        {"/o/icon", -1, "/o/icon.ico", "/o/icon.bmp"},
-        {"/o/icon.", 5, "/o/icon..png", "/o/icon..png"},
-        {"/o/icon.", 2, "/o/icon..jpg", "/o/icon..jpg"},
-        {"/o/icon.dat", 2, "/o/icon.dat", "/o/icon.dat"},
-        {"/o/icon.PNG", 1, "/o/icon.PNG", "/o/icon.PNG"},
+        {"/o/icon", 0, "/o/icon.ico", "/o/icon.bmp"},       {"/o/icon", 1, "/o/icon.bmp", "/o/icon.bmp"},
+        {"/o/icon", 2, "/o/icon.jpg", "/o/icon.jpg"},       {"/o/icon", 3, "/o/icon.emf", "/o/icon.emf"},
+        {"/o/icon", 4, "/o/icon.gif", "/o/icon.gif"},       {"/o/icon", 5, "/o/icon.png", "/o/icon.png"},
+        {"/o/icon", 7, "/o/icon.ico", "/o/icon.bmp"},       {"/o/icon", -1, "/o/icon.ico", "/o/icon.bmp"},
+        {"/o/icon.", 5, "/o/icon..png", "/o/icon..png"},    {"/o/icon.", 2, "/o/icon..jpg", "/o/icon..jpg"},
+        {"/o/icon.dat", 2, "/o/icon.dat", "/o/icon.dat"},   {"/o/icon.PNG", 1, "/o/icon.PNG", "/o/icon.PNG"},
         {"/o.d/icon", 5, "/o.d/icon.png", "/o.d/icon.png"},  // a dot in the folder is no extension
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.code);
         EXPECT_EQ(CompleteSaveIconFileName(QString::fromUtf8(c.name), c.code), QString::fromUtf8(c.saveIcon));
-        EXPECT_EQ(CompleteSaveAllAsOneFileName(QString::fromUtf8(c.name), c.code), QString::fromUtf8(c.allAsOne));
+        EXPECT_EQ(CompleteSaveAllAsOneFileName(QString::fromUtf8(c.name), c.code),
+                  QString::fromUtf8(c.allAsOne));
     }
 }
 
@@ -220,16 +216,13 @@ TEST_F(IconSaverTest, SaveIconEveryFormat)
     struct Format {
         int code;
         const char* ext;
-        const char* type;  // what file(1) says
+        const char* type;      // what file(1) says
         const char* qtFormat;  // what Qt reads it as; empty when Qt has no reader
     };
     const Format formats[] = {
-        {0, ".ico", "MS Windows icon resource", ""},
-        {1, ".bmp", "PC bitmap", "bmp"},
-        {2, ".jpg", "JPEG image data", "jpeg"},
-        {3, ".emf", "Windows Enhanced Metafile", ""},
-        {4, ".gif", "GIF image data", "gif"},
-        {5, ".png", "PNG image data", "png"},
+        {0, ".ico", "MS Windows icon resource", ""}, {1, ".bmp", "PC bitmap", "bmp"},
+        {2, ".jpg", "JPEG image data", "jpeg"},      {3, ".emf", "Windows Enhanced Metafile", ""},
+        {4, ".gif", "GIF image data", "gif"},        {5, ".png", "PNG image data", "png"},
         {9, ".ico", "MS Windows icon resource", ""},  // an unknown code saves the icon file
     };
     for (const Source& s : sources) {
@@ -275,7 +268,8 @@ TEST_F(IconSaverTest, SaveIconFromIcoFile)
     EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("pic")), 5, false), 1);
     QImage image(path(QStringLiteral("pic.png")), "png");
     EXPECT_EQ(image.size(), QSize(32, 32));
-    EXPECT_TRUE(run(QStringLiteral("pngcheck"), {path(QStringLiteral("pic.png"))}).contains(QLatin1String("OK")));
+    EXPECT_TRUE(
+        run(QStringLiteral("pngcheck"), {path(QStringLiteral("pic.png"))}).contains(QLatin1String("OK")));
 }
 
 TEST_F(IconSaverTest, SaveIconGreyPicturesAndColourIconFiles)
@@ -414,7 +408,8 @@ TEST_F(IconSaverTest, SaveAllNumberedFiles)
         EXPECT_EQ(run.SaveCount, 3);
         for (int n = 1; n <= 3; ++n) {
             const QString png = numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".png"));
-            EXPECT_TRUE(::run(QStringLiteral("pngcheck"), {png}).contains(QLatin1String("OK"))) << png.toStdString();
+            EXPECT_TRUE(::run(QStringLiteral("pngcheck"), {png}).contains(QLatin1String("OK")))
+                << png.toStdString();
             EXPECT_EQ(QImage(png, "png").size(), small ? QSize(16, 16) : QSize(32, 32));
         }
         EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("groups32_dll"), 4, QStringLiteral(".png"))));
@@ -426,10 +421,12 @@ TEST_F(IconSaverTest, SaveAllNumberedFiles)
         BatchModeOn batch;
         run.save(saver, kGroups, out, type);
         EXPECT_EQ(run.SaveCount, 3);
-        const QStringList groups = {QStringLiteral("mixed"), QStringLiteral("depths"), QStringLiteral("png256")};
+        const QStringList groups
+            = {QStringLiteral("mixed"), QStringLiteral("depths"), QStringLiteral("png256")};
         for (int n = 1; n <= 3; ++n)
             EXPECT_EQ(icoImageCount(numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".ico"))),
-                      icoImageCount(kFixtures + QStringLiteral("/icons/") + groups[n - 1] + QStringLiteral(".ico")));
+                      icoImageCount(kFixtures + QStringLiteral("/icons/") + groups[n - 1]
+                                    + QStringLiteral(".ico")));
     }
 
     // An .ico source is copied once.
@@ -444,7 +441,8 @@ TEST_F(IconSaverTest, SaveAllNumberedFiles)
     SaveRun own;
     own.save(saver, {}, out, 1);
     EXPECT_EQ(own.SaveCount, 6);
-    EXPECT_EQ(QImage(numbered(QStringLiteral("loader_dll"), 7, QStringLiteral(".bmp")), "bmp").size(), QSize(32, 32));
+    EXPECT_EQ(QImage(numbered(QStringLiteral("loader_dll"), 7, QStringLiteral(".bmp")), "bmp").size(),
+              QSize(32, 32));
 }
 
 TEST_F(IconSaverTest, SaveAllWithoutIcons)
@@ -481,7 +479,7 @@ TEST_F(IconSaverTest, SaveAllWithoutIcons)
     BatchModeOn batch;
     other.save(saver, kLoader, out, 5);
     EXPECT_EQ(other.SaveCount, 6);
-    EXPECT_EQ(saver.Skipped(), QList<int>{5});
+    EXPECT_EQ(saver.Skipped(), QList<int> {5});
     EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("loader_dll"), 6, QStringLiteral(".png"))));
 }
 
@@ -496,8 +494,8 @@ TEST_F(IconSaverTest, SaveAllOverwriteQuestion)
     const QString out = path(QStringLiteral("out"));
     ASSERT_TRUE(QDir().mkpath(out));
     const QStringList sources = {kGroups, kFixtures + QStringLiteral("/groups64.dll"), kLoader};
-    const QStringList stems = {QStringLiteral("groups32_dll"), QStringLiteral("groups64_dll"),
-                               QStringLiteral("loader_dll")};
+    const QStringList stems
+        = {QStringLiteral("groups32_dll"), QStringLiteral("groups64_dll"), QStringLiteral("loader_dll")};
     const QByteArray old = "old";
     // Icons 1 and 2 of every source exist before the run.
     auto prepare = [&] {
@@ -524,10 +522,12 @@ TEST_F(IconSaverTest, SaveAllOverwriteQuestion)
         const auto& shown = boxes.boxes->shown;
         ASSERT_EQ(shown.size(), 6u);
         const QString first = numbered(stems[0], 1, QStringLiteral(".gif"));
-        EXPECT_EQ(shown[0].text, QStringLiteral("The file %1 already exists.\r\nDo you want to replace it?").arg(first));
+        EXPECT_EQ(shown[0].text,
+                  QStringLiteral("The file %1 already exists.\r\nDo you want to replace it?").arg(first));
         EXPECT_EQ(shown[0].caption, QStringLiteral("Pictorium"));
         EXPECT_EQ(shown[0].type, platform::MsgType::Confirmation);
-        EXPECT_EQ(shown[0].buttons, platform::mbYes | platform::mbNo | platform::mbNoToAll | platform::mbYesToAll);
+        EXPECT_EQ(shown[0].buttons,
+                  platform::mbYes | platform::mbNo | platform::mbNoToAll | platform::mbYesToAll);
         // Closing the box is No.
         EXPECT_EQ(shown[0].escape, platform::mrNo);
         EXPECT_TRUE(fileType(first).contains(QLatin1String("GIF")));
@@ -656,7 +656,10 @@ TEST_F(IconSaverTest, AWriteFaultKeepsEveryOldFileAndCountsNothing)
     };
     const Case cases[] = {
         {"icon groups", kGroups, 0, {QStringLiteral("ico_groups32_dll0001.ico")}},
-        {"an icon file", kFixtures + QStringLiteral("/icons/png256.ico"), 0, {QStringLiteral("ico_png256_ico0001.ico")}},
+        {"an icon file",
+         kFixtures + QStringLiteral("/icons/png256.ico"),
+         0,
+         {QStringLiteral("ico_png256_ico0001.ico")}},
         {"PNG", kGroups, 5, {QStringLiteral("ico_groups32_dll0001.png")}},
         {"BMP", kGroups, 1, {QStringLiteral("ico_groups32_dll0001.bmp")}},
         {"HTML", kGroups, 11, {QStringLiteral("page.htm")}},
@@ -678,11 +681,12 @@ TEST_F(IconSaverTest, AWriteFaultKeepsEveryOldFileAndCountsNothing)
             fixture::FileSizeLimit limit(200);
             ASSERT_TRUE(limit.active());
             try {
-                saver.SaveAll(c.src, destDir, dest, {}, {}, c.type, 5, false, false, false, false, 0, run.SaveCount,
-                              run.ConfirmResult, run.WrittenNames);
+                saver.SaveAll(c.src, destDir, dest, {}, {}, c.type, 5, false, false, false, false, 0,
+                              run.SaveCount, run.ConfirmResult, run.WrittenNames);
                 ADD_FAILURE() << "reported as saved";
             } catch (const std::exception& e) {
-                EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("File too large"))) << e.what();
+                EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("File too large")))
+                    << e.what();
             }
         }
         EXPECT_EQ(run.SaveCount, 0);
@@ -716,8 +720,8 @@ TEST_F(IconSaverTest, SaveAllNeverReplacesItsSource)
     int count = 0;
     uint16_t confirm = 0;
     QSet<QString> written;
-    EXPECT_THROW(saver.SaveAll(src, dir.path(), src, {}, {}, 12, 0, false, false, false, false, 0, count, confirm,
-                               written),
+    EXPECT_THROW(saver.SaveAll(src, dir.path(), src, {}, {}, 12, 0, false, false, false, false, 0, count,
+                               confirm, written),
                  platform::Error);
     EXPECT_EQ(readAll(src), before);
 }
@@ -734,22 +738,25 @@ TEST_F(IconSaverTest, SaveAllHtmlPage)
         const char* ext;
         const char* type;
     };
-    for (const Case& c : {Case{0, ".png", "PNG image"}, Case{1, ".jpg", "JPEG image"}, Case{2, ".gif", "GIF image"}}) {
+    for (const Case& c :
+         {Case {0, ".png", "PNG image"}, Case {1, ".jpg", "JPEG image"}, Case {2, ".gif", "GIF image"}}) {
         SCOPED_TRACE(c.ext);
         BatchModeOn batch;
         int count = 0;
         uint16_t confirm = 0;
         QSet<QString> written;
-        saver.SaveAll({}, pictures, path(QStringLiteral("web/icons.html")), QStringLiteral(".HTML"), {}, 11, 0, true,
-                      false, false, false, c.targetImageType, count, confirm, written);
+        saver.SaveAll({}, pictures, path(QStringLiteral("web/icons.html")), QStringLiteral(".HTML"), {}, 11,
+                      0, true, false, false, false, c.targetImageType, count, confirm, written);
         EXPECT_EQ(count, 3);
         const QByteArray page = readAll(path(QStringLiteral("web/icons.html")));
         ASSERT_FALSE(page.isEmpty());
         EXPECT_TRUE(page.startsWith("\xEF\xBB\xBF<!DOCTYPE HTML"));
         EXPECT_TRUE(page.endsWith("</html>"));
         for (int n = 1; n <= 3; ++n) {
-            const QString picture = QStringLiteral("ico_groups32_dll%1%2").arg(n, 4, 10, QLatin1Char('0')).arg(c.ext);
-            EXPECT_TRUE(page.contains(("<img src=\"icons_files/" + picture + "\" width=\"32\" height=\"32\"").toUtf8()));
+            const QString picture
+                = QStringLiteral("ico_groups32_dll%1%2").arg(n, 4, 10, QLatin1Char('0')).arg(c.ext);
+            EXPECT_TRUE(page.contains(
+                ("<img src=\"icons_files/" + picture + "\" width=\"32\" height=\"32\"").toUtf8()));
             EXPECT_TRUE(fileType(pictures + u'/' + picture).contains(QLatin1String(c.type)));
         }
         // Two cells a row: the second row has one empty cell.
@@ -769,8 +776,8 @@ TEST_F(IconSaverTest, SaveAllDbaseTable)
         uint16_t confirm = 0;
         QSet<QString> written;
         ScriptedBoxes boxes;
-        saver.SaveAll(kGroups, dir.path(), QStringLiteral("/elsewhere/icons"), {}, {}, 12, dbfType, false, false,
-                      true, false, 0, count, confirm, written);
+        saver.SaveAll(kGroups, dir.path(), QStringLiteral("/elsewhere/icons"), {}, {}, 12, dbfType, false,
+                      false, true, false, 0, count, confirm, written);
         EXPECT_EQ(count, 3);
         EXPECT_TRUE(boxes.boxes->shown.empty());
         const QString table = path(QStringLiteral("icons.dbf"));
@@ -778,10 +785,10 @@ TEST_F(IconSaverTest, SaveAllDbaseTable)
         EXPECT_TRUE(fileType(table).contains(QLatin1String("3 records"))) << fileType(table).toStdString();
         EXPECT_TRUE(fileType(path(QStringLiteral("icons.dbt"))).contains(QLatin1String("DBT")));
         int exitCode = -1;
-        const QStringList lines =
-            run(QStringLiteral("perl"), {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"), table},
-                &exitCode)
-                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines
+            = run(QStringLiteral("perl"),
+                  {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"), table}, &exitCode)
+                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         EXPECT_EQ(exitCode, 0);
         ASSERT_EQ(lines.size(), 5);
         EXPECT_EQ(lines[0], QStringLiteral("field ICON"));
@@ -813,8 +820,8 @@ TEST_F(IconSaverTest, SaveAllPdfDocument)
     int count = 0;
     uint16_t confirm = 0;
     QSet<QString> written;
-    saver.SaveAll(QString(), dir.path(), QStringLiteral("icons.pdf"), QStringLiteral(".pdf"), {}, 13, 0, true, true,
-                  false, false, 0, count, confirm, written);
+    saver.SaveAll(QString(), dir.path(), QStringLiteral("icons.pdf"), QStringLiteral(".pdf"), {}, 13, 0, true,
+                  true, false, false, 0, count, confirm, written);
     EXPECT_EQ(count, 3);
     const QString pdf = path(QStringLiteral("icons.pdf"));
     int exitCode = -1;
@@ -870,12 +877,14 @@ TEST_F(IconSaverTest, IconsThatCannotBeReadAreLeftOutByEveryKind)
         QDir(out).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(out));
         SaveRun run;
-        saver.SaveAll(kLoader, out, out + QStringLiteral("/all"), {}, {}, type, 0, false, false, false, false, 0,
-                      run.SaveCount, run.ConfirmResult, run.WrittenNames);
+        saver.SaveAll(kLoader, out, out + QStringLiteral("/all"), {}, {}, type, 0, false, false, false, false,
+                      0, run.SaveCount, run.ConfirmResult, run.WrittenNames);
         EXPECT_EQ(run.SaveCount, 6);
-        EXPECT_EQ(saver.Skipped(), QList<int>{5});
+        EXPECT_EQ(saver.Skipped(), QList<int> {5});
         if (type <= 5) {
-            const QString ext = type == 0 ? QStringLiteral(".ico") : type == 1 ? QStringLiteral(".bmp") : QStringLiteral(".emf");
+            const QString ext = type == 0 ? QStringLiteral(".ico")
+                : type == 1               ? QStringLiteral(".bmp")
+                                          : QStringLiteral(".emf");
             EXPECT_TRUE(QFile::exists(numbered(QStringLiteral("loader_dll"), 7, ext)));
             EXPECT_FALSE(QFile::exists(numbered(QStringLiteral("loader_dll"), 6, ext)));
         }

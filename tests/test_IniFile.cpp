@@ -20,11 +20,7 @@ using namespace platform;
 namespace {
 
 // Bytes of a literal, zero bytes within included.
-template <size_t N>
-QByteArray literal(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
+template <size_t N> QByteArray literal(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 IniFile parse(QByteArrayView bytes)
 {
@@ -53,15 +49,35 @@ TEST(IniFile, ParsesIntegersAsTheStoresDo)
         std::optional<int32_t> value;
     };
     const Case cases[] = {
-        {"0", 0}, {"42", 42}, {"-7", -7}, {"+5", 5}, {" 12\t", 12}, {"007", 7},
-        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
-        {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
+        {"0", 0},
+        {"42", 42},
+        {"-7", -7},
+        {"+5", 5},
+        {" 12\t", 12},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
         {"99999999999999999999999", std::nullopt},
-        {"$FF", 255}, {"0x10", 16}, {"0Xa", 10}, {"$FFFFFFFF", -1}, {"-$10", -16},
+        {"$FF", 255},
+        {"0x10", 16},
+        {"0Xa", 10},
+        {"$FFFFFFFF", -1},
+        {"-$10", -16},
         {"$100000000", std::nullopt},
-        {"", std::nullopt}, {" ", std::nullopt}, {"-", std::nullopt}, {"$", std::nullopt}, {"0x", std::nullopt},
-        {"abc", std::nullopt}, {"12a", std::nullopt}, {"1 2", std::nullopt}, {"1.5", std::nullopt},
-        {"--1", std::nullopt}, {"true", std::nullopt}, {"\xEF\xBC\x91", std::nullopt}, // full-width 1
+        {"", std::nullopt},
+        {" ", std::nullopt},
+        {"-", std::nullopt},
+        {"$", std::nullopt},
+        {"0x", std::nullopt},
+        {"abc", std::nullopt},
+        {"12a", std::nullopt},
+        {"1 2", std::nullopt},
+        {"1.5", std::nullopt},
+        {"--1", std::nullopt},
+        {"true", std::nullopt},
+        {"\xEF\xBC\x91", std::nullopt},  // full-width 1
     };
     for (const Case& c : cases)
         EXPECT_EQ(parseInteger(QString::fromUtf8(c.text)), c.value) << c.text;
@@ -69,7 +85,8 @@ TEST(IniFile, ParsesIntegersAsTheStoresDo)
 
 TEST(IniFile, ReadsValuesWithDefaults)
 {
-    const IniFile ini = parse("[Settings]\nNumber = 12 \nBad=12a\nTwo=2\nZero=0\nWord=yes\nText= a=b \nEmpty=\n");
+    const IniFile ini
+        = parse("[Settings]\nNumber = 12 \nBad=12a\nTwo=2\nZero=0\nWord=yes\nText= a=b \nEmpty=\n");
     EXPECT_EQ(ini.readInteger("Settings", "Number", 5), 12);
     EXPECT_EQ(ini.readInteger("settings", "NUMBER", 5), 12) << "names ignore letter case";
     EXPECT_EQ(ini.readInteger("Settings", "Bad", 5), 5);
@@ -100,20 +117,21 @@ TEST(IniFile, KeepsWhatItDoesNotTouchInItsOrder)
     ini.writeInteger("Settings", "Run", 5);
     ini.writeString("Settings", "New", "n");
     ini.writeString("Added", "x", "y");
-    EXPECT_EQ(ini.toBytes().toStdString(), "; written by hand\n"
-                                           "[Zeta]\r\n"
-                                           "b=2\r\n"
-                                           "a=1\r\n"
-                                           "\r\n"
-                                           "[Settings]\r"
-                                           "; a comment\r"
-                                           "Run=5\r"
-                                           "stray line\r"
-                                           "Unknown=kept\r"
-                                           "New=n\r"
-                                           "\n"
-                                           "[Added]\n"
-                                           "x=y\n");
+    EXPECT_EQ(ini.toBytes().toStdString(),
+              "; written by hand\n"
+              "[Zeta]\r\n"
+              "b=2\r\n"
+              "a=1\r\n"
+              "\r\n"
+              "[Settings]\r"
+              "; a comment\r"
+              "Run=5\r"
+              "stray line\r"
+              "Unknown=kept\r"
+              "New=n\r"
+              "\n"
+              "[Added]\n"
+              "x=y\n");
     const IniValues values = ini.readSectionValues("settings");
     ASSERT_EQ(values.size(), 3);
     EXPECT_EQ(values[0], (QPair<QString, QString>("Run", "5")));
@@ -140,24 +158,25 @@ TEST(IniFile, RewritesOnlyTheBytesOfTheValuesItChanges)
 
     ini.writeInteger("Settings", "Run", 5);
     ini.writeInteger("Settings", "Language", 3);
-    ini.writeString("Settings", "Name", "  spaced ");                // the same value: the line stays
+    ini.writeString("Settings", "Name", "  spaced ");  // the same value: the line stays
     ini.writeString("Settings", "Indented", ini.readString("Settings", "Indented", ""));
     ini.writeString("Settings", "New", " n");
     ini.writeString("Mine", "more", "m");
-    EXPECT_EQ(ini.toBytes().toStdString(), literal("\xEF\xBB\xBF; caf\xE9 in Latin-1\r\n"
-                                                   "\r\n"
-                                                   "[Settings]\r\n"
-                                                   "  Run = 5  \r\n"
-                                                   "Language=\"3\"\r\n"
-                                                   "Name=\"  spaced \"\r\n"
-                                                   "\tIndented = \xFF\xFE\r\n"
-                                                   "New=\" n\"\r\n"
-                                                   "\r\n"
-                                                   "[Mine]  \r\n"
-                                                   "k=\x80\x81 v\r\n"
-                                                   "last=no break\r\n"
-                                                   "more=m\r\n")
-                                               .toStdString());
+    EXPECT_EQ(ini.toBytes().toStdString(),
+              literal("\xEF\xBB\xBF; caf\xE9 in Latin-1\r\n"
+                      "\r\n"
+                      "[Settings]\r\n"
+                      "  Run = 5  \r\n"
+                      "Language=\"3\"\r\n"
+                      "Name=\"  spaced \"\r\n"
+                      "\tIndented = \xFF\xFE\r\n"
+                      "New=\" n\"\r\n"
+                      "\r\n"
+                      "[Mine]  \r\n"
+                      "k=\x80\x81 v\r\n"
+                      "last=no break\r\n"
+                      "more=m\r\n")
+                  .toStdString());
 }
 
 TEST(IniFile, ErasedSectionKeepsItsPlaceWhenRefilled)
@@ -173,7 +192,8 @@ TEST(IniFile, ErasedSectionKeepsItsPlaceWhenRefilled)
 
 TEST(IniFile, EveryOneLineValueReadsBackAsWritten)
 {
-    const QString values[] = {"", " lead", "trail\t", "\"quoted\"", "\"", "\"half", "a \"b\" c", "=;[x]", "  "};
+    const QString values[]
+        = {"", " lead", "trail\t", "\"quoted\"", "\"", "\"half", "a \"b\" c", "=;[x]", "  "};
     IniFile ini;
     for (int i = 0; i < 9; ++i)
         ini.writeString("S", QString::number(i), values[i]);
@@ -200,8 +220,8 @@ TEST(IniFile, RefusesWhatCannotStandOnOneLine)
     };
     const Case cases[] = {
         {"S", "N", "a\nb"}, {"S", "N", "a\rb"}, {"S\n", "N", "v"}, {" S", "N", "v"},
-        {"S", "", "v"}, {"S", "a=b", "v"}, {"S", " N", "v"}, {"S", "N\n", "v"},
-        {"S", "[N", "v]"}, {"S", ";N", "v"}, {"S", "#N", "v"},
+        {"S", "", "v"},     {"S", "a=b", "v"},  {"S", " N", "v"},  {"S", "N\n", "v"},
+        {"S", "[N", "v]"},  {"S", ";N", "v"},   {"S", "#N", "v"},
     };
     for (const Case& c : cases) {
         IniFile ini;
@@ -216,7 +236,7 @@ TEST(IniFile, BrokenBytesReadWithoutHarmAndStayAsTheyAre)
         literal("\xFF\xFE[S]\n\xC3=\x80\n"),
         literal("[S\n]\n[]\n=\n==x\n[[a]]\n"),
         literal("\0[S]\0\nk=\0v\n"),
-        literal(" \xEF\xBB\xBF\n; [S\n1=/x=-(2\n"), // a stray mark that would read as the file's own
+        literal(" \xEF\xBB\xBF\n; [S\n1=/x=-(2\n"),  // a stray mark that would read as the file's own
         QByteArray(100000, '['),
         QByteArray(100000, '\r'),
     };
@@ -310,9 +330,10 @@ TEST(IniFile, FailedSaveLeavesTheOldFile)
     ASSERT_TRUE(ini.load());
     ini.writeString("S", "k", "new");
     EXPECT_FALSE(ini.save());
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readAll(path), "[S]\nk=old\n");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"gharv.ini"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"gharv.ini"});
 }
 
 }  // namespace

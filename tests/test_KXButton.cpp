@@ -56,13 +56,13 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
-    template <typename Button>
-    Button* add(QWidget* parent, int x, int w = 27)
+    template <typename Button> Button* add(QWidget* parent, int x, int w = 27)
     {
         auto* b = new Button(parent);
         b->setGeometry(x, 10, w, 27);
         b->show();
-        b->OnClick = [this](QObject* sender) { events.push_back("click " + sender->objectName().toStdString()); };
+        b->OnClick
+            = [this](QObject* sender) { events.push_back("click " + sender->objectName().toStdString()); };
         return b;
     }
 
@@ -98,16 +98,41 @@ TEST_F(Buttons, SoftButtonStateMachine)
     const std::vector<Step> click = {{Press, in, bsDown}, {Release, in}};
     const Case cases[] = {
         {"click", 0, false, false, click, 1, false, bsUp},
-        {"drag out and back in", 0, false, false,
-         {{Press, in, bsDown}, {Move, {40, 13}, bsUp}, {Move, in, bsDown}, {Release, in}}, 1, false, bsUp},
-        {"release on the row Y = ClientHeight", 0, false, false, {{Press, in}, {Release, {13, 27}}}, 1, false, bsUp},
+        {"drag out and back in",
+         0,
+         false,
+         false,
+         {{Press, in, bsDown}, {Move, {40, 13}, bsUp}, {Move, in, bsDown}, {Release, in}},
+         1,
+         false,
+         bsUp},
+        {"release on the row Y = ClientHeight",
+         0,
+         false,
+         false,
+         {{Press, in}, {Release, {13, 27}}},
+         1,
+         false,
+         bsUp},
         {"release a row lower", 0, false, false, {{Press, in}, {Release, {13, 28}}}, 0, false, bsUp},
         {"release right of it", 0, false, false, {{Press, in}, {Release, {27, 13}}}, 0, false, bsUp},
         {"group: a click holds it down", 1, false, false, click, 1, true, bsExclusive},
-        {"group: the down button stays down", 1, false, true,
-         {{Press, in, bsExclusive}, {Move, {40, 13}, bsExclusive}, {Release, in}}, 1, true, bsExclusive},
-        {"group, all up allowed: a click releases it", 1, true, true, {{Press, in, bsExclusive}, {Release, in}}, 1,
-         false, bsUp},
+        {"group: the down button stays down",
+         1,
+         false,
+         true,
+         {{Press, in, bsExclusive}, {Move, {40, 13}, bsExclusive}, {Release, in}},
+         1,
+         true,
+         bsExclusive},
+        {"group, all up allowed: a click releases it",
+         1,
+         true,
+         true,
+         {{Press, in, bsExclusive}, {Release, in}},
+         1,
+         false,
+         bsUp},
         {"group: released outside", 1, true, true, {{Press, in}, {Release, {60, 13}}}, 0, true, bsExclusive},
     };
     for (const Case& c : cases) {
@@ -246,7 +271,8 @@ TEST_F(Buttons, GlyphGuessesItsCellCount)
     struct Case {
         int w, h, expected;
     };
-    for (const Case& c : {Case{50, 20, 3}, Case{100, 20, 5}, Case{120, 20, 1}, Case{60, 20, 3}, Case{16, 16, 1}}) {
+    for (const Case& c :
+         {Case {50, 20, 3}, Case {100, 20, 5}, Case {120, 20, 1}, Case {60, 20, 3}, Case {16, 16, 1}}) {
         QImage glyph(c.w, c.h, QImage::Format_ARGB32);
         b->SetGlyph(glyph);
         EXPECT_EQ(b->NumGlyphs(), c.expected) << c.w << "x" << c.h;
@@ -477,7 +503,8 @@ TEST_F(Buttons, PushButtonsInADialog)
         cancel->SetCancel(true);
         cancel->SetModalResult(mrCancel);
         auto* layout = new QVBoxLayout(&dialog);
-        for (QWidget* w : {static_cast<QWidget*>(edit), static_cast<QWidget*>(ok), static_cast<QWidget*>(cancel)})
+        for (QWidget* w :
+             {static_cast<QWidget*>(edit), static_cast<QWidget*>(ok), static_cast<QWidget*>(cancel)})
             layout->addWidget(w);
         std::string clicked;
         ok->OnClick = [&](QObject*) { clicked += "ok"; };

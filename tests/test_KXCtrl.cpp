@@ -198,7 +198,9 @@ TEST(KXCtrl, GripDotsOfAVerticalBar)
         QPainter p(&img);
         s.PaintTo(p);
     }
-    auto c = [](platform::Color v) { return qRgb(platform::redOf(v), platform::greenOf(v), platform::blueOf(v)); };
+    auto c = [](platform::Color v) {
+        return qRgb(platform::redOf(v), platform::greenOf(v), platform::blueOf(v));
+    };
     for (int y : {94, 90, 86, 82, 78, 74}) {
         SCOPED_TRACE(y);
         EXPECT_EQ(img.pixel(0, y), c(DarkenColor(face, 40)));
@@ -286,8 +288,9 @@ TEST(KXCtrl, LabelDisabledTransparentAndCaptionLimit)
     for (int y = 0; y < disabled.height(); ++y)
         for (int x = 0; x < disabled.width(); ++x)
             colours.insert(disabled.pixel(x, y));
-    EXPECT_EQ(colours, (std::set<QRgb>{qRgb(192, 192, 192), qRgb(platform::redOf(g), platform::greenOf(g),
-                                                                   platform::blueOf(g))}));
+    EXPECT_EQ(colours,
+              (std::set<QRgb> {qRgb(192, 192, 192),
+                               qRgb(platform::redOf(g), platform::greenOf(g), platform::blueOf(g))}));
     label->SetTransparent(true);
     EXPECT_EQ(paintLabel(*label).pixel(0, 0), qRgb(255, 255, 255));
 
@@ -321,14 +324,16 @@ TEST(KXCtrl, LabelCombinedStylesShadeOrFillFlat)
         return colours;
     };
     label->SetScreenBitsSource([] { return 8; });
-    EXPECT_EQ(inkColours(), (std::set<QRgb>{qRgb(0, 0, 160)}));
+    EXPECT_EQ(inkColours(), (std::set<QRgb> {qRgb(0, 0, 160)}));
     label->SetScreenBitsSource([] { return 32; });
     const auto shaded = inkColours();
     EXPECT_GE(shaded.size(), 5u);
     // Light at the top: the band 0 colour is the font colour lightened by 248.
     // 33 pixels high: bands of 4, light at the top (186 reaches the glyphs'
     // tops in row 4), the font colour in band 4, dark at the bottom.
-    auto q = [](platform::Color v) { return qRgb(platform::redOf(v), platform::greenOf(v), platform::blueOf(v)); };
+    auto q = [](platform::Color v) {
+        return qRgb(platform::redOf(v), platform::greenOf(v), platform::blueOf(v));
+    };
     const platform::Color ink = platform::rgb(0, 0, 160);
     EXPECT_TRUE(shaded.count(q(LightenColor(ink, 186))));
     EXPECT_TRUE(shaded.count(q(DarkenColor(ink, 0))));  // the middle band

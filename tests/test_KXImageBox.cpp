@@ -39,10 +39,7 @@ using fixture::ToolResult;
 
 namespace {
 
-QString Fixture(const char* name)
-{
-    return QStringLiteral(FIXTURE_DIR "/") + QString::fromUtf8(name);
-}
+QString Fixture(const char* name) { return QStringLiteral(FIXTURE_DIR "/") + QString::fromUtf8(name); }
 
 // Records the keys that get past the scroll box.
 class KeyRecorder : public QWidget {
@@ -68,9 +65,7 @@ protected:
         host->resize(400, 300);
         box = new TKXScrollBox(host.get());
         box->setGeometry(10, 10, 150, 160);
-        box->OnSelectItem = [this](QObject* sender, int index) {
-            selections.push_back({sender, index});
-        };
+        box->OnSelectItem = [this](QObject* sender, int index) { selections.push_back({sender, index}); };
         host->show();
         host->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
@@ -179,10 +174,10 @@ TEST_F(KXImageBoxTest, FilesWithoutIconsOfTheirOwn)
         int count;
         bool associated;
     } cases[] = {
-        {Fixture("noicons.dll"), 1, true},      // a module without icon groups
-        {stub, 1, true},                        // an MZ file that is no valid module
-        {Fixture("icons/mixed.ico"), 1, false}, // an icon file is its own icon
-        {text, 0, false},                       // no icon source: extracted, none found
+        {Fixture("noicons.dll"), 1, true},       // a module without icon groups
+        {stub, 1, true},                         // an MZ file that is no valid module
+        {Fixture("icons/mixed.ico"), 1, false},  // an icon file is its own icon
+        {text, 0, false},                        // no icon source: extracted, none found
         {dir.filePath("missing.dll"), 0, false},
     };
     for (const auto& c : cases) {
@@ -233,9 +228,9 @@ TEST_F(KXImageBoxTest, ClickSelectsAndReportsOnce)
 
     QTest::mouseClick(&grid(), Qt::LeftButton, {}, cellCentre(1));
     EXPECT_EQ(grid().ItemIndex(), 1);
-    EXPECT_EQ(selections, (std::vector<Selection>{{box, 1}}));
+    EXPECT_EQ(selections, (std::vector<Selection> {{box, 1}}));
     EXPECT_TRUE(box->hasFocus());
-    EXPECT_EQ(gridPresses, (std::vector<QPoint>{cellCentre(1)}));
+    EXPECT_EQ(gridPresses, (std::vector<QPoint> {cellCentre(1)}));
     EXPECT_EQ(boxPresses, gridPresses);
 
     QTest::mouseClick(&grid(), Qt::LeftButton, {}, cellCentre(1));
@@ -262,9 +257,9 @@ TEST_F(KXImageBoxTest, KeysMoveTheSelection)
         Qt::Key key;
         int index;
     } steps[] = {
-        {Qt::Key_Left, -1}, {Qt::Key_Up, -1}, {Qt::Key_PageUp, -1}, {Qt::Key_Right, 0},
-        {Qt::Key_End, 6},   {Qt::Key_Right, 6}, {Qt::Key_Down, 6},  {Qt::Key_Home, 0},
-        {Qt::Key_Down, 3},  {Qt::Key_Down, 6},  {Qt::Key_Up, 3},    {Qt::Key_Left, 2},
+        {Qt::Key_Left, -1}, {Qt::Key_Up, -1},      {Qt::Key_PageUp, -1}, {Qt::Key_Right, 0},
+        {Qt::Key_End, 6},   {Qt::Key_Right, 6},    {Qt::Key_Down, 6},    {Qt::Key_Home, 0},
+        {Qt::Key_Down, 3},  {Qt::Key_Down, 6},     {Qt::Key_Up, 3},      {Qt::Key_Left, 2},
         {Qt::Key_Up, 2},    {Qt::Key_PageDown, 5}, {Qt::Key_PageUp, 2},
     };
     int expectedEvents = 0;
@@ -310,11 +305,11 @@ TEST_F(KXImageBoxTest, NewRowScrollsIntoViewAndTheWheelMovesOneRow)
         const int row = index / grid().ColCount();
         const int top = row * grid().RowHeight();
         const int bottom = (row + 1) * grid().RowHeight() - grid().Offset();
-        return top >= bar->value() && (bottom <= bar->value() + box->viewport()->height() ||
-                                       bar->value() == bar->maximum());
+        return top >= bar->value()
+            && (bottom <= bar->value() + box->viewport()->height() || bar->value() == bar->maximum());
     };
-    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Home,
-                      Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home}) {
+    for (Qt::Key k : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Home, Qt::Key_End,
+                      Qt::Key_PageUp, Qt::Key_Home}) {
         key(k);
         EXPECT_TRUE(rowShows(grid().ItemIndex())) << k << " " << bar->value();
     }
@@ -403,8 +398,7 @@ TEST_F(KXImageBoxTest, DropsReachTheHandlerWhole)
 {
     EXPECT_FALSE(box->viewport()->acceptDrops());
     const QString longName = QStringLiteral("/tmp/") + QString(300, QChar('n')) + ".dll";
-    const QStringList names = {QStringLiteral("/data/b second.dll"), QStringLiteral("/data/a.ico"),
-                               longName};
+    const QStringList names = {QStringLiteral("/data/b second.dll"), QStringLiteral("/data/a.ico"), longName};
     QMimeData mime;
     QList<QUrl> urls;
     for (const QString& name : names)
@@ -472,8 +466,8 @@ TEST_F(KXImageBoxTest, DrawAllPaintsTheIconsAlone)
             bool inIcon = false;
             for (int i = 0; i < grid().Count(); ++i) {
                 const TCellRect cell = layout.CellRect(i);
-                inIcon |= x >= cell.left + 4 && x < cell.right - 4 && y >= cell.top + 4 &&
-                          y < cell.bottom - 4;
+                inIcon
+                    |= x >= cell.left + 4 && x < cell.right - 4 && y >= cell.top + 4 && y < cell.bottom - 4;
             }
             const bool painted = (image.pixel(x, y) & 0xFFFFFF) != (magenta & 0xFFFFFF);
             if (!inIcon) {
@@ -505,13 +499,13 @@ TEST_F(KXImageBoxTest, PrintsTheGridOrTheSelectedIcon)
     const QString all = print("all.pdf", true);
     ASSERT_TRUE(QFile::exists(all));
     EXPECT_EQ(PdfImages(all),
-              QList<QSize>{QSize(grid().ColWidth() * grid().ColCount() + 2, grid().height())});
+              QList<QSize> {QSize(grid().ColWidth() * grid().ColCount() + 2, grid().height())});
     // The picture starts white: the margins around the icons stay white.
     ASSERT_EQ(runTool("pdfimages", {"-png", all, dir.filePath("all")}).exitCode, 0);
     const QImage picture(dir.filePath("all-000.png"));
     ASSERT_FALSE(picture.isNull());
-    for (const QPoint p : {QPoint(0, 0), QPoint(picture.width() - 1, picture.height() - 1),
-                           QPoint(3, 20), QPoint(picture.width() - 1, 0)}) {
+    for (const QPoint p : {QPoint(0, 0), QPoint(picture.width() - 1, picture.height() - 1), QPoint(3, 20),
+                           QPoint(picture.width() - 1, 0)}) {
         // The page may hold the picture lossily compressed.
         const QColor c = picture.pixelColor(p);
         EXPECT_GT(std::min({c.red(), c.green(), c.blue()}), 240) << p.x() << "," << p.y();
@@ -519,7 +513,7 @@ TEST_F(KXImageBoxTest, PrintsTheGridOrTheSelectedIcon)
 
     grid().SetItemIndex(2);
     const QString one = print("one.pdf", false);
-    EXPECT_EQ(PdfImages(one), QList<QSize>{QSize(32, 32)});
+    EXPECT_EQ(PdfImages(one), QList<QSize> {QSize(32, 32)});
 }
 
 TEST_F(KXImageBoxTest, ScreenshotShowsIconsSelectionAndFocus)
@@ -557,9 +551,9 @@ TEST_F(KXImageBoxTest, ScreenshotShowsIconsSelectionAndFocus)
     ASSERT_TRUE(view.save(path, "PNG"));
     // Enlarged without smoothing, so that the one-pixel dotted focus frame shows.
     const QString enlarged = QStringLiteral(TEST_OUTPUT_DIR "/KXImageBox-loader-x3.png");
-    ASSERT_TRUE(view.scaled(view.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                    .save(enlarged, "PNG"));
-    std::cout << "Screenshot of the icon grid: " << path.toStdString() << " (enlarged: "
-              << enlarged.toStdString() << ")" << std::endl;
+    ASSERT_TRUE(
+        view.scaled(view.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(enlarged, "PNG"));
+    std::cout << "Screenshot of the icon grid: " << path.toStdString()
+              << " (enlarged: " << enlarged.toStdString() << ")" << std::endl;
     RecordProperty("screenshot", path.toStdString());
 }

@@ -26,9 +26,9 @@ TEST(KXImageBoxLayout, ColumnsRowsAndHeight)
     };
     const Case cases[] = {
         {32, 150, 10, 42, 3, 4, 170},  // the last row holds one icon
-        {32, 150, 9, 42, 3, 3, 128},   {32, 168, 10, 42, 4, 3, 128},
-        {32, 41, 10, 42, 1, 10, 422},  // narrower than one column
-        {32, 0, 3, 42, 1, 3, 128},     {32, 150, 0, 42, 3, 1, 44},  // empty: one row
+        {32, 150, 9, 42, 3, 3, 128},  {32, 168, 10, 42, 4, 3, 128},
+        {32, 41, 10, 42, 1, 10, 422},                              // narrower than one column
+        {32, 0, 3, 42, 1, 3, 128},    {32, 150, 0, 42, 3, 1, 44},  // empty: one row
         {16, 150, 10, 26, 5, 2, 54},
     };
     for (const Case& c : cases) {
@@ -56,11 +56,11 @@ TEST(KXImageBoxLayout, NewLayoutIsOneCellWithMargins)
 TEST(KXImageBoxLayout, CellsDrawnWhereTheMouseHitsThem)
 {
     const TImageBoxLayout layout = TenIcons();
-    EXPECT_EQ(layout.IconPosition(0), (TCellPoint{6, 6}));
-    EXPECT_EQ(layout.IconPosition(4), (TCellPoint{48, 48}));
-    EXPECT_EQ(layout.IconPosition(9), (TCellPoint{6, 132}));
-    EXPECT_EQ(layout.CellRect(0), (TCellRect{2, 2, 42, 42}));
-    EXPECT_EQ(layout.CellRect(5), (TCellRect{86, 44, 126, 84}));
+    EXPECT_EQ(layout.IconPosition(0), (TCellPoint {6, 6}));
+    EXPECT_EQ(layout.IconPosition(4), (TCellPoint {48, 48}));
+    EXPECT_EQ(layout.IconPosition(9), (TCellPoint {6, 132}));
+    EXPECT_EQ(layout.CellRect(0), (TCellRect {2, 2, 42, 42}));
+    EXPECT_EQ(layout.CellRect(5), (TCellRect {86, 44, 126, 84}));
     // Nothing selected frames cell 0.
     EXPECT_EQ(layout.CellRect(-1), layout.CellRect(0));
 
@@ -81,11 +81,11 @@ TEST(KXImageBoxLayout, MouseDownHitsAndClampsToTheIcons)
         int x, y, hit, selected;
     };
     const Case cases[] = {
-        {0, 0, 0, 0},       {41, 41, 0, 0},     {42, 0, 1, 1},     {125, 43, 5, 5},
-        {140, 10, 2, 2},    // right of the last column: the row's last cell
-        {149, 90, 8, 8},    {50, 130, 10, 9},   // empty cell of the last row: the last icon
-        {130, 167, 11, 9},  // right of the last column in the last row
-        {10, 130, 9, 9},    {10, 500, 33, 9},   // below the grid
+        {0, 0, 0, 0},      {41, 41, 0, 0},   {42, 0, 1, 1},
+        {125, 43, 5, 5},   {140, 10, 2, 2},   // right of the last column: the row's last cell
+        {149, 90, 8, 8},   {50, 130, 10, 9},  // empty cell of the last row: the last icon
+        {130, 167, 11, 9},                    // right of the last column in the last row
+        {10, 130, 9, 9},   {10, 500, 33, 9},  // below the grid
     };
     for (const Case& c : cases) {
         EXPECT_EQ(layout.HitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
@@ -124,8 +124,13 @@ TEST(KXImageBoxLayout, PitchNeverReachesZero)
         int itemWidth, itemHeight, offset;
     };
     const Case cases[] = {
-        {0, 0, 6},    {-32, -1, 6},   {1, 1, 0},      {1, 1, -100},
-        {0, 0, 0},    {32, 32, INT_MIN}, {INT_MIN, INT_MIN, INT_MIN},
+        {0, 0, 6},
+        {-32, -1, 6},
+        {1, 1, 0},
+        {1, 1, -100},
+        {0, 0, 0},
+        {32, 32, INT_MIN},
+        {INT_MIN, INT_MIN, INT_MIN},
         {INT_MAX, INT_MAX, INT_MAX},  // no overflow of the pitch either
     };
     for (const Case& c : cases) {
@@ -157,16 +162,13 @@ TEST(KXImageBoxLayout, NavigateKey)
         int from, to;
     };
     const Case cases[] = {
-        {VK_NEXT, 1, 9},   // 1 + 12 = 13, one row back
-        {VK_NEXT, 5, 9},   {VK_NEXT, 6, 6},  // 18 - 4 - 4 - 4: no cell under 6 in the last row
-        {VK_NEXT, 9, 9},   {VK_NEXT, -1, 7},
-        {VK_PRIOR, 9, 1},  // 9 - 12 = -3, one row forward
-        {VK_PRIOR, 2, 2},  {VK_PRIOR, 0, 0},  {VK_PRIOR, -1, -1},
-        {VK_END, 3, 9},    {VK_END, -1, 9},   {VK_HOME, 7, 0},   {VK_HOME, -1, 0},
-        {VK_LEFT, 5, 4},   {VK_LEFT, 0, 0},   {VK_LEFT, -1, -1},
-        {VK_RIGHT, 3, 4},  {VK_RIGHT, 9, 9},  {VK_RIGHT, -1, 0},
-        {VK_UP, 5, 1},     {VK_UP, 3, 3},     {VK_UP, -1, -1},
-        {VK_DOWN, 5, 9},   {VK_DOWN, 6, 6},   {VK_DOWN, 9, 9},   {VK_DOWN, -1, 3},
+        {VK_NEXT, 1, 9},                    // 1 + 12 = 13, one row back
+        {VK_NEXT, 5, 9},  {VK_NEXT, 6, 6},  // 18 - 4 - 4 - 4: no cell under 6 in the last row
+        {VK_NEXT, 9, 9},  {VK_NEXT, -1, 7}, {VK_PRIOR, 9, 1},  // 9 - 12 = -3, one row forward
+        {VK_PRIOR, 2, 2}, {VK_PRIOR, 0, 0}, {VK_PRIOR, -1, -1}, {VK_END, 3, 9},  {VK_END, -1, 9},
+        {VK_HOME, 7, 0},  {VK_HOME, -1, 0}, {VK_LEFT, 5, 4},    {VK_LEFT, 0, 0}, {VK_LEFT, -1, -1},
+        {VK_RIGHT, 3, 4}, {VK_RIGHT, 9, 9}, {VK_RIGHT, -1, 0},  {VK_UP, 5, 1},   {VK_UP, 3, 3},
+        {VK_UP, -1, -1},  {VK_DOWN, 5, 9},  {VK_DOWN, 6, 6},    {VK_DOWN, 9, 9}, {VK_DOWN, -1, 3},
     };
     for (const Case& c : cases) {
         std::uint16_t key = c.key;
@@ -231,8 +233,8 @@ TEST(KXImageBoxLayout, SelectionScrollTargets)
         {"clamped to nothing", 9, -5, 86, 42, TSelectionMove::Above, -1, 0},
     };
     for (const Case& c : cases) {
-        const TSelectionScroll s =
-            SelectionScroll(layout, c.oldIndex, c.newIndex, {c.position, 84, c.increment, 170});
+        const TSelectionScroll s
+            = SelectionScroll(layout, c.oldIndex, c.newIndex, {c.position, 84, c.increment, 170});
         EXPECT_EQ(s.move, c.move) << c.name;
         EXPECT_EQ(s.newIndex, c.selected) << c.name;
         EXPECT_EQ(s.position, c.landing) << c.name;
@@ -245,9 +247,8 @@ TEST(KXImageBoxLayout, SelectionScrollLandsWhereTheScrollLoopStops)
     const auto loop = [](const TImageBoxLayout& layout, int newIndex, TScrollView v) {
         const int row = newIndex / layout.ColCount();
         const auto set = [&](int p) { v.position = std::clamp(p, 0, v.MaxPosition()); };
-        const auto below = [&] {
-            return v.position + v.pageHeight < (row + 1) * layout.RowHeight() - layout.Offset();
-        };
+        const auto below
+            = [&] { return v.position + v.pageHeight < (row + 1) * layout.RowHeight() - layout.Offset(); };
         const auto above = [&] { return row * layout.RowHeight() < v.position; };
         if (below())
             for (int turns = 0; turns < 1000 && below(); ++turns)
@@ -263,7 +264,7 @@ TEST(KXImageBoxLayout, SelectionScrollLandsWhereTheScrollLoopStops)
         for (const int increment : {1, 42, 50, 130})
             for (int position = 0; position <= layout.Height() - page; position += 17)
                 for (int newIndex = 0; newIndex < 40; newIndex += 2) {
-                    const TScrollView view{position, page, increment, layout.Height()};
+                    const TScrollView view {position, page, increment, layout.Height()};
                     const TSelectionScroll s = SelectionScroll(layout, 39, newIndex, view);
                     if (s.move == TSelectionMove::Below || s.move == TSelectionMove::Above) {
                         ASSERT_EQ(s.position, loop(layout, newIndex, view))

@@ -5,8 +5,8 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,8 @@ struct ListFixture {
     std::unique_ptr<TKXListBox> list;
     int clicks = 0;
 
-    explicit ListFixture(const QStringList& items = {"advapi32.dll", "Shell32.dll", "user32.dll", "shlwapi.dll"})
+    explicit ListFixture(const QStringList& items
+                         = {"advapi32.dll", "Shell32.dll", "user32.dll", "shlwapi.dll"})
     {
         TestApplication();
         list = std::make_unique<TKXListBox>();
@@ -88,9 +89,9 @@ TEST(KXListBox, KeysThatDoNotOpenTheEdit)
         Qt::Key key;
         Qt::KeyboardModifiers mods;
     };
-    for (const Case& c : {Case{Qt::Key_Space, Qt::NoModifier}, Case{Qt::Key_Escape, Qt::NoModifier},
-                          Case{Qt::Key_Return, Qt::NoModifier}, Case{Qt::Key_Backspace, Qt::NoModifier},
-                          Case{Qt::Key_S, Qt::ControlModifier}}) {
+    for (const Case& c : {Case {Qt::Key_Space, Qt::NoModifier}, Case {Qt::Key_Escape, Qt::NoModifier},
+                          Case {Qt::Key_Return, Qt::NoModifier}, Case {Qt::Key_Backspace, Qt::NoModifier},
+                          Case {Qt::Key_S, Qt::ControlModifier}}) {
         ListFixture f;
         QTest::keyClick(f.list.get(), c.key, c.mods);
         EXPECT_FALSE(f.list->EditorVisible()) << c.key;
@@ -133,7 +134,7 @@ TEST(KXListBox, FilterMatchesCaseAndRestores)
     f.list->AddItem("z.dll", QVariant::fromValue(attrs));
     f.list->SetItemIndex(1);  // a.dll
     f.list->SetFilter("*.dll");
-    EXPECT_EQ(f.list->ItemStrings(), (QStringList{"a.dll", "shell32.dll", "z.dll"}));
+    EXPECT_EQ(f.list->ItemStrings(), (QStringList {"a.dll", "shell32.dll", "z.dll"}));
     EXPECT_EQ(f.list->AllItems().size(), 5u);
     EXPECT_EQ(f.list->ItemIndex(), 0);
     const TDBObjectAttrs carried = f.list->item(2)->data(Qt::UserRole + 1).value<TDBObjectAttrs>();
@@ -141,12 +142,12 @@ TEST(KXListBox, FilterMatchesCaseAndRestores)
     EXPECT_EQ(carried.ObjectOwner, "me");
 
     f.list->SetFilter("");
-    EXPECT_EQ(f.list->ItemStrings(), (QStringList{"b.exe", "a.dll", "c.DLL", "shell32.dll", "z.dll"}));
+    EXPECT_EQ(f.list->ItemStrings(), (QStringList {"b.exe", "a.dll", "c.DLL", "shell32.dll", "z.dll"}));
     EXPECT_TRUE(f.list->AllItems().empty());
     EXPECT_EQ(f.list->ItemIndex(), 1);
 
     f.list->SetFilter("*.DLL");
-    EXPECT_EQ(f.list->ItemStrings(), (QStringList{"c.DLL"}));
+    EXPECT_EQ(f.list->ItemStrings(), (QStringList {"c.DLL"}));
     f.list->ClearFull();
     EXPECT_EQ(f.list->count(), 0);
     EXPECT_TRUE(f.list->AllItems().empty());
@@ -238,7 +239,7 @@ TEST(KXListBox, DroppedFilesReachTheOwnerCutTo260)
     EXPECT_TRUE(enter.isAccepted());
     QCoreApplication::sendEvent(f.list->viewport(), &drop);
     EXPECT_EQ(at, QPoint(7, 9));
-    EXPECT_EQ(got, (QStringList{"/tmp/a.dll", longName.left(260)}));
+    EXPECT_EQ(got, (QStringList {"/tmp/a.dll", longName.left(260)}));
 }
 
 }  // namespace

@@ -26,10 +26,7 @@ using fixture::ToolResult;
 
 namespace {
 
-QDateTime fixedTime()
-{
-    return QDateTime(QDate(2021, 3, 3), QTime(14, 5, 9));
-}
+QDateTime fixedTime() { return QDateTime(QDate(2021, 3, 3), QTime(14, 5, 9)); }
 
 QByteArray readAll(const QString& path)
 {
@@ -47,17 +44,19 @@ void expectQpdfClean(const QString& path)
 int pageCount(const QString& path)
 {
     const ToolResult info = runTool(QStringLiteral("pdfinfo"), {path});
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.output);
+    const QRegularExpressionMatch m
+        = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info.output);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 // Every page 612 x 792 points.
 void expectLetterPages(const QString& path, int pages)
 {
-    const ToolResult info = runTool(QStringLiteral("pdfinfo"),
-                                    {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                                     QString::number(pages), path});
-    EXPECT_EQ(info.output.count(QRegularExpression(QStringLiteral("Page +\\d+ size:\\s+612 x 792 pts"))), pages)
+    const ToolResult info = runTool(
+        QStringLiteral("pdfinfo"),
+        {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QString::number(pages), path});
+    EXPECT_EQ(info.output.count(QRegularExpression(QStringLiteral("Page +\\d+ size:\\s+612 x 792 pts"))),
+              pages)
         << info.output.toStdString();
 }
 
@@ -73,10 +72,11 @@ QStringList wordsOf(const QString& path, int page = 0)
 {
     QStringList args;
     if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
     args << path << QStringLiteral("-");
-    return runTool(QStringLiteral("pdftotext"), args).output.split(QRegularExpression(QStringLiteral("\\s+")),
-                                                                   Qt::SkipEmptyParts);
+    return runTool(QStringLiteral("pdftotext"), args)
+        .output.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
 }
 
 // Page `page` (1-based) at 72 dpi: one pixel per point, y from the top.
@@ -84,9 +84,9 @@ QImage renderPage(const QTemporaryDir& dir, const QString& path, int page)
 {
     const QString stem = dir.filePath(QStringLiteral("page%1").arg(page));
     const ToolResult r = runTool(QStringLiteral("pdftoppm"),
-                                 {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("72"), QStringLiteral("-f"),
-                                  QString::number(page), QStringLiteral("-l"), QString::number(page),
-                                  QStringLiteral("-singlefile"), path, stem});
+                                 {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("72"),
+                                  QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                  QString::number(page), QStringLiteral("-singlefile"), path, stem});
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
     return QImage(stem + QStringLiteral(".png"));
 }
@@ -97,7 +97,8 @@ QByteArray inflate(const QByteArray& packed)
         QByteArray out(static_cast<qsizetype>(room), '\0');
         uLongf size = room;
         const int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                                  reinterpret_cast<const Bytef*>(packed.constData()), static_cast<uLong>(packed.size()));
+                                  reinterpret_cast<const Bytef*>(packed.constData()),
+                                  static_cast<uLong>(packed.size()));
         if (rc == Z_OK)
             return out.left(static_cast<qsizetype>(size));
         if (rc != Z_BUF_ERROR)
@@ -115,8 +116,8 @@ std::vector<QByteArray> contentStreams(const QByteArray& pdf)
     while ((at = pdf.indexOf(">>\r\nstream\r\n", at)) >= 0) {
         const qsizetype objStart = pdf.lastIndexOf(" 0 obj\r\n", at);
         const QByteArray dict = pdf.mid(objStart, at - objStart);
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("/Length (\\d+)")).match(QString::fromLatin1(dict));
+        const QRegularExpressionMatch m
+            = QRegularExpression(QStringLiteral("/Length (\\d+)")).match(QString::fromLatin1(dict));
         const qsizetype length = m.captured(1).toLongLong();
         const QByteArray body = pdf.mid(at + 12, length);
         at += 12 + length;
@@ -146,12 +147,13 @@ QString imageNames(int first, int last)
 
 QRgb colorOf(int i)
 {
-    static const QRgb kColors[] = {qRgb(200, 30, 30), qRgb(30, 160, 40), qRgb(20, 40, 210),
+    static const QRgb kColors[] = {qRgb(200, 30, 30),  qRgb(30, 160, 40),  qRgb(20, 40, 210),
                                    qRgb(230, 190, 20), qRgb(140, 20, 160), qRgb(20, 170, 170)};
     return kColors[i % 6];
 }
 
-platform::Bitmap filled(int w, int h, QRgb color, platform::PixelFormat format = platform::PixelFormat::Device)
+platform::Bitmap filled(int w, int h, QRgb color,
+                        platform::PixelFormat format = platform::PixelFormat::Device)
 {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(color);
@@ -186,14 +188,15 @@ QByteArray cellLines(const PdfExport::Cell& c, int number, bool borders, int num
     QByteArray s;
     if (borders)
         s += "0.75 0.75 0.75 RG\r\n1 1 1 rg\r\n" + QByteArray::number(c.FrameLeft) + " "
-             + QByteArray::number(c.FrameBottom) + " " + QByteArray::number(c.FrameWidth) + " "
-             + QByteArray::number(c.FrameHeight) + " re\r\nB\r\n";
+            + QByteArray::number(c.FrameBottom) + " " + QByteArray::number(c.FrameWidth) + " "
+            + QByteArray::number(c.FrameHeight) + " re\r\nB\r\n";
     s += "q\r\n" + QByteArray::number(c.ImageWidth) + ".00 0 0 " + QByteArray::number(c.ImageHeight) + ".00 "
-         + QByteArray::number(c.ImageLeft) + ".00 " + QByteArray::number(c.ImageBottom) + ".00 cm\r\n/Img"
-         + QByteArray::number(number) + " Do\r\nQ\r\n";
+        + QByteArray::number(c.ImageLeft) + ".00 " + QByteArray::number(c.ImageBottom) + ".00 cm\r\n/Img"
+        + QByteArray::number(number) + " Do\r\nQ\r\n";
     if (numberX >= 0)
         s += "q\r\n0 0 0 rg\r\nBT\r\n/F0 9 Tf\r\n" + QByteArray::number(numberX) + " "
-             + QByteArray::number(c.NumberTop) + " Td\r\n(" + QByteArray::number(number) + ") Tj\r\nET\r\nQ\r\n";
+            + QByteArray::number(c.NumberTop) + " Td\r\n(" + QByteArray::number(number)
+            + ") Tj\r\nET\r\nQ\r\n";
     return s;
 }
 
@@ -204,8 +207,8 @@ TEST(PdfExport, PointsRoundHalvesToEven)
     struct Case {
         int pixels, ppi, points;
     };
-    for (const Case& c : {Case{32, 96, 24}, Case{16, 96, 12}, Case{16, 120, 10}, Case{5, 144, 2},
-                          Case{7, 144, 4}, Case{48, 96, 36}, Case{0, 96, 0}, Case{32, 0, 24}})
+    for (const Case& c : {Case {32, 96, 24}, Case {16, 96, 12}, Case {16, 120, 10}, Case {5, 144, 2},
+                          Case {7, 144, 4}, Case {48, 96, 36}, Case {0, 96, 0}, Case {32, 0, 24}})
         EXPECT_EQ(PdfExport::PixelsToPoints(c.pixels, c.ppi), c.points) << c.pixels << " px at " << c.ppi;
 }
 
@@ -271,11 +274,11 @@ TEST(PdfExport, CellPositionsOfTheExamples)
         EXPECT_EQ(cell.Page, c.page);
         EXPECT_EQ(cell.X, c.x);
         EXPECT_EQ(cell.Y, c.y);
-        EXPECT_EQ((std::vector<int>{cell.FrameLeft, cell.FrameBottom, cell.FrameWidth, cell.FrameHeight}),
+        EXPECT_EQ((std::vector<int> {cell.FrameLeft, cell.FrameBottom, cell.FrameWidth, cell.FrameHeight}),
                   (std::vector<int>(c.frame, c.frame + 4)));
-        EXPECT_EQ((std::vector<int>{cell.ImageLeft, cell.ImageBottom, cell.ImageWidth, cell.ImageHeight}),
+        EXPECT_EQ((std::vector<int> {cell.ImageLeft, cell.ImageBottom, cell.ImageWidth, cell.ImageHeight}),
                   (std::vector<int>(c.image, c.image + 4)));
-        EXPECT_EQ((std::vector<int>{cell.NumberLeft, cell.NumberRight, cell.NumberTop}),
+        EXPECT_EQ((std::vector<int> {cell.NumberLeft, cell.NumberRight, cell.NumberTop}),
                   (std::vector<int>(c.number, c.number + 3)));
     }
 }
@@ -287,10 +290,10 @@ TEST(PdfExport, DocumentFileNameJoinsTheNamePart)
         const char* file;
         const char* expected;
     };
-    for (const Case& c : {Case{"/out", "/chosen/icons.pdf", "/out/icons.pdf"},
-                          Case{"/out/", "icons.pdf", "/out/icons.pdf"},
-                          Case{"/out", "/chosen/Icons", "/out/Icons"},
-                          Case{"/out", "/chosen/my.icons.PDF", "/out/my.icons.PDF"}})
+    for (const Case& c :
+         {Case {"/out", "/chosen/icons.pdf", "/out/icons.pdf"}, Case {"/out/", "icons.pdf", "/out/icons.pdf"},
+          Case {"/out", "/chosen/Icons", "/out/Icons"},
+          Case {"/out", "/chosen/my.icons.PDF", "/out/my.icons.PDF"}})
         EXPECT_EQ(PdfExport::DocumentFileName(QString::fromUtf8(c.dir), QString::fromUtf8(c.file)),
                   QString::fromUtf8(c.expected));
 }
@@ -312,14 +315,15 @@ TEST(PdfExport, OnePageDocumentAsLaidOut)
     EXPECT_TRUE(pdf.contains("/CreationDate (D:20210303140509)"));
     EXPECT_TRUE(pdf.contains("/BaseFont /Helvetica\r\n/Encoding /WinAnsiEncoding"));
     EXPECT_TRUE(pdf.contains("/Font << /F0 "));
-    EXPECT_EQ(pageImageLists(pdf), QStringList{QStringLiteral("/Img1 /Img2")});
+    EXPECT_EQ(pageImageLists(pdf), QStringList {QStringLiteral("/Img1 /Img2")});
 
     // The number's x: the centre 21 less half of "1" (5 points), 18.5 to even.
     const PdfExport::Layout L = PdfExport::CellLayout(32, 32, 96, 9, true, true);
     const std::vector<QByteArray> streams = contentStreams(pdf);
     ASSERT_EQ(streams.size(), 1u);
-    EXPECT_EQ(streams[0], "0.20 w\r\n" + cellLines(PdfExport::CellOf(L, 0), 1, true, 18)
-                              + cellLines(PdfExport::CellOf(L, 1), 2, true, 46));
+    EXPECT_EQ(streams[0],
+              "0.20 w\r\n" + cellLines(PdfExport::CellOf(L, 0), 1, true, 18)
+                  + cellLines(PdfExport::CellOf(L, 1), 2, true, 46));
 
     // The same run gives the same bytes.
     QTemporaryDir again;
@@ -332,7 +336,7 @@ TEST(PdfExport, WithoutBordersAndNumbers)
     const QString path = exportIcons(dir, {.icons = 1, .numbers = false, .borders = false});
     const QByteArray pdf = readAll(path);
     expectQpdfClean(path);
-    EXPECT_EQ(pageImageLists(pdf), QStringList{QStringLiteral("/Img1")});
+    EXPECT_EQ(pageImageLists(pdf), QStringList {QStringLiteral("/Img1")});
     const std::vector<QByteArray> streams = contentStreams(pdf);
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0], "0.20 w\r\nq\r\n22.00 0 0 23.00 10.00 759.00 cm\r\n/Img1 Do\r\nQ\r\n");
@@ -370,7 +374,8 @@ TEST(PdfExport, IconsBeyondOnePageContinueOnTheNext)
             // Each page starts with its line width and its first cell at the top.
             const int first = p * 399;
             const QByteArray n = QByteArray::number(first + 1);
-            EXPECT_TRUE(streams[size_t(p)].startsWith("0.20 w\r\n" + cellLines(PdfExport::CellOf(L, first), first + 1, true)))
+            EXPECT_TRUE(streams[size_t(p)].startsWith(
+                "0.20 w\r\n" + cellLines(PdfExport::CellOf(L, first), first + 1, true)))
                 << "page " << p + 1;
             const QStringList words = wordsOf(path, p + 1);
             const int last = std::min(c.icons, first + 399);
@@ -390,7 +395,7 @@ TEST(PdfExport, NumbersAreNeverCut)
         int firstIndex;
         int icons;
     };
-    for (const Case& c : {Case{16, 0, 12}, Case{32, 9997, 3}, Case{16, 99998, 2}}) {
+    for (const Case& c : {Case {16, 0, 12}, Case {32, 9997, 3}, Case {16, 99998, 2}}) {
         SCOPED_TRACE(testing::Message() << c.size << " px from icon " << c.firstIndex + 1);
         QTemporaryDir dir;
         const QString path = exportIcons(dir, {.icons = c.icons, .size = c.size, .firstIndex = c.firstIndex});
@@ -438,7 +443,7 @@ TEST(PdfExport, PictureWiderThanThePageGetsOneColumn)
                             "747.00 0 0 30.00 11.00 662.00 cm"})
         EXPECT_TRUE(streams[0].contains(box)) << box;
     const QStringList words = wordsOf(path);
-    EXPECT_EQ(words, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+    EXPECT_EQ(words, (QStringList {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
 }
 
 TEST(PdfExport, ColoursRenderWhereTheCellsAre)
@@ -448,10 +453,11 @@ TEST(PdfExport, ColoursRenderWhereTheCellsAre)
     pdf.setPixelsPerInch(96);
     pdf.setMenuFont(QFont(QStringLiteral("Helvetica"), 9));
     // Pictures of every pixel format a work bitmap can have.
-    const platform::PixelFormat formats[] = {platform::PixelFormat::Device, platform::PixelFormat::Bits24,
-                                             platform::PixelFormat::Bits32, platform::PixelFormat::Bits8,
-                                             platform::PixelFormat::Bits4, platform::PixelFormat::Bits1};
-    const QRgb colours[] = {colorOf(0), colorOf(1), colorOf(2), qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 0, 0)};
+    const platform::PixelFormat formats[]
+        = {platform::PixelFormat::Device, platform::PixelFormat::Bits24, platform::PixelFormat::Bits32,
+           platform::PixelFormat::Bits8,  platform::PixelFormat::Bits4,  platform::PixelFormat::Bits1};
+    const QRgb colours[]
+        = {colorOf(0), colorOf(1), colorOf(2), qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 0, 0)};
     const int count = 25;
     for (int i = 0; i < count; ++i)
         pdf.addIcon(i, filled(32, 32, colours[i % 6], formats[i % 6]));
@@ -468,7 +474,8 @@ TEST(PdfExport, ColoursRenderWhereTheCellsAre)
         const int y = 792 - (c.ImageBottom + c.ImageHeight / 2);
         EXPECT_EQ(page.pixel(x, y), colours[i % 6]) << "icon " << i + 1;
         // Inside the frame, beside the picture, the cell is white.
-        EXPECT_EQ(page.pixel(c.FrameLeft + 1, 792 - c.FrameBottom - 2), qRgb(255, 255, 255)) << "icon " << i + 1;
+        EXPECT_EQ(page.pixel(c.FrameLeft + 1, 792 - c.FrameBottom - 2), qRgb(255, 255, 255))
+            << "icon " << i + 1;
     }
     EXPECT_EQ(page.pixel(300, 500), qRgb(255, 255, 255));
     if (qEnvironmentVariableIsSet("PICTORIUM_KEEP_PDF_PAGE"))
@@ -477,7 +484,8 @@ TEST(PdfExport, ColoursRenderWhereTheCellsAre)
 
 TEST(PdfExport, IconsOfAFixtureLibrary)
 {
-    const std::vector<platform::Icon> icons = platform::extractIcons(QStringLiteral(FIXTURE_DIR "/loader.dll"), 32);
+    const std::vector<platform::Icon> icons
+        = platform::extractIcons(QStringLiteral(FIXTURE_DIR "/loader.dll"), 32);
     ASSERT_GE(icons.size(), 5u);
     QTemporaryDir dir;
     PdfExport pdf(dir.path(), QStringLiteral("loader.pdf"), true, true);
@@ -538,7 +546,8 @@ TEST(PdfExport, NothingWrittenWithoutIconsOrFinish)
         EXPECT_TRUE(pdf.documentCreated());
     }
     EXPECT_EQ(readAll(target), QByteArray("old"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("icons.pdf")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList {QStringLiteral("icons.pdf")});
 
     // A finished one replaces it.
     exportIcons(dir, {.icons = 1});

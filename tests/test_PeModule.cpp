@@ -1,6 +1,6 @@
-#include "platform/PeModule.h"
 #include "platform/ByteReader.h"
 #include "platform/Exceptions.h"
+#include "platform/PeModule.h"
 #include "platform/ShellIcons.h"
 
 #include "PeBuilder.h"
@@ -60,7 +60,7 @@ TEST_P(FixtureModule, ReadsStringsAndVersion)
     EXPECT_EQ(module->loadString(1), QString("First"));
     EXPECT_EQ(module->loadString(17), QString("Second block"));
     EXPECT_EQ(module->loadString(50000), QString("5.1.0.2"));
-    EXPECT_EQ(module->loadString(2), QString());   // in a present block, empty
+    EXPECT_EQ(module->loadString(2), QString());      // in a present block, empty
     EXPECT_EQ(module->loadString(40), std::nullopt);  // no such block
     auto v = module->versionResource();
     ASSERT_TRUE(v);
@@ -107,7 +107,7 @@ TEST(PeModule, FileThatShrinksWhileItIsReadIsReportedNotAFault)
 
     const auto module = PeModule::open(path);
     ASSERT_TRUE(module);
-    EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList{"1"});
+    EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList {"1"});
     ASSERT_EQ(truncate(QFile::encodeName(path).constData(), 256 << 10), 0);
     try {
         const auto bytes = module->findResource(kIcon, ResourceId::fromId(1));
@@ -126,7 +126,7 @@ TEST(PeModule, FileThatShrinksWhileItIsReadIsReportedNotAFault)
 
 TEST(PeModule, ChoosesNeutralThenUsEnglishThenFirst)
 {
-    auto res = [](uint16_t lang, uint8_t tag) { return PeRes{14, {}, 7, {}, lang, {tag}}; };
+    auto res = [](uint16_t lang, uint8_t tag) { return PeRes {14, {}, 7, {}, lang, {tag}}; };
     struct Case {
         std::vector<uint16_t> langs;
         uint8_t expected;
@@ -152,14 +152,14 @@ TEST(PeModule, ChoosesNeutralThenUsEnglishThenFirst)
 TEST(PeModule, MapsAddressesThroughTheSectionTable)
 {
     for (bool pe64 : {false, true}) {
-        const ByteVec bytes = buildPe({{3, {}, 1, {}, 0, {1, 2, 3}}, {14, {}, 0, u"ALPHA", 0, {9}}},
-                                      {pe64, 0x12000, 0x600})
-                                  .bytes;
+        const ByteVec bytes
+            = buildPe({{3, {}, 1, {}, 0, {1, 2, 3}}, {14, {}, 0, u"ALPHA", 0, {9}}}, {pe64, 0x12000, 0x600})
+                  .bytes;
         auto module = PeModule::fromBytes(bytes);
         ASSERT_TRUE(module);
         auto icon = module->findResource(kIcon, ResourceId::fromId(1));
         ASSERT_TRUE(icon);
-        EXPECT_EQ(std::vector<uint8_t>(icon->begin(), icon->end()), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_EQ(std::vector<uint8_t>(icon->begin(), icon->end()), (std::vector<uint8_t> {1, 2, 3}));
         EXPECT_EQ(names(module->resourceNames(kGroup)), QStringList({"ALPHA"}));
     }
 }
@@ -167,8 +167,8 @@ TEST(PeModule, MapsAddressesThroughTheSectionTable)
 // Each broken file must give a clean "not found", never a read outside it.
 TEST(PeModule, HostileResourceDirectoriesFailCleanly)
 {
-    const std::vector<PeRes> resources = {{14, {}, 0, u"NAMED", 0x409, {1, 2, 3, 4, 5, 6}},
-                                          {14, {}, 9, {}, 0x409, {7, 8}}};
+    const std::vector<PeRes> resources
+        = {{14, {}, 0, u"NAMED", 0x409, {1, 2, 3, 4, 5, 6}}, {14, {}, 9, {}, 0x409, {7, 8}}};
     const BuiltPe good = buildPe(resources);
     struct Case {
         const char* what;
@@ -177,15 +177,19 @@ TEST(PeModule, HostileResourceDirectoriesFailCleanly)
         {"root count of 0xFFFF", [&](ByteVec& b) { put16(b, good.rsrcRoot + 14, 0xFFFF); }},
         {"type count of 0xFFFF", [&](ByteVec& b) { put16(b, good.typeDirs[0] + 14, 0xFFFF); }},
         {"type points at root", [&](ByteVec& b) { put32(b, good.rsrcRoot + 20, 0x80000000u); }},
-        {"name points at its type", [&](ByteVec& b) {
-             put32(b, good.typeDirs[0] + 20, 0x80000000u | static_cast<uint32_t>(good.typeDirs[0] - good.rsrcRoot));
+        {"name points at its type",
+         [&](ByteVec& b) {
+             put32(b, good.typeDirs[0] + 20,
+                   0x80000000u | static_cast<uint32_t>(good.typeDirs[0] - good.rsrcRoot));
          }},
         {"subdirectory outside the section", [&](ByteVec& b) { put32(b, good.rsrcRoot + 20, 0x8FFFFFF0u); }},
-        {"data outside every section", [&](ByteVec& b) {
+        {"data outside every section",
+         [&](ByteVec& b) {
              put32(b, good.dataEntries[0], 0x7FFFFFF0u);
              put32(b, good.dataEntries[1], 0x7FFFFFF0u);
          }},
-        {"data size past the section", [&](ByteVec& b) {
+        {"data size past the section",
+         [&](ByteVec& b) {
              put32(b, good.dataEntries[0] + 4, 0xFFFFFFF0u);
              put32(b, good.dataEntries[1] + 4, 0x10000u);
          }},
@@ -203,8 +207,8 @@ TEST(PeModule, HostileResourceDirectoriesFailCleanly)
             continue;
         const auto list = module->resourceNames(kGroup);
         EXPECT_LE(list.size(), 2u);
-        EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromName("NAMED")) &&
-                     module->findResource(kGroup, ResourceId::fromId(9)));
+        EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromName("NAMED"))
+                     && module->findResource(kGroup, ResourceId::fromId(9)));
         (void)module->resourceCount(kGroup);
         (void)module->loadString(1);
     }
@@ -220,7 +224,11 @@ TEST(PeModule, FindsByIdAndNameAsTheDirectoryWalkDid)
 {
     std::vector<PeRes> resources;
     for (uint16_t id = 1; id <= 3000; ++id)
-        resources.push_back({14, {}, static_cast<uint16_t>(id * 2), {}, 0x409,
+        resources.push_back({14,
+                             {},
+                             static_cast<uint16_t>(id * 2),
+                             {},
+                             0x409,
                              {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)}});
     resources.push_back({14, {}, 0, u"Alpha", 0x409, {0xA1}});
     resources.push_back({14, {}, 0, u"BETA", 0x409, {0xB1}});
@@ -230,7 +238,8 @@ TEST(PeModule, FindsByIdAndNameAsTheDirectoryWalkDid)
         auto module = PeModule::fromBytes(good.bytes);
         ASSERT_TRUE(module);
         for (uint16_t id = 1; id <= 3000; ++id) {
-            const auto found = module->findResource(kGroup, ResourceId::fromId(static_cast<uint16_t>(id * 2)));
+            const auto found
+                = module->findResource(kGroup, ResourceId::fromId(static_cast<uint16_t>(id * 2)));
             ASSERT_TRUE(found) << id;
             EXPECT_EQ(le16(*found, 0), id);
             EXPECT_FALSE(module->findResource(kGroup, ResourceId::fromId(static_cast<uint16_t>(id * 2 + 1))));
@@ -248,7 +257,7 @@ TEST(PeModule, FindsByIdAndNameAsTheDirectoryWalkDid)
     ByteVec first(bytes.begin() + entry(2), bytes.begin() + entry(3));
     std::copy(bytes.begin() + entry(5), bytes.begin() + entry(6), bytes.begin() + entry(2));  // id 8 first
     std::copy(first.begin(), first.end(), bytes.begin() + entry(5));                          // id 2 later
-    put32(bytes, entry(6), 8);  // id 10's entry now says 8, after the real one
+    put32(bytes, entry(6), 8);                       // id 10's entry now says 8, after the real one
     put32(bytes, entry(1), get32(bytes, entry(0)));  // BETA's entry now says Alpha
     auto module = PeModule::fromBytes(bytes);
     ASSERT_TRUE(module);

@@ -137,7 +137,7 @@ protected:
 
 TEST_F(SettingsTest, FirstStartHasDefaultsAndWritesOnlyTheIniFile)
 {
-    Language = 4; // left over from before: reading starts at the defaults
+    Language = 4;  // left over from before: reading starts at the defaults
     load();
     EXPECT_EQ(::Run, 1);
     EXPECT_FALSE(SaveSettingsToRegistry);
@@ -177,7 +177,8 @@ TEST_F(SettingsTest, RoundTripThroughTheIniFile)
     EXPECT_EQ(p.FilePanelWidth, 410);
 
     const QByteArray text = readAll(ini());
-    EXPECT_TRUE(text.startsWith("[Settings]\nRun=1\nSaveSettingsToRegistry=0\nLanguage=3\n")) << text.constData();
+    EXPECT_TRUE(text.startsWith("[Settings]\nRun=1\nSaveSettingsToRegistry=0\nLanguage=3\n"))
+        << text.constData();
     EXPECT_TRUE(text.contains("[Recent]\n11=")) << "the oldest is written first";
 }
 
@@ -240,7 +241,7 @@ TEST_F(SettingsTest, UnreadableIniFileFallsBackToTheRegistry)
         registry.writeInteger("Settings", "Language", 5);
         registry.flush();
     }
-    QDir().mkpath(ini()); // a folder where the file should be
+    QDir().mkpath(ini());  // a folder where the file should be
     load();
     EXPECT_EQ(Language, 5);
     EXPECT_THROW(WriteINI(ini(), m_window), Error);
@@ -277,19 +278,20 @@ TEST_F(SettingsTest, RegistryIsWrittenOnlyWhileStorageIsOn)
 
 TEST_F(SettingsTest, MissingAndBrokenValuesTakeTheirDefaults)
 {
-    writeAll(ini(), "[Settings]\n"
-                    "Run=x\n"
-                    "Language=abc\n"
-                    "OpenAfterSave=yes\n"
-                    "ShowSeparateWindow=\n"
-                    "SmallIcons=2\n"
-                    "ExpGrayScale=99999999999\n"
-                    "ExpTargetImageType=-1\n"
-                    "ExpDBFType=6\n"
-                    "[Placement]\n"
-                    "Left=wide\n"
-                    "Maximized=0\n"
-                    "FindPanelHeight=1.5\n");
+    writeAll(ini(),
+             "[Settings]\n"
+             "Run=x\n"
+             "Language=abc\n"
+             "OpenAfterSave=yes\n"
+             "ShowSeparateWindow=\n"
+             "SmallIcons=2\n"
+             "ExpGrayScale=99999999999\n"
+             "ExpTargetImageType=-1\n"
+             "ExpDBFType=6\n"
+             "[Placement]\n"
+             "Left=wide\n"
+             "Maximized=0\n"
+             "FindPanelHeight=1.5\n");
     load();
     EXPECT_EQ(::Run, 1);
     EXPECT_EQ(Language, 0);
@@ -311,7 +313,8 @@ TEST_F(SettingsTest, MissingAndBrokenValuesTakeTheirDefaults)
     };
     const Case ranges[] = {{"2", 2, 2}, {"3", 0, 3}, {"5", 0, 5}, {"6", 0, 0}, {"-1", 0, 0}, {"$1", 1, 1}};
     for (const Case& c : ranges) {
-        writeAll(ini(), QByteArray("[Settings]\nExpTargetImageType=") + c.text + "\nExpDBFType=" + c.text + "\n");
+        writeAll(ini(),
+                 QByteArray("[Settings]\nExpTargetImageType=") + c.text + "\nExpDBFType=" + c.text + "\n");
         load();
         EXPECT_EQ(ExpTargetImageType, c.target) << c.text;
         EXPECT_EQ(ExpDBFType, c.dbf) << c.text;
@@ -323,15 +326,18 @@ TEST_F(SettingsTest, MissingAndBrokenValuesTakeTheirDefaults)
 
 TEST_F(SettingsTest, WritingKeepsWhatElseTheIniFileHolds)
 {
-    writeAll(ini(), "\xEF\xBB\xBF; my notes\n"
-                    "[Settings]\nLanguage=1\nFuture=yes\n"
-                    "[Tools]\nEditor=/usr/bin/vi\n"
-                    "[Recent]\n0=/gone\n");
+    writeAll(ini(),
+             "\xEF\xBB\xBF; my notes\n"
+             "[Settings]\nLanguage=1\nFuture=yes\n"
+             "[Tools]\nEditor=/usr/bin/vi\n"
+             "[Recent]\n0=/gone\n");
     load();
     save();
     const QByteArray text = readAll(ini());
-    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBF; my notes\n[Settings]\nLanguage=1\nFuture=yes\nRun=1\n")) << text.constData();
-    EXPECT_TRUE(text.contains("\n[Tools]\nEditor=/usr/bin/vi\n[Recent]\n\n[Placement]\n")) << text.constData();
+    EXPECT_TRUE(text.startsWith("\xEF\xBB\xBF; my notes\n[Settings]\nLanguage=1\nFuture=yes\nRun=1\n"))
+        << text.constData();
+    EXPECT_TRUE(text.contains("\n[Tools]\nEditor=/usr/bin/vi\n[Recent]\n\n[Placement]\n"))
+        << text.constData();
     EXPECT_FALSE(text.contains("gone")) << "a recent file that is gone is not written back";
 }
 
@@ -366,8 +372,8 @@ TEST_F(SettingsTest, RewritingKeepsEveryLineItDoesNotChange)
 TEST_F(SettingsTest, IniFileThatCannotBeUsedIsLeftAloneAndTheRegistryTakesOver)
 {
     static const char16_t text[] = u"[Settings]\r\nLanguage=2\r\n";
-    const QByteArray utf16 =
-        QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text), sizeof text - sizeof text[0]);
+    const QByteArray utf16 = QByteArray("\xFF\xFE", 2)
+        + QByteArray(reinterpret_cast<const char*>(text), sizeof text - sizeof text[0]);
     struct Case {
         const char* name;
         std::function<void(const QString&)> make;
@@ -375,8 +381,16 @@ TEST_F(SettingsTest, IniFileThatCannotBeUsedIsLeftAloneAndTheRegistryTakesOver)
     };
     const Case cases[] = {
         {"UTF-16", [&](const QString& path) { writeAll(path, utf16); }, false},
-        {"binary", [](const QString& path) { writeAll(path, QByteArray("\x7F" "ELF\2\1\1\0\0\0", 10)); }, true},
-        {"FIFO", [](const QString& path) { ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0); }, true},
+        {"binary",
+         [](const QString& path) {
+             writeAll(path,
+                      QByteArray("\x7F"
+                                 "ELF\2\1\1\0\0\0",
+                                 10));
+         },
+         true},
+        {"FIFO", [](const QString& path) { ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0); },
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -402,7 +416,8 @@ TEST_F(SettingsTest, IniFileThatCannotBeUsedIsLeftAloneAndTheRegistryTakesOver)
         Language = 3;
         EXPECT_THROW(WriteINI(ini(), m_window), Error);
         WriteReg(registry, m_window);
-        EXPECT_EQ(ProgramRegistry().readInteger("Settings", "Language", 0), 3) << "the settings went to the registry";
+        EXPECT_EQ(ProgramRegistry().readInteger("Settings", "Language", 0), 3)
+            << "the settings went to the registry";
         const QFileInfo left(ini());
         EXPECT_EQ(left.isFile(), made.isFile());
         EXPECT_EQ(left.lastModified(), made.lastModified());
@@ -416,16 +431,16 @@ TEST_F(SettingsTest, RecentFilesAreFilteredAndKeptInOrder)
 {
     QByteArray text = "[Recent]\n";
     text += "5=" + file(5).toUtf8() + "\n";
-    text += "x=" + file(99).toUtf8() + "\n"; // not a position: after the rest
+    text += "x=" + file(99).toUtf8() + "\n";  // not a position: after the rest
     text += "1=" + m_dir.filePath("files/missing.dll").toUtf8() + "\n";
     text += "2=\n";
-    text += "3=" + m_dir.filePath("files").toUtf8() + "\n"; // a folder
+    text += "3=" + m_dir.filePath("files").toUtf8() + "\n";  // a folder
     text += "0=" + file(0).toUtf8() + "\n";
     for (int i = 20; i < 32; ++i)
         text += QByteArray::number(i) + "=" + file(i).toUtf8() + "\n";
     writeAll(ini(), text);
     load();
-    QStringList expected{file(0), file(5)};
+    QStringList expected {file(0), file(5)};
     for (int i = 20; i < 30; ++i)
         expected.append(file(i));
     EXPECT_EQ(m_window.RecentFiles, expected) << "the 12 newest existing files";
@@ -436,8 +451,9 @@ TEST_F(SettingsTest, RecentFilesAreFilteredAndKeptInOrder)
     save();
     load();
     EXPECT_EQ(::Run, 2);
-    EXPECT_EQ(m_window.RecentFiles, (QStringList{file(1), file(2)}));
-    EXPECT_TRUE(readAll(ini()).contains("[Recent]\n1=" + file(2).toUtf8() + "\n0=" + file(1).toUtf8() + "\n"));
+    EXPECT_EQ(m_window.RecentFiles, (QStringList {file(1), file(2)}));
+    EXPECT_TRUE(
+        readAll(ini()).contains("[Recent]\n1=" + file(2).toUtf8() + "\n0=" + file(1).toUtf8() + "\n"));
 }
 
 TEST_F(SettingsTest, FieldNameWithALineBreakKeepsTheStoredOne)
@@ -452,14 +468,15 @@ TEST_F(SettingsTest, FieldNameWithALineBreakKeepsTheStoredOne)
 
 TEST_F(SettingsTest, PlacementRectangleThatIsNoWindowIsIgnored)
 {
-    writeAll(ini(), "[Placement]\nLeft=500\nTop=0\nRight=400\nBottom=300\n"); // inside out
+    writeAll(ini(), "[Placement]\nLeft=500\nTop=0\nRight=400\nBottom=300\n");  // inside out
     load();
     EXPECT_EQ(std::tie(m_window.Placement.Left, m_window.Placement.Right), std::make_tuple(100, 900));
 
     writeAll(ini(), "[Placement]\nLeft=-2147483648\nTop=-2147483648\nRight=2147483647\nBottom=2147483647\n");
     load();
     const TPlacement& p = m_window.Placement;
-    EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom), std::make_tuple(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX))
+    EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom),
+              std::make_tuple(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX))
         << "huge but on the screen: left alone";
 }
 
@@ -481,13 +498,16 @@ TEST(PlaceOnScreen, MovesWindowsThatCannotBeReachedBackOn)
         {"above every screen", two, {300, -5000, 1100, -4400}, {300, 0, 1100, 600}},
         {"too large for its screen", two, {5000, 0, 7000, 3000}, {1920, 0, 3200, 1024}},
         {"no screens known", {}, {9000, 9000, 9800, 9600}, {9000, 9000, 9800, 9600}},
-        {"at the far end of the numbers", {QRect(0, 0, 800, 600)},
-         {2147483000, 2147483000, 2147483647, 2147483647}, {153, 0, 800, 600}},
+        {"at the far end of the numbers",
+         {QRect(0, 0, 800, 600)},
+         {2147483000, 2147483000, 2147483647, 2147483647},
+         {153, 0, 800, 600}},
     };
     for (const Case& c : cases) {
         TPlacement p = c.in;
         PlaceOnScreen(p, c.screens);
-        EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom), std::tie(c.out.Left, c.out.Top, c.out.Right, c.out.Bottom))
+        EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom),
+                  std::tie(c.out.Left, c.out.Top, c.out.Right, c.out.Bottom))
             << c.what;
     }
 }
@@ -517,11 +537,13 @@ TEST_F(SettingsTest, IniFileLivesBesideTheProgramWhenItCan)
         QDir().mkpath(locked);
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         EXPECT_EQ(IniFileName(locked, config()), config() + "/Quellmark/Pictorium/gharv.ini");
-        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(locked,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         writeAll(locked + "/gharv.ini", "");
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         EXPECT_EQ(IniFileName(locked, config()), locked + "/gharv.ini") << "an existing file is used";
-        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(locked,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 }
 

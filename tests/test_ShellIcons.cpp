@@ -117,15 +117,12 @@ TEST(ShellIcons, ChoosesTheImageLikeTheIconLoader)
         uint32_t seed;
     };
     const std::vector<Case> cases = {
-        {0, 32, 32, 32, 12},  // exact size, deepest of three
-        {0, 16, 16, 8, 10},
-        {1, 32, 48, 8, 21},   // only larger: the nearest one, scaled down
-        {1, 16, 48, 8, 21},
-        {2, 32, 24, 8, 31},   // only smaller: the largest, scaled up
-        {2, 16, 16, 4, 30},
-        {3, 32, 32, 32, 2},   // 1, 4, 8, 24 and 32 bits at one size
-        {6, 32, 32, 16, 50},  // 5-6-5 bit fields
-        {6, 16, 16, 16, 51},  // 5-5-5
+        {0, 32, 32, 32, 12},                      // exact size, deepest of three
+        {0, 16, 16, 8, 10},  {1, 32, 48, 8, 21},  // only larger: the nearest one, scaled down
+        {1, 16, 48, 8, 21},  {2, 32, 24, 8, 31},  // only smaller: the largest, scaled up
+        {2, 16, 16, 4, 30},  {3, 32, 32, 32, 2},  // 1, 4, 8, 24 and 32 bits at one size
+        {6, 32, 32, 16, 50},                      // 5-6-5 bit fields
+        {6, 16, 16, 16, 51},                      // 5-5-5
     };
     const QString path = kFixtures + "/loader.dll";
     for (int size : {32, 16}) {
@@ -209,7 +206,7 @@ TEST(ShellIcons, BrokenGroupsInModules)
         {14, {}, 1, {}, 0x409, groupResource({good32, good32, good16}, {99, 12, 10})},
         {14, {}, 2, {}, 0x409, shortGroup},
         {14, {}, 3, {}, 0x409, groupResource({}, {})},
-        {14, {}, 4, {}, 0x409, ByteVec{0, 0, 1}},
+        {14, {}, 4, {}, 0x409, ByteVec {0, 0, 1}},
         {14, {}, 5, {}, 0x409, groupResource({good32}, {11})},
     };
     QTemporaryDir dir;

@@ -3,9 +3,9 @@
 
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
-#include "platform/IniFile.h"
 #include "platform/Exceptions.h"
 #include "platform/FileDialogs.h"
+#include "platform/IniFile.h"
 #include "platform/MessageBoxes.h"
 
 #include "TestApplication.h"
@@ -31,7 +31,8 @@ class MainWindow : public ::testing::Test {
 protected:
     QTemporaryDir program;  // the program's folder
     QTemporaryDir config;   // the user's configuration folder
-    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes
+        = std::make_shared<platform::ScriptedMessageBoxes>();
 
     void SetUp() override
     {
@@ -40,7 +41,8 @@ protected:
         platform::setMessageBoxes(boxes);
         ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
         // A first run without its help file would say so.
-        ASSERT_TRUE(QFile::copy(QStringLiteral(HELP_FILE_DIR "/english.chm"), program.filePath("english.chm")));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(HELP_FILE_DIR "/english.chm"), program.filePath("english.chm")));
         // The program's own file: any module with icons serves in a test.
         ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", program.filePath("pictorium")));
     }
@@ -171,8 +173,9 @@ TEST_F(MainWindow, RecentMenuAndDrops)
     EXPECT_TRUE(actions.front()->isChecked());
     EXPECT_FALSE(actions.back()->isVisible());
 
-    form->ScrollBoxDropFiles(form->ScrollBox(), 0, 0,
-                             {kFixtures + "/loader.dll", kFixtures + "/groups64.dll", kFixtures + "/noicons.dll"});
+    form->ScrollBoxDropFiles(
+        form->ScrollBox(), 0, 0,
+        {kFixtures + "/loader.dll", kFixtures + "/groups64.dll", kFixtures + "/noicons.dll"});
     EXPECT_EQ(form->CurrentFileName(), kFixtures + "/loader.dll");
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].text, GetUIText(607));
@@ -244,7 +247,8 @@ TEST_F(MainWindow, EveryLanguageOfTheMenuAppliesItsPack)
     const QString built = QFileInfo(QStringLiteral(LANG_PACK)).absolutePath();
     for (const char* pack : {"ukrainian.lng", "greek.lng", "romanian.lng", "italian.lng", "polish.lng"})
         ASSERT_TRUE(QFile::copy(built + "/" + pack, program.filePath(pack))) << pack;
-    ASSERT_TRUE(QFile::copy(QStringLiteral(HELP_FILE_DIR "/ukrainian.chm"), program.filePath("ukrainian.chm")));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(HELP_FILE_DIR "/ukrainian.chm"), program.filePath("ukrainian.chm")));
     auto form = start();
     boxes->shown.clear();
 
@@ -254,7 +258,7 @@ TEST_F(MainWindow, EveryLanguageOfTheMenuAppliesItsPack)
             languages = action->menu();
     ASSERT_TRUE(languages);
     const std::pair<int, QString> cancel[] = {
-        {1, QStringLiteral("Скасувати")}, {2, QStringLiteral("Άκυρο")},   {3, QStringLiteral("Anulare")},
+        {1, QStringLiteral("Скасувати")}, {2, QStringLiteral("Άκυρο")},  {3, QStringLiteral("Anulare")},
         {4, QStringLiteral("Annulla")},   {5, QStringLiteral("Anuluj")}, {0, QStringLiteral("Cancel")},
     };
     for (const auto& [tag, text] : cancel) {

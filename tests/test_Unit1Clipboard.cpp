@@ -147,7 +147,7 @@ TEST_F(MainWindowCommands, PrintsTheGridOrTheSelectionAtActualSizeOrFitted)
         bool fit;
     };
     std::vector<PdfImage> placed;
-    for (const Case c : {Case{false, false}, Case{true, false}, Case{true, true}, Case{false, true}}) {
+    for (const Case c : {Case {false, false}, Case {true, false}, Case {true, true}, Case {false, true}}) {
         forms->answer = [c](QDialog& d) {
             auto& f = static_cast<TPrintFrm&>(d);
             EXPECT_TRUE(f.SelBtn->isEnabled());

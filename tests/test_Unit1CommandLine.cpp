@@ -37,7 +37,8 @@ protected:
     QTemporaryDir program;
     QTemporaryDir config;
     QTemporaryDir out;
-    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes
+        = std::make_shared<platform::ScriptedMessageBoxes>();
     OpenedFiles opened;
 
     void SetUp() override
@@ -119,12 +120,20 @@ TEST_F(CommandLineRun, ErrorsAreShownAndTheWindowStaysOpen)
     };
     const QString missing = kFixtures + "/missing.dll";
     const Case cases[] = {
-        {"a missing source, closing when done", {"-e", missing, dest("x.png"), "-closewhendone"}, 605, missing},
+        {"a missing source, closing when done",
+         {"-e", missing, dest("x.png"), "-closewhendone"},
+         605,
+         missing},
         {"a missing file to open", {missing}, 605, missing},
         {"no destination", {"-e", kSource, "  ", "-closewhendone"}, 604, {}},
-        {"a file in the destination folder's place", {"-e", kSource, dest("taken"), "-iconindex=0", "-closewhendone"},
-         615, dest("taken")},
-        {"a destination folder two levels down", {"-e", kSource, dest("a/b"), "-iconindex=0"}, 615, dest("a/b")},
+        {"a file in the destination folder's place",
+         {"-e", kSource, dest("taken"), "-iconindex=0", "-closewhendone"},
+         615,
+         dest("taken")},
+        {"a destination folder two levels down",
+         {"-e", kSource, dest("a/b"), "-iconindex=0"},
+         615,
+         dest("a/b")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,7 +148,7 @@ TEST_F(CommandLineRun, ErrorsAreShownAndTheWindowStaysOpen)
     }
     ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
     EXPECT_EQ(blocker.readAll(), "a file, not a folder");
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"taken"});
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {"taken"});
 }
 
 TEST_F(CommandLineRun, OpensTheFileThatWasWritten)
@@ -166,7 +175,7 @@ TEST_F(CommandLineRun, OpensTheFileThatWasWritten)
         SCOPED_TRACE(c.params.join(' ').toStdString());
         opened.files.clear();
         auto form = run(c.params);
-        EXPECT_EQ(opened.files, c.opened.isEmpty() ? QStringList() : QStringList{c.opened});
+        EXPECT_EQ(opened.files, c.opened.isEmpty() ? QStringList() : QStringList {c.opened});
         for (const QString& file : opened.files)
             EXPECT_TRUE(QFileInfo(file).isFile());
     }
@@ -175,7 +184,7 @@ TEST_F(CommandLineRun, OpensTheFileThatWasWritten)
 
 TEST_F(CommandLineRun, AnEscapingSaveErrorStillEndsTheRun)
 {
-    auto form = std::make_unique<TForm1>(QStringList{"-e", kSource, dest("x.png"), "-iconindex=9"},
+    auto form = std::make_unique<TForm1>(QStringList {"-e", kSource, dest("x.png"), "-iconindex=9"},
                                          program.filePath("pictorium"));
     form->FormCreate();
     int handled = 0;
@@ -208,8 +217,8 @@ TEST_F(CommandLineRun, TheStatusIsTheExportsOwn)
         auto form = std::make_unique<TForm1>(c.params, program.filePath("pictorium"));
         form->FormCreate();
         // An error shown before the command line runs is not the export's.
-        platform::messageBoxes().show({"Pictorium", "earlier", platform::MsgType::Error, platform::mbOK,
-                                       platform::mrOk});
+        platform::messageBoxes().show(
+            {"Pictorium", "earlier", platform::MsgType::Error, platform::mbOK, platform::mrOk});
         try {
             form->WMRunCommandLine();
         } catch (const std::exception&) {

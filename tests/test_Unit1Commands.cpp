@@ -26,9 +26,9 @@ QString firstBytes(const QString& path, int n)
 
 TEST(SaveDialogFilter, DefaultExtensionOfEveryFilterIndex)
 {
-    const QString pictures =
-        QStringLiteral("Bitmap (*.bmp)|*.bmp|JPEG image (*.jpg)|*.jpg;*.jpeg|Enhanced metafile (*.emf)|*.emf|"
-                       "GIF image (*.gif)|*.gif|PNG image (*.png)|*.png");
+    const QString pictures = QStringLiteral(
+        "Bitmap (*.bmp)|*.bmp|JPEG image (*.jpg)|*.jpg;*.jpeg|Enhanced metafile (*.emf)|*.emf|"
+        "GIF image (*.gif)|*.gif|PNG image (*.png)|*.png");
     const QString icon = QStringLiteral("Icon (*.ico)|*.ico|") + pictures;
     const char* expected[] = {"ico", "bmp", "jpg", "emf", "gif", "png"};
     for (int i = 1; i <= 6; ++i)
@@ -199,8 +199,9 @@ TEST_F(Commands, SaveAllOfTheListedFilesReportsTheTotal)
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), expected);
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(603), {expected}));
-    EXPECT_EQ(boxes->shown[1].text, QStringLiteral("Icon 6 of \"%1\" cannot be read; it was not saved.")
-                                        .arg(listed.filePath("b.dll")));
+    EXPECT_EQ(
+        boxes->shown[1].text,
+        QStringLiteral("Icon 6 of \"%1\" cannot be read; it was not saved.").arg(listed.filePath("b.dll")));
     boxes->shown.erase(boxes->shown.begin() + 1);
     // The picker starts where the last run ended; Cancel tells nothing.
     form->SaveAllClick(0);

@@ -16,12 +16,12 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QStatusTipEvent>
-#include <QTabWidget>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
+#include <QStatusTipEvent>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,7 +36,8 @@ class MainWindowHelp : public ::testing::Test {
 protected:
     QTemporaryDir program;
     QTemporaryDir config;
-    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes
+        = std::make_shared<platform::ScriptedMessageBoxes>();
 
     void SetUp() override
     {
@@ -56,7 +57,10 @@ protected:
         platform::applicationHelp() = {};
     }
 
-    void install(const QString& from, const char* name) { ASSERT_TRUE(QFile::copy(from, program.filePath(name))); }
+    void install(const QString& from, const char* name)
+    {
+        ASSERT_TRUE(QFile::copy(from, program.filePath(name)));
+    }
     void installPack(const char* name = "english.lng") { install(QStringLiteral(LANG_PACK), name); }
     void installHelp(const char* name = "english.chm") { install(kHelpFile, name); }
     void settings(int run, int language)
@@ -76,8 +80,8 @@ protected:
     QAction* languageItem(TForm1& form, int tag) const
     {
         for (QAction* a : form.findChildren<QAction*>())
-            if (a->isCheckable() && a->data().isValid() && a->data().toInt() == tag && a->actionGroup() &&
-                a->actionGroup()->actions().size() == 6)
+            if (a->isCheckable() && a->data().isValid() && a->data().toInt() == tag && a->actionGroup()
+                && a->actionGroup()->actions().size() == 6)
                 return a;
         return nullptr;
     }
@@ -94,8 +98,10 @@ TEST_F(MainWindowHelp, PackVersions)
     };
     const Case cases[] = {
         {"v51", false, ""},  // "5.1" is "5.1.0.2"
-        {"v509", true, "Language pack is obsolete.\r\nPlease download its newer version from Pictorium web page."},
-        {"noversion", true, "Language pack is obsolete.\r\nPlease download its newer version from Pictorium web page."},
+        {"v509", true,
+         "Language pack is obsolete.\r\nPlease download its newer version from Pictorium web page."},
+        {"noversion", true,
+         "Language pack is obsolete.\r\nPlease download its newer version from Pictorium web page."},
     };
     installHelp();
     for (const Case& c : cases) {
@@ -162,8 +168,9 @@ TEST_F(MainWindowHelp, HelpFileOfTheLanguage)
     EXPECT_EQ(helpFile(), program.filePath("english.chm"));
     ASSERT_EQ(boxes->shown.size(), 1u);
     EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
-    EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(605), {QStringLiteral("ukrainian.chm")}) +
-                                        QStringLiteral("\r\n") + GetUIText(612));
+    EXPECT_EQ(boxes->shown[0].text,
+              FormatUIText(GetUIText(605), {QStringLiteral("ukrainian.chm")}) + QStringLiteral("\r\n")
+                  + GetUIText(612));
     install(kHelpFile, "ukrainian.chm");
     form->NEnglishClick(languageItem(*form, 1));
     EXPECT_EQ(helpFile(), program.filePath("ukrainian.chm"));
@@ -190,7 +197,10 @@ TEST_F(MainWindowHelp, AMissingHelpFileAtStartUp)
         {1, 0, {}, true},  // the first run of an English user
         {2, 0, {}, false},
         {1, 2, {}, false},  // Greek uses the English help: not the user's concern
-        {1, 0, {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")}, false},  // never in a batch run
+        {1,
+         0,
+         {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")},
+         false},  // never in a batch run
     };
     installPack("greek.lng");
     for (const Case& c : cases) {

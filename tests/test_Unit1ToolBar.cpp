@@ -24,7 +24,8 @@ class ToolBar : public ::testing::Test {
 protected:
     QTemporaryDir program;
     QTemporaryDir config;
-    std::shared_ptr<platform::ScriptedMessageBoxes> boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    std::shared_ptr<platform::ScriptedMessageBoxes> boxes
+        = std::make_shared<platform::ScriptedMessageBoxes>();
     std::unique_ptr<TForm1> form;
 
     void SetUp() override
@@ -35,7 +36,8 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
         ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", program.filePath("pictorium")));
         // With a parameter the grid stays empty until the command line runs.
-        form = std::make_unique<TForm1>(QStringList{program.filePath("none")}, program.filePath("pictorium"));
+        form
+            = std::make_unique<TForm1>(QStringList {program.filePath("none")}, program.filePath("pictorium"));
         form->FormCreate();
     }
     void TearDown() override
@@ -43,8 +45,7 @@ protected:
         form.reset();
         platform::setMessageBoxes(nullptr);
     }
-    template <typename Button = TkxSoftButton>
-    Button* button(const char* name)
+    template <typename Button = TkxSoftButton> Button* button(const char* name)
     {
         auto* b = form->ToolBar()->findChild<Button*>(QString::fromLatin1(name));
         EXPECT_NE(b, nullptr) << name;
@@ -103,9 +104,9 @@ TEST_F(ToolBar, ButtonsRunTheirCommandsAndMenus)
 
 TEST_F(ToolBar, HintsComeFromThePack)
 {
-    const std::pair<const char*, int> hints[] = {{"OpenBtn", 103},    {"SaveBtn", 104},    {"CopyBtn", 105},
-                                                 {"PrintBtn", 106},   {"RefreshBtn", 107}, {"OptionsBtn", 108},
-                                                 {"HelpBtn", 109},    {"AboutBtn", 110}};
+    const std::pair<const char*, int> hints[]
+        = {{"OpenBtn", 103},    {"SaveBtn", 104},    {"CopyBtn", 105}, {"PrintBtn", 106},
+           {"RefreshBtn", 107}, {"OptionsBtn", 108}, {"HelpBtn", 109}, {"AboutBtn", 110}};
     for (const auto& [name, id] : hints) {
         EXPECT_FALSE(GetUIText(id).isEmpty()) << id;
         EXPECT_EQ(button(name)->toolTip(), GetUIText(id)) << name;

@@ -30,7 +30,8 @@ protected:
 
 TEST_F(UserRegistryTest, ValuesComeBackAsTheTextWritten)
 {
-    const QString paths[] = {"/a, b/c.dll", "/x=y;z/\"q\".exe", "@Variant(x)", " lead", QString::fromUtf8("/\xC3\xA4")};
+    const QString paths[]
+        = {"/a, b/c.dll", "/x=y;z/\"q\".exe", "@Variant(x)", " lead", QString::fromUtf8("/\xC3\xA4")};
     {
         UserRegistry r("Maker", "Tool");
         EXPECT_FALSE(r.keyExists());

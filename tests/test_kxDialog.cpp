@@ -11,7 +11,8 @@ namespace {
 
 class DirDialog : public ::testing::Test {
 protected:
-    std::shared_ptr<platform::ScriptedFileDialogs> dialogs = std::make_shared<platform::ScriptedFileDialogs>();
+    std::shared_ptr<platform::ScriptedFileDialogs> dialogs
+        = std::make_shared<platform::ScriptedFileDialogs>();
     void SetUp() override { platform::setFileDialogs(dialogs); }
     void TearDown() override { platform::setFileDialogs(nullptr); }
 };

@@ -48,9 +48,8 @@ private:
         for (const auto& entry : m_saved)
             if (entry.first == name)
                 return;
-        m_saved.emplace_back(name, qEnvironmentVariableIsSet(name)
-                                       ? std::optional<QByteArray>(qgetenv(name))
-                                       : std::nullopt);
+        m_saved.emplace_back(
+            name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name)) : std::nullopt);
     }
     std::vector<std::pair<std::string, std::optional<QByteArray>>> m_saved;
 };
@@ -69,8 +68,8 @@ void pad4(ByteVec& b)
 }
 
 // One block of a version resource: header, key, value, children.
-ByteVec versionBlock(const std::u16string& key, const ByteVec& value, uint16_t valueLength,
-                     bool text, const std::vector<ByteVec>& children = {})
+ByteVec versionBlock(const std::u16string& key, const ByteVec& value, uint16_t valueLength, bool text,
+                     const std::vector<ByteVec>& children = {})
 {
     ByteVec b(6, 0);
     for (char16_t c : key + u'\0') {
@@ -101,13 +100,13 @@ ByteVec textValue(const std::u16string& key, const std::u16string& text)
 
 ByteVec versionInfo(const std::u16string& table, std::optional<ByteVec> translation)
 {
-    std::vector<ByteVec> children = {
-        versionBlock(u"StringFileInfo", {}, 0, true,
-                     {versionBlock(table, {}, 0, true, {textValue(u"FileVersion", u"7.7")})})};
+    std::vector<ByteVec> children
+        = {versionBlock(u"StringFileInfo", {}, 0, true,
+                        {versionBlock(table, {}, 0, true, {textValue(u"FileVersion", u"7.7")})})};
     if (translation)
-        children.push_back(versionBlock(u"VarFileInfo", {}, 0, true,
-                                        {versionBlock(u"Translation", *translation,
-                                                      uint16_t(translation->size()), false)}));
+        children.push_back(
+            versionBlock(u"VarFileInfo", {}, 0, true,
+                         {versionBlock(u"Translation", *translation, uint16_t(translation->size()), false)}));
     return versionBlock(u"VS_VERSION_INFO", {}, 0, false, children);
 }
 
@@ -121,7 +120,7 @@ TEST(JoinPath, JoinsWithOneSlash)
     EXPECT_EQ(JoinPath("x", "a/b"), "x/a/b");
     EXPECT_EQ(JoinPath("/x", "/a"), "/x//a");  // Name as it stands
     EXPECT_EQ(JoinPath("/x", ""), "/x/");
-    EXPECT_EQ(JoinPath("", "a"), "a");         // not "/a" at the root
+    EXPECT_EQ(JoinPath("", "a"), "a");  // not "/a" at the root
     EXPECT_EQ(JoinPath("C:\\x", "a"), "C:\\x/a");
 }
 
@@ -245,8 +244,8 @@ TEST(GetFileVersionString, ChoosesTheStringTableByTranslation)
     EXPECT_EQ(version(u"040904E4", german), "");  // the named table is missing
     // Without a usable translation the US English, Western table is asked.
     EXPECT_EQ(version(u"040904E4", std::nullopt), "7.7");
-    EXPECT_EQ(version(u"040904E4", ByteVec{0x07, 0x04}), "7.7");
-    EXPECT_EQ(version(u"040704B0", ByteVec{0x07, 0x04}), "");
+    EXPECT_EQ(version(u"040904E4", ByteVec {0x07, 0x04}), "7.7");
+    EXPECT_EQ(version(u"040704B0", ByteVec {0x07, 0x04}), "");
     // Only the first of several translations counts.
-    EXPECT_EQ(version(u"040704B0", ByteVec{0x07, 0x04, 0xB0, 0x04, 0x09, 0x04, 0xE4, 0x04}), "7.7");
+    EXPECT_EQ(version(u"040704B0", ByteVec {0x07, 0x04, 0xB0, 0x04, 0x09, 0x04, 0xE4, 0x04}), "7.7");
 }

@@ -22,7 +22,11 @@ const QString kMasks = QStringLiteral("*.dll;*.exe;*.ocx");
 class CountingStrings : public TStringListStrings {
 public:
     using TStringListStrings::TStringListStrings;
-    void BeginUpdate() override { ++depth; ++begins; }
+    void BeginUpdate() override
+    {
+        ++depth;
+        ++begins;
+    }
     void EndUpdate() override { --depth; }
     int depth = 0;
     int begins = 0;
@@ -32,7 +36,7 @@ class FolderSearch : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QStringList list;
-    CountingStrings strings{list};
+    CountingStrings strings {list};
 
     QString at(const QString& rel) const { return dir.filePath(rel); }
     void copy(const QString& fixture, const QString& rel)
@@ -49,11 +53,12 @@ protected:
     void SetUp() override
     {
         const IcoImage image = dibImage(16, 16, 4, 1);
-        const ByteVec oneGroup =
-            buildPe({{3, {}, 1, {}, 0x409, image.data}, {14, {}, 1, {}, 0x409, groupResource({image}, {1})}}).bytes;
-        copy("groups32.dll", "a.dll");       // 3 groups
-        copy("noicons.dll", "b.dll");        // none
-        write("c.exe", oneGroup);            // 1 group
+        const ByteVec oneGroup = buildPe({{3, {}, 1, {}, 0x409, image.data},
+                                          {14, {}, 1, {}, 0x409, groupResource({image}, {1})}})
+                                     .bytes;
+        copy("groups32.dll", "a.dll");  // 3 groups
+        copy("noicons.dll", "b.dll");   // none
+        write("c.exe", oneGroup);       // 1 group
         write("fake.dll", ByteVec(300, 'x'));
         write("readme.txt", {'h', 'i'});
         copy("groups64.dll", "Zed.OCX");
@@ -71,7 +76,8 @@ protected:
     QStringList search(int minIcons, bool recurse, bool fullPaths = false, const QString& masks = kMasks)
     {
         list.clear();
-        EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), masks, minIcons, recurse, fullPaths, strings), srDone);
+        EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), masks, minIcons, recurse, fullPaths, strings),
+                  srDone);
         EXPECT_EQ(strings.depth, 0);
         return list;
     }
@@ -84,12 +90,12 @@ TEST_F(FolderSearch, FindsFilesByMaskAndIconCount)
     EXPECT_EQ(search(1, false), QStringList({"a.dll", "c.exe", "Zed.OCX"}));
     EXPECT_EQ(search(0, false), QStringList({"a.dll", "b.dll", "fake.dll", "pipe.dll", "c.exe", "Zed.OCX"}));
     EXPECT_EQ(search(-5, false), search(0, false));
-    EXPECT_EQ(search(1, true), QStringList({"a.dll", "c.exe", "Zed.OCX", "sub/.hidden.dll", "sub/d.dll",
-                                            "sub/deeper/e.exe"}));
+    EXPECT_EQ(search(1, true),
+              QStringList({"a.dll", "c.exe", "Zed.OCX", "sub/.hidden.dll", "sub/d.dll", "sub/deeper/e.exe"}));
     EXPECT_EQ(search(3, true), QStringList({"a.dll", "Zed.OCX", "sub/.hidden.dll", "sub/d.dll"}));
     EXPECT_EQ(search(4, true), QStringList());
-    EXPECT_EQ(search(3, true, true), QStringList({at("a.dll"), at("Zed.OCX"), at("sub/.hidden.dll"),
-                                                  at("sub/d.dll")}));
+    EXPECT_EQ(search(3, true, true),
+              QStringList({at("a.dll"), at("Zed.OCX"), at("sub/.hidden.dll"), at("sub/d.dll")}));
 }
 
 TEST_F(FolderSearch, MasksInTheirOrderAndAsWritten)
@@ -131,7 +137,7 @@ TEST_F(FolderSearch, HookSeesEveryEntryAndCanCancel)
     };
     EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), "*.dll", 0, true, false, strings), srCancelled);
     EXPECT_EQ(list, QStringList({"a.dll", "b.dll", "fake.dll"}));
-    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(counts, (std::vector<int> {1, 2, 3}));
 
     // Cancelled two levels down: every level stops.
     counts.clear();
@@ -158,7 +164,8 @@ TEST_F(FolderSearch, TickRunsBetweenEntriesEvenWithoutMatches)
     int ticks = 0;
     auto tick = [&](bool&) { ++ticks; };
     EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), "*.txt", 100, false, false, strings, tick), srDone);
-    const int namesTop = static_cast<int>(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System).size());
+    const int namesTop
+        = static_cast<int>(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System).size());
     EXPECT_EQ(ticks, namesTop);
     int left = 5;
     auto stop = [&](bool& cancel) { cancel = --left == 0; };
@@ -174,10 +181,18 @@ TEST(FileMaskMatch, Cases)
         const char* mask;
         bool match;
     } cases[] = {
-        {"shell32.dll", "*.dll", true}, {"SHELL32.DLL", "*.dll", true}, {"a.dll", "*.exe", false},
-        {"a.dll", "?.dll", true},       {"ab.dll", "?.dll", false},      {"readme", "*.*", true},
-        {"a.b.c", "*.c", true},         {"a.dll.bak", "*.dll", false},   {"x", "*", true},
-        {"", "*", true},                {"abc", "a*c*", true},           {"abc", "a*d", false},
+        {"shell32.dll", "*.dll", true},
+        {"SHELL32.DLL", "*.dll", true},
+        {"a.dll", "*.exe", false},
+        {"a.dll", "?.dll", true},
+        {"ab.dll", "?.dll", false},
+        {"readme", "*.*", true},
+        {"a.b.c", "*.c", true},
+        {"a.dll.bak", "*.dll", false},
+        {"x", "*", true},
+        {"", "*", true},
+        {"abc", "a*c*", true},
+        {"abc", "a*d", false},
         {"Ünïcode.DLL", "ünï*.dll", true},
     };
     for (const auto& c : cases)

@@ -67,7 +67,10 @@ bool anyOpen(QTreeWidgetItem* node)
     return false;
 }
 
-int threadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 
 // A desktop, a trash, two volumes and a network share in a temporary
 // folder, with a mount table of its own.
@@ -79,8 +82,9 @@ protected:
         ASSERT_TRUE(dir.isValid());
         root = dir.path();
         desktop = root + "/Desktop";
-        for (const char* folder : {"Desktop/alpha/inner/deep", "Desktop/Beta", "Desktop/gamma", "Desktop/.hidden",
-                                   "trash/old", "media/usb/icons/16", "media/cd", "srv/nas/pub"})
+        for (const char* folder :
+             {"Desktop/alpha/inner/deep", "Desktop/Beta", "Desktop/gamma", "Desktop/.hidden", "trash/old",
+              "media/usb/icons/16", "media/cd", "srv/nas/pub"})
             ASSERT_TRUE(QDir().mkpath(root + "/" + folder));
         ASSERT_TRUE(QFile::link(desktop + "/alpha", desktop + "/link"));
         QFile note(desktop + "/notes.txt");
@@ -99,8 +103,8 @@ protected:
 
     TkxFolderTree& make(SFolderOption options = {foNetworkNeighborhood, foRecycleBin})
     {
-        tree = std::make_unique<TkxFolderTree>(nullptr, TFolderTreePlaces{desktop, root + "/trash",
-                                                                          root + "/mountinfo", root + "/gvfs"});
+        tree = std::make_unique<TkxFolderTree>(
+            nullptr, TFolderTreePlaces {desktop, root + "/trash", root + "/mountinfo", root + "/gvfs"});
         tree->SetFolderOptions(options);
         tree->resize(260, 420);
         QCoreApplication::processEvents();  // builds the roots
@@ -118,8 +122,8 @@ protected:
     QTemporaryDir dir;
     QString root, desktop;
     QString rootLine = "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw";
-    QString usbLine = "41 22 8:17 / " + QString(dir.path()).replace(" ", "\\040") +
-                      "/media/usb rw,nosuid shared:300 - vfat /dev/nosuchdisk1 rw";
+    QString usbLine = "41 22 8:17 / " + QString(dir.path()).replace(" ", "\\040")
+        + "/media/usb rw,nosuid shared:300 - vfat /dev/nosuchdisk1 rw";
     QString nasLine = "45 22 0:50 / " + dir.path() + "/srv/nas rw shared:400 - nfs4 nas:/export rw";
     std::unique_ptr<TkxFolderTree> tree;
 };
@@ -144,7 +148,7 @@ TEST_F(FolderTreeTest, RootsInOrderAndFoldersReadOneLevelAtATime)
     EXPECT_EQ(t.MyComputerNode()->childCount(), 0);
 
     open(alpha);
-    EXPECT_EQ(texts(alpha), QStringList{"inner"});
+    EXPECT_EQ(texts(alpha), QStringList {"inner"});
     EXPECT_EQ(child(alpha, "inner")->childCount(), 0);
     EXPECT_EQ(child(alpha, "inner")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
 
@@ -158,12 +162,12 @@ TEST_F(FolderTreeTest, RootsInOrderAndFoldersReadOneLevelAtATime)
     open(t.MyComputerNode());
     EXPECT_EQ(texts(t.MyComputerNode()), QStringList({"/", "usb", "nas"}));
     open(t.NetHoodNode());
-    EXPECT_EQ(texts(t.NetHoodNode()), QStringList{"nas"});
+    EXPECT_EQ(texts(t.NetHoodNode()), QStringList {"nas"});
     QTreeWidgetItem* server = open(child(t.NetHoodNode(), "nas"));
-    EXPECT_EQ(texts(server), QStringList{"export"});
+    EXPECT_EQ(texts(server), QStringList {"export"});
     EXPECT_EQ(t.GetPath(child(server, "export")), root + "/srv/nas");
     open(t.BitBucketNode());
-    EXPECT_EQ(texts(t.BitBucketNode()), QStringList{"old"});
+    EXPECT_EQ(texts(t.BitBucketNode()), QStringList {"old"});
 }
 
 TEST_F(FolderTreeTest, OptionalNodesOnlyWhenAsked)
@@ -286,8 +290,8 @@ TEST_F(FolderTreeTest, WritingTheSameFolderDoesNothing)
     EXPECT_EQ(changes.count(), 1);
 
     // A write before the roots exist is looked up once they do.
-    tree = std::make_unique<TkxFolderTree>(nullptr, TFolderTreePlaces{desktop, root + "/trash",
-                                                                      root + "/mountinfo", root + "/gvfs"});
+    tree = std::make_unique<TkxFolderTree>(
+        nullptr, TFolderTreePlaces {desktop, root + "/trash", root + "/mountinfo", root + "/gvfs"});
     QSignalSpy early(tree.get(), &TkxFolderTree::OnChange);
     tree->SetFolder(desktop + "/gamma");
     QCoreApplication::processEvents();
@@ -311,7 +315,8 @@ TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
         std::function<bool()> change;
         QStringList after;
     } steps[] = {
-        {[&] { return mkdir("Desktop/alpha/Zulu") && mkdir("Desktop/alpha/beta"); }, {"beta", "inner", "Zulu"}},
+        {[&] { return mkdir("Desktop/alpha/Zulu") && mkdir("Desktop/alpha/beta"); },
+         {"beta", "inner", "Zulu"}},
         {[&] { return QDir().rmdir(desktop + "/alpha/Zulu"); }, {"beta", "inner"}},
         {[&] { return QDir().rename(desktop + "/alpha/beta", desktop + "/alpha/aardvark"); },
          {"aardvark", "inner"}},
@@ -319,7 +324,8 @@ TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
     for (const auto& step : steps) {
         SCOPED_TRACE(step.after.join(",").toStdString());
         ASSERT_TRUE(step.change());
-        EXPECT_TRUE(waitFor([&] { return texts(alpha) == step.after; })) << texts(alpha).join(",").toStdString();
+        EXPECT_TRUE(waitFor([&] { return texts(alpha) == step.after; }))
+            << texts(alpha).join(",").toStdString();
         EXPECT_TRUE(alpha->isExpanded());
         EXPECT_FALSE(anyOpen(alpha));
     }
@@ -337,18 +343,20 @@ TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
     // The Desktop's re-read keeps Computer, Network and the trash.
     ASSERT_TRUE(mkdir("Desktop/delta"));
     EXPECT_TRUE(waitFor([&] { return child(t.DesktopNode(), "delta") != nullptr; }));
-    EXPECT_EQ(texts(t.DesktopNode()),
-              QStringList({"Computer", "Network", "Trash", ".hidden", "alpha", "Beta", "delta", "gamma", "link"}));
+    EXPECT_EQ(
+        texts(t.DesktopNode()),
+        QStringList({"Computer", "Network", "Trash", ".hidden", "alpha", "Beta", "delta", "gamma", "link"}));
     EXPECT_NE(t.MyComputerNode(), nullptr);
 }
 
 TEST_F(FolderTreeTest, AReReadKeepsTheSelectionOnItsFolder)
 {
-    static std::atomic<int> invalidIndex{0};
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
-        if (m.contains("Invalid index"))
-            ++invalidIndex;
-    });
+    static std::atomic<int> invalidIndex {0};
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+              if (m.contains("Invalid index"))
+                  ++invalidIndex;
+          });
     auto& t = make();
     QTreeWidgetItem* alpha = open(desktopChild("alpha"));
     t.SetFolder(desktop + "/alpha/inner/deep");
@@ -428,7 +436,7 @@ TEST_F(FolderTreeTest, ARemovedOrRenamedFolderEndsItsWatch)
     ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 3; }));
 
     ASSERT_TRUE(QDir().rename(desktop + "/alpha/inner", desktop + "/alpha/moved"));
-    EXPECT_TRUE(waitFor([&] { return texts(alpha) == QStringList{"moved"}; }));
+    EXPECT_TRUE(waitFor([&] { return texts(alpha) == QStringList {"moved"}; }));
     EXPECT_TRUE(waitFor([&] { return t.RunningWatchers() == 2; }));
 
     open(child(alpha, "moved"));
@@ -445,7 +453,8 @@ TEST_F(FolderTreeTest, ANestedReReadThatDeletesTheNodeEndsTheOuterOne)
     QTreeWidgetItem* inner = open(child(alpha, "inner"));
     ASSERT_TRUE(mkdir("Desktop/alpha/other"));
     // Waiting in the queue when the re-read of inner lets events through.
-    QMetaObject::invokeMethod(&t, [&] { t.ReReadNode(alpha); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &t, [&] { t.ReReadNode(alpha); }, Qt::QueuedConnection);
     t.ReReadNode(inner);  // inner is freed inside; ASan would see a touch
     EXPECT_EQ(texts(alpha), QStringList({"inner", "other"}));
     EXPECT_EQ(child(alpha, "inner")->childCount(), 0);
@@ -497,7 +506,7 @@ TEST_F(FolderTreeTest, MountChangesRebuildTheVolumes)
     EXPECT_EQ(usb->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
 
     open(t.NetHoodNode());
-    ASSERT_EQ(texts(t.NetHoodNode()), QStringList{"nas"});
+    ASSERT_EQ(texts(t.NetHoodNode()), QStringList {"nas"});
     writeMounts({rootLine, cdLine});
     EXPECT_TRUE(waitFor([&] { return texts(t.MyComputerNode()) == QStringList({"/", "cd"}); }));
     EXPECT_TRUE(waitFor([&] { return texts(t.NetHoodNode()).isEmpty(); }));

@@ -41,12 +41,18 @@ QByteArray readAll(const QString& path)
 
 uint32_t le32(const QByteArray& b, qsizetype at)
 {
-    return uint8_t(b[at]) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
+    return uint8_t(b[at]) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16
+        | uint32_t(uint8_t(b[at + 3])) << 24;
 }
-uint16_t le16(const QByteArray& b, qsizetype at) { return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8); }
+uint16_t le16(const QByteArray& b, qsizetype at)
+{
+    return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8);
+}
 
-QRgb patternRgb(int x, int y) { return qRgb((x * 37 + y * 11) & 0xFF, (x * 5 + y * 67) & 0xFF, (x * y * 3 + 40) & 0xFF); }
+QRgb patternRgb(int x, int y)
+{
+    return qRgb((x * 37 + y * 11) & 0xFF, (x * 5 + y * 67) & 0xFF, (x * y * 3 + 40) & 0xFF);
+}
 
 // A picture with distinct colours in every format: indexed formats get
 // indices that cycle through their palette.
@@ -122,7 +128,8 @@ TEST(GraphicUtils, GrayscaleBitmapChangesOnly24BitBitmaps)
             EXPECT_EQ(row[3 * x + k], want[x]) << "pixel " << x << " byte " << k;
     EXPECT_EQ(bmp.image().pixel(0, 1), qRgb(130, 130, 130));  // (77*10+151*200+28*90)>>8
 
-    for (PixelFormat format : {PixelFormat::Bits32, PixelFormat::Bits8, PixelFormat::Device, PixelFormat::Bits4}) {
+    for (PixelFormat format :
+         {PixelFormat::Bits32, PixelFormat::Bits8, PixelFormat::Device, PixelFormat::Bits4}) {
         Bitmap other = pattern(format, 5, 4);
         const QImage before = other.image().copy();
         GrayscaleBitmap(other);
@@ -178,8 +185,9 @@ TEST(SaveBitmap, FormatCodesChooseTheWriter)
         qsizetype at;
     };
     const Case cases[] = {
-        {0, "BM", 0}, {1, "BM", 0}, {6, "BM", 0}, {-1, "BM", 0}, {11, "BM", 0},
-        {2, "\xFF\xD8\xFF", 0}, {3, " EMF", 40}, {4, "GIF8", 0}, {5, "\x89PNG\r\n\x1a\n", 0},
+        {0, "BM", 0},    {1, "BM", 0},   {6, "BM", 0},
+        {-1, "BM", 0},   {11, "BM", 0},  {2, "\xFF\xD8\xFF", 0},
+        {3, " EMF", 40}, {4, "GIF8", 0}, {5, "\x89PNG\r\n\x1a\n", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(encodeBitmap(bmp, c.code).mid(c.at, c.magic.size()), c.magic) << c.code;
@@ -218,9 +226,10 @@ TEST(SaveBitmap, FailuresRaiseAndLeaveNoFile)
     SaveBitmapToFile(bmp, existing, 5);
     const QByteArray before = readAll(existing);
     for (int code : {2, 4, 5})
-        EXPECT_THROW(SaveBitmapToFile(Bitmap(0, 0, PixelFormat::Bits24), existing, code), std::runtime_error) << code;
+        EXPECT_THROW(SaveBitmapToFile(Bitmap(0, 0, PixelFormat::Bits24), existing, code), std::runtime_error)
+            << code;
     EXPECT_EQ(readAll(existing), before);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.png"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"old.png"});
 
     QBuffer readOnly;
     readOnly.open(QIODevice::ReadOnly);
@@ -260,9 +269,9 @@ TEST_P(BmpFormats, QtReadsEveryPixelBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelFormats, BmpFormats,
-                         ::testing::Values(BmpCase{PixelFormat::Device}, BmpCase{PixelFormat::Bits1},
-                                           BmpCase{PixelFormat::Bits4}, BmpCase{PixelFormat::Bits8},
-                                           BmpCase{PixelFormat::Bits24}, BmpCase{PixelFormat::Bits32}),
+                         ::testing::Values(BmpCase {PixelFormat::Device}, BmpCase {PixelFormat::Bits1},
+                                           BmpCase {PixelFormat::Bits4}, BmpCase {PixelFormat::Bits8},
+                                           BmpCase {PixelFormat::Bits24}, BmpCase {PixelFormat::Bits32}),
                          [](const auto& p) { return std::string(formatName(p.param.format)); });
 
 TEST(SaveBitmap, BmpOfAnEmptyBitmapIsHeaderOnly)
@@ -311,12 +320,12 @@ TEST_P(PngFormats, PngcheckAcceptsItAndQtReadsItBack)
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelFormats, PngFormats,
-                         ::testing::Values(PngCase{PixelFormat::Device, "24-bit RGB"},
-                                           PngCase{PixelFormat::Bits1, "1-bit palette"},
-                                           PngCase{PixelFormat::Bits4, "4-bit palette"},
-                                           PngCase{PixelFormat::Bits8, "8-bit palette"},
-                                           PngCase{PixelFormat::Bits24, "24-bit RGB"},
-                                           PngCase{PixelFormat::Bits32, "32-bit RGB+alpha"}),
+                         ::testing::Values(PngCase {PixelFormat::Device, "24-bit RGB"},
+                                           PngCase {PixelFormat::Bits1, "1-bit palette"},
+                                           PngCase {PixelFormat::Bits4, "4-bit palette"},
+                                           PngCase {PixelFormat::Bits8, "8-bit palette"},
+                                           PngCase {PixelFormat::Bits24, "24-bit RGB"},
+                                           PngCase {PixelFormat::Bits32, "32-bit RGB+alpha"}),
                          [](const auto& p) { return std::string(formatName(p.param.format)); });
 
 TEST(SaveBitmap, PngImageDataChunksStayWithin65535Bytes)
@@ -376,7 +385,8 @@ TEST(SaveBitmap, GifKeepsPalettesAndFewColoursExactly)
         const QList<QRgb> palette = indexed.image().colorTable();
         ASSERT_EQ(uint8_t(gif[10]) & 0x87, 0x80 | (indexed.bitsPerPixel() - 1));  // table of 2^bits
         for (qsizetype i = 0; i < palette.size(); ++i)
-            ASSERT_EQ(qRgb(uint8_t(gif[13 + 3 * i]), uint8_t(gif[14 + 3 * i]), uint8_t(gif[15 + 3 * i])), palette[i]);
+            ASSERT_EQ(qRgb(uint8_t(gif[13 + 3 * i]), uint8_t(gif[14 + 3 * i]), uint8_t(gif[15 + 3 * i])),
+                      palette[i]);
         const QImage back = load(gif, "GIF");
         ASSERT_EQ(back.size(), QSize(19, 11));
         for (int y = 0; y < 11; ++y)
@@ -444,20 +454,21 @@ TEST(SaveBitmap, EmfIsAMetafileOfOneStretchDIBitsRecord)
     const QString path = dir.filePath("a.emf");
     SaveBitmapToFile(bmp, path, 3);
     const ToolResult file = runTool("file", {"-b", path});
-    EXPECT_TRUE(file.output.startsWith("Windows Enhanced Metafile (EMF) image data")) << file.output.toStdString();
+    EXPECT_TRUE(file.output.startsWith("Windows Enhanced Metafile (EMF) image data"))
+        << file.output.toStdString();
 
     const QByteArray emf = readAll(path);
     ASSERT_GE(emf.size(), 108);
-    EXPECT_EQ(le32(emf, 0), 1u);       // EMR_HEADER
+    EXPECT_EQ(le32(emf, 0), 1u);  // EMR_HEADER
     EXPECT_EQ(le32(emf, 48), uint32_t(emf.size()));
-    EXPECT_EQ(le32(emf, 52), 3u);      // records
+    EXPECT_EQ(le32(emf, 52), 3u);  // records
     const uint32_t bounds[] = {le32(emf, 8), le32(emf, 12), le32(emf, 16), le32(emf, 20)};
     EXPECT_EQ(bounds[2], 29u);
     EXPECT_EQ(bounds[3], 19u);
-    EXPECT_EQ(le32(emf, 32), 793u);    // 30 px at 96 dpi = 7.9375 mm, inclusive
+    EXPECT_EQ(le32(emf, 32), 793u);  // 30 px at 96 dpi = 7.9375 mm, inclusive
     EXPECT_EQ(le32(emf, 36), 528u);
-    EXPECT_EQ(le32(emf, 72), 1920u);   // reference screen
-    EXPECT_EQ(le32(emf, 80), 508u);    // its width in mm at 96 dpi
+    EXPECT_EQ(le32(emf, 72), 1920u);  // reference screen
+    EXPECT_EQ(le32(emf, 80), 508u);   // its width in mm at 96 dpi
     EXPECT_EQ(le32(emf, 100), 508000u);
 
     // Walk the records: header, StretchDIBits of the whole bitmap, end.
@@ -469,10 +480,10 @@ TEST(SaveBitmap, EmfIsAMetafileOfOneStretchDIBitsRecord)
         ASSERT_GE(size, 8u);
         types << type;
         if (type == 81) {
-            EXPECT_EQ(le32(emf, at + 40), 30u);              // cxSrc
-            EXPECT_EQ(le32(emf, at + 44), 20u);              // cySrc
-            EXPECT_EQ(le32(emf, at + 72), 30u);              // cxDest
-            EXPECT_EQ(le32(emf, at + 68), 0x00CC0020u);      // SRCCOPY
+            EXPECT_EQ(le32(emf, at + 40), 30u);          // cxSrc
+            EXPECT_EQ(le32(emf, at + 44), 20u);          // cySrc
+            EXPECT_EQ(le32(emf, at + 72), 30u);          // cxDest
+            EXPECT_EQ(le32(emf, at + 68), 0x00CC0020u);  // SRCCOPY
             const Dib dib = packDib(bmp);
             EXPECT_EQ(emf.mid(at + le32(emf, at + 48), le32(emf, at + 52)), dib.info);
             EXPECT_EQ(emf.mid(at + le32(emf, at + 56), le32(emf, at + 60)), dib.bits);
@@ -480,7 +491,7 @@ TEST(SaveBitmap, EmfIsAMetafileOfOneStretchDIBitsRecord)
         at += size;
     }
     EXPECT_EQ(at, emf.size());
-    EXPECT_EQ(types, (QList<uint32_t>{1, 81, 14}));
+    EXPECT_EQ(types, (QList<uint32_t> {1, 81, 14}));
 
     const QByteArray empty = encodeBitmap(Bitmap(), 3);
     EXPECT_EQ(le32(empty, 52), 2u);
@@ -491,7 +502,7 @@ TEST(SaveBitmap, EmfIsAMetafileOfOneStretchDIBitsRecord)
 
 TEST(PrintBitmap, TargetSizeFollowsTheScale)
 {
-    PrintMetrics page{600, 300, 96, 4800, 6600};
+    PrintMetrics page {600, 300, 96, 4800, 6600};
     struct Case {
         int w, h, mode;
         QSize want;
@@ -501,16 +512,13 @@ TEST(PrintBitmap, TargetSizeFollowsTheScale)
         {32, 32, 0, {200, 100}},     // printer inches from screen inches
         {33, 1, 0, {206, 3}},        // 206.25 and 3.125 round to nearest
         {1, 5, 0, {6, 16}},          // 6.25; 15.625
-        {32, 32, 2, {32, 32}},
-        {32, 32, -1, {32, 32}},
-        {0, 32, 1, {}},
-        {32, 0, 0, {}},
+        {32, 32, 2, {32, 32}},      {32, 32, -1, {32, 32}}, {0, 32, 1, {}}, {32, 0, 0, {}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(printTargetSize(c.w, c.h, c.mode, page), c.want) << c.w << "x" << c.h << " mode " << c.mode;
-    PrintMetrics landscape{600, 600, 96, 6600, 4800};
+    PrintMetrics landscape {600, 600, 96, 6600, 4800};
     EXPECT_EQ(printTargetSize(50, 100, 1, landscape), QSize(2400, 4800));
-    PrintMetrics half{1, 1, 2, 4800, 6600};
+    PrintMetrics half {1, 1, 2, 4800, 6600};
     EXPECT_EQ(printTargetSize(1, 3, 0, half), QSize(1, 2));  // 0.5 and 1.5 round away from zero
 }
 
@@ -538,7 +546,7 @@ QList<PdfImage> printToPdf(const Bitmap& bmp, int mode, const QString& path, QSi
     for (const QString& line : list.output.split('\n').mid(2)) {
         const QStringList f = line.split(' ', Qt::SkipEmptyParts);
         if (f.size() >= 14)
-            images << PdfImage{f[3].toInt(), f[4].toInt(), f[12].toInt(), f[13].toInt()};
+            images << PdfImage {f[3].toInt(), f[4].toInt(), f[12].toInt(), f[13].toInt()};
     }
     return images;
 }
@@ -583,7 +591,8 @@ TEST(PrintBitmap, PageShowsTheBitmapsColours)
     }
     const QString pdf = dir.filePath("colours.pdf");
     ASSERT_EQ(printToPdf(bmp, 1, pdf).size(), 1);
-    ASSERT_EQ(runTool("pdftoppm", {"-r", "20", "-png", "-singlefile", pdf, dir.filePath("page")}).exitCode, 0);
+    ASSERT_EQ(runTool("pdftoppm", {"-r", "20", "-png", "-singlefile", pdf, dir.filePath("page")}).exitCode,
+              0);
     const QImage page(dir.filePath("page.png"));
     ASSERT_FALSE(page.isNull());
     // Fit to the page width: the left half blue, the right half red.

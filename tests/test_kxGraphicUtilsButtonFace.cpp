@@ -22,7 +22,8 @@ const QRgb kHighlightWhite = qRgb(255, 255, 255);
 const QRgb kDark = qRgb(64, 64, 64);
 const QRgb kSelection = qRgb(10, 36, 106);
 const QRgb kText = qRgb(0, 0, 0);
-const QRgb kCells[5] = {qRgb(255, 0, 0), qRgb(0, 160, 0), qRgb(0, 0, 255), qRgb(255, 200, 0), qRgb(0, 200, 200)};
+const QRgb kCells[5]
+    = {qRgb(255, 0, 0), qRgb(0, 160, 0), qRgb(0, 0, 255), qRgb(255, 200, 0), qRgb(0, 200, 200)};
 
 // A strip of 16-pixel cells, each a transparent cell with a solid square
 // (4..11) in the cell's own colour.
@@ -110,7 +111,7 @@ TEST_F(ButtonFace, FlatWindowlessFacePaintsNothingAtRestOrDisabled)
         f.state = state;
         const QImage image = paint(f);
         const bool painted = state == fstHot || state == fstDown;
-        EXPECT_EQ(at(image, 13, 0) != kBack, painted) << name(state);  // outline
+        EXPECT_EQ(at(image, 13, 0) != kBack, painted) << name(state);   // outline
         EXPECT_EQ(at(image, 13, 13) != kBack, painted) << name(state);  // fill
     }
     // The push button's flat face is framed at rest.
@@ -123,8 +124,9 @@ TEST_F(ButtonFace, FlatWindowlessFacePaintsNothingAtRestOrDisabled)
 TEST_F(ButtonFace, RoundedCornersKeepTheParentAndShadeTheirInside)
 {
     for (TkxFaceState state : {fstNormal, fstHot, fstDown}) {
-        const QImage image = paint(Face{.state = state});
-        for (auto [x, y, ix, iy] : {std::array{0, 0, 1, 1}, {26, 0, 25, 1}, {26, 26, 25, 25}, {0, 26, 1, 25}}) {
+        const QImage image = paint(Face {.state = state});
+        for (auto [x, y, ix, iy] :
+             {std::array {0, 0, 1, 1}, {26, 0, 25, 1}, {26, 26, 25, 25}, {0, 26, 1, 25}}) {
             EXPECT_EQ(at(image, x, y), kBack) << name(state) << " corner " << x << "," << y;
             EXPECT_EQ(at(image, ix, iy), kShadow) << name(state);
             EXPECT_EQ(at(image, x, iy), kShadow) << name(state);
@@ -132,10 +134,10 @@ TEST_F(ButtonFace, RoundedCornersKeepTheParentAndShadeTheirInside)
         }
     }
     // One-side shapes curve only their side.
-    const QImage left = paint(Face{.edge = efRoundRectLeft});
+    const QImage left = paint(Face {.edge = efRoundRectLeft});
     EXPECT_EQ(at(left, 0, 0), kBack);
     EXPECT_EQ(at(left, 26, 0), kDark);
-    const QImage square = paint(Face{.edge = efRect});
+    const QImage square = paint(Face {.edge = efRect});
     EXPECT_EQ(at(square, 0, 0), kDark);
 }
 
@@ -181,13 +183,13 @@ TEST_F(ButtonFace, GlyphCellFollowsStateAndCellCount)
         int expected;
     };
     const Case cases[] = {
-        {3, fstHot, false, 2},    {3, fstDown, false, 2},  {4, fstDown, false, 3},    {4, fstHot, false, 2},
-        {5, fstNormal, true, 4},  {4, fstNormal, true, 0}, {2, fstDisabled, false, 1}, {2, fstHot, false, 0},
-        {1, fstDown, false, 0},
+        {3, fstHot, false, 2},      {3, fstDown, false, 2},  {4, fstDown, false, 3},
+        {4, fstHot, false, 2},      {5, fstNormal, true, 4}, {4, fstNormal, true, 0},
+        {2, fstDisabled, false, 1}, {2, fstHot, false, 0},   {1, fstDown, false, 0},
     };
     for (const Case& c : cases) {
         const QImage glyph = strip(c.cells);
-        Face f{.focused = c.focused, .state = c.state, .glyph = &glyph, .numGlyphs = c.cells};
+        Face f {.focused = c.focused, .state = c.state, .glyph = &glyph, .numGlyphs = c.cells};
         const int xy = c.state == fstDown ? 6 : 5;  // 27 x 27: the glyph's place, pressed 1 lower
         EXPECT_EQ(at(paint(f), xy + 8, xy + 8), kCells[c.expected])
             << c.cells << " cells, " << name(c.state) << (c.focused ? " focused" : "");
@@ -197,7 +199,7 @@ TEST_F(ButtonFace, GlyphCellFollowsStateAndCellCount)
 TEST_F(ButtonFace, SingleDisabledGlyphIsEmbossed)
 {
     const QImage glyph = strip(1);
-    const QImage image = paint(Face{.state = fstDisabled, .glyph = &glyph});
+    const QImage image = paint(Face {.state = fstDisabled, .glyph = &glyph});
     // The square (5+4 .. 5+11) in shadow; white one pixel down and right shows past its edges.
     EXPECT_EQ(at(image, 9, 9), kShadow);
     EXPECT_EQ(at(image, 16, 16), kShadow);
@@ -218,7 +220,8 @@ TEST_F(ButtonFace, PressedGlyphShiftsOnlyOnFacesOf20PixelsOrMore)
     // Pressed, the inside is the size less 2; the glyph sits centred in it.
     const Case cases[] = {{21, 1 + 19 / 2 - 8 + 3}, {22, 1 + 20 / 2 - 8 + 3 + 1}, {27, 5 + 3 + 1}};
     for (const Case& c : cases) {
-        const QImage image = paint(Face{.w = c.size, .h = c.size, .edge = efRect, .state = fstDown, .glyph = &glyph});
+        const QImage image
+            = paint(Face {.w = c.size, .h = c.size, .edge = efRect, .state = fstDown, .glyph = &glyph});
         EXPECT_EQ(at(image, c.expected, c.expected), kCells[0]) << c.size;
     }
 }
@@ -231,15 +234,17 @@ TEST_F(ButtonFace, ToolBarFaceOf27Pixels)
         int glyphAt;
         int insideLeft;  // first pixel of the gradient
     };
-    for (const Case& c : {Case{fstNormal, 5, 2}, Case{fstHot, 5, 2}, Case{fstDown, 6, 1}}) {
-        const QImage image = paint(Face{.state = c.state, .glyph = &glyph});
+    for (const Case& c : {Case {fstNormal, 5, 2}, Case {fstHot, 5, 2}, Case {fstDown, 6, 1}}) {
+        const QImage image = paint(Face {.state = c.state, .glyph = &glyph});
         EXPECT_EQ(at(image, c.glyphAt + 4, c.glyphAt + 4), kCells[0]) << name(c.state);
         EXPECT_NE(at(image, c.glyphAt + 3, c.glyphAt + 3), kCells[0]) << name(c.state);
         EXPECT_EQ(at(image, 0, 13), kDark) << name(c.state);
         // Two outline rectangles at rest and hot, one pressed; then the gradient.
         EXPECT_EQ(at(image, 1, 13), c.state == fstDown ? at(image, 2, 13) : kHighlightWhite) << name(c.state);
-        EXPECT_EQ(at(image, 13, c.insideLeft), c.state == fstDown ? kSelection : kHighlightWhite) << name(c.state);
-        EXPECT_EQ(at(image, 13, 26 - c.insideLeft), c.state == fstDown ? kHighlightWhite : qRgb(0xD6, 0xD6, 0xD6))
+        EXPECT_EQ(at(image, 13, c.insideLeft), c.state == fstDown ? kSelection : kHighlightWhite)
+            << name(c.state);
+        EXPECT_EQ(at(image, 13, 26 - c.insideLeft),
+                  c.state == fstDown ? kHighlightWhite : qRgb(0xD6, 0xD6, 0xD6))
             << name(c.state);
     }
 }
@@ -263,8 +268,13 @@ TEST_F(ButtonFace, DropDownFacesOf40By27)
         {"separate, disabled", true, false, fstDisabled, 30, 12, kShadow},
     };
     for (const Case& c : cases) {
-        const QImage image = paint(Face{.w = 40, .state = c.state, .glyph = &glyph, .dropDown = true,
-                                        .dropDownPressed = c.pressed, .separate = c.separate, .dropDownWidth = 14});
+        const QImage image = paint(Face {.w = 40,
+                                         .state = c.state,
+                                         .glyph = &glyph,
+                                         .dropDown = true,
+                                         .dropDownPressed = c.pressed,
+                                         .separate = c.separate,
+                                         .dropDownWidth = 14});
         const int g = c.pressed && !c.separate ? 6 : 5;
         if (c.state != fstDisabled) {
             EXPECT_EQ(at(image, g + 4, g + 4), kCells[0]) << c.what;
@@ -277,8 +287,8 @@ TEST_F(ButtonFace, DropDownFacesOf40By27)
         EXPECT_NE(at(image, c.arrowLeft + 1, c.arrowTop + 2), c.arrow) << c.what;
     }
     // Separate: the main part (0..27) and the part (27..40) are framed apart, with an etched divider.
-    const QImage separate = paint(Face{.w = 40, .glyph = &glyph, .dropDown = true, .separate = true,
-                                       .dropDownWidth = 14});
+    const QImage separate
+        = paint(Face {.w = 40, .glyph = &glyph, .dropDown = true, .separate = true, .dropDownWidth = 14});
     // Only the outer corners are rounded.
     EXPECT_EQ(at(separate, 0, 0), kBack);
     EXPECT_EQ(at(separate, 39, 0), kBack);
@@ -287,13 +297,17 @@ TEST_F(ButtonFace, DropDownFacesOf40By27)
     EXPECT_EQ(at(separate, 28, 13), kHighlightWhite);
     EXPECT_EQ(at(separate, 39, 13), kDark);
     // Pressed, the divider is sunken one pixel further left.
-    const QImage pressed = paint(Face{.w = 40, .glyph = &glyph, .dropDown = true, .dropDownPressed = true,
-                                      .separate = true, .dropDownWidth = 14});
+    const QImage pressed = paint(Face {.w = 40,
+                                       .glyph = &glyph,
+                                       .dropDown = true,
+                                       .dropDownPressed = true,
+                                       .separate = true,
+                                       .dropDownWidth = 14});
     EXPECT_EQ(at(pressed, 26, 13), kShadow);
     EXPECT_EQ(at(pressed, 27, 13), kDark);
     EXPECT_EQ(at(pressed, 3, 13), at(separate, 3, 13));  // the main part is not pressed
     // One piece at rest: inside (2, 2, 38, 25).
-    const QImage whole = paint(Face{.w = 40, .glyph = &glyph, .dropDown = true, .dropDownWidth = 14});
+    const QImage whole = paint(Face {.w = 40, .glyph = &glyph, .dropDown = true, .dropDownWidth = 14});
     EXPECT_EQ(at(whole, 39, 13), kDark);
     EXPECT_EQ(at(whole, 38, 13), kHighlightWhite);
     EXPECT_EQ(at(whole, 37, 2), kHighlightWhite);  // the gradient's top row
@@ -302,7 +316,7 @@ TEST_F(ButtonFace, DropDownFacesOf40By27)
 
 TEST_F(ButtonFace, DisabledCaptionIsEmbossed)
 {
-    const QImage image = paint(Face{.w = 60, .state = fstDisabled, .caption = QStringLiteral("Ab")});
+    const QImage image = paint(Face {.w = 60, .state = fstDisabled, .caption = QStringLiteral("Ab")});
     int grey = 0;
     for (int y = 0; y + 1 < image.height(); ++y)
         for (int x = 0; x + 1 < image.width(); ++x) {
@@ -321,8 +335,8 @@ TEST_F(ButtonFace, FocusLinesSitAtTheBottomOfTheFace)
 {
     for (bool flat : {false, true}) {
         // Push button, 27 x 27: the inside is (2, 2, 25, 25) framed, (1, 1, 26, 26) flat.
-        const QImage image =
-            paint(Face{.windowless = false, .flat = flat, .focused = true, .drawFocus = true, .edge = efRect});
+        const QImage image = paint(
+            Face {.windowless = false, .flat = flat, .focused = true, .drawFocus = true, .edge = efRect});
         const int bottom = flat ? 26 - 1 - 1 : 25 - 1;
         const int left = flat ? 3 : 4, right = flat ? 23 : 22;  // from F.L + 2 to F.R - 3
         for (int y : {bottom, bottom - 1}) {
@@ -342,11 +356,11 @@ TEST_F(ButtonFace, EllipseGradientLeavesNoClipRegion)
     QPainter painter(&image);
     Canvas canvas(painter);
     DrawButtonFace(true, canvas, {0, 0, 30, 30}, rgb(0xD6, 0xD6, 0xD6), rgb(0xD6, 0xD6, 0xD6), clBlack, false,
-                   true, false, false, efEllipse, fstNormal, QString(), nullptr, 1, bhmNormal, false, false, false,
-                   false, 0);
+                   true, false, false, efEllipse, fstNormal, QString(), nullptr, 1, bhmNormal, false, false,
+                   false, false, 0);
     EXPECT_FALSE(painter.hasClipping());
     painter.end();
-    EXPECT_EQ(at(image, 1, 1), kBack);  // outside the ellipse
+    EXPECT_EQ(at(image, 1, 1), kBack);         // outside the ellipse
     EXPECT_GE(qGreen(at(image, 15, 2)), 250);  // the gradient's top, inside
     EXPECT_NE(at(image, 15, 15), kBack);
 }
@@ -367,8 +381,9 @@ TEST_F(ButtonFace, DarkThemeGivesDarkFaces)
         image.fill(Qt::black);
         QPainter painter(&image);
         Canvas canvas(painter);
-        DrawButtonFace(false, canvas, {0, 0, 75, 25}, clBtnFace, clBtnFace, clBlack, false, true, false, false,
-                       efRoundRect, state, QString(), nullptr, 1, bhmNormal, false, false, false, false, 0);
+        DrawButtonFace(false, canvas, {0, 0, 75, 25}, clBtnFace, clBtnFace, clBlack, false, true, false,
+                       false, efRoundRect, state, QString(), nullptr, 1, bhmNormal, false, false, false,
+                       false, 0);
         painter.end();
         for (int y = 1; y < 24; ++y)
             EXPECT_LT(qGray(at(image, 37, y)), 100) << name(state) << " row " << y;

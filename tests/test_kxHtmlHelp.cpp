@@ -30,10 +30,7 @@ QWidget* recordingEntry(QWidget* window, const char16_t* file, unsigned command,
     return nullptr;
 }
 
-const char16_t* text(const QString& s)
-{
-    return reinterpret_cast<const char16_t*>(s.utf16());
-}
+const char16_t* text(const QString& s) { return reinterpret_cast<const char16_t*>(s.utf16()); }
 
 class HtmlHelp : public ::testing::Test {
 protected:
@@ -106,7 +103,7 @@ TEST_F(HtmlHelp, TheHelpHookIsAskedFirstAndItsAnswerIgnored)
     };
     ShowHelpTopic(QStringLiteral("export"));
     ASSERT_EQ(hooked.size(), 1u);
-    EXPECT_EQ(hooked[0], (std::pair<uint16_t, intptr_t>{0, 0}));
+    EXPECT_EQ(hooked[0], (std::pair<uint16_t, intptr_t> {0, 0}));
     EXPECT_EQ(g_calls.size(), 1u);
 }
 

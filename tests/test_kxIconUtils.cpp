@@ -145,13 +145,13 @@ TEST_F(IconGroups, DirectoryFollowsTheImages)
     const ByteVec mixed = save(kFixtures + "/groups32.dll", 0, 2);
     const auto e = entries(mixed);
     ASSERT_EQ(e.size(), 2u);
-    EXPECT_EQ(e[0], (Entry{16, 16, 16, 0, 1, 4, e[0].size, 38}));
-    EXPECT_EQ(e[1], (Entry{32, 32, 0, 0, 1, 8, e[1].size, 38 + e[0].size}));
+    EXPECT_EQ(e[0], (Entry {16, 16, 16, 0, 1, 4, e[0].size, 38}));
+    EXPECT_EQ(e[1], (Entry {32, 32, 0, 0, 1, 8, e[1].size, 38 + e[0].size}));
 
     // A 256-pixel PNG image: width and height 0, 32 bits, bytes unchanged.
     const ByteVec png = save(kFixtures + "/groups64.dll", 2, 3);
     const auto pe = entries(png);
-    EXPECT_EQ(pe[0], (Entry{0, 0, 0, 0, 1, 32, pe[0].size, 54}));
+    EXPECT_EQ(pe[0], (Entry {0, 0, 0, 0, 1, 32, pe[0].size, 54}));
     const ByteVec source = readAll(kFixtures + "/icons/png256.ico");
     const auto sourceEntries = entries(source);
     EXPECT_EQ(imageAt(png, pe[0]), imageAt(source, sourceEntries[0]));
@@ -160,12 +160,12 @@ TEST_F(IconGroups, DirectoryFollowsTheImages)
     // group of more than 16 images is written whole.
     const IcoImage image = dibImage(24, 24, 8, 5);
     ByteVec group = groupResource({image}, {1});
-    group[6] = 99;                 // width
-    put32(group, 6 + 8, 12345);    // byte count
+    group[6] = 99;               // width
+    put32(group, 6 + 8, 12345);  // byte count
     const ByteVec lying = buildPe({{3, {}, 1, {}, 0x409, image.data}, {14, {}, 7, {}, 0x409, group}}).bytes;
     writeAll(path("lying.dll"), lying);
     const auto le = entries(save(path("lying.dll"), 0, 1));
-    EXPECT_EQ(le[0], (Entry{24, 24, 0, 0, 1, 8, static_cast<uint32_t>(image.data.size()), 22}));
+    EXPECT_EQ(le[0], (Entry {24, 24, 0, 0, 1, 8, static_cast<uint32_t>(image.data.size()), 22}));
 
     const ByteVec many = save(kFixtures + "/system/shell32.dll", 2, 20);
     EXPECT_EQ(entries(many).size(), 20u);
@@ -173,7 +173,8 @@ TEST_F(IconGroups, DirectoryFollowsTheImages)
     // Sizes above 255 that are not 256: 0, not their low 8 bits.
     const IcoImage wide = dibImage(313, 194, 24, 3);
     const IcoImage tall = pngImage(194, 313, 4);
-    const ByteVec big = buildPe({{3, {}, 1, {}, 0x409, wide.data}, {3, {}, 2, {}, 0x409, tall.data},
+    const ByteVec big = buildPe({{3, {}, 1, {}, 0x409, wide.data},
+                                 {3, {}, 2, {}, 0x409, tall.data},
                                  {14, {}, 7, {}, 0x409, groupResource({wide, tall}, {1, 2})}})
                             .bytes;
     writeAll(path("big.dll"), big);
@@ -186,8 +187,8 @@ TEST_F(IconGroups, DirectoryFollowsTheImages)
 TEST_F(IconGroups, IndexesNameGroupsByPositionOrIdentifier)
 {
     const QString module = kFixtures + "/groups32.dll";
-    EXPECT_EQ(save(module, -5, 3), save(module, 2));   // identifier 5
-    EXPECT_EQ(save(module, -7, 2), save(module, 0));   // no identifier 7: position 0
+    EXPECT_EQ(save(module, -5, 3), save(module, 2));  // identifier 5
+    EXPECT_EQ(save(module, -7, 2), save(module, 0));  // no identifier 7: position 0
     EXPECT_EQ(save(module, -1, 5), save(module, 1));
     int count = 0;
     QString error;
@@ -249,7 +250,8 @@ TEST_F(IconGroups, OnlyValidIcoFilesAreCopied)
         {"one byte", {0}, 0, "not a valid icon file"},
         {"a cursor", broken([](ByteVec& b) { put16(b, 2, 2); }), 0, "not a valid icon file"},
         {"no images", broken([](ByteVec& b) { put16(b, 4, 0); }), 0, "not a valid icon file"},
-        {"a count past the directory", broken([](ByteVec& b) { put16(b, 4, 900); }), 0, "not a valid icon file"},
+        {"a count past the directory", broken([](ByteVec& b) { put16(b, 4, 900); }), 0,
+         "not a valid icon file"},
         {"an image past the end", broken([](ByteVec& b) { put32(b, 6 + 16 + 8, 100000); }), 0,
          "not a valid icon file"},
         {"an offset past the end", broken([](ByteVec& b) { put32(b, 6 + 12, 0xFFFFFFF0u); }), 0,
@@ -288,7 +290,7 @@ TEST_F(IconGroups, DefaultIconsOfFileTypes)
 {
     auto root = std::make_shared<platform::MapClassesRoot>();
     root->set(".sys\\DefaultIcon", "%SystemRoot%/shell32.dll,-152");
-    root->set(".txt", "txtfile");          // a ProgID without DefaultIcon
+    root->set(".txt", "txtfile");  // a ProgID without DefaultIcon
     root->set(".bat", "batfile");
     root->set("batfile\\DefaultIcon", "%1");
     root->set(".doc\\DefaultIcon", "\"" + kFixtures + "/system/shell32.dll\"");
@@ -338,8 +340,10 @@ TEST_F(IconGroups, BrokenGroupsAndImages)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const ByteVec pe = buildPe({{3, {}, 1, {}, 0, a.data}, {3, {}, 2, {}, 0, b.data},
-                                    {3, {}, 3, {}, 0, ByteVec(30, 1)}, {14, {}, 1, {}, 0, c.group}})
+        const ByteVec pe = buildPe({{3, {}, 1, {}, 0, a.data},
+                                    {3, {}, 2, {}, 0, b.data},
+                                    {3, {}, 3, {}, 0, ByteVec(30, 1)},
+                                    {14, {}, 1, {}, 0, c.group}})
                                .bytes;
         writeAll(path("broken.dll"), pe);
         const ByteVec ico = save(path("broken.dll"), 0, c.count);
@@ -359,7 +363,8 @@ TEST_F(IconGroups, BrokenGroupsAndImages)
     QString error;
     EXPECT_TRUE(ExtractIconGroupToFile(path("tiny.dll"), path("t.ico"), 0, count, error));
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(error.toStdString(), ("Unable to read the icon 1 from '" + path("tiny.dll") + "'.").toStdString());
+    EXPECT_EQ(error.toStdString(),
+              ("Unable to read the icon 1 from '" + path("tiny.dll") + "'.").toStdString());
     EXPECT_FALSE(QFile::exists(path("t.ico")));
 }
 

@@ -26,14 +26,21 @@ QImage maskOf(int w, int h, bool transparent = false)
     return mask;
 }
 
-IconBitmaps iconOf(const QImage& colour) { return IconBitmaps{colour, maskOf(colour.width(), colour.height())}; }
+IconBitmaps iconOf(const QImage& colour)
+{
+    return IconBitmaps {colour, maskOf(colour.width(), colour.height())};
+}
 
 uint32_t at32(const QByteArray& b, int at)
 {
-    return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8) |
-           (static_cast<uint8_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24);
+    return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8)
+        | (static_cast<uint8_t>(b[at + 2]) << 16)
+        | (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24);
 }
-int at16(const QByteArray& b, int at) { return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8); }
+int at16(const QByteArray& b, int at)
+{
+    return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8);
+}
 
 QByteArray encode(const IconBitmaps& icon)
 {
@@ -99,8 +106,8 @@ TEST(SaveIconToFile, LayoutOfTheWorkedExamples)
     EXPECT_EQ(at16(file, 12), 4);
     EXPECT_EQ(at32(file, 14), 296u);
     EXPECT_EQ(at32(file, 18), 22u);
-    EXPECT_EQ(at32(file, 22 + 8), 32u);     // header height: colour and mask
-    EXPECT_EQ(at32(file, 22 + 20), 128u);   // image size field: the colour bits
+    EXPECT_EQ(at32(file, 22 + 8), 32u);    // header height: colour and mask
+    EXPECT_EQ(at32(file, 22 + 20), 128u);  // image size field: the colour bits
     EXPECT_EQ(at32(file, 22 + 32), 16u);
 
     // 32 x 32 black and white: 1 bit, header block 48, 128 + 128 bytes of bits.
@@ -136,7 +143,7 @@ TEST(SaveIconToFile, MonochromeIconsSplitTheirMask)
     mask.fill(0);
     for (int x = 0; x < 32; ++x)
         mask.setPixel(x, 40, 1);
-    const IconBitmaps mono{std::nullopt, mask};
+    const IconBitmaps mono {std::nullopt, mask};
     EXPECT_EQ(GetIconDimensions(&mono), QPoint(32, 32));
     const QByteArray file = encode(mono);
     ASSERT_EQ(file.size(), 22 + 48 + 128 + 128);
@@ -154,9 +161,9 @@ TEST(SaveIconToFile, FailuresAndFileAndStreamAgree)
     const IconBitmaps icon = iconOf(filled(16, 16, qRgb(12, 34, 56)));
     EXPECT_EQ(SaveIconToFile(dir.filePath("a.i").right(3), &icon), iwBadFileName);
     EXPECT_EQ(SaveIconToFile(dir.filePath("x.ico"), nullptr), iwNoIconInfo);
-    const IconBitmaps none{std::nullopt, std::nullopt};
+    const IconBitmaps none {std::nullopt, std::nullopt};
     EXPECT_EQ(SaveIconToFile(dir.filePath("x.ico"), &none), iwNoBitmap);
-    const IconBitmaps empty{QImage(), maskOf(16, 16)};
+    const IconBitmaps empty {QImage(), maskOf(16, 16)};
     EXPECT_EQ(SaveIconToFile(dir.filePath("x.ico"), &empty), iwBitsUnreadable);
     EXPECT_EQ(SaveIconToFile(dir.filePath("no/such/x.ico"), &icon), iwNotCreated);
     EXPECT_TRUE(QDir(dir.path()).isEmpty());

@@ -23,8 +23,7 @@ bool reference(const char16_t* s, const char16_t* m)
 {
     for (;;) {
         switch (*m) {
-        case 0:
-            return *s == 0;
+        case 0: return *s == 0;
         case u'*':
             if (m[1] == 0)
                 return true;
@@ -91,57 +90,33 @@ TEST_P(WildcardMatchCase, Matches)
     EXPECT_EQ(reference(GetParam().s, GetParam().mask), GetParam().match);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WildcardMatchCase, ::testing::Values(
-    MaskCase{"abc", "a*", true},
-    MaskCase{"abc", "*c", true},
-    MaskCase{"abc", "a?c", true},
-    MaskCase{"abc", "[a-c]bc", true},
-    MaskCase{"abc", "[^x]bc", true},
-    MaskCase{"abc", "*", true},
-    MaskCase{"abc", "A*", false},
-    MaskCase{"abc", "ab", false},
-    MaskCase{"abc", "[^a]bc", false},
-    MaskCase{"abc", "abc*", true},
-    MaskCase{"abc", "a**c", true},
-    MaskCase{"abc", "*b", false},
-    MaskCase{"abc", "?", false},
-    MaskCase{"abc", "????", false},
-    MaskCase{"", "*", true},
-    MaskCase{"", "**", true},
-    MaskCase{"", "", true},
-    MaskCase{"", "?", false},
-    MaskCase{"", "[a]", false},
-    MaskCase{"", "[^a]", false},
-    MaskCase{"", "*[^]", false},
-    MaskCase{"x", "[^]", true},
-    MaskCase{"x", "[^]?", false},
-    MaskCase{"x", "", false},
-    MaskCase{"b", "[ac-e]", false},
-    MaskCase{"d", "[ac-e]", true},
-    MaskCase{"-", "[a-]", false},    // "a-]" is a range, so the set never closes
-    MaskCase{"]", "[^a]", true},
-    MaskCase{"^", "[a^]", true},
-    MaskCase{"a]", "a]", true},      // outside a set "]" is plain
-    MaskCase{"report.DLL", "*.dll", false},
-    MaskCase{"report.dll", "*.dll", true},
-    MaskCase{"aXbXc", "a*b*c", true},
-    MaskCase{"abab", "*ab", true},
-    MaskCase{"mississippi", "m*iss*ppi", true},
-    MaskCase{"mississippi", "m*iss*x", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WildcardMatchCase,
+    ::testing::Values(
+        MaskCase {"abc", "a*", true}, MaskCase {"abc", "*c", true}, MaskCase {"abc", "a?c", true},
+        MaskCase {"abc", "[a-c]bc", true}, MaskCase {"abc", "[^x]bc", true}, MaskCase {"abc", "*", true},
+        MaskCase {"abc", "A*", false}, MaskCase {"abc", "ab", false}, MaskCase {"abc", "[^a]bc", false},
+        MaskCase {"abc", "abc*", true}, MaskCase {"abc", "a**c", true}, MaskCase {"abc", "*b", false},
+        MaskCase {"abc", "?", false}, MaskCase {"abc", "????", false}, MaskCase {"", "*", true},
+        MaskCase {"", "**", true}, MaskCase {"", "", true}, MaskCase {"", "?", false},
+        MaskCase {"", "[a]", false}, MaskCase {"", "[^a]", false}, MaskCase {"", "*[^]", false},
+        MaskCase {"x", "[^]", true}, MaskCase {"x", "[^]?", false}, MaskCase {"x", "", false},
+        MaskCase {"b", "[ac-e]", false}, MaskCase {"d", "[ac-e]", true},
+        MaskCase {"-", "[a-]", false},  // "a-]" is a range, so the set never closes
+        MaskCase {"]", "[^a]", true}, MaskCase {"^", "[a^]", true},
+        MaskCase {"a]", "a]", true},  // outside a set "]" is plain
+        MaskCase {"report.DLL", "*.dll", false}, MaskCase {"report.dll", "*.dll", true},
+        MaskCase {"aXbXc", "a*b*c", true}, MaskCase {"abab", "*ab", true},
+        MaskCase {"mississippi", "m*iss*ppi", true}, MaskCase {"mississippi", "m*iss*x", false}));
 
 // A malformed set makes every text fail, wherever the set stands.
-INSTANTIATE_TEST_SUITE_P(MalformedSets, WildcardMatchCase, ::testing::Values(
-    MaskCase{"a", "[abc", false},
-    MaskCase{"abc", "[abc", false},
-    MaskCase{"", "[abc", false},
-    MaskCase{"a", "[]", false},
-    MaskCase{"]", "[]]", false},
-    MaskCase{"[", "[[]", false},
-    MaskCase{"a", "[", false},
-    MaskCase{"a", "[^", false},
-    MaskCase{"a", "[a-", false},
-    MaskCase{"abc", "*[abc", false},
-    MaskCase{"abc", "abc[", false}));
+INSTANTIATE_TEST_SUITE_P(MalformedSets, WildcardMatchCase,
+                         ::testing::Values(MaskCase {"a", "[abc", false}, MaskCase {"abc", "[abc", false},
+                                           MaskCase {"", "[abc", false}, MaskCase {"a", "[]", false},
+                                           MaskCase {"]", "[]]", false}, MaskCase {"[", "[[]", false},
+                                           MaskCase {"a", "[", false}, MaskCase {"a", "[^", false},
+                                           MaskCase {"a", "[a-", false}, MaskCase {"abc", "*[abc", false},
+                                           MaskCase {"abc", "abc[", false}));
 
 TEST(WildcardMatch, AgreesWithPlainBacktrackingOnAllShortInputs)
 {

@@ -23,20 +23,18 @@ TEST_P(CompareVersionsCase, Compares)
     EXPECT_EQ(CompareVersions(GetParam().v1, GetParam().v2), GetParam().result);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CompareVersionsCase, ::testing::Values(
-    VersionCase{"5.1.0.5", "5.1.0.4", 1},
-    VersionCase{"5.1.0.4", "5.1.0.5", -1},
-    VersionCase{"5.2", "5.10", -1},      // numeric parts, not text
-    VersionCase{"10", "9", 1},
-    VersionCase{"5.1.0.2", "5.1.0.2", 0},
-    VersionCase{"5.1", "5.1.0.2", 0},    // ends when V1's parts run out
-    VersionCase{"5.1.0.2", "5.1", 0},    // V2's missing part counts as equal
-    VersionCase{"5.x", "5.1", 0},
-    VersionCase{"5.x.3", "5.1.2", 1},    // a part that is no number is skipped
-    VersionCase{"", "1", 0},
-    VersionCase{"1", "", 0},
-    VersionCase{"99999999999.1", "1.2", -1},  // too large for an integer
-    VersionCase{"6", "5.9", 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CompareVersionsCase,
+    ::testing::Values(VersionCase {"5.1.0.5", "5.1.0.4", 1}, VersionCase {"5.1.0.4", "5.1.0.5", -1},
+                      VersionCase {"5.2", "5.10", -1},  // numeric parts, not text
+                      VersionCase {"10", "9", 1}, VersionCase {"5.1.0.2", "5.1.0.2", 0},
+                      VersionCase {"5.1", "5.1.0.2", 0},  // ends when V1's parts run out
+                      VersionCase {"5.1.0.2", "5.1", 0},  // V2's missing part counts as equal
+                      VersionCase {"5.x", "5.1", 0},
+                      VersionCase {"5.x.3", "5.1.2", 1},  // a part that is no number is skipped
+                      VersionCase {"", "1", 0}, VersionCase {"1", "", 0},
+                      VersionCase {"99999999999.1", "1.2", -1},  // too large for an integer
+                      VersionCase {"6", "5.9", 1}));
 
 TEST(CompareVersionPart, RemovesTheLeadingParts)
 {

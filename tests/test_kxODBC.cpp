@@ -55,9 +55,9 @@ TEST_F(OdbcBinding, ResolvesEveryEntryToItsOwnFunctionOnceAndReleases)
 {
     LoadOdbc(QStringLiteral(ODBC_STUB));
     ASSERT_NE(OdbcModule, nullptr);
-#define KX_EXPECT_RESOLVED(name, params)                                            \
-    EXPECT_EQ(reinterpret_cast<void*>(OdbcEntries.name),                           \
-              platform::librarySymbol(OdbcModule, #name)) << #name;                 \
+#define KX_EXPECT_RESOLVED(name, params)                                                                     \
+    EXPECT_EQ(reinterpret_cast<void*>(OdbcEntries.name), platform::librarySymbol(OdbcModule, #name))         \
+        << #name;                                                                                            \
     EXPECT_NE(OdbcEntries.name, nullptr) << #name;
     KX_ODBC_FUNCTIONS(KX_EXPECT_RESOLVED)
 #undef KX_EXPECT_RESOLVED
@@ -66,8 +66,7 @@ TEST_F(OdbcBinding, ResolvesEveryEntryToItsOwnFunctionOnceAndReleases)
     LoadOdbc(QStringLiteral("/nonexistent/libodbc.so.2"));  // already loaded: no-op
     EXPECT_EQ(OdbcModule, first);
 
-    EXPECT_EQ(GetOdbcProc(QStringLiteral("SQLTables")),
-              reinterpret_cast<void*>(OdbcEntries.SQLTables));
+    EXPECT_EQ(GetOdbcProc(QStringLiteral("SQLTables")), reinterpret_cast<void*>(OdbcEntries.SQLTables));
     try {
         GetOdbcProc(QStringLiteral("SQLNoSuchCall"));
         FAIL() << "no exception";

@@ -60,10 +60,7 @@ protected:
     }
 };
 
-QDateTime fixedTime()
-{
-    return QDateTime(QDate(2021, 3, 3), QTime(14, 5, 9));
-}
+QDateTime fixedTime() { return QDateTime(QDate(2021, 3, 3), QTime(14, 5, 9)); }
 
 // A document on an in-memory stream, with the clock fixed.
 struct Doc {
@@ -78,8 +75,8 @@ struct Doc {
     void header(bool compress = false, bool unicode = false, const QString& title = "Icons",
                 const QString& producer = QString())
     {
-        d->WriteHeader(compress, unicode, 792, 612, 8, 8, 8, 8, "Quellmark Software", producer,
-                       "Pictorium", title);
+        d->WriteHeader(compress, unicode, 792, 612, 8, 8, 8, 8, "Quellmark Software", producer, "Pictorium",
+                       title);
     }
     const QByteArray& bytes() const { return out.data(); }
 };
@@ -125,8 +122,8 @@ QByteArray streamOf(const QByteArray& pdf, int k)
         QByteArray raw(1 << 20, '\0');
         uLongf n = static_cast<uLongf>(raw.size());
         if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &n,
-                       reinterpret_cast<const Bytef*>(body.constData()),
-                       static_cast<uLong>(body.size())) != Z_OK)
+                       reinterpret_cast<const Bytef*>(body.constData()), static_cast<uLong>(body.size()))
+            != Z_OK)
             return "<bad zlib>";
         raw.resize(static_cast<qsizetype>(n));
         return raw;
@@ -157,8 +154,7 @@ int checkXref(const QByteArray& pdf)
                         .hasMatch())
             << entry.constData();
         const qsizetype offset = entry.left(10).toLongLong();
-        EXPECT_TRUE(pdf.mid(offset).startsWith(QByteArray::number(k) + " 0 obj\r\n"))
-            << "object " << k;
+        EXPECT_TRUE(pdf.mid(offset).startsWith(QByteArray::number(k) + " 0 obj\r\n")) << "object " << k;
     }
     EXPECT_TRUE(pdf.mid(at + 20).startsWith("trailer\r\n<< /Root 1 0 R\r\n/Info 2 0 R\r\n/Size "
                                             + QByteArray::number(size) + "\r\n"));
@@ -218,8 +214,8 @@ TEST(TkxPdfWriter, BuffersSmallBlocksAndWritesLargeOnesDirect)
         qsizetype bufferedAtSave;
     };
     const Case cases[] = {
-        {510, 0, {}, 510},        // fits: stays buffered
-        {511, 0, {0, 511}, 0},    // too big: empty flush, then direct
+        {510, 0, {}, 510},      // fits: stays buffered
+        {511, 0, {0, 511}, 0},  // too big: empty flush, then direct
         {400, 111, {400, 111}, 0},
         {400, 110, {}, 510},
     };
@@ -457,26 +453,26 @@ TEST(TkxPDFDocument, CallsOutOfOrderRaiseAndWriteNothing)
         {"footer before header", {}, footer},
         {"footer without a page", {header}, footer},
         {"operator without a page", {header}, [](Doc& d) { d.d->Stream_WriteLine("q"); }},
-        {"text box without a page", {header},
+        {"text box without a page",
+         {header},
          [](Doc& d) {
              d.d->CheckAddFont(QFont("Arial"));
              QRect r(0, 0, 10, 10);
              TStringArray rest;
              d.d->WriteTextBox("x", false, "F0", 8, 0, Qt::AlignLeft, false, r, rest);
          }},
-        {"watermark without a page", {header},
-         [](Doc& d) { d.d->WriteWatermark("x", wmtComment, 0); }},
+        {"watermark without a page", {header}, [](Doc& d) { d.d->WriteWatermark("x", wmtComment, 0); }},
         {"image on an open page", {header, page}, image},
         {"page inside a page", {header, page}, page},
-        {"font after an image", {header, image},
-         [](Doc& d) { d.d->CheckAddFont(QFont("Arial")); }},
-        {"font after a page", {header, page},
+        {"font after an image", {header, image}, [](Doc& d) { d.d->CheckAddFont(QFont("Arial")); }},
+        {"font after a page",
+         {header, page},
          [](Doc& d) { d.d->AddFont("Arial", "Helvetica", "F0", false, false); }},
         {"page footer without a page", {header}, [](Doc& d) { d.d->WritePageFooter(); }},
-        {"page footer twice", {header, page, [](Doc& d) { d.d->WritePageFooter(); }},
+        {"page footer twice",
+         {header, page, [](Doc& d) { d.d->WritePageFooter(); }},
          [](Doc& d) { d.d->WritePageFooter(); }},
-        {"operator after the footer", {header, page, footer},
-         [](Doc& d) { d.d->Stream_MoveTo(1, 1); }},
+        {"operator after the footer", {header, page, footer}, [](Doc& d) { d.d->Stream_MoveTo(1, 1); }},
         {"footer twice", {header, page, footer}, footer},
         {"page after the footer", {header, page, footer}, page},
     };
@@ -553,12 +549,9 @@ TEST(PdfContent, OperatorsWriteOneLineEach)
         {[](TkxPDFDocument& d) { d.Stream_MoveTo(-3, INT_MAX); }, "-3 2147483647 m"},
         {[](TkxPDFDocument& d) { d.Stream_LineTo(INT_MIN, 0); }, "-2147483648 0 l"},
         {[](TkxPDFDocument& d) { d.Stream_Rectangle(8, 745, 28, 39); }, "8 745 28 39 re"},
-        {[](TkxPDFDocument& d) { d.Stream_SetImageBox(10, 20, 32, 32); },
-         "32.00 0 0 32.00 10.00 20.00 cm"},
-        {[](TkxPDFDocument& d) { d.Stream_SetTextMatrix(0, 10, 20); },
-         "1.00 0.00 0.00 1.00 10.00 20.00 Tm"},
-        {[](TkxPDFDocument& d) { d.Stream_SetTextMatrix(90, 10, 8); },
-         "0.00 1.00 -1.00 0.00 10.00 8.00 Tm"},
+        {[](TkxPDFDocument& d) { d.Stream_SetImageBox(10, 20, 32, 32); }, "32.00 0 0 32.00 10.00 20.00 cm"},
+        {[](TkxPDFDocument& d) { d.Stream_SetTextMatrix(0, 10, 20); }, "1.00 0.00 0.00 1.00 10.00 20.00 Tm"},
+        {[](TkxPDFDocument& d) { d.Stream_SetTextMatrix(90, 10, 8); }, "0.00 1.00 -1.00 0.00 10.00 8.00 Tm"},
         {[](TkxPDFDocument& d) { d.Stream_SetTextMatrix(270, 602, 784); },
          "0.00 -1.00 1.00 0.00 602.00 784.00 Tm"},
         {[](TkxPDFDocument& d) { d.Stream_WriteLine(QString::fromUtf8("% \u20ac")); }, "% \x80"},
@@ -653,8 +646,7 @@ TEST(PdfImages, BitmapsBecomeRgbOrIndexedImages)
          QByteArray("\xff\x00\x00\x03\x02\x01", 6), true},
         {"32-bit keeps no mask", argb, 0x0000FF, "/ColorSpace /DeviceRGB\r\n",
          QByteArray("\x0a\x14\x1e\x32\x3c\x46", 6), false},
-        {"8-bit", pal, std::nullopt, "/ColorSpace [/Indexed /DeviceRGB 255 <00FF00 01FE00 ",
-         "ABCDEF", false},
+        {"8-bit", pal, std::nullopt, "/ColorSpace [/Indexed /DeviceRGB 255 <00FF00 01FE00 ", "ABCDEF", false},
         {"1-bit", mono, std::nullopt, "/ColorSpace [/Indexed /DeviceRGB 255 <000000 FFFFFF 000000 ",
          QByteArray("\x00\x01\x01\x01\x01\x01\x01\x01\x01", 9), false},
     };
@@ -695,12 +687,12 @@ TEST(PdfImages, InvalidImagesAreRefusedBeforeTheObjectBegins)
     Doc doc;
     doc.header(true);
     const QByteArray before = doc.bytes();
-    for (const auto& add : std::vector<std::function<void()>>{
+    for (const auto& add : std::vector<std::function<void()>> {
              [&] { doc.d->AddXObject(1, 0, 0, small); },
              [&] { doc.d->AddXObject(1, 0, 0, QImage()); },
-             [&] { doc.d->AddXObject(1, 0, 0, TkxJpegPicture{notJpeg}); },
-             [&] { doc.d->AddXObject(1, 0, 0, TkxJpegPicture{jpegBytes(3).left(20)}); },
-             [&] { doc.d->AddXObject(1, 0, 0, TkxJpegPicture{}); },
+             [&] { doc.d->AddXObject(1, 0, 0, TkxJpegPicture {notJpeg}); },
+             [&] { doc.d->AddXObject(1, 0, 0, TkxJpegPicture {jpegBytes(3).left(20)}); },
+             [&] { doc.d->AddXObject(1, 0, 0, TkxJpegPicture {}); },
          }) {
         try {
             add();
@@ -724,7 +716,7 @@ TEST(PdfImages, JpegDataIsWrittenUnchangedWithItsColourSpace)
     doc.header(true);
     const int components[] = {1, 3, 4};
     for (int i = 0; i < 3; ++i)
-        doc.d->AddXObject(i + 1, i, 0, TkxJpegPicture{jpegBytes(components[i])});
+        doc.d->AddXObject(i + 1, i, 0, TkxJpegPicture {jpegBytes(components[i])});
     doc.d->AddXObject(4, 3, 0, solid(4, 2, qRgb(200, 10, 10)));
     doc.d->WritePageHeader();
     doc.d->FPages.back().XObjectStartIndex = 0;
@@ -741,8 +733,9 @@ TEST(PdfImages, JpegDataIsWrittenUnchangedWithItsColourSpace)
     for (int i = 0; i < 3; ++i) {
         const QByteArray obj = objectText(pdf, 4 + i);
         const QByteArray jpeg = jpegBytes(components[i]);
-        EXPECT_TRUE(obj.contains("/ColorSpace " + QByteArray(spaces[i]) + "\r\n/Filter /DCTDecode\r\n"
-                                 "/Width 4\r\n/Height 2\r\n/BitsPerComponent 8\r\n/Length "
+        EXPECT_TRUE(obj.contains("/ColorSpace " + QByteArray(spaces[i])
+                                 + "\r\n/Filter /DCTDecode\r\n"
+                                   "/Width 4\r\n/Height 2\r\n/BitsPerComponent 8\r\n/Length "
                                  + QByteArray::number(jpeg.size()) + "\r\n>>\r\nstream\r\n" + jpeg
                                  + "\r\nendstream\r\n"))
             << spaces[i];
@@ -757,8 +750,8 @@ TEST(PdfImages, JpegDataIsWrittenUnchangedWithItsColourSpace)
     EXPECT_EQ(list.exitCode, 0);
     const QStringList rows = list.output.split('\n', Qt::SkipEmptyParts).mid(2);
     ASSERT_EQ(rows.size(), 4) << list.output.toStdString();
-    const char* expected[][3] = {{"gray", "1", "jpeg"}, {"rgb", "3", "jpeg"},
-                                 {"cmyk", "4", "jpeg"}, {"rgb", "3", "image"}};
+    const char* expected[][3]
+        = {{"gray", "1", "jpeg"}, {"rgb", "3", "jpeg"}, {"cmyk", "4", "jpeg"}, {"rgb", "3", "image"}};
     for (int i = 0; i < 4; ++i) {
         const QStringList f = rows[i].simplified().split(' ');
         EXPECT_EQ(f.value(3), "4");
@@ -851,8 +844,7 @@ TEST(PdfFonts, MetricsComeFromTheStandardFonts)
 
 TEST(PdfFonts, NamesEscapeEveryDelimiter)
 {
-    EXPECT_EQ(kxpdf::PdfName("My (Font)/1#[x]{y}<z>%"),
-              "My#20#28Font#29#2F1#23#5Bx#5D#7By#7D#3Cz#3E#25");
+    EXPECT_EQ(kxpdf::PdfName("My (Font)/1#[x]{y}<z>%"), "My#20#28Font#29#2F1#23#5Bx#5D#7By#7D#3Cz#3E#25");
     EXPECT_EQ(kxpdf::PdfName(QString::fromUtf8("\u00e9\t")), "#E9#09");
     EXPECT_EQ(kxpdf::PdfName("Arial"), "Arial");
 }
@@ -891,8 +883,8 @@ TEST(PdfFonts, UnicodeModeWritesAMapAndWidthsForEveryFont)
     EXPECT_TRUE(map.contains("/CMapName /Arial def\r\n"));
     EXPECT_TRUE(map.contains("endcodespacerange\r\n2 beginbfchar\r\n<0001> <0041>\r\n<0002> <0042>\r\n"
                              "endbfchar\r\nendcmap\r\n"));
-    EXPECT_TRUE(objectText(pdf, 11).contains("/Length " + QByteArray::number(map.size())
-                                             + " /Length1 " + QByteArray::number(map.size())));
+    EXPECT_TRUE(objectText(pdf, 11).contains("/Length " + QByteArray::number(map.size()) + " /Length1 "
+                                             + QByteArray::number(map.size())));
     EXPECT_TRUE(objectText(pdf, 12).contains("/CIDSystemInfo 9 0 R\r\n/FontDescriptor 10 0 R\r\n"
                                              "/W [1 [667 667]]\r\n"));
     EXPECT_TRUE(objectText(pdf, 4).contains("/Subtype /Type0\r\n/BaseFont /Arial\r\n"
@@ -946,8 +938,8 @@ struct Box {
     QStringList rest;
 };
 
-Box textBox(const QString& fontName, const QString& text, int size, Qt::Alignment align,
-            bool wrap, int left, int top, int right, QStringList rest = {}, bool calcOnly = false)
+Box textBox(const QString& fontName, const QString& text, int size, Qt::Alignment align, bool wrap, int left,
+            int top, int right, QStringList rest = {}, bool calcOnly = false)
 {
     Doc doc;
     doc.d->CheckAddFont(QFont(fontName));
@@ -997,8 +989,7 @@ TEST(PdfText, BoxesSplitAlignAndPlaceTheirLines)
         // Narrower than one character: one character a line, and it ends.
         {"too narrow", "Arial", "abc", 10, Qt::AlignLeft, true, 5, 700, 5,
          "5 700 Td\r\n(a) Tj\r\n0 -11 TD\r\n(b) Tj\r\n0 -11 TD\r\n(c) Tj\r\n"},
-        {"reversed box", "Arial", "ab", 10, Qt::AlignLeft, false, 50, 700, 5,
-         "50 700 Td\r\n(a) Tj\r\n"},
+        {"reversed box", "Arial", "ab", 10, Qt::AlignLeft, false, 50, 700, 5, "50 700 Td\r\n(a) Tj\r\n"},
     };
     for (const Case& c : cases) {
         const Box b = textBox(c.font, c.text, c.size, c.align, c.wrap, c.left, c.top, c.right);
@@ -1044,9 +1035,9 @@ TEST(PdfText, OddBoxesNeitherCrashNorBreakTheFile)
     doc.header(true);
     doc.d->WritePageHeader();
     TStringArray rest;
-    const QRect boxes[] = {QRect(QPoint(INT_MIN, INT_MAX), QPoint(INT_MAX, INT_MIN)),
-                           QRect(QPoint(INT_MAX, INT_MIN), QPoint(INT_MIN, INT_MAX)),
-                           QRect(QPoint(0, 0), QPoint(0, 0))};
+    const QRect boxes[]
+        = {QRect(QPoint(INT_MIN, INT_MAX), QPoint(INT_MAX, INT_MIN)),
+           QRect(QPoint(INT_MAX, INT_MIN), QPoint(INT_MIN, INT_MAX)), QRect(QPoint(0, 0), QPoint(0, 0))};
     for (QRect r : boxes) {
         for (const Qt::Alignment a : {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter}) {
             doc.d->WriteTextBox(QString(300, QChar(0xD800)), false, "F0", INT_MAX, 0, a, true, r, rest);
@@ -1054,10 +1045,8 @@ TEST(PdfText, OddBoxesNeitherCrashNorBreakTheFile)
         }
     }
     QRect r(0, 0, 10, 10);
-    EXPECT_THROW(doc.d->WriteTextBox("x", false, "F9", 8, 0, Qt::AlignLeft, false, r, rest),
-                 platform::Error);
-    EXPECT_THROW(doc.d->WriteTextBox("x", false, "F0", 0, 0, Qt::AlignLeft, false, r, rest),
-                 platform::Error);
+    EXPECT_THROW(doc.d->WriteTextBox("x", false, "F9", 8, 0, Qt::AlignLeft, false, r, rest), platform::Error);
+    EXPECT_THROW(doc.d->WriteTextBox("x", false, "F0", 0, 0, Qt::AlignLeft, false, r, rest), platform::Error);
     doc.d->WriteFooter();
     QTemporaryDir dir;
     checkedFile(dir, "odd.pdf", doc.bytes());
@@ -1078,11 +1067,11 @@ TEST(PdfText, WatermarksSitAtThePageEdges)
         {wmtBottomRight, "0.00 1.00 -1.00 0.00 10.00 8.00 Tm"},
     };
     for (const Case& c : cases) {
-        const QByteArray content = pageContent([&](TkxPDFDocument& d) {
-            d.WriteWatermark("Made (by) \\me", c.type, 0xFF0000);
-        });
-        EXPECT_EQ(content, "q\r\n0 0 1 rg\r\nBT\r\n/F0 10 Tf\r\n" + c.matrix
-                               + "\r\n(Made \\(by\\) \\\\me) Tj\r\nET\r\nQ\r\n")
+        const QByteArray content
+            = pageContent([&](TkxPDFDocument& d) { d.WriteWatermark("Made (by) \\me", c.type, 0xFF0000); });
+        EXPECT_EQ(content,
+                  "q\r\n0 0 1 rg\r\nBT\r\n/F0 10 Tf\r\n" + c.matrix
+                      + "\r\n(Made \\(by\\) \\\\me) Tj\r\nET\r\nQ\r\n")
             << c.type;
     }
     EXPECT_EQ(pageContent([](TkxPDFDocument& d) { d.WriteWatermark("a\r\nb) Tj", wmtComment, 0); }),
@@ -1144,8 +1133,7 @@ TEST(PdfReaders, AnIconGridPageReadsAndRenders)
         doc.d->Stream_WriteLine("Q");
         r.setTop(r.bottom() - 9 - 1);
         TStringArray rest;
-        doc.d->WriteTextBox(QString::number(i + 1), false, "F0", 9, 0, Qt::AlignHCenter, false, r,
-                            rest);
+        doc.d->WriteTextBox(QString::number(i + 1), false, "F0", 9, 0, Qt::AlignHCenter, false, r, rest);
     }
     doc.d->WriteWatermark("Quellmark Pictorium", wmtTopLeft, 0x808080);
     doc.d->WriteFooter();
@@ -1161,8 +1149,8 @@ TEST(PdfReaders, AnIconGridPageReadsAndRenders)
     const ToolResult text = runTool("pdftotext", {"-layout", path, "-"});
     for (const char* word : {"1", "21", "22", "30", "Quellmark Pictorium"})
         EXPECT_TRUE(text.output.contains(QLatin1String(word))) << word;
-    const ToolResult png = runTool("pdftoppm", {"-png", "-r", "72", "-singlefile", path,
-                                                dir.filePath("grid")});
+    const ToolResult png
+        = runTool("pdftoppm", {"-png", "-r", "72", "-singlefile", path, dir.filePath("grid")});
     EXPECT_EQ(png.exitCode, 0) << png.output.toStdString();
     const QImage page(dir.filePath("grid.png"));
     ASSERT_FALSE(page.isNull());

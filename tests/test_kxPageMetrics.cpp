@@ -1,5 +1,5 @@
-#include "platform/MulDiv.h"
 #include "kxCommon/kxPageMetrics.h"
+#include "platform/MulDiv.h"
 
 #include "TestApplication.h"
 
@@ -19,9 +19,9 @@ TEST(MulDiv, RoundsHalfAwayFromZeroAndFlagsFailures)
         int number, numerator, denominator, expected;
     };
     const Case cases[] = {
-        {5100, 96, 600, 816}, {6600, 96, 600, 1056}, {1, 1, 2, 1},       {3, 1, 2, 2},
-        {-1, 1, 2, -1},       {-5, 3, -2, 8},        {5, -3, 2, -8},     {1, 1, 3, 0},
-        {INT_MAX, 2, 2, INT_MAX},                    {INT_MAX, 2, 1, -1}, {7, 5, 0, -1},
+        {5100, 96, 600, 816},     {6600, 96, 600, 1056}, {1, 1, 2, 1},   {3, 1, 2, 2},
+        {-1, 1, 2, -1},           {-5, 3, -2, 8},        {5, -3, 2, -8}, {1, 1, 3, 0},
+        {INT_MAX, 2, 2, INT_MAX}, {INT_MAX, 2, 1, -1},   {7, 5, 0, -1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(platform::mulDiv(c.number, c.numerator, c.denominator), c.expected)
@@ -30,18 +30,18 @@ TEST(MulDiv, RoundsHalfAwayFromZeroAndFlagsFailures)
 
 TEST(MeasurePageMetrics, A4OnTheScreenOrThePrintersPage)
 {
-    const PrinterPageMetrics letter600{5100, 6600, 100, 100, 600, 600};
-    const PrinterPageMetrics letter600x300{5100, 3300, 0, 0, 600, 300};
-    const PrinterPageMetrics noResolution{5100, 6600, 0, 0, 0, 0};
+    const PrinterPageMetrics letter600 {5100, 6600, 100, 100, 600, 600};
+    const PrinterPageMetrics letter600x300 {5100, 3300, 0, 0, 600, 300};
+    const PrinterPageMetrics noResolution {5100, 6600, 0, 0, 0, 0};
     struct Case {
         int dpiX, dpiY;
         std::optional<PrinterPageMetrics> printer;
         int width, height;
     };
     const Case cases[] = {
-        {96, 96, std::nullopt, 794, 1123},   {120, 120, std::nullopt, 992, 1403},
-        {96, 120, std::nullopt, 794, 1403},  {96, 96, letter600, 816, 1056},
-        {96, 96, letter600x300, 816, 1056},  {144, 144, letter600, 1224, 1584},
+        {96, 96, std::nullopt, 794, 1123},  {120, 120, std::nullopt, 992, 1403},
+        {96, 120, std::nullopt, 794, 1403}, {96, 96, letter600, 816, 1056},
+        {96, 96, letter600x300, 816, 1056}, {144, 144, letter600, 1224, 1584},
         {96, 96, noResolution, 794, 1123},
     };
     for (const Case& c : cases) {
@@ -73,8 +73,7 @@ TEST(InitPageMetrics, MeasuresTheScreenAndGoesOnWithoutAPrinter)
               qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchX()));
     EXPECT_EQ(PageMetrics.printer.has_value(), !QPrinterInfo::availablePrinters().isEmpty());
     if (!PageMetrics.printer) {
-        EXPECT_EQ(PageMetrics.pageWidth,
-                  qRound(210 * PageMetrics.screenPixelsPerInchX / 25.4));
+        EXPECT_EQ(PageMetrics.pageWidth, qRound(210 * PageMetrics.screenPixelsPerInchX / 25.4));
     }
     Finalize();
 }

@@ -7,7 +7,7 @@ using platform::OsVersion;
 
 namespace {
 
-const OsVersion kXP{true, 5, 1};
+const OsVersion kXP {true, 5, 1};
 
 class ThemeApi : public ::testing::Test {
 protected:
@@ -30,9 +30,8 @@ TEST(IsWinXPOrLater, NeedsTheNtLineAtVersion51OrLater)
         bool expected;
     };
     const Case cases[] = {
-        {{true, 4, 90}, false}, {{true, 5, 0}, false}, {{true, 5, 1}, true},
-        {{true, 5, 2}, true},   {{true, 6, 0}, true},  {{true, 10, 0}, true},
-        {{false, 5, 1}, false}, {{false, 6, 1}, false},
+        {{true, 4, 90}, false}, {{true, 5, 0}, false}, {{true, 5, 1}, true},   {{true, 5, 2}, true},
+        {{true, 6, 0}, true},   {{true, 10, 0}, true}, {{false, 5, 1}, false}, {{false, 6, 1}, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsWinXPOrLater(c.version), c.expected)
@@ -42,7 +41,7 @@ TEST(IsWinXPOrLater, NeedsTheNtLineAtVersion51OrLater)
 
 TEST_F(ThemeApi, OlderSystemsDoNotEvenTryTheLibrary)
 {
-    for (const OsVersion& older : {OsVersion{true, 5, 0}, OsVersion{false, 6, 1}}) {
+    for (const OsVersion& older : {OsVersion {true, 5, 0}, OsVersion {false, 6, 1}}) {
         LoadThemeApi(QStringLiteral(THEME_STUB), older);
         EXPECT_FALSE(ThemeApiLoaded);
         EXPECT_EQ(ThemeModule, nullptr);
@@ -65,10 +64,10 @@ TEST_F(ThemeApi, ResolvesEveryEntryToItsOwnFunctionOnceAndReleases)
     LoadThemeApi(QStringLiteral(THEME_STUB), kXP);
     ASSERT_TRUE(ThemeApiLoaded);
     ASSERT_NE(ThemeModule, nullptr);
-#define KX_EXPECT_RESOLVED(name)                                                     \
-    EXPECT_NE(ThemeEntries.name, nullptr) << #name;                                  \
-    EXPECT_EQ(reinterpret_cast<void*>(ThemeEntries.name),                           \
-              platform::librarySymbol(ThemeModule, #name)) << #name;
+#define KX_EXPECT_RESOLVED(name)                                                                             \
+    EXPECT_NE(ThemeEntries.name, nullptr) << #name;                                                          \
+    EXPECT_EQ(reinterpret_cast<void*>(ThemeEntries.name), platform::librarySymbol(ThemeModule, #name))       \
+        << #name;
     KX_THEME_FUNCTIONS(KX_EXPECT_RESOLVED)
 #undef KX_EXPECT_RESOLVED
 
@@ -90,8 +89,7 @@ TEST_F(ThemeApi, MissingFunctionIsAnAssertionFailureThatLeavesNothingLoaded)
             LoadThemeApi(QStringLiteral(THEME_STUB_MISSING), kXP);
             FAIL() << "no assertion failure on attempt " << attempt;
         } catch (const EAssertionFailed& e) {
-            EXPECT_TRUE(std::string(e.what()).starts_with("Assertion failure (kxCommon/kxXP"))
-                << e.what();
+            EXPECT_TRUE(std::string(e.what()).starts_with("Assertion failure (kxCommon/kxXP")) << e.what();
         }
         EXPECT_FALSE(ThemeApiLoaded);
         EXPECT_EQ(ThemeModule, nullptr);

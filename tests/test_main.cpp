@@ -56,10 +56,10 @@ protected:
         const QString built = QFileInfo(QStringLiteral(PICTORIUM_EXE)).absolutePath();
         for (const char* name : {"pictorium", "english.lng", "pictorium.rsrc"})
             ASSERT_TRUE(QFile::copy(built + u'/' + QLatin1String(name), installed.filePath(name))) << name;
-        QFile::setPermissions(installed.filePath("pictorium"),
-                              QFile::permissions(built + "/pictorium"));
+        QFile::setPermissions(installed.filePath("pictorium"), QFile::permissions(built + "/pictorium"));
         QDir(home.path()).mkdir("runtime");
-        QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(home.filePath("runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 #endif
     }
 
@@ -89,8 +89,8 @@ protected:
         p.setWorkingDirectory(workDir.isEmpty() ? work.path() : workDir);
         p.start(installed.filePath("pictorium"), args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                  QString::fromLocal8Bit(p.readAllStandardError())};
+        Outcome o {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                   QString::fromLocal8Bit(p.readAllStandardError())};
         for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
             EXPECT_FALSE(o.err.contains(QLatin1String(report))) << o.err.toStdString();
         return o;
@@ -109,7 +109,9 @@ TEST_F(Program, ExportsEveryFormatAndKind)
         std::function<void(const QString&)> check;
     };
     const auto picture = [](const char* kind) {
-        return [kind](const QString& path) { EXPECT_TRUE(fileType(path).startsWith(kind)) << fileType(path).toStdString(); };
+        return [kind](const QString& path) {
+            EXPECT_TRUE(fileType(path).startsWith(kind)) << fileType(path).toStdString();
+        };
     };
     const auto icon = [](const QString& path) {
         const Tool t = tool("icotool", {"-l", path});
@@ -135,24 +137,36 @@ TEST_F(Program, ExportsEveryFormatAndKind)
         {"all.png", {"-alliconsasoneimage"}, -1, png},
         {"all.jpeg", {"-alliconsasoneimage"}, -1, picture("JPEG image data")},
         {"icons", {"-iconindex=0"}, 3, eachOf("*.ico", icon)},
-        {"pictures", {"-iconindex=0", "-desttype=Metafile"}, 3, eachOf("*.emf", picture("Windows Enhanced Metafile"))},
+        {"pictures",
+         {"-iconindex=0", "-desttype=Metafile"},
+         3,
+         eachOf("*.emf", picture("Windows Enhanced Metafile"))},
         {"small", {"-iconindex=0", "-desttype=png", "-iconsizesmall"}, 3, eachOf("*.png", png)},
-        {"page.html", {"-htmldestimagetype=gif", "-includenumbers", "-drawborders"}, 3,
+        {"page.html",
+         {"-htmldestimagetype=gif", "-includenumbers", "-drawborders"},
+         3,
          [&](const QString& path) {
              EXPECT_TRUE(fileType(path).startsWith("HTML document")) << fileType(path).toStdString();
              eachOf("*.gif", picture("GIF image data"))(out("page_files"));
          }},
-        {"table.dbf", {"-dbasefieldname=PICTURES_OF_ICONS", "-dbasedesttype=png"}, 3,
+        {"table.dbf",
+         {"-dbasefieldname=PICTURES_OF_ICONS", "-dbasedesttype=png"},
+         3,
          [&](const QString& path) {
              EXPECT_TRUE(fileType(path).contains("with memo")) << fileType(path).toStdString();
-             EXPECT_TRUE(fileType(out("table.dbt")).contains("DBT")) << fileType(out("table.dbt")).toStdString();
+             EXPECT_TRUE(fileType(out("table.dbt")).contains("DBT"))
+                 << fileType(out("table.dbt")).toStdString();
          }},
-        {"doc.pdf", {"-includenumbers"}, 3,
-         [](const QString& path) { EXPECT_EQ(tool("qpdf", {"--check", path}).status, 0); }},
+        {"doc.pdf",
+         {"-includenumbers"},
+         3,
+         [](const QString& path) {
+             EXPECT_EQ(tool("qpdf", {"--check", path}).status, 0);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dest);
-        const Outcome o = run(QStringList{"-e", kSource, out(c.dest)} + c.switches);
+        const Outcome o = run(QStringList {"-e", kSource, out(c.dest)} + c.switches);
         EXPECT_EQ(o.status, 0);
         EXPECT_EQ(o.err, c.saved < 0 ? QString() : QString("Pictorium: Saved: %1\n").arg(c.saved));
         c.check(out(c.dest));
@@ -168,11 +182,14 @@ TEST_F(Program, ErrorsEndWithStatusOne)
         QString err;
     };
     const Case cases[] = {
-        {"a missing source", {"-e", missing, out("x.png"), "-closewhendone"},
+        {"a missing source",
+         {"-e", missing, out("x.png"), "-closewhendone"},
          "Pictorium: Command line error:\nFile does not exist:\n" + missing + "\n"},
-        {"a missing destination", {"/E", kSource},
+        {"a missing destination",
+         {"/E", kSource},
          "Pictorium: Command line error:\nNo destination is given for the export.\n"},
-        {"an icon the file does not have", {"-e", kSource, out("x.png"), "-iconindex=9"},
+        {"an icon the file does not have",
+         {"-e", kSource, out("x.png"), "-iconindex=9"},
          "Pictorium: \"" + kSource + "\" has 3 icon(s); there is no icon 9.\n"},
     };
     for (const Case& c : cases) {
@@ -242,7 +259,7 @@ TEST_F(Program, SettingsFileThatIsAFifoNeitherStallsNorIsReplaced)
 
 TEST_F(Program, WithoutAnExportItNeedsADisplay)
 {
-    for (const QStringList& args : {QStringList{}, QStringList{kSource}}) {
+    for (const QStringList& args : {QStringList {}, QStringList {kSource}}) {
         SCOPED_TRACE(args.join(' ').toStdString());
         const Outcome o = run(args);
         EXPECT_EQ(o.status, 1);

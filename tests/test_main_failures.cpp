@@ -47,7 +47,8 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 QStringList entries(const QString& dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                               QDir::Name);
 }
 
 // Every file and folder below Dir, by its path from there, sorted.
@@ -78,7 +79,8 @@ protected:
             ASSERT_TRUE(QFile::copy(built + u'/' + QLatin1String(name), installed.filePath(name))) << name;
         QFile::setPermissions(installed.filePath("pictorium"), QFile::permissions(built + "/pictorium"));
         QDir(home.path()).mkdir("runtime");
-        QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(home.filePath("runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 #endif
     }
 
@@ -95,17 +97,20 @@ protected:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(work.path());
         if (options.fileSizeLimit)
-            p.setChildProcessModifier([limit = options.fileSizeLimit] { fixture::FileSizeLimit::applyInChild(limit); });
+            p.setChildProcessModifier(
+                [limit = options.fileSizeLimit] { fixture::FileSizeLimit::applyInChild(limit); });
         if (options.withoutRootRights && geteuid() == 0) {
             // Root reads every file; without these rights a file's mode counts.
-            p.start("setpriv", QStringList{"--bounding-set=-dac_override,-dac_read_search", "--",
-                                           installed.filePath("pictorium")} + args);
+            p.start("setpriv",
+                    QStringList {"--bounding-set=-dac_override,-dac_read_search", "--",
+                                 installed.filePath("pictorium")}
+                        + args);
         } else {
             p.start(installed.filePath("pictorium"), args);
         }
         EXPECT_TRUE(p.waitForFinished(60000));
-        Outcome o{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                  QString::fromLocal8Bit(p.readAllStandardError())};
+        Outcome o {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                   QString::fromLocal8Bit(p.readAllStandardError())};
         for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
             EXPECT_FALSE(o.err.contains(QLatin1String(report))) << o.err.toStdString();
         return o;
@@ -117,7 +122,8 @@ protected:
     {
         EXPECT_EQ(o.status, 1) << o.err.toStdString();
         EXPECT_FALSE(o.err.contains(QLatin1String("Saved:"))) << o.err.toStdString();
-        EXPECT_TRUE(o.err.contains(says)) << "wanted: " << says.toStdString() << "\ngot: " << o.err.toStdString();
+        EXPECT_TRUE(o.err.contains(says))
+            << "wanted: " << says.toStdString() << "\ngot: " << o.err.toStdString();
     }
 };
 
@@ -125,7 +131,7 @@ protected:
 // under the writer: the old files stay whole.
 struct KindCase {
     const char* what;
-    const char* dest;       // relative to the destination folder
+    const char* dest;  // relative to the destination folder
     QStringList switches;
     QStringList existing;  // files of the destination folder that hold "old" before and after
 };
@@ -153,8 +159,8 @@ TEST_F(ProgramFailures, AWriteFaultReplacesNothingAndCountsNothing)
             QDir().mkpath(QFileInfo(out(name)).absolutePath());
             writeFile(out(name), "old");
         }
-        for (const QStringList& closing : {QStringList{}, QStringList{"-closewhendone"}}) {
-            const Outcome o = run(QStringList{"-e", kSource, out(c.dest)} + c.switches + closing,
+        for (const QStringList& closing : {QStringList {}, QStringList {"-closewhendone"}}) {
+            const Outcome o = run(QStringList {"-e", kSource, out(c.dest)} + c.switches + closing,
                                   {.fileSizeLimit = 200});
             expectFailure(o, QStringLiteral("File too large"));
         }
@@ -190,11 +196,12 @@ TEST_F(ProgramFailures, AFullDiskReplacesNothingAndSaysSo)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE((c.dest + ' ' + c.switches.join(' ')).toStdString());
-        expectFailure(run(QStringList{"-e", kSource, c.dest} + c.switches), QStringLiteral("No space left on device"));
+        expectFailure(run(QStringList {"-e", kSource, c.dest} + c.switches),
+                      QStringLiteral("No space left on device"));
         EXPECT_EQ(readAll(volume.filePath("old.png")), old);
         EXPECT_EQ(readAll(volume.filePath("old.bmp")), old);
     }
-    EXPECT_EQ(entries(volume.path()), (QStringList{".filler", "old.bmp", "old.png"}));
+    EXPECT_EQ(entries(volume.path()), (QStringList {".filler", "old.bmp", "old.png"}));
 }
 
 TEST_F(ProgramFailures, IconFilesThatCannotBeWrittenFail)
@@ -209,14 +216,18 @@ TEST_F(ProgramFailures, IconFilesThatCannotBeWrittenFail)
         {"a missing folder", {"/missing/dir/x.ico", "-closewhendone"}, "No such file or directory"},
         {"a missing folder, with the count", {"/missing/dir/x.ico"}, "/missing/dir/x.ico"},
         {"a name too long", {out(longName)}, "File name too long"},
-        {"every icon into a folder that cannot be made", {"/missing/dir/icons", "-iconindex=0", "-desttype=ico"},
+        {"every icon into a folder that cannot be made",
+         {"/missing/dir/icons", "-iconindex=0", "-desttype=ico"},
          "/missing/dir/icons"},
-        {"an .ico copy into a missing folder", {"/missing/dir/x.ico", "-closewhendone"}, "/missing/dir/x.ico"},
+        {"an .ico copy into a missing folder",
+         {"/missing/dir/x.ico", "-closewhendone"},
+         "/missing/dir/x.ico"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const QString source = QString(c.what).contains(".ico copy") ? kFixtures + "/icons/mixed.ico" : kSource;
-        expectFailure(run(QStringList{"-e", source} + c.args), c.says);
+        const QString source
+            = QString(c.what).contains(".ico copy") ? kFixtures + "/icons/mixed.ico" : kSource;
+        expectFailure(run(QStringList {"-e", source} + c.args), c.says);
     }
     EXPECT_TRUE(entries(work.path()).isEmpty());
 }
@@ -230,8 +241,13 @@ TEST_F(ProgramFailures, SourcesWithoutIconsFail)
     writeFile(out("locked.dll"), readAll(kSource));
     QFile::setPermissions(out("locked.dll"), {});
     const QStringList kinds[] = {
-        {"x.ico"}, {"x.png"}, {"numbered", "-iconindex=0"}, {"numbered", "-iconindex=0", "-desttype=png"},
-        {"x.html"}, {"x.dbf"}, {"x.pdf"},
+        {"x.ico"},
+        {"x.png"},
+        {"numbered", "-iconindex=0"},
+        {"numbered", "-iconindex=0", "-desttype=png"},
+        {"x.html"},
+        {"x.dbf"},
+        {"x.pdf"},
     };
     const struct {
         QString source;
@@ -251,11 +267,12 @@ TEST_F(ProgramFailures, SourcesWithoutIconsFail)
             continue;
         for (const QStringList& kind : kinds) {
             SCOPED_TRACE((s.source + " -> " + kind.join(' ')).toStdString());
-            const Outcome o = run(QStringList{"-e", s.source, out("dest/" + kind[0])} + kind.mid(1),
+            const Outcome o = run(QStringList {"-e", s.source, out("dest/" + kind[0])} + kind.mid(1),
                                   {.withoutRootRights = s.withoutRootRights});
             // A module without icons shows its type's icon, which a picture of
             // icon 1 may save; nothing else is written from it.
-            if ((s.source.endsWith("noicons.dll") || s.source.endsWith("corrupt.dll")) && kind == QStringList{"x.png"}) {
+            if ((s.source.endsWith("noicons.dll") || s.source.endsWith("corrupt.dll"))
+                && kind == QStringList {"x.png"}) {
                 EXPECT_EQ(o.status, 0) << o.err.toStdString();
                 QFile::remove(out("dest/x.png"));
                 continue;
@@ -288,15 +305,19 @@ TEST_F(ProgramFailures, ValuesAndNamesThatDoNotWorkAreSaidAsTheyAre)
         {"a negative index", {"-e", kSource, out("o.png"), "-iconindex=-1"}, "\"-1\" is not an icon number"},
         {"letters", {"-e", kSource, out("o.png"), "-iconindex=abc"}, "\"abc\" is not an icon number"},
         {"hexadecimal", {"-e", kSource, out("o.png"), "-iconindex=0x1"}, "\"0x1\" is not an icon number"},
-        {"too large", {"-e", kSource, out("o.png"), "-iconindex=99999999999"}, "\"99999999999\" is not an icon"},
+        {"too large",
+         {"-e", kSource, out("o.png"), "-iconindex=99999999999"},
+         "\"99999999999\" is not an icon"},
         {"an unknown type", {"-e", kSource, out("o.xyz"), "-desttype=xyz"}, "Unknown type \"xyz\""},
         {"a folder", {"-e", kFixtures, out("o.png")}, "is a folder, not a file"},
         {"a FIFO", {"-e", out("fifo.dll"), out("o.png")}, "is not a regular file"},
         {"a link loop", {"-e", out("loop1.dll"), out("o.png")}, "Too many levels of symbolic links"},
         {"an over-long name", {"-e", longPath, out("o.png")}, "File name too long"},
-        {"an icon the file does not have", {"-e", oneIcon, out("o.png"), "-iconindex=2"},
+        {"an icon the file does not have",
+         {"-e", oneIcon, out("o.png"), "-iconindex=2"},
          "has 1 icon(s); there is no icon 2"},
-        {"an icon file's second icon", {"-e", oneIcon, out("o.ico"), "-iconindex=2"},
+        {"an icon file's second icon",
+         {"-e", oneIcon, out("o.ico"), "-iconindex=2"},
          "has 1 icon(s); there is no icon 2"},
         {"a table in a missing folder", {"-e", kSource, out("missing/t.dbf")}, "missing/t.dbf"},
         {"a document in a missing folder", {"-e", kSource, out("missing/d.pdf")}, "missing/d.pdf"},
@@ -350,6 +371,6 @@ TEST_F(ProgramFailures, NamesThatAreNotUtf8AreRefused)
                 names.emplace_back(e->d_name);
         closedir(d);
     }
-    EXPECT_EQ(names, std::vector<std::string>{"m\xFC.dll"});
+    EXPECT_EQ(names, std::vector<std::string> {"m\xFC.dll"});
 #endif
 }

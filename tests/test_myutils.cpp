@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -28,22 +28,17 @@ struct UsedText {
 };
 
 constexpr UsedText kUsedTexts[] = {
-    {1}, {2}, {3}, {4},
-    {101}, {102}, {103}, {104}, {105}, {106}, {107}, {108}, {109}, {110},
-    {111}, {117, "%s"}, {151},
-    {201}, {203}, {204}, {261, "%s"}, {262, "%s"},
-    {301}, {302}, {303}, {304}, {305}, {306}, {307}, {308}, {309}, {310}, {311}, {312}, {313}, {314},
-    {315}, {316},
-    {401}, {402}, {403}, {404}, {405}, {406}, {407},
-    {501}, {502}, {503}, {551},
-    {601}, {602, "%d"}, {603, "%d"}, {604}, {605, "%s"}, {606}, {607}, {608}, {609, "%s"}, {610},
-    {611}, {612}, {613}, {614}, {615, "%s"},
-    {701}, {703}, {704}, {705}, {706}, {707}, {708}, {709}, {710},
-    {801}, {802}, {803}, {804}, {805}, {807},
-    {900}, {901}, {902}, {903}, {904}, {905}, {906},
-    {921}, {922}, {923}, {924}, {925}, {926}, {927}, {928}, {929}, {941}, {942}, {943},
-    {961}, {962}, {963}, {964}, {965},
-    {50000},
+    {1},         {2},         {3},   {4},         {101}, {102},       {103}, {104},       {105}, {106},
+    {107},       {108},       {109}, {110},       {111}, {117, "%s"}, {151}, {201},       {203}, {204},
+    {261, "%s"}, {262, "%s"}, {301}, {302},       {303}, {304},       {305}, {306},       {307}, {308},
+    {309},       {310},       {311}, {312},       {313}, {314},       {315}, {316},       {401}, {402},
+    {403},       {404},       {405}, {406},       {407}, {501},       {502}, {503},       {551}, {601},
+    {602, "%d"}, {603, "%d"}, {604}, {605, "%s"}, {606}, {607},       {608}, {609, "%s"}, {610}, {611},
+    {612},       {613},       {614}, {615, "%s"}, {701}, {703},       {704}, {705},       {706}, {707},
+    {708},       {709},       {710}, {801},       {802}, {803},       {804}, {805},       {807}, {900},
+    {901},       {902},       {903}, {904},       {905}, {906},       {921}, {922},       {923}, {924},
+    {925},       {926},       {927}, {928},       {929}, {941},       {942}, {943},       {961}, {962},
+    {963},       {964},       {965}, {50000},
 };
 
 // Makes a pack the loaded one for the length of a test.
@@ -96,12 +91,9 @@ TEST(GetUIText, EveryPackHoldsEveryUsedTextAndNoOther)
     const QString folder = QFileInfo(QStringLiteral(LANG_PACK)).absolutePath();
     // Text 1 of each pack shows that its script survives the build as UTF-16.
     const std::pair<const char*, QString> packs[] = {
-        {"english", QStringLiteral("Cancel")},
-        {"ukrainian", QStringLiteral("Скасувати")},
-        {"greek", QStringLiteral("Άκυρο")},
-        {"romanian", QStringLiteral("Anulare")},
-        {"italian", QStringLiteral("Annulla")},
-        {"polish", QStringLiteral("Anuluj")},
+        {"english", QStringLiteral("Cancel")},  {"ukrainian", QStringLiteral("Скасувати")},
+        {"greek", QStringLiteral("Άκυρο")},     {"romanian", QStringLiteral("Anulare")},
+        {"italian", QStringLiteral("Annulla")}, {"polish", QStringLiteral("Anuluj")},
     };
     for (const auto& [language, cancel] : packs) {
         SCOPED_TRACE(language);
@@ -116,7 +108,7 @@ TEST(GetUIText, EveryPackHoldsEveryUsedTextAndNoOther)
             QStringList markers;
             for (auto it = marker.globalMatch(text); it.hasNext();)
                 markers << it.next().captured();
-            EXPECT_EQ(markers, used.marker ? QStringList{QString::fromLatin1(used.marker)} : QStringList())
+            EXPECT_EQ(markers, used.marker ? QStringList {QString::fromLatin1(used.marker)} : QStringList())
                 << text.toStdString();
             EXPECT_LE(text.count(u'&'), 1) << text.toStdString();
         }
@@ -198,7 +190,8 @@ TEST(GetUIText, CutsAtZeroAndAfter1023CharactersKeepingPairsWhole)
     const std::u16string pairAcrossCut = std::u16string(1022, u'y') + pair + u"z";
     const std::u16string pairAtEnd = std::u16string(1021, u'w') + pair;  // 1023 exactly
     const std::u16string zero = std::u16string(u"ab") + u'\0' + u"cd";
-    const ByteVec bytes = buildPe({{6, {}, 1, {}, 0x409, stringBlock({over, pairAcrossCut, pairAtEnd, zero})}}).bytes;
+    const ByteVec bytes
+        = buildPe({{6, {}, 1, {}, 0x409, stringBlock({over, pairAcrossCut, pairAtEnd, zero})}}).bytes;
     LoadedPack pack(PeModule::fromBytes(bytes));
     ASSERT_TRUE(LangModule);
 
@@ -232,7 +225,7 @@ TEST(FormatUIText, FillsOnlyItsOwnMarkers)
         {"Saved: %d", {7}, "Saved: 7"},
         {"File does not exist:\r\n%s", {QString("/a b/c.lng")}, "File does not exist:\r\n/a b/c.lng"},
         {"%d%s", {1, QString("b")}, "1b"},
-        {"%s", {qint64{1} << 40}, "1099511627776"},
+        {"%s", {qint64 {1} << 40}, "1099511627776"},
         // An argument is not read for markers.
         {"[%s]", {QString("100%s %d %%")}, "[100%s %d %%]"},
         {"100%% of %s", {QString("x")}, "100% of x"},
@@ -244,7 +237,8 @@ TEST(FormatUIText, FillsOnlyItsOwnMarkers)
         {"", {}, ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FormatUIText(QString::fromUtf8(c.format), c.args), QString::fromUtf8(c.expected)) << c.format;
+        EXPECT_EQ(FormatUIText(QString::fromUtf8(c.format), c.args), QString::fromUtf8(c.expected))
+            << c.format;
 }
 
 TEST(MakeUniqueFileName, FirstFreeNumberedName)

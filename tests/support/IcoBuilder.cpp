@@ -111,7 +111,7 @@ IcoImage dibImage(int width, int height, int bits, uint32_t seed)
                 row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         b.insert(b.end(), row.begin(), row.end());
     }
-    return IcoImage{b, width, height, 1, bits};
+    return IcoImage {b, width, height, 1, bits};
 }
 
 IcoImage dibBitfieldsImage(int width, int height, int bits, uint32_t seed)
@@ -164,7 +164,7 @@ IcoImage dibBitfieldsImage(int width, int height, int bits, uint32_t seed)
                 row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         b.insert(b.end(), row.begin(), row.end());
     }
-    return IcoImage{b, width, height, 1, bits};
+    return IcoImage {b, width, height, 1, bits};
 }
 
 IcoImage pngImage(int width, int height, uint32_t seed)
@@ -178,7 +178,7 @@ IcoImage pngImage(int width, int height, uint32_t seed)
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG"))
         throw std::runtime_error("PNG encoding failed");
-    return IcoImage{ByteVec(png.begin(), png.end()), width, height, 1, 32};
+    return IcoImage {ByteVec(png.begin(), png.end()), width, height, 1, 32};
 }
 
 IcoImage pngWithLyingChunk(int width, int height, uint32_t seed)

@@ -43,8 +43,14 @@ ByteVec icoFile(const std::vector<IcoImage>& images);
 void writeFile(const std::string& path, const ByteVec& bytes);
 ByteVec readFile(const std::string& path);
 
-inline uint16_t get16(const ByteVec& b, size_t at) { return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8)); }
-inline uint32_t get32(const ByteVec& b, size_t at) { return get16(b, at) | (uint32_t{get16(b, at + 2)} << 16); }
+inline uint16_t get16(const ByteVec& b, size_t at)
+{
+    return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8));
+}
+inline uint32_t get32(const ByteVec& b, size_t at)
+{
+    return get16(b, at) | (uint32_t {get16(b, at + 2)} << 16);
+}
 void put16(ByteVec& b, size_t at, uint32_t v);
 void put32(ByteVec& b, size_t at, uint32_t v);
 

@@ -25,19 +25,17 @@ struct TypeNode {
     std::vector<NameNode> names;
 };
 
-template <typename Node>
-Node& findOrAdd(std::vector<Node>& nodes, const Key& key)
+template <typename Node> Node& findOrAdd(std::vector<Node>& nodes, const Key& key)
 {
     for (Node& n : nodes)
         if (n.key == key)
             return n;
-    nodes.push_back(Node{key, {}});
+    nodes.push_back(Node {key, {}});
     return nodes.back();
 }
 
 // Named entries first, each kind in the order given.
-template <typename Node>
-std::vector<Node*> ordered(std::vector<Node>& nodes)
+template <typename Node> std::vector<Node*> ordered(std::vector<Node>& nodes)
 {
     std::vector<Node*> out;
     for (Node& n : nodes)
@@ -58,8 +56,8 @@ BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
     std::vector<TypeNode> types;
     for (size_t i = 0; i < resources.size(); ++i) {
         const PeRes& r = resources[i];
-        TypeNode& t = findOrAdd(types, Key{r.typeId, r.typeName});
-        NameNode& n = findOrAdd(t.names, Key{r.nameId, r.name});
+        TypeNode& t = findOrAdd(types, Key {r.typeId, r.typeName});
+        NameNode& n = findOrAdd(t.names, Key {r.nameId, r.name});
         n.langs.push_back({r.lang, i});
     }
     auto typeOrder = ordered(types);
@@ -98,7 +96,7 @@ BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
     }
     std::vector<size_t> dataAt(resources.size());
     for (size_t i = 0; i < resources.size(); ++i) {
-        at = (at + 7) & ~size_t{7};
+        at = (at + 7) & ~size_t {7};
         dataAt[i] = at;
         at += resources[i].data.size();
     }
@@ -132,7 +130,8 @@ BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
             writeDir(nameAt[n], 0, n->langs.size());
             for (size_t li = 0; li < n->langs.size(); ++li) {
                 put32(rsrc, nameAt[n] + 16 + 8 * li, n->langs[li].lang);
-                put32(rsrc, nameAt[n] + 16 + 8 * li + 4, static_cast<uint32_t>(entryAt[n->langs[li].resource]));
+                put32(rsrc, nameAt[n] + 16 + 8 * li + 4,
+                      static_cast<uint32_t>(entryAt[n->langs[li].resource]));
             }
         }
     }
@@ -144,7 +143,8 @@ BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
     for (size_t i = 0; i < resources.size(); ++i) {
         put32(rsrc, entryAt[i], static_cast<uint32_t>(options.sectionVa + dataAt[i]));
         put32(rsrc, entryAt[i] + 4, static_cast<uint32_t>(resources[i].data.size()));
-        std::copy(resources[i].data.begin(), resources[i].data.end(), rsrc.begin() + static_cast<long>(dataAt[i]));
+        std::copy(resources[i].data.begin(), resources[i].data.end(),
+                  rsrc.begin() + static_cast<long>(dataAt[i]));
     }
 
     // Headers: DOS stub, COFF header, optional header, one section.
@@ -153,7 +153,7 @@ BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
     const size_t peAt = 0x40;
     const size_t optAt = peAt + 24;
     const size_t sectionAt = optAt + optSize;
-    const size_t rawSize = (rsrcSize + 0x1FF) & ~size_t{0x1FF};
+    const size_t rawSize = (rsrcSize + 0x1FF) & ~size_t {0x1FF};
     ByteVec b(options.rawOffset + rawSize, 0);
     b[0] = 'M';
     b[1] = 'Z';

@@ -23,7 +23,7 @@ public:
         // The limit's signal would end the process; the write fails instead.
         m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &m_old);
-        const rlimit limit{Bytes, m_old.rlim_max};
+        const rlimit limit {Bytes, m_old.rlim_max};
         m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
     ~FileSizeLimit()
@@ -39,14 +39,14 @@ public:
     static void applyInChild(rlim_t Bytes)
     {
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
+        rlimit limit {};
         getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = Bytes;
         setrlimit(RLIMIT_FSIZE, &limit);
     }
 
 private:
-    rlimit m_old{};
+    rlimit m_old {};
     void (*m_oldHandler)(int) = SIG_DFL;
     bool m_set = false;
 };
@@ -60,7 +60,9 @@ public:
         if (!m_dir.isValid())
             return;
         const QByteArray options = "size=" + QByteArray::number(KiB) + "k";
-        m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+        m_mounted
+            = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, options.constData())
+            == 0;
     }
     ~SmallVolume()
     {
@@ -81,10 +83,8 @@ public:
         if (!filler.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
             return;
         const QByteArray block(512, 'f');
-        while (filler.write(block) == block.size()) {
-        }
-        while (filler.write("f", 1) == 1) {
-        }
+        while (filler.write(block) == block.size()) {}
+        while (filler.write("f", 1) == 1) {}
     }
 
 private:

@@ -51,7 +51,7 @@ SQLRETURN SQLFreeHandle(int16_t type, void* handle)
     return 0;
 }
 
-#define UNUSED_ENTRY(name) \
+#define UNUSED_ENTRY(name)                                                                                   \
     SQLRETURN name(void) { return -1; }
 
 UNUSED_ENTRY(SQLGetInfo)

@@ -2,9 +2,10 @@
  * 45 functions the binding resolves (EnableTheming, the last one, only
  * without THEME_STUB_OMIT_ENABLE_THEMING). None is ever called. */
 
-#define ENTRY(name) \
+#define ENTRY(name)                                                                                          \
     void name(void) {}
 
+// clang-format off
 ENTRY(OpenThemeData) ENTRY(CloseThemeData) ENTRY(DrawThemeBackground) ENTRY(DrawThemeText)
 ENTRY(GetThemeBackgroundContentRect) ENTRY(GetThemeBackgroundExtent) ENTRY(GetThemeTextExtent)
 ENTRY(GetThemeTextMetrics) ENTRY(GetThemeBackgroundRegion) ENTRY(HitTestThemeBackground)
@@ -18,6 +19,7 @@ ENTRY(GetThemeSysString) ENTRY(GetThemeSysInt) ENTRY(IsThemeActive) ENTRY(IsAppT
 ENTRY(GetWindowTheme) ENTRY(EnableThemeDialogTexture) ENTRY(IsThemeDialogTextureEnabled)
 ENTRY(GetThemeAppProperties) ENTRY(SetThemeAppProperties) ENTRY(GetCurrentThemeName)
 ENTRY(GetThemeDocumentationProperty) ENTRY(DrawThemeParentBackground)
+// clang-format on
 #ifndef THEME_STUB_OMIT_ENABLE_THEMING
-ENTRY(EnableTheming)
+                                                                ENTRY(EnableTheming)
 #endif
