@@ -41,19 +41,7 @@ TPrintFrm::TPrintFrm(QWidget* AOwner, int ItemIndex) : QDialog(AOwner)
     content->addWidget(SelBtn);
     content->addSpacing(10);
     content->addWidget(Panel1);
-    content->addStretch(1);
-    // The columns' own spacing, not the wider gap between them.
-    content->setSpacing(6);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch(1);
-    auto* top = new QHBoxLayout(this);
-    top->setContentsMargins(10, 10, 10, 10);
-    top->setSpacing(12);
-    top->addLayout(content, 1);
-    top->addLayout(buttons);
+    LayOutDialog(this, content, {OKBtn, CancelBtn, HelpBtn});
 
     FormCreate(ItemIndex);
     // The design's client size, or more when the texts need it.

@@ -126,19 +126,7 @@ TSaveFrm::TSaveFrm(QWidget* AOwner) : QDialog(AOwner)
     content->addLayout(groups);
     content->addWidget(GrayScaleCheck);
     content->addWidget(Label5);
-    content->addStretch(1);
-    // The columns' own spacing, not the wider gap between them.
-    content->setSpacing(6);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
-    buttons->addStretch(1);
-    auto* top = new QHBoxLayout(this);
-    top->setContentsMargins(10, 10, 10, 10);
-    top->setSpacing(12);
-    top->addLayout(content, 1);
-    top->addLayout(buttons);
+    LayOutDialog(this, content, {OKBtn, CancelBtn, HelpBtn});
 
     FormCreate();
 }

@@ -3,6 +3,9 @@
 #include "app/Unit1.h"
 
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <QWidget>
 
 QString GetUIText(int32_t Id)
 {
@@ -66,4 +69,20 @@ QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QS
     for (qint64 n = 1; QFileInfo(folder + name + suffix).isFile(); ++n)
         name = base + QString::number(n);
     return name;
+}
+
+void LayOutDialog(QWidget* Form, QVBoxLayout* Content, std::initializer_list<QWidget*> Buttons)
+{
+    Content->addStretch(1);
+    // The columns' own spacing, not the wider gap between them.
+    Content->setSpacing(6);
+    auto* buttons = new QVBoxLayout;
+    for (QWidget* button : Buttons)
+        buttons->addWidget(button);
+    buttons->addStretch(1);
+    auto* top = new QHBoxLayout(Form);
+    top->setContentsMargins(10, 10, 10, 10);
+    top->setSpacing(12);
+    top->addLayout(Content, 1);
+    top->addLayout(buttons);
 }

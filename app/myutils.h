@@ -5,6 +5,9 @@
 #include <QString>
 
 #include <cstdint>
+
+class QVBoxLayout;
+class QWidget;
 #include <initializer_list>
 
 // The longest user-interface text; longer pack texts are cut.
@@ -40,3 +43,7 @@ QString FormatUIText(const QString& format, std::initializer_list<UITextArg> arg
 // exists. An empty Dir stands for the root folder; Ext has no dot, and an
 // empty Ext means a name without extension.
 QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QString& Ext);
+
+// The dialogs' layout: Content's column on the left, the buttons top down
+// on the right.
+void LayOutDialog(QWidget* Form, QVBoxLayout* Content, std::initializer_list<QWidget*> Buttons);

@@ -1,6 +1,7 @@
 // The program itself, started with no display: batch exports end the
 // process with a status, and their files are checked by real readers.
 #include "IcoBuilder.h"
+#include "InstalledProgram.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,37 +43,11 @@ Tool tool(const QString& program, const QStringList& args)
 
 QString fileType(const QString& path) { return tool("file", {"-b", path}).out; }
 
-class Program : public ::testing::Test {
+class Program : public InstalledProgram {
 protected:
-    QTemporaryDir installed;  // a copy of the program, so no settings land beside the build
-    QTemporaryDir home;
-    QTemporaryDir work;
-
-    void SetUp() override
-    {
-#ifndef PICTORIUM_EXE
-        GTEST_SKIP() << "the program is not built";
-#else
-        const QString built = QFileInfo(QStringLiteral(PICTORIUM_EXE)).absolutePath();
-        for (const char* name : {"pictorium", "english.lng", "pictorium.rsrc"})
-            ASSERT_TRUE(QFile::copy(built + u'/' + QLatin1String(name), installed.filePath(name))) << name;
-        QFile::setPermissions(installed.filePath("pictorium"), QFile::permissions(built + "/pictorium"));
-        QDir(home.path()).mkdir("runtime");
-        QFile::setPermissions(home.filePath("runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-#endif
-    }
-
     Outcome run(const QStringList& args, const QString& workDir = {})
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QLatin1String(name));
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
-        env.insert("ASAN_OPTIONS", "detect_leaks=1");
-        return runWith(env, args, workDir);
+        return runWith(batchEnvironment(), args, workDir);
     }
     // What cron or `env -i` gives: a path and a home, nothing of a session.
     QProcessEnvironment plainEnvironment() const

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "InstalledProgram.h"
 #include "WriteFaults.h"
 
 #include <gtest/gtest.h>
@@ -63,36 +64,11 @@ QStringList tree(const QString& dir)
     return out;
 }
 
-class ProgramFailures : public ::testing::Test {
+class ProgramFailures : public InstalledProgram {
 protected:
-    QTemporaryDir installed;
-    QTemporaryDir home;
-    QTemporaryDir work;
-
-    void SetUp() override
-    {
-#ifndef PICTORIUM_EXE
-        GTEST_SKIP() << "the program is not built";
-#else
-        const QString built = QFileInfo(QStringLiteral(PICTORIUM_EXE)).absolutePath();
-        for (const char* name : {"pictorium", "english.lng", "pictorium.rsrc"})
-            ASSERT_TRUE(QFile::copy(built + u'/' + QLatin1String(name), installed.filePath(name))) << name;
-        QFile::setPermissions(installed.filePath("pictorium"), QFile::permissions(built + "/pictorium"));
-        QDir(home.path()).mkdir("runtime");
-        QFile::setPermissions(home.filePath("runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-#endif
-    }
-
     Outcome run(const QStringList& args, const RunOptions& options = {})
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QLatin1String(name));
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
-        env.insert("ASAN_OPTIONS", "detect_leaks=1");
+        QProcessEnvironment env = batchEnvironment();
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(work.path());
