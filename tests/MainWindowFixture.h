@@ -2,6 +2,7 @@
 // A main window started from a temporary program folder with the English
 // pack, with scripted message boxes, file dialogs, forms and opener.
 
+#include "app/Settings.h"
 #include "app/Unit1.h"
 #include "kxCommon/KXImageBox.h"
 #include "platform/FileDialogs.h"
@@ -54,15 +55,7 @@ protected:
         platform::setModalForms(nullptr);
         platform::setShellOpener(nullptr);
         // Back to the defaults that other tests expect.
-        OpenAfterSave = true;
-        ShowSeparateWindow = true;
-        SmallIcons = false;
-        ExpIncludeNumbers = true;
-        ExpDrawBorder = true;
-        ExpGrayScale = false;
-        ExpDBFFieldName = QStringLiteral("ICON");
-        ExpTargetImageType = 0;
-        ExpDBFType = 0;
+        SetDefaultSettings();
         MainFormClosing = false;
         SearchRunning = false;
     }

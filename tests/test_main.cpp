@@ -20,11 +20,6 @@ namespace {
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
 const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
 
-struct Outcome {
-    int status = -1;
-    QString err;
-};
-
 struct Tool {
     int status = -1;
     QString out;

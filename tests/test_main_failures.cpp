@@ -23,11 +23,6 @@ namespace {
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
 const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
 
-struct Outcome {
-    int status = -1;
-    QString err;
-};
-
 struct RunOptions {
     rlim_t fileSizeLimit = 0;  // 0: none
     bool withoutRootRights = false;

@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+// How a run of the program ended: its status and its standard error.
+struct Outcome {
+    int status = -1;
+    QString err;
+};
+
 class InstalledProgram : public ::testing::Test {
 protected:
     QTemporaryDir installed;
