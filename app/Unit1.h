@@ -301,6 +301,7 @@ private:
     QString FFileName;
     QString FIniFile;
     bool FCommandLineHandled = false;
+    bool FCommandLineWaiting = false;  // posted during a search; runs when it ends
     int FCommandLineStatus = 0;
     std::vector<std::pair<QString, QList<int>>> FSkippedIcons;  // per source file
     bool FDestroyed = false;

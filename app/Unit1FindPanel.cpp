@@ -297,6 +297,11 @@ void TForm1::DirBoxChange(QObject*)
             form->EnableSearchControls();
             form->FilePanel->unsetCursor();
             QApplication::restoreOverrideCursor();
+            if (form->FCommandLineWaiting) {
+                form->FCommandLineWaiting = false;
+                QMetaObject::invokeMethod(
+                    form, [f = form] { f->WMRunCommandLine(); }, Qt::QueuedConnection);
+            }
         }
     } finish {this, result};
 

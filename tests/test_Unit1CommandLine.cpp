@@ -4,6 +4,8 @@
 
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
+#include "kxCommon/KXListBox.h"
+#include "kxCommon/kxFolderTree.h"
 #include "platform/MessageBoxes.h"
 
 #include "TestApplication.h"
@@ -15,6 +17,7 @@
 #include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -101,6 +104,35 @@ TEST_F(CommandLineRun, SmallGreyPicturesLeaveTheSettingsAlone)
     // Closed when done, with no message.
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_TRUE(MainFormClosing);
+}
+
+TEST_F(CommandLineRun, RunsAfterTheStartUpSearchAndThenCloses)
+{
+    // The find panel was left open: the window starts with a search, which
+    // lets posted calls through while it runs.
+    {
+        QFile ini(program.filePath("gharv.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Settings]\nRun=2\n[Placement]\nFindPanelVisible=1\n");
+    }
+    auto form = std::make_unique<TForm1>(QStringList {"-e", kSource, dest("x.png"), "-closewhendone"},
+                                         program.filePath("pictorium"));
+    form->Tree->SetFolder(kFixtures + "/findpanel");
+    bool listedWhenRun = false;
+    bool handled = false;
+    form->OnCommandLineHandled = [&] {
+        handled = true;
+        listedWhenRun = form->FileBox->count() == 2;
+    };
+    form->FormCreate();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled; }, 60000));
+    EXPECT_TRUE(listedWhenRun);
+    EXPECT_EQ(QImage(dest("x.png")).size(), QSize(32, 32));
+    // Closed, not swallowed by the search.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    EXPECT_TRUE(boxes->shown.empty());
+    EXPECT_FALSE(SearchRunning);
 }
 
 TEST_F(CommandLineRun, ErrorsAreShownAndTheWindowStaysOpen)
