@@ -59,6 +59,12 @@ void TForm1::WMRunCommandLine()
 {
     if (FCommandLineHandled)
         return;
+    // The start-up search lets posted calls through; the command line runs
+    // after it, as it would after a search that ran before the loop.
+    if (FInSearch) {
+        FCommandLineWaiting = true;
+        return;
+    }
     FCommandLineHandled = true;
     // On every way out; queued, so that an escaping exception is shown first.
     struct Handled {
