@@ -2,6 +2,7 @@
 // process with a status, and their files are checked by real readers.
 #include "IcoBuilder.h"
 #include "InstalledProgram.h"
+#include "VirtualDisplay.h"
 
 #include <QDir>
 #include <QFile>
@@ -179,6 +180,24 @@ TEST_F(Program, ClosesWhenDoneWithoutAMessage)
     EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
     // Its settings went beside the copy, and to the test's own home.
     EXPECT_TRUE(QFile::exists(installed.filePath("gharv.ini")));
+}
+
+TEST_F(Program, ClosesWhenDoneOnADisplayWithTheFindPanelOpen)
+{
+    const VirtualDisplay display;
+    if (display.name().isEmpty())
+        GTEST_SKIP() << "no Xvfb";
+    // The panel left open starts a search in the window's first turns.
+    QFile ini(installed.filePath("gharv.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nRun=2\nShowSeparateWindow=0\n[Placement]\nFindPanelVisible=1\n");
+    ini.close();
+    QProcessEnvironment env = batchEnvironment();
+    env.insert("DISPLAY", display.name());
+    env.insert("LSAN_OPTIONS", "suppressions=" SOURCE_DIR "/tests/support/lsan-display.supp");
+    const Outcome o = runWith(env, {"-e", kSource, out("x.png"), "-closewhendone"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
 }
 
 TEST_F(Program, PlainEnvironmentLeavesStandardErrorToTheProgram)
