@@ -56,7 +56,7 @@ struct PageRun {
     int columns = 4;
     bool numbers = true;
     bool borders = true;
-    std::vector<int> written;  // icons whose cells are written, in order
+    QList<int> written;  // icons whose cells are written, in order
 };
 
 // Exports the cells of `run` from /x/a.dll into dir/icons_files and
