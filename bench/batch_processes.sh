@@ -3,7 +3,8 @@
 # it does the same work:
 #   bench/batch_processes.sh [BUILD_DIR]   (default build/bench)
 # 1. one process exporting one icon of a small module, 100 runs in a loop
-#    (the headless start-up cost);
+#    (the headless start-up cost), beside the floor: an empty Qt Widgets
+#    program that builds one window and quits (bench/qt_floor);
 # 2. every icon group of a 184-group module of about 15 MB as .ico files;
 # 3. a tiny .ico file to PNG.
 set -euo pipefail
@@ -29,10 +30,15 @@ seconds() { # prints the wall time of "$@" in seconds
 loop() { for _ in $(seq 100); do "$program" -e "$work/small.dll" "$work/one.ico" >/dev/null 2>&1; done; }
 peer_loop() { for _ in $(seq 100); do wrestool -x -t14 -n1 -o "$work/one_peer.ico" "$work/small.dll" >/dev/null 2>&1; done; }
 
+floor_loop() { for _ in $(seq 100); do "$build/bench/qt_floor" >/dev/null 2>&1; done; }
+
 printf '%-44s %10s %10s\n' job pictorium peer
+f=$(seconds floor_loop)
 t=$(seconds loop)
 p=-; command -v wrestool >/dev/null && p=$(printf '%.1f ms' "$(echo "$(seconds peer_loop) * 10" | bc -l)")
 printf '%-44s %10s %10s\n' "one icon, one process (a run of 100)" "$(printf '%.1f ms' "$(echo "$t * 10" | bc -l)")" "$p"
+printf '%-44s %10s\n' "empty Qt window, one process (a run of 100)" "$(printf '%.1f ms' "$(echo "$f * 10" | bc -l)")"
+printf '%-44s %10s\n' "one icon against the empty Qt window" "$(printf '%.2f x' "$(echo "$t / $f" | bc -l)")"
 
 all() { rm -rf "$work/all"; "$program" -e "$work/big.dll" "$work/all" -iconindex=0; }
 peer_all() { rm -rf "$work/all_peer"; mkdir "$work/all_peer"; wrestool -x -t14 -o "$work/all_peer" "$work/big.dll"; }
