@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStandardPaths>
@@ -251,9 +252,8 @@ QPixmap withLinkArrow(QPixmap pixmap)
     return pixmap;
 }
 
-}  // namespace
-
-QIcon smallShellIcon(ShellIcon kind, bool link)
+// The icon drawn from the theme or the style, with its open form.
+QIcon drawShellIcon(ShellIcon kind, bool link)
 {
     QIcon theme = themeIcon(kind);
     QPixmap normal = pixmapOf(theme);
@@ -281,5 +281,52 @@ QIcon smallShellIcon(ShellIcon kind, bool link)
         icon.addPixmap(open, QIcon::Selected);
     return icon;
 }
+
+// Reading the theme and the style's pictures costs a batch run more than
+// its export: the icon is made when something first draws it.
+class DeferredShellIconEngine : public QIconEngine {
+public:
+    DeferredShellIconEngine(ShellIcon kind, bool link) : m_kind(kind), m_link(link) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new DeferredShellIconEngine(*this); }
+    QString key() const override { return QStringLiteral("DeferredShellIconEngine"); }
+    bool isNull() override { return false; }
+
+private:
+    const QIcon& icon()
+    {
+        if (m_icon.isNull())
+            m_icon = drawShellIcon(m_kind, m_link);
+        return m_icon;
+    }
+
+    ShellIcon m_kind;
+    bool m_link;
+    QIcon m_icon;
+};
+
+}  // namespace
+
+QIcon smallShellIcon(ShellIcon kind, bool link) { return QIcon(new DeferredShellIconEngine(kind, link)); }
 
 }  // namespace platform
