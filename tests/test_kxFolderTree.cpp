@@ -475,6 +475,28 @@ TEST_F(FolderTreeTest, ExpandedFoldersShareOneInotifyInstance)
     EXPECT_EQ(t.RunningWatchers(), 1u);
 }
 
+TEST_F(FolderTreeTest, NetworkListsEachServerWithItsShares)
+{
+    for (const char* folder : {"srv/public/icons", "srv/media", "srv/box"})
+        ASSERT_TRUE(QDir().mkpath(root + "/" + folder));
+    writeMounts({rootLine, nasLine,
+                 "46 22 0:51 / " + root + "/srv/public rw - cifs //fileserver/Public rw,vers=3.1.1",
+                 "47 22 0:52 / " + root + "/srv/media rw - smb3 //fileserver/Media rw",
+                 "48 22 0:53 / " + root + "/srv/box rw - fuse.sshfs alice@build-box:/home/alice rw"});
+    auto& t = make();
+    open(t.NetHoodNode());
+    EXPECT_EQ(texts(t.NetHoodNode()), QStringList({"nas", "fileserver", "build-box"}));
+    QTreeWidgetItem* fileserver = open(child(t.NetHoodNode(), "fileserver"));
+    EXPECT_EQ(texts(fileserver), QStringList({"Media", "Public"}));  // sorted, servers are not
+    EXPECT_EQ(t.NodeType(fileserver), ftNetNode);
+    EXPECT_EQ(texts(open(child(t.NetHoodNode(), "build-box"))), QStringList {"home/alice"});
+
+    t.SetFolder("//fileserver/Public/icons");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(t.Folder(), root + "/srv/public/icons");
+    EXPECT_EQ(t.Selected()->parent()->parent(), fileserver);
+}
+
 TEST_F(FolderTreeTest, ANestedReReadThatDeletesTheNodeEndsTheOuterOne)
 {
     auto& t = make();
