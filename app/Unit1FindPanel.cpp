@@ -147,6 +147,7 @@ void TForm1::CreateFindPanel()
     Label2 = new QLabel(QStringLiteral("Folder to scan:"), DirPanel);
     Label2->setGeometry(kMargin, 4, 200, 18);
     Tree = new TkxFolderTree(DirPanel);
+    Tree->SetFolderOptions({foNetworkNeighborhood});
     Tree->setGeometry(kMargin, 24, 240, 120);
     connect(Tree, &TkxFolderTree::OnChange, this, [this](QTreeWidgetItem*) { TreeChange(Tree); });
 

@@ -122,8 +122,8 @@ TkxFolderTree::TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places)
 TkxFolderTree::~TkxFolderTree()
 {
     blockSignals(true);
-    // Every watcher is told to stop as its node goes, then joined: none
-    // outlives the tree, and none waits for the main thread meanwhile.
+    // Every watcher is told to stop as its node goes, then freed: none
+    // outlives the tree.
     while (topLevelItemCount() > 0)
         DeleteFolderNode(topLevelItem(0));
     for (auto& watcher : FWatchers)
@@ -846,6 +846,8 @@ void TkxFolderTree::StartDirWatcher(QTreeWidgetItem* Node)
     if (path.isEmpty())
         return;
     std::erase_if(FWatchers, [](const std::unique_ptr<TThDirChange>& w) { return w->Finished(); });
+    if (!FDirWatches)
+        FDirWatches = new platform::DirectoryWatches(FMessageHandle);
     auto watcher = std::make_unique<TThDirChange>(this, Node, path);
     d->FN_Change_Thread = watcher.get();
     watcher->Start();

@@ -2,28 +2,24 @@
 // A tree view of the shell namespace in which the user picks a folder:
 // the Desktop, below it Computer with its volumes, Network, the trash and
 // the Desktop's folders. Nodes are read lazily, one level per expansion;
-// watcher threads re-read an open folder whose sub-folders change, and
-// mount changes rebuild the volume nodes. Everything but the watchers' wait
-// runs on the main thread. The namespace rule is in platform/MountInfo.h.
+// watchers re-read an open folder whose sub-folders change, and mount
+// changes rebuild the volume nodes. Everything runs on the main thread.
+// The namespace rule is in platform/MountInfo.h.
 
+#include "platform/DirectoryWatch.h"
 #include "platform/MountInfo.h"
 
 #include <QPointer>
 #include <QString>
 #include <QTreeWidget>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 class TkxFolderTree;
 class TThDirChange;
-namespace platform {
-class DirectoryWatch;
-}
 
 enum TFolderType : uint8_t {
     ftFolder = 0,               // a file-system folder or a volume
@@ -132,7 +128,7 @@ public:
     // A watcher's notification: reads the node's sub-folders again.
     void ReReadNode(QTreeWidgetItem* Node);
     void StartDirWatcher(QTreeWidgetItem* Node);
-    // Watcher threads not yet ended.
+    // Watchers not yet told to stop.
     size_t RunningWatchers() const;
 
 Q_SIGNALS:
@@ -182,6 +178,8 @@ private:
     QStringList FNetworkKey;  // the network mounts as last read
     QObject* FMountWatch = nullptr;
     std::vector<std::unique_ptr<TThDirChange>> FWatchers;
+    // The one inotify instance of all the watchers; a child of FMessageHandle.
+    platform::DirectoryWatches* FDirWatches = nullptr;
     int FUpdateDepth = 0;
     bool FExpandingGuard = false;
     // While the tree rebuilds nodes itself, selection moves are gathered and
@@ -198,9 +196,10 @@ private:
 };
 
 // Watches one node's folder for sub-folders created, removed or renamed,
-// on a thread of its own, and has the tree re-read the node on the main
-// thread. The tree owns it: deleting the node only tells it to stop; the
-// tree joins it later, and at the latest when the tree is destroyed.
+// through the tree's shared inotify instance, and has the tree re-read the
+// node in a step queued on the main thread. The tree owns it: deleting the
+// node only tells it to stop, which ends its watch at once; the tree frees
+// it later, and at the latest when the tree is destroyed.
 class TThDirChange {
 public:
     TThDirChange(TkxFolderTree* tree, QTreeWidgetItem* node, const QString& path);
@@ -209,31 +208,26 @@ public:
     TThDirChange& operator=(const TThDirChange&) = delete;
 
     void Start();
-    // Seen by the thread within one 20 ms slice; nothing is reported after.
+    // Nothing is reported after, not even a step already queued.
     void Terminate();
     bool Terminated() const;
-    bool Finished() const { return FFinished.load(); }
+    bool Finished() const { return Terminated(); }
     const QString& WatchedPath() const { return FPathText; }
 
-    QTreeWidgetItem* const Node;  // main thread only
+    QTreeWidgetItem* const Node;
     TkxFolderTree* const FolderTree;
     QObject* const msghandle;
 
 private:
     struct Shared;
-    void Execute();
-    // The synchronised step: posted to the main thread; returns when it has
-    // run, or when the watcher was told to stop.
-    void Synchronize(platform::DirectoryWatch& watch);
+    void Changed(platform::DirectoryWatches::Event event);
+    // The queued step, on the main thread.
     static void DirChangeNotify(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree,
-                                QTreeWidgetItem* node, platform::DirectoryWatch* watch);
+                                QTreeWidgetItem* node, const QPointer<platform::DirectoryWatches>& watches);
 
     std::shared_ptr<Shared> FShared;
-    // Opened on the main thread right after the node was read, so that no
-    // change is missed while the thread starts.
-    std::unique_ptr<platform::DirectoryWatch> FFirstWatch;
+    QPointer<platform::DirectoryWatches> FWatches;
+    int FWatchId = 0;
     const QString FPathText;
     const std::string FPath;
-    std::atomic<bool> FFinished {false};
-    std::thread FThread;
 };

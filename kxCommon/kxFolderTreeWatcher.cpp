@@ -1,26 +1,14 @@
-// The watcher threads of the folder tree.
+// The watchers of the folder tree.
 
 #include "kxCommon/kxFolderTree.h"
-
-#include "platform/DirectoryWatch.h"
 
 #include <QFile>
 #include <QMetaObject>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-
-namespace {
-
-constexpr auto kSlice = std::chrono::milliseconds(20);
-// After a failed watch, about a second between two tries.
-constexpr int kRetrySlices = 50;
-
-}  // namespace
-
 struct TThDirChange::Shared {
-    std::atomic<bool> terminated {false};
+    bool terminated = false;
+    bool gone = false;     // the folder went; its parent's re-read deletes the node
+    bool pending = false;  // a step is queued
 };
 
 TThDirChange::TThDirChange(TkxFolderTree* tree, QTreeWidgetItem* node, const QString& path)
@@ -32,95 +20,60 @@ TThDirChange::TThDirChange(TkxFolderTree* tree, QTreeWidgetItem* node, const QSt
       FPath(QFile::encodeName(path).toStdString())
 {}
 
-TThDirChange::~TThDirChange()
-{
-    Terminate();
-    if (FThread.joinable())
-        FThread.join();
-}
+TThDirChange::~TThDirChange() { Terminate(); }
 
 void TThDirChange::Start()
 {
-    FFirstWatch = std::make_unique<platform::DirectoryWatch>(FPath);
-    FThread = std::thread([this] { Execute(); });
+    // Set up right after the node was read, so that no change is missed.
+    // A folder that cannot be watched (removed, not a folder, no watch
+    // left) reports nothing and waits for its stop.
+    FWatches = FolderTree->FDirWatches;
+    if (FWatches)
+        FWatchId = FWatches->add(FPath, [this](platform::DirectoryWatches::Event event) { Changed(event); });
 }
 
-void TThDirChange::Terminate() { FShared->terminated.store(true); }
-
-bool TThDirChange::Terminated() const { return FShared->terminated.load(); }
-
-void TThDirChange::Execute()
+void TThDirChange::Terminate()
 {
-    const auto pause = [this] {
-        for (int i = 0; i < kRetrySlices && !Terminated(); ++i)
-            std::this_thread::sleep_for(kSlice);
-    };
-    while (!Terminated()) {
-        std::unique_ptr<platform::DirectoryWatch> opened = std::move(FFirstWatch);
-        if (!opened)
-            opened = std::make_unique<platform::DirectoryWatch>(FPath);
-        platform::DirectoryWatch& watch = *opened;
-        if (!watch.isOpen()) {
-            // Removed, not a folder, or no watch left: no spinning.
-            pause();
-            continue;
-        }
-        while (!Terminated()) {
-            const platform::DirectoryWatch::Event event = watch.wait(int(kSlice.count()));
-            if (event == platform::DirectoryWatch::Event::Gone)
-                break;
-            if (event == platform::DirectoryWatch::Event::Changed && !Terminated())
-                Synchronize(watch);
-        }
-        // The folder went away; its parent's re-read deletes the node.
-        pause();
+    FShared->terminated = true;
+    if (FWatchId != 0 && FWatches)
+        FWatches->remove(FWatchId);
+    FWatchId = 0;
+}
+
+bool TThDirChange::Terminated() const { return FShared->terminated; }
+
+void TThDirChange::Changed(platform::DirectoryWatches::Event event)
+{
+    if (event == platform::DirectoryWatches::Event::Gone) {
+        FShared->gone = true;
+        return;
     }
-    FFinished.store(true);
-}
-
-void TThDirChange::Synchronize(platform::DirectoryWatch& watch)
-{
-    struct Step {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-    };
-    auto step = std::make_shared<Step>();
+    if (FShared->terminated || FShared->pending)
+        return;
+    // Queued behind what the main thread has to do, and dropped with the
+    // tree's message object.
+    FShared->pending = true;
     QMetaObject::invokeMethod(
         msghandle,
-        [shared = FShared, step, tree = FolderTree, node = Node, watch = &watch] {
-            struct Signal {
-                Step& s;
-                ~Signal()
-                {
-                    {
-                        std::lock_guard lock(s.mutex);
-                        s.finished = true;
-                    }
-                    s.done.notify_all();
-                }
-            } signal {*step};
-            DirChangeNotify(shared, tree, node, watch);
+        [shared = FShared, tree = FolderTree, node = Node, watches = FWatches] {
+            DirChangeNotify(shared, tree, node, watches);
         },
         Qt::QueuedConnection);
-    // Waits for the re-read, but never past a stop: the tree joins its
-    // watchers on the main thread, where the step would run.
-    std::unique_lock lock(step->mutex);
-    while (!step->finished && !Terminated())
-        step->done.wait_for(lock, kSlice);
 }
 
 void TThDirChange::DirChangeNotify(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree,
-                                   QTreeWidgetItem* node, platform::DirectoryWatch* watch)
+                                   QTreeWidgetItem* node, const QPointer<platform::DirectoryWatches>& watches)
 {
     // The main thread stops a watcher before it deletes its node.
-    if (shared->terminated.load())
+    if (shared->terminated)
         return;
     // The re-read below sees every change made so far: the events queued
     // meanwhile (the second half of a burst) would only re-read it again
-    // and replace nodes the user may be on. The watcher thread waits for
-    // this step and does not touch its watch until it ends; the watch
-    // stays valid because that thread owns it until then.
-    watch->wait(0);
+    // and replace nodes the user may be on.
+    if (watches)
+        watches->drain();
+    shared->pending = false;
+    if (shared->terminated || shared->gone)
+        return;
     tree->ReReadNode(node);
 }

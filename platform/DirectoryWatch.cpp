@@ -1,68 +1,120 @@
 #include "platform/DirectoryWatch.h"
 
-#include <poll.h>
+#include <QSocketNotifier>
+
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 namespace platform {
 
-DirectoryWatch::DirectoryWatch(const std::string& path)
+DirectoryWatches::DirectoryWatches(QObject* parent) : QObject(parent) {}
+
+DirectoryWatches::~DirectoryWatches()
 {
-    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_fd < 0)
-        return;
+    delete m_notifier;  // before its descriptor goes
+    if (m_fd >= 0)
+        close(m_fd);  // ends every watch
+}
+
+int DirectoryWatches::add(const std::string& path, Callback callback)
+{
+    if (m_fd < 0) {
+        // Without an instance left, a later watch tries again.
+        m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd < 0)
+            return 0;
+        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] { drain(); });
+    }
     constexpr uint32_t mask
         = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
-    if (inotify_add_watch(m_fd, path.c_str(), mask) < 0) {
-        close(m_fd);
-        m_fd = -1;
+    // The same folder (or a link to it) twice gives the same descriptor.
+    const int wd = inotify_add_watch(m_fd, path.c_str(), mask);
+    if (wd < 0)
+        return 0;
+    const int id = m_nextId++;
+    m_watches.emplace(id, Watch {wd, std::move(callback)});
+    m_subscribers[wd].push_back(id);
+    return id;
+}
+
+void DirectoryWatches::remove(int id)
+{
+    const auto it = m_watches.find(id);
+    if (it == m_watches.end())
+        return;
+    const int wd = it->second.wd;
+    m_watches.erase(it);
+    const auto subscribers = m_subscribers.find(wd);
+    if (subscribers == m_subscribers.end())
+        return;
+    std::erase(subscribers->second, id);
+    if (subscribers->second.empty()) {
+        m_subscribers.erase(subscribers);
+        inotify_rm_watch(m_fd, wd);
     }
 }
 
-DirectoryWatch::~DirectoryWatch()
-{
-    if (m_fd >= 0)
-        close(m_fd);
-}
-
-DirectoryWatch::Event DirectoryWatch::wait(int timeoutMs)
+void DirectoryWatches::drain()
 {
     if (m_fd < 0)
-        return Event::Gone;
-    pollfd p {m_fd, POLLIN, 0};
-    const int ready = poll(&p, 1, timeoutMs);
-    if (ready <= 0)
-        return Event::Timeout;  // EINTR counts as an empty slice
-
-    Event result = Event::Timeout;
-    alignas(inotify_event) char buffer[8192];
+        return;
+    // Gathered first and handed out after, one call per watch: callbacks
+    // may change the tables.
+    std::vector<int> due;
+    std::unordered_map<int, Event> events;
+    const auto note = [&](int id, Event event) {
+        const auto [at, added] = events.emplace(id, event);
+        if (added)
+            due.push_back(id);
+        else if (event == Event::Gone)
+            at->second = Event::Gone;
+    };
+    alignas(inotify_event) char buffer[16384];
     for (;;) {
         const ssize_t n = read(m_fd, buffer, sizeof buffer);
         if (n <= 0)
-            break;
+            break;  // EAGAIN: nothing more queued
         for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= n;) {
             inotify_event e;
             std::memcpy(&e, buffer + at, sizeof e);
             at += ssize_t(sizeof e) + e.len;
-            if (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT | IN_Q_OVERFLOW)) {
-                if (e.mask & IN_Q_OVERFLOW) {
-                    result = Event::Changed;  // lost events: re-read to be sure
-                    continue;
+            if (e.mask & IN_Q_OVERFLOW) {
+                // Events were lost: every folder is read again to be sure.
+                for (const auto& [id, watch] : m_watches) {
+                    if (watch.wd >= 0)
+                        note(id, Event::Changed);
                 }
-                result = Event::Gone;
-            } else if ((e.mask & IN_ISDIR) && result != Event::Gone) {
-                result = Event::Changed;
+                continue;
+            }
+            const auto subscribers = m_subscribers.find(e.wd);
+            if (subscribers == m_subscribers.end())
+                continue;  // a watch removed since
+            if (e.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
+                for (const int id : subscribers->second) {
+                    m_watches[id].wd = -1;
+                    note(id, Event::Gone);
+                }
+                m_subscribers.erase(subscribers);
+                // A moved folder would still be followed under its new name.
+                if (!(e.mask & IN_IGNORED))
+                    inotify_rm_watch(m_fd, e.wd);
+            } else if (e.mask & IN_ISDIR) {
+                for (const int id : subscribers->second)
+                    note(id, Event::Changed);
             }
         }
     }
-    if (result == Event::Gone) {
-        close(m_fd);
-        m_fd = -1;
+    for (const int id : due) {
+        const auto it = m_watches.find(id);
+        if (it == m_watches.end())
+            continue;  // removed by an earlier callback
+        const Callback callback = it->second.callback;
+        callback(events[id]);
     }
-    return result;
 }
 
 }  // namespace platform

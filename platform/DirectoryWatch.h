@@ -1,32 +1,55 @@
 #pragma once
-// Waits for sub-folders of one folder to be created, removed or renamed
-// (inotify, directories only, not below the folder). One descriptor per
-// watch, so that each watcher thread waits on its own.
+// Waits for sub-folders to be created, removed or renamed in any number of
+// folders (directories only, not below each folder) through one inotify
+// instance. Its descriptor is read by the event loop of the thread that
+// owns the object, only when it holds events: nothing wakes up while the
+// disk is quiet, and a user's few inotify instances are not used up.
 
+#include <QObject>
+
+#include <functional>
 #include <string>
+#include <unordered_map>
+#include <vector>
+
+class QSocketNotifier;
 
 namespace platform {
 
-class DirectoryWatch {
+class DirectoryWatches : public QObject {
 public:
     enum class Event {
-        Timeout,  // nothing happened within the wait
         Changed,  // a sub-folder appeared, went away or got another name
-        Gone,     // the folder itself was removed, renamed or unmounted: the watch ended
+        Gone,     // the folder itself was removed, moved or unmounted: the watch ended
     };
+    using Callback = std::function<void(Event)>;
 
-    // Watches `path` (file-system bytes); isOpen() tells whether it could.
-    explicit DirectoryWatch(const std::string& path);
-    ~DirectoryWatch();
-    DirectoryWatch(const DirectoryWatch&) = delete;
-    DirectoryWatch& operator=(const DirectoryWatch&) = delete;
+    explicit DirectoryWatches(QObject* parent = nullptr);
+    ~DirectoryWatches() override;
+    DirectoryWatches(const DirectoryWatches&) = delete;
+    DirectoryWatches& operator=(const DirectoryWatches&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    // Waits at most timeoutMs. Events on files are read and dropped.
-    Event wait(int timeoutMs);
+    // Watches `path` (file-system bytes); the answer names the watch, 0 when
+    // the folder cannot be watched. A callback may add or remove watches.
+    int add(const std::string& path, Callback callback);
+    // Ends the watch at once: its callback is not called again, not even
+    // for events already queued.
+    void remove(int id);
+    // Reads the events queued so far and hands them out now.
+    void drain();
+    // The inotify descriptor; -1 before the first watch.
+    int descriptor() const { return m_fd; }
 
 private:
+    struct Watch {
+        int wd = -1;  // -1 once the kernel ended it
+        Callback callback;
+    };
     int m_fd = -1;
+    QSocketNotifier* m_notifier = nullptr;
+    int m_nextId = 1;
+    std::unordered_map<int, Watch> m_watches;                 // by id
+    std::unordered_map<int, std::vector<int>> m_subscribers;  // ids by watch descriptor
 };
 
 }  // namespace platform

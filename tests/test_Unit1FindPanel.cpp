@@ -79,6 +79,18 @@ protected:
 
 }  // namespace
 
+TEST_F(FindPanel, TheTreeShowsNetworkAndNoTrash)
+{
+    auto form = start();
+    TkxFolderTree& tree = *form->Tree;
+    EXPECT_EQ(tree.FolderOptions(), SFolderOption {foNetworkNeighborhood});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree.DesktopNode() != nullptr; }, 30000));
+    ASSERT_NE(tree.NetHoodNode(), nullptr);
+    EXPECT_EQ(tree.DesktopNode()->child(0), tree.MyComputerNode());
+    EXPECT_EQ(tree.DesktopNode()->child(1), tree.NetHoodNode());
+    EXPECT_EQ(tree.BitBucketNode(), nullptr);
+}
+
 TEST_F(FindPanel, ShowingThePanelSearchesTheTreesFolder)
 {
     auto form = start();
