@@ -216,11 +216,11 @@ void TForm1::ApplyFindPanelTexts()
     Label3->setText(GetUIText(503));
     Label6->setText(GetUIText(204));
     ChkSubFolders->setText(GetUIText(551));
-    CopyDirBtn->setToolTip(GetUIText(101));
-    SaveAllBtn->setToolTip(GetUIText(102));
+    SetHint(CopyDirBtn, GetUIText(101));
+    SetHint(SaveAllBtn, GetUIText(102));
     for (QWidget* w :
          {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UpDown1)})
-        w->setToolTip(GetUIText(151));
+        SetHint(w, GetUIText(151));
 }
 
 void TForm1::SearchBtnClick(QObject*)
