@@ -34,6 +34,15 @@ namespace {
 constexpr int kFindPanelHeight = 210;
 constexpr int kFilePanelWidth = 330;
 constexpr int kMargin = 8;
+// The labels above the tree and the list, and where both begin.
+constexpr int kLabelTop = 4;
+constexpr int kLabelHeight = 16;
+constexpr int kListTop = kLabelTop + kLabelHeight + 2;
+// The column left of the list that holds the picture, the count, the
+// stopped label and the save-all button: wide enough for the longest word
+// of any pack's stopped label.
+constexpr int kImgWidth = 88;
+constexpr int kSaveAllWidth = 48;
 
 // The list the search fills: the file list, drawn once the search is done.
 class TListBoxStrings : public TStrings {
@@ -145,9 +154,9 @@ void TForm1::CreateFindPanel()
     DirPanel = new platform::AlignedPanel(FindPanel);
     platform::setAlign(DirPanel, platform::Align::Client);
     Label2 = new QLabel(QStringLiteral("Folder to scan:"), DirPanel);
-    Label2->setGeometry(kMargin, 4, 200, 18);
+    Label2->setGeometry(kMargin, kLabelTop, 200, kLabelHeight);
     Tree = new TkxFolderTree(DirPanel);
-    Tree->setGeometry(kMargin, 24, 240, 120);
+    Tree->setGeometry(kMargin, kListTop, 240, 120);
     connect(Tree, &TkxFolderTree::OnChange, this, [this](QTreeWidgetItem*) { TreeChange(Tree); });
 
     FilePanel = new platform::AlignedPanel(FindPanel);
@@ -161,19 +170,25 @@ void TForm1::CreateFindPanel()
     VSplitter->OnMoved = [this](QObject* sender) { VSplitterMoved(sender); };
 
     Label3 = new QLabel(QStringLiteral("Files (.dll, .exe, .ocx) with icons:"), FilePanel);
-    Label3->setGeometry(kMargin, 4, 300, 18);
+    Label3->setGeometry(kMargin, kLabelTop, 300, kLabelHeight);
+    // The count, the stopped label and the button stack up from the
+    // middle of the column (HSplitterMoved); the picture sits at its foot,
+    // out of their way at every height the splitter allows.
     Img = new QLabel(FilePanel);
-    Img->setGeometry(kMargin, 24, 56, 120);
-    Img->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    Img->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Img->setGeometry(kMargin, kListTop, kImgWidth, 120);
+    Img->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     Img->setPixmap(style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32));
     Label4 = new QLabel(QStringLiteral("0"), FilePanel);
     Label4->setAlignment(Qt::AlignCenter);
-    Label4->setGeometry(kMargin, 40, 56, 18);
+    const int line = Label4->fontMetrics().height();
+    Label4->setGeometry(kMargin, 40, kImgWidth, line);
+    // Two lines, and the button as high as the count and the label need:
+    // the count stands one button height and a margin above the button.
     Label6 = new QLabel(QStringLiteral("Search stopped"), FilePanel);
-    Label6->setAlignment(Qt::AlignCenter);
+    Label6->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label6->setWordWrap(true);
-    Label6->setGeometry(kMargin, 58, 56, 30);
+    Label6->setGeometry(kMargin, 40 + line, kImgWidth, 2 * line);
+    const int saveAllHeight = std::max(34, 3 * line - kMargin);
     QPalette red = Label6->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     Label6->setPalette(red);
@@ -191,10 +206,11 @@ void TForm1::CreateFindPanel()
     SaveAllBtn = new TkxPopupButton(FilePanel);
     SaveAllBtn->SetGlyph(ToolBarGlyph(tgSaveAll, 24));
     SaveAllBtn->SetDropDownComponent(PopupSaveAll);
-    SaveAllBtn->setGeometry(kMargin + 4, 90, 48, 36);
+    SaveAllBtn->setGeometry(kMargin + (kImgWidth - kSaveAllWidth) / 2, 90, kSaveAllWidth, saveAllHeight);
     SaveAllBtn->setEnabled(false);
     FileBox = new TKXListBox(FilePanel);
-    FileBox->setGeometry(kMargin + 56 + kMargin, 24, kFilePanelWidth - 80, 120);
+    FileBox->setGeometry(kMargin + kImgWidth + kMargin, kListTop, kFilePanelWidth - kImgWidth - 3 * kMargin,
+                         120);
     FileBox->SetSorted(true);
     FileBox->SetItemHeight(18);
     FileBox->SetDirectSearch(true);
@@ -204,7 +220,7 @@ void TForm1::CreateFindPanel()
         FileBoxGetItemParams(sender, index, state, font, color, bmp, offset, text);
     };
     ChkSubFolders = new QCheckBox(QStringLiteral("Include subfolders"), FilePanel);
-    ChkSubFolders->setGeometry(kMargin + 56 + kMargin, 150, 240, 20);
+    ChkSubFolders->setGeometry(FileBox->x(), 150, 240, 20);
     connect(ChkSubFolders, &QCheckBox::clicked, this, [this] { ChkSubFoldersClick(ChkSubFolders); });
 }
 
