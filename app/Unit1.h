@@ -355,4 +355,6 @@ private:
     QAction* FNPDF = nullptr;
     QElapsedTimer FSearchClock;  // since the search last let the window work
     bool FInSearch = false;      // DirBoxChange runs (SearchRunning ends earlier on Esc)
+    // Edit1's last number, put back over a text that is none.
+    QString FMinCountText = QStringLiteral("1");
 };

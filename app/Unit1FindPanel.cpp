@@ -22,11 +22,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -60,11 +64,21 @@ private:
 
 // While a search runs the window takes no input, as a disabled window
 // would (without greying every control): only Esc gets through, and it
-// stops the search. A close request waits for the search to end.
+// stops the search. A close request waits for the search to end. Other
+// keys are held and typed once the search is over, into the control that
+// then has the focus, so that typing on through a search loses nothing.
 class TSearchInputBlock : public QObject {
 public:
     explicit TSearchInputBlock(QWidget* form) : m_form(form) { qApp->installEventFilter(this); }
-    ~TSearchInputBlock() override { qApp->removeEventFilter(this); }
+    ~TSearchInputBlock() override
+    {
+        qApp->removeEventFilter(this);
+        QWidget* target = m_form->focusWidget() ? m_form->focusWidget() : m_form.data();
+        if (!target)
+            return;
+        for (const auto& key : m_keys)
+            QCoreApplication::postEvent(target, key->clone());
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
@@ -74,14 +88,20 @@ protected:
             return false;
         switch (e->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && SearchRunning)
-                SearchRunning = false;
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            if (key->key() == Qt::Key_Escape) {
+                if (e->type() == QEvent::KeyPress && SearchRunning)
+                    SearchRunning = false;
+            } else {
+                m_keys.emplace_back(key->clone());
+            }
             return true;
+        }
         case QEvent::ShortcutOverride:
             e->accept();  // no shortcut fires; the key is then swallowed above
             return true;
         case QEvent::Close: e->ignore(); return true;
-        case QEvent::KeyRelease:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
@@ -95,7 +115,8 @@ protected:
     }
 
 private:
-    QWidget* m_form;
+    QPointer<QWidget> m_form;
+    std::vector<std::unique_ptr<QKeyEvent>> m_keys;
 };
 
 }  // namespace
@@ -288,6 +309,8 @@ void TForm1::DirBoxChange(QObject*)
     Label4->setText(QStringLiteral("0..."));
     Label4->repaint();
     Label6->hide();
+    // Disabling the focused edit moves the focus on; it comes back after.
+    const QPointer<QWidget> focus = focusWidget();
     DisableSearchControls();
     FPanels[0]->setText(GetUIText(201) + u' ' + GetUIText(203));
     repaint();
@@ -302,6 +325,7 @@ void TForm1::DirBoxChange(QObject*)
     struct Finish {
         TForm1* form;
         const uint8_t& result;
+        const QPointer<QWidget>& focus;
         ~Finish()
         {
             if (result == srCancelled)
@@ -311,10 +335,12 @@ void TForm1::DirBoxChange(QObject*)
             form->Label4->setText(
                 form->Label4->text().chopped(std::min<qsizetype>(3, form->Label4->text().size())));
             form->EnableSearchControls();
+            if (focus && focus->isEnabled() && focus->isVisible())
+                focus->setFocus();
             form->FilePanel->unsetCursor();
             QApplication::restoreOverrideCursor();
         }
-    } finish {this, result};
+    } finish {this, result, focus};
 
     bool ok = false;
     const int minIcons = Edit1->text().toInt(&ok);
@@ -366,12 +392,26 @@ void TForm1::EnableSearchControls()
 
 void TForm1::SpinChange(QObject* Sender)
 {
+    // Texts are set quietly: the search below is the one this change runs.
     if (Edit1->text().isEmpty() || Edit1->text() == QStringLiteral("0")) {
-        // Set quietly: the search below is the one this change runs.
         const QSignalBlocker quiet(Edit1);
         Edit1->setText(QStringLiteral("1"));
         Edit1->selectAll();
     }
+    bool ok = false;
+    Edit1->text().toInt(&ok);
+    if (!ok) {
+        // A pasted text that is no number: the last number comes back, so
+        // that the list still matches the edit and the next search runs.
+        const QString refused = Edit1->text();
+        {
+            const QSignalBlocker quiet(Edit1);
+            Edit1->setText(FMinCountText);
+            Edit1->selectAll();
+        }
+        throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(refused));
+    }
+    FMinCountText = Edit1->text();
     DirBoxChange(Sender);
 }
 

@@ -321,3 +321,47 @@ TEST_F(FindPanel, PictureCountLabelAndButtonStandApartAtEveryHeight)
         EXPECT_LE(form->Label6->heightForWidth(form->Label6->width()), form->Label6->height());
     }
 }
+
+TEST_F(FindPanel, TypingTheMinimumCountLosesNoKeys)
+{
+    auto form = start();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    form->Edit1->setFocus();
+    form->Edit1->selectAll();
+    const auto type = [&](char c) {
+        QWidget* target = QApplication::focusWidget();
+        QTest::keyClick(target ? target : form.get(), c);
+    };
+    // "2" searches; "3" comes while that search runs, "4" after it.
+    bool typedDuringSearch = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        typedDuringSearch = SearchRunning;
+        type('3');
+    });
+    type('2');
+    EXPECT_TRUE(typedDuringSearch);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    QTest::qWait(50);  // the held key is typed
+    type('4');
+    EXPECT_EQ(form->Edit1->text(), "234");
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_EQ(form->FileBox->count(), 0);
+
+    // A pasted text that is no number is refused once, and the last number
+    // comes back: the list still matches it, and the next search runs.
+    form->Edit1->setText("1");
+    ASSERT_EQ(form->FileBox->count(), 2);
+    {
+        const QSignalBlocker quiet(form->Edit1);
+        form->Edit1->setText("x9");
+    }
+    EXPECT_THROW(form->SpinChange(form->Edit1), platform::Error);
+    EXPECT_EQ(form->Edit1->text(), "1");
+    EXPECT_EQ(form->FileBox->count(), 2);
+    form->Edit1->setText("4");
+    EXPECT_EQ(form->FileBox->count(), 0);
+}
