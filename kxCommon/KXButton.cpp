@@ -283,8 +283,9 @@ void TkxSoftButton::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
     }
     if (click)
         Click();
-    const QPoint at(X, Y);
-    UpdateHotTracking(&at);
+    // Where the cursor is now: a click's handler may have run a modal box
+    // while the cursor moved away.
+    UpdateHotTracking();
 }
 
 void TkxSoftButton::UpdateHotTracking(const QPoint* Local)

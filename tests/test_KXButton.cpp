@@ -5,6 +5,7 @@
 
 #include "TestApplication.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
 #include <QFrame>
@@ -262,6 +263,29 @@ TEST_F(Buttons, HotTrackingRepaintsFlatButtons)
     const QImage rest = window->grab(flat->geometry()).toImage();
     EXPECT_EQ(rest.pixelColor(13, 0), window->palette().color(QPalette::Window));
     EXPECT_EQ(hot.pixelColor(13, 0), QColor(64, 64, 64));
+}
+
+TEST_F(Buttons, AfterAClickTheCursorDecidesWhetherTheButtonIsHot)
+{
+    auto* b = add<TkxSoftButton>(window.get(), 10);
+    b->SetFlat(true);
+    show();
+    const QPoint in(13, 13);
+    const QPoint saved = QCursor::pos();  // later tests expect the cursor where it was
+    for (bool cursorStays : {false, true}) {
+        SCOPED_TRACE(cursorStays);
+        // The click's handler runs a modal box, during which the cursor may
+        // leave; the release point is then no longer where the cursor is.
+        const QPoint away = window->mapToGlobal(QPoint(200, 140));
+        QCursor::setPos(cursorStays ? b->mapToGlobal(in) : away);
+        flush();
+        QTest::mouseClick(b, Qt::LeftButton, {}, in);
+        EXPECT_EQ(b->Hot(), cursorStays);
+        flush();
+        EXPECT_EQ(b->Hot(), cursorStays);
+    }
+    QCursor::setPos(saved);
+    flush();
 }
 
 TEST_F(Buttons, GlyphGuessesItsCellCount)
