@@ -632,6 +632,15 @@ void TKXButton::SetEdgeType(TkxControlEdgeType Value)
     update();
 }
 
+void TKXButton::SetDefault(bool Value)
+{
+    QPushButton::setDefault(Value);
+    if (Value == FDefault)
+        return;
+    FDefault = Value;
+    update();
+}
+
 void TKXButton::SetCancel(bool Value)
 {
     if (Value == Cancel())
@@ -662,7 +671,7 @@ bool TKXButton::event(QEvent* event)
 void TKXButton::paintEvent(QPaintEvent*)
 {
     paintLayered(*this, [this](platform::Canvas& canvas) {
-        if (isDefault())
+        if (FDefault)
             canvas.font().setBold(true);
         TkxFaceState state = fstNormal;
         if (isDown())
