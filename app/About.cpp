@@ -53,7 +53,7 @@ TAboutFrm::TAboutFrm(QWidget* AOwner, const QImage& ProgramIcon) : QDialog(AOwne
     Label3->OnClick = [this] { Label4Click(Label3); };
     Label6->OnClick = [this] { Label4Click(Label6); };
     Button1 = new TKXButton(QStringLiteral("OK"), this);
-    Button1->setDefault(true);
+    Button1->SetDefault(true);
     // OK both for Enter and for Esc.
     Button1->SetModalResult(mrOk);
     Button1->SetCancel(true);

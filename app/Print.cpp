@@ -22,7 +22,7 @@ TPrintFrm::TPrintFrm(QWidget* AOwner, int ItemIndex) : QDialog(AOwner)
     FitBtn = new QRadioButton(QStringLiteral("Fit to &page"), Panel1);
     RealBtn->setChecked(true);
     OKBtn = new TKXButton(QStringLiteral("OK"), this);
-    OKBtn->setDefault(true);
+    OKBtn->SetDefault(true);
     CancelBtn = new TKXButton(QStringLiteral("Cancel"), this);
     HelpBtn = new TKXButton(QStringLiteral("&Help"), this);
     OKBtn->SetModalResult(mrOk);

@@ -112,7 +112,7 @@ TSaveFrm::TSaveFrm(QWidget* AOwner) : QDialog(AOwner)
     Label5->setWordWrap(true);
 
     OKBtn = new TKXButton(QStringLiteral("OK"), this);
-    OKBtn->setDefault(true);
+    OKBtn->SetDefault(true);
     CancelBtn = new TKXButton(QStringLiteral("Cancel"), this);
     HelpBtn = new TKXButton(QStringLiteral("&Help"), this);
     OKBtn->SetModalResult(mrOk);

@@ -63,8 +63,13 @@ QString DialogFilter(const QString& WindowsFilter)
     const QStringList parts = WindowsFilter.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(u';', u' ');
+        // "*.*" means every file, but a file dialog would take it to ask
+        // for a dot in the name.
+        QStringList list = parts[i + 1].split(u';');
+        for (QString& pattern : list)
+            if (pattern == QStringLiteral("*.*"))
+                pattern = QStringLiteral("*");
+        const QString patterns = list.join(u' ');
         QString text = parts[i];
         // The description usually names its patterns already.
         if (!text.contains(u'('))

@@ -87,7 +87,8 @@ inline constexpr int WM_RUNCOMMANDLINE = 4025;
 // The application's title, which captions its message boxes.
 inline QString ApplicationTitle() { return QStringLiteral("Pictorium"); }
 
-// A Windows-style filter ("Text|*.a;*.b|...") as a file dialog's filter.
+// A Windows-style filter ("Text|*.a;*.b|...") as a file dialog's filter;
+// "*.*" becomes "*", which also lists names without a dot.
 QString DialogFilter(const QString& WindowsFilter);
 // The default extension of filter FilterIndex (from 1): what stands between
 // the first "." and the first ")" after the FilterIndex-th "("; "*" gives "".
@@ -355,4 +356,6 @@ private:
     QAction* FNPDF = nullptr;
     QElapsedTimer FSearchClock;  // since the search last let the window work
     bool FInSearch = false;      // DirBoxChange runs (SearchRunning ends earlier on Esc)
+    // Edit1's last number, put back over a text that is none.
+    QString FMinCountText = QStringLiteral("1");
 };

@@ -59,7 +59,7 @@ void TForm1::OpenBtnClick()
     const QString filter = DialogFilter(
         FOpenDlgFilter.isEmpty() ? QStringLiteral("Executable files (*.exe)|*.exe|Dynamic-link libraries "
                                                   "(*.dll)|*.dll|ActiveX files (*.ocx)|*.ocx|Any file "
-                                                  "(*.*)|*")
+                                                  "(*.*)|*.*")
                                  : FOpenDlgFilter);
     const QString chosen = QFileDialog::getOpenFileName(this, title, FOpenDlgInitialDir, filter);
     if (chosen.isEmpty())

@@ -22,11 +22,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -34,6 +38,15 @@ namespace {
 constexpr int kFindPanelHeight = 210;
 constexpr int kFilePanelWidth = 330;
 constexpr int kMargin = 8;
+// The labels above the tree and the list, and where both begin.
+constexpr int kLabelTop = 4;
+constexpr int kLabelHeight = 16;
+constexpr int kListTop = kLabelTop + kLabelHeight + 2;
+// The column left of the list that holds the picture, the count, the
+// stopped label and the save-all button: wide enough for the longest word
+// of any pack's stopped label.
+constexpr int kImgWidth = 88;
+constexpr int kSaveAllWidth = 48;
 
 // The list the search fills: the file list, drawn once the search is done.
 class TListBoxStrings : public TStrings {
@@ -51,11 +64,21 @@ private:
 
 // While a search runs the window takes no input, as a disabled window
 // would (without greying every control): only Esc gets through, and it
-// stops the search. A close request waits for the search to end.
+// stops the search. A close request waits for the search to end. Other
+// keys are held and typed once the search is over, into the control that
+// then has the focus, so that typing on through a search loses nothing.
 class TSearchInputBlock : public QObject {
 public:
     explicit TSearchInputBlock(QWidget* form) : m_form(form) { qApp->installEventFilter(this); }
-    ~TSearchInputBlock() override { qApp->removeEventFilter(this); }
+    ~TSearchInputBlock() override
+    {
+        qApp->removeEventFilter(this);
+        QWidget* target = m_form->focusWidget() ? m_form->focusWidget() : m_form.data();
+        if (!target)
+            return;
+        for (const auto& key : m_keys)
+            QCoreApplication::postEvent(target, key->clone());
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
@@ -65,14 +88,20 @@ protected:
             return false;
         switch (e->type()) {
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && SearchRunning)
-                SearchRunning = false;
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            if (key->key() == Qt::Key_Escape) {
+                if (e->type() == QEvent::KeyPress && SearchRunning)
+                    SearchRunning = false;
+            } else {
+                m_keys.emplace_back(key->clone());
+            }
             return true;
+        }
         case QEvent::ShortcutOverride:
             e->accept();  // no shortcut fires; the key is then swallowed above
             return true;
         case QEvent::Close: e->ignore(); return true;
-        case QEvent::KeyRelease:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
@@ -86,7 +115,8 @@ protected:
     }
 
 private:
-    QWidget* m_form;
+    QPointer<QWidget> m_form;
+    std::vector<std::unique_ptr<QKeyEvent>> m_keys;
 };
 
 }  // namespace
@@ -145,10 +175,10 @@ void TForm1::CreateFindPanel()
     DirPanel = new platform::AlignedPanel(FindPanel);
     platform::setAlign(DirPanel, platform::Align::Client);
     Label2 = new QLabel(QStringLiteral("Folder to scan:"), DirPanel);
-    Label2->setGeometry(kMargin, 4, 200, 18);
+    Label2->setGeometry(kMargin, kLabelTop, 200, kLabelHeight);
     Tree = new TkxFolderTree(DirPanel);
     Tree->SetFolderOptions({foNetworkNeighborhood});
-    Tree->setGeometry(kMargin, 24, 240, 120);
+    Tree->setGeometry(kMargin, kListTop, 240, 120);
     connect(Tree, &TkxFolderTree::OnChange, this, [this](QTreeWidgetItem*) { TreeChange(Tree); });
 
     FilePanel = new platform::AlignedPanel(FindPanel);
@@ -162,19 +192,25 @@ void TForm1::CreateFindPanel()
     VSplitter->OnMoved = [this](QObject* sender) { VSplitterMoved(sender); };
 
     Label3 = new QLabel(QStringLiteral("Files (.dll, .exe, .ocx) with icons:"), FilePanel);
-    Label3->setGeometry(kMargin, 4, 300, 18);
+    Label3->setGeometry(kMargin, kLabelTop, 300, kLabelHeight);
+    // The count, the stopped label and the button stack up from the
+    // middle of the column (HSplitterMoved); the picture sits at its foot,
+    // out of their way at every height the splitter allows.
     Img = new QLabel(FilePanel);
-    Img->setGeometry(kMargin, 24, 56, 120);
-    Img->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    Img->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Img->setGeometry(kMargin, kListTop, kImgWidth, 120);
+    Img->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     Img->setPixmap(style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32));
     Label4 = new QLabel(QStringLiteral("0"), FilePanel);
     Label4->setAlignment(Qt::AlignCenter);
-    Label4->setGeometry(kMargin, 40, 56, 18);
+    const int line = Label4->fontMetrics().height();
+    Label4->setGeometry(kMargin, 40, kImgWidth, line);
+    // Two lines, and the button as high as the count and the label need:
+    // the count stands one button height and a margin above the button.
     Label6 = new QLabel(QStringLiteral("Search stopped"), FilePanel);
-    Label6->setAlignment(Qt::AlignCenter);
+    Label6->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label6->setWordWrap(true);
-    Label6->setGeometry(kMargin, 58, 56, 30);
+    Label6->setGeometry(kMargin, 40 + line, kImgWidth, 2 * line);
+    const int saveAllHeight = std::max(34, 3 * line - kMargin);
     QPalette red = Label6->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     Label6->setPalette(red);
@@ -192,10 +228,11 @@ void TForm1::CreateFindPanel()
     SaveAllBtn = new TkxPopupButton(FilePanel);
     SaveAllBtn->SetGlyph(ToolBarGlyph(tgSaveAll, 24));
     SaveAllBtn->SetDropDownComponent(PopupSaveAll);
-    SaveAllBtn->setGeometry(kMargin + 4, 90, 48, 36);
+    SaveAllBtn->setGeometry(kMargin + (kImgWidth - kSaveAllWidth) / 2, 90, kSaveAllWidth, saveAllHeight);
     SaveAllBtn->setEnabled(false);
     FileBox = new TKXListBox(FilePanel);
-    FileBox->setGeometry(kMargin + 56 + kMargin, 24, kFilePanelWidth - 80, 120);
+    FileBox->setGeometry(kMargin + kImgWidth + kMargin, kListTop, kFilePanelWidth - kImgWidth - 3 * kMargin,
+                         120);
     FileBox->SetSorted(true);
     FileBox->SetItemHeight(18);
     FileBox->SetDirectSearch(true);
@@ -205,7 +242,7 @@ void TForm1::CreateFindPanel()
         FileBoxGetItemParams(sender, index, state, font, color, bmp, offset, text);
     };
     ChkSubFolders = new QCheckBox(QStringLiteral("Include subfolders"), FilePanel);
-    ChkSubFolders->setGeometry(kMargin + 56 + kMargin, 150, 240, 20);
+    ChkSubFolders->setGeometry(FileBox->x(), 150, 240, 20);
     connect(ChkSubFolders, &QCheckBox::clicked, this, [this] { ChkSubFoldersClick(ChkSubFolders); });
 }
 
@@ -217,11 +254,11 @@ void TForm1::ApplyFindPanelTexts()
     Label3->setText(GetUIText(503));
     Label6->setText(GetUIText(204));
     ChkSubFolders->setText(GetUIText(551));
-    CopyDirBtn->setToolTip(GetUIText(101));
-    SaveAllBtn->setToolTip(GetUIText(102));
+    SetHint(CopyDirBtn, GetUIText(101));
+    SetHint(SaveAllBtn, GetUIText(102));
     for (QWidget* w :
          {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UpDown1)})
-        w->setToolTip(GetUIText(151));
+        SetHint(w, GetUIText(151));
 }
 
 void TForm1::SearchBtnClick(QObject*)
@@ -273,6 +310,8 @@ void TForm1::DirBoxChange(QObject*)
     Label4->setText(QStringLiteral("0..."));
     Label4->repaint();
     Label6->hide();
+    // Disabling the focused edit moves the focus on; it comes back after.
+    const QPointer<QWidget> focus = focusWidget();
     DisableSearchControls();
     FPanels[0]->setText(GetUIText(201) + u' ' + GetUIText(203));
     repaint();
@@ -287,6 +326,7 @@ void TForm1::DirBoxChange(QObject*)
     struct Finish {
         TForm1* form;
         const uint8_t& result;
+        const QPointer<QWidget>& focus;
         ~Finish()
         {
             if (result == srCancelled)
@@ -296,6 +336,8 @@ void TForm1::DirBoxChange(QObject*)
             form->Label4->setText(
                 form->Label4->text().chopped(std::min<qsizetype>(3, form->Label4->text().size())));
             form->EnableSearchControls();
+            if (focus && focus->isEnabled() && focus->isVisible())
+                focus->setFocus();
             form->FilePanel->unsetCursor();
             QApplication::restoreOverrideCursor();
             if (form->FCommandLineWaiting) {
@@ -304,7 +346,7 @@ void TForm1::DirBoxChange(QObject*)
                     form, [f = form] { f->WMRunCommandLine(); }, Qt::QueuedConnection);
             }
         }
-    } finish {this, result};
+    } finish {this, result, focus};
 
     bool ok = false;
     const int minIcons = Edit1->text().toInt(&ok);
@@ -356,12 +398,26 @@ void TForm1::EnableSearchControls()
 
 void TForm1::SpinChange(QObject* Sender)
 {
+    // Texts are set quietly: the search below is the one this change runs.
     if (Edit1->text().isEmpty() || Edit1->text() == QStringLiteral("0")) {
-        // Set quietly: the search below is the one this change runs.
         const QSignalBlocker quiet(Edit1);
         Edit1->setText(QStringLiteral("1"));
         Edit1->selectAll();
     }
+    bool ok = false;
+    Edit1->text().toInt(&ok);
+    if (!ok) {
+        // A pasted text that is no number: the last number comes back, so
+        // that the list still matches the edit and the next search runs.
+        const QString refused = Edit1->text();
+        {
+            const QSignalBlocker quiet(Edit1);
+            Edit1->setText(FMinCountText);
+            Edit1->selectAll();
+        }
+        throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(refused));
+    }
+    FMinCountText = Edit1->text();
     DirBoxChange(Sender);
 }
 

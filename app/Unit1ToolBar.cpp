@@ -95,5 +95,5 @@ void TForm1::ApplyToolBarTexts()
         {FRefreshBtn, 107}, {FOptionsBtn, 108}, {FHelpBtn, 109}, {FAboutBtn, 110},
     };
     for (const auto& [button, id] : hints)
-        button->setToolTip(GetUIText(id));
+        SetHint(button, GetUIText(id));
 }

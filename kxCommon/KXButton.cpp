@@ -283,8 +283,9 @@ void TkxSoftButton::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
     }
     if (click)
         Click();
-    const QPoint at(X, Y);
-    UpdateHotTracking(&at);
+    // Where the cursor is now: a click's handler may have run a modal box
+    // while the cursor moved away.
+    UpdateHotTracking();
 }
 
 void TkxSoftButton::UpdateHotTracking(const QPoint* Local)
@@ -631,6 +632,15 @@ void TKXButton::SetEdgeType(TkxControlEdgeType Value)
     update();
 }
 
+void TKXButton::SetDefault(bool Value)
+{
+    QPushButton::setDefault(Value);
+    if (Value == FDefault)
+        return;
+    FDefault = Value;
+    update();
+}
+
 void TKXButton::SetCancel(bool Value)
 {
     if (Value == Cancel())
@@ -661,7 +671,7 @@ bool TKXButton::event(QEvent* event)
 void TKXButton::paintEvent(QPaintEvent*)
 {
     paintLayered(*this, [this](platform::Canvas& canvas) {
-        if (isDefault())
+        if (FDefault)
             canvas.font().setBold(true);
         TkxFaceState state = fstNormal;
         if (isDown())

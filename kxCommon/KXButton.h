@@ -225,6 +225,13 @@ public:
     TkxButtonHilightMode HilightMode() const { return FHilightMode; }
     void SetHilightMode(TkxButtonHilightMode Value) { FHilightMode = Value; }
 
+    // The form's default button, whose caption is bold. QPushButton's own
+    // default follows the focus between buttons of a dialog (for Enter);
+    // this one stays where the form put it.
+    bool Default() const { return FDefault; }
+    void SetDefault(bool Value);
+    void setDefault(bool) = delete;  // SetDefault keeps the caption's weight right
+
     // Esc in the button's window clicks a cancel button.
     bool Cancel() const { return FCancelKey != nullptr; }
     void SetCancel(bool Value);
@@ -253,6 +260,7 @@ private:
     void Clicked();
 
     bool FHot = false;
+    bool FDefault = false;
     bool FLeftText = false;
     platform::Color FColor;
     platform::Color FHiLightColor;

@@ -13,23 +13,24 @@ QString rightTrimmed(QStringView s)
 }
 
 bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
-bool isBreak(QChar c) { return c == u'\r' || c == u'\n'; }
 
 struct LineBreak {
     qsizetype at;     // 0-based index, -1 when there is none
     qsizetype width;  // 2 for CR LF, else 1
 };
 
+// The first CR LF pair; without one, the first CR; without a CR, the
+// first LF. A lone CR or LF before the first pair stays inside its line.
 LineBreak firstBreak(QStringView s)
 {
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (isBreak(s[i]))
-            return {i, s[i] == u'\r' && i + 1 < s.size() && s[i + 1] == u'\n' ? 2 : 1};
-    }
-    return {-1, 0};
+    if (const qsizetype at = s.indexOf(u"\r\n"); at >= 0)
+        return {at, 2};
+    if (const qsizetype at = s.indexOf(u'\r'); at >= 0)
+        return {at, 1};
+    return {s.indexOf(u'\n'), 1};
 }
 
-bool hasBreak(QStringView s) { return firstBreak(s).at >= 0; }
+bool hasBreak(QStringView s) { return s.contains(u'\r') || s.contains(u'\n'); }
 
 }  // namespace
 
@@ -58,14 +59,14 @@ void SplitTextToLines(const QString& S, int MaxLen, bool WordWrap, QStringList& 
         return;
     }
 
-    // Positions below are 1-based, as in the description of the cut: f
-    // characters go to the line, S[f] is s[f - 1].
+    // Positions below are 1-based: f characters go to the line, S[f] is
+    // s[f - 1].
     while (!s.isEmpty()) {
-        const LineBreak brk = firstBreak(s);
-        if (s.size() <= maxLen && brk.at < 0) {
+        if (s.size() <= maxLen && !hasBreak(s)) {
             Lines.append(s);
             break;
         }
+        const LineBreak brk = firstBreak(s);
         const qsizetype g = brk.at + 1;  // 0 when there is no break
         if (g == 1) {
             Lines.append(QString());
@@ -78,6 +79,8 @@ void SplitTextToLines(const QString& S, int MaxLen, bool WordWrap, QStringList& 
             f = g;
         } else {
             f = maxLen;
+            // The text ends in no break (it is right-trimmed), so a break at
+            // or past the limit leaves a character after position f.
             const QChar next = f < s.size() ? s[f] : QChar();
             const bool keepCut = isBlank(next) || next == u'\r' || (next == u'\n' && s[f - 1] != u'\r');
             if (!keepCut) {
@@ -86,35 +89,18 @@ void SplitTextToLines(const QString& S, int MaxLen, bool WordWrap, QStringList& 
             }
         }
 
-        const bool atBreak = g > 0 && f == g;
-        qsizetype cut;
         if (f == 1) {
-            cut = maxLen;
-            Lines.append(rightTrimmed(QStringView(s).first(std::min(cut, s.size()))));
-            s.remove(0, cut);
-        } else {
-            cut = f;
-            Lines.append(rightTrimmed(QStringView(s).first(cut)));
-            s.remove(0, cut);
-            if (atBreak && brk.width == 2)
-                s.remove(0, 1);
-            qsizetype blanks = 0;
-            while (blanks < s.size() && isBlank(s[blanks]))
-                ++blanks;
-            s.remove(0, blanks);
-        }
-
-        if (atBreak)
+            Lines.append(rightTrimmed(QStringView(s).first(std::min(maxLen, s.size()))));
+            s.remove(0, maxLen);
             continue;
-        if (g > 0 && g <= cut) {
-            // The break ended the part just cut off; only the LF of a CR LF
-            // pair that the cut split is left of it.
-            if (g == cut && brk.width == 2 && s.startsWith(u'\n'))
-                s.remove(0, 1);
-        } else if (!s.isEmpty() && isBreak(s[0])) {
-            // Nothing but blanks stood between the cut and the break: the
-            // break ends the line just appended, not a further empty one.
-            s.remove(0, firstBreak(s).width);
         }
+        Lines.append(rightTrimmed(QStringView(s).first(f)));
+        s.remove(0, f);
+        if (f == g && brk.width == 2)
+            s.remove(0, 1);
+        qsizetype blanks = 0;
+        while (blanks < s.size() && isBlank(s[blanks]))
+            ++blanks;
+        s.remove(0, blanks);
     }
 }

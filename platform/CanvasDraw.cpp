@@ -247,7 +247,12 @@ void drawText(Canvas& canvas, const QString& text, const Rect& r, unsigned flags
     int y = r.top;
     if (flags & DT_VCENTER)
         y = r.top + (r.bottom - r.top - metrics.height()) / 2;
+    if (r.right <= r.left || r.bottom <= r.top)
+        return;
     p.save();
+    // Nothing of the text leaves its rectangle: a long caption would
+    // otherwise paint over the button's own outline.
+    p.setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), Qt::IntersectClip);
     p.setFont(canvas.font());
     p.setPen(canvas.fontColor());
     const int baseline = y + metrics.ascent();

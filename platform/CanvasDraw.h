@@ -72,7 +72,7 @@ void drawEdge(Canvas& canvas, const Rect& rect, unsigned edge, unsigned sides);
 
 // DrawText's flags that the buttons use.
 enum : unsigned { DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_VCENTER = 4, DT_SINGLELINE = 32 };
-// One line in the rectangle (not clipped), in the canvas font and its
+// One line in the rectangle, clipped to it, in the canvas font and its
 // colour on a transparent background. An ampersand underlines the next
 // character; "&&" is one ampersand.
 void drawText(Canvas& canvas, const QString& text, const Rect& rect, unsigned flags);

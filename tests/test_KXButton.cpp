@@ -5,6 +5,7 @@
 
 #include "TestApplication.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QEnterEvent>
 #include <QFrame>
@@ -264,6 +265,29 @@ TEST_F(Buttons, HotTrackingRepaintsFlatButtons)
     EXPECT_EQ(hot.pixelColor(13, 0), QColor(64, 64, 64));
 }
 
+TEST_F(Buttons, AfterAClickTheCursorDecidesWhetherTheButtonIsHot)
+{
+    auto* b = add<TkxSoftButton>(window.get(), 10);
+    b->SetFlat(true);
+    show();
+    const QPoint in(13, 13);
+    const QPoint saved = QCursor::pos();  // later tests expect the cursor where it was
+    for (bool cursorStays : {false, true}) {
+        SCOPED_TRACE(cursorStays);
+        // The click's handler runs a modal box, during which the cursor may
+        // leave; the release point is then no longer where the cursor is.
+        const QPoint away = window->mapToGlobal(QPoint(200, 140));
+        QCursor::setPos(cursorStays ? b->mapToGlobal(in) : away);
+        flush();
+        QTest::mouseClick(b, Qt::LeftButton, {}, in);
+        EXPECT_EQ(b->Hot(), cursorStays);
+        flush();
+        EXPECT_EQ(b->Hot(), cursorStays);
+    }
+    QCursor::setPos(saved);
+    flush();
+}
+
 TEST_F(Buttons, GlyphGuessesItsCellCount)
 {
     auto* b = add<TkxSoftButton>(window.get(), 10);
@@ -405,7 +429,7 @@ TEST_F(Buttons, PushButtonCaptionAndFocus)
 
     // The default button's caption is bold.
     const int regular = count(other->grab().toImage(), black);
-    ok->setDefault(true);
+    ok->SetDefault(true);
     const int bold = count(ok->grab().toImage(), black);
     EXPECT_GT(bold, regular);
 
@@ -421,6 +445,51 @@ TEST_F(Buttons, PushButtonCaptionAndFocus)
     EXPECT_GT(count(image, red), 10);
     other->SetDrawFocus(false);
     EXPECT_EQ(count(other->grab().toImage(), selection), 0);
+}
+
+TEST_F(Buttons, TheDefaultCaptionStaysBoldWhereverTheFocusIs)
+{
+    QDialog dialog;
+    dialog.setPalette(platform::classicPalette());
+    auto* edit = new QFrame(&dialog);
+    edit->setFocusPolicy(Qt::StrongFocus);
+    auto* ok = new TKXButton(QStringLiteral("OK"), &dialog);
+    ok->SetDefault(true);
+    auto* cancel = new TKXButton(QStringLiteral("Cancel"), &dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    for (QWidget* w : {static_cast<QWidget*>(edit), static_cast<QWidget*>(ok), static_cast<QWidget*>(cancel)})
+        layout->addWidget(w);
+    for (TKXButton* b : {ok, cancel})
+        b->setFixedSize(90, 27);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const auto ink = [](TKXButton* b) {
+        const QImage image = b->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += c.red() < 90 && c.green() < 90 && c.blue() < 90;
+            }
+        return n;
+    };
+    // The same captions drawn regular, for comparison.
+    TKXButton plainOk(QStringLiteral("OK")), plainCancel(QStringLiteral("Cancel"));
+    for (TKXButton* b : {&plainOk, &plainCancel})
+        b->setFixedSize(90, 27);
+    const int okRegular = ink(&plainOk), cancelRegular = ink(&plainCancel);
+
+    for (QWidget* focus : {static_cast<QWidget*>(edit), static_cast<QWidget*>(cancel),
+                           static_cast<QWidget*>(ok), static_cast<QWidget*>(edit)}) {
+        focus->setFocus(Qt::TabFocusReason);
+        flush();
+        ASSERT_TRUE(focus->hasFocus());
+        EXPECT_TRUE(ok->Default());
+        EXPECT_FALSE(cancel->Default());
+        EXPECT_GT(ink(ok), okRegular) << "OK bold, focus on " << focus->metaObject()->className();
+        EXPECT_EQ(ink(cancel), cancelRegular) << "Cancel regular";
+    }
 }
 
 TEST_F(Buttons, PushButtonRepaintsOnlyWhatShows)
@@ -497,7 +566,7 @@ TEST_F(Buttons, PushButtonsInADialog)
         auto* edit = new QFrame(&dialog);
         edit->setFocusPolicy(Qt::StrongFocus);
         auto* ok = new TKXButton(QStringLiteral("OK"), &dialog);
-        ok->setDefault(true);
+        ok->SetDefault(true);
         ok->SetModalResult(mrOk);
         auto* cancel = new TKXButton(QStringLiteral("Cancel"), &dialog);
         cancel->SetCancel(true);

@@ -42,6 +42,27 @@ TEST(SaveDialogFilter, DefaultExtensionOfEveryFilterIndex)
     EXPECT_EQ(shown[2], "JPEG image (*.jpg *.jpeg)");
 }
 
+TEST_F(Commands, OpenDialogsAnyFileListsNamesWithoutADot)
+{
+    QTemporaryDir dir;
+    for (const char* name : {"pictorium", "copy.dll", "a.b.exe"})
+        ASSERT_TRUE(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
+    // The patterns a file dialog takes from each entry: the last bracket.
+    const auto listed = [&](const QString& entry) {
+        const qsizetype open = entry.lastIndexOf(u'(');
+        const QStringList patterns = entry.mid(open + 1).chopped(1).split(u' ');
+        return QDir(dir.path()).entryList(patterns, QDir::Files, QDir::Name);
+    };
+    ASSERT_TRUE(GetUIText(802).endsWith(QStringLiteral("|Any file (*.*)|*.*")));
+    const QStringList shown = DialogFilter(GetUIText(802)).split(QStringLiteral(";;"));
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_EQ(shown.front(), "Executable files (*.exe)");
+    EXPECT_EQ(shown.back(), "Any file (*)");
+    EXPECT_EQ(listed(shown.back()), QStringList({"a.b.exe", "copy.dll", "pictorium"}));
+    // Only the whole pattern "*.*" is every file.
+    EXPECT_EQ(DialogFilter(QStringLiteral("Some (*.*;*.x.*)|*.*;*.x.*")), "Some (* *.x.*)");
+}
+
 TEST_F(Commands, SaveDialogProposesAFreeNameAndRemembersFolderAndFilter)
 {
     OpenAfterSave = false;

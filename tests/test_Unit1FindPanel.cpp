@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -292,4 +293,87 @@ TEST_F(FindPanel, SaveAllButtonSavesEveryListedFileInTheChosenFormat)
     ASSERT_FALSE(boxes->shown.empty());
     EXPECT_EQ(boxes->shown.back().text, FormatUIText(GetUIText(603), {int(saved.size())}));
     platform::setFileDialogs(nullptr);
+}
+
+TEST_F(FindPanel, PictureCountLabelAndButtonStandApartAtEveryHeight)
+{
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    form->Label6->show();
+    const auto in = [&](QWidget* w) { return w->geometry(); };
+    const auto picture = [&] {
+        const QLabel* img = form->Img;
+        return QStyle::alignedRect(Qt::LeftToRight, img->alignment(),
+                                   img->pixmap().deviceIndependentSize().toSize(), img->contentsRect())
+            .translated(img->pos());
+    };
+    const int most = form->FormClient->height() - 172 - form->HSplitter->height();
+    for (int height : {172, 173, 180, 196, 210, 250, 300, most}) {
+        SCOPED_TRACE(height);
+        form->FindPanel->resize(form->FindPanel->width(), height);
+        form->FormResize();
+        ASSERT_EQ(form->FilePanel->height(), height);
+        const std::pair<const char*, QRect> parts[] = {
+            {"Label3", in(form->Label3)},
+            {"picture", picture()},
+            {"Label4", in(form->Label4)},
+            {"Label6", in(form->Label6)},
+            {"SaveAllBtn", in(form->SaveAllBtn)},
+            {"FileBox", in(form->FileBox)},
+            {"ChkSubFolders", in(form->ChkSubFolders)},
+        };
+        for (size_t i = 0; i < std::size(parts); ++i) {
+            const QRect& r = parts[i].second;
+            EXPECT_TRUE(r.top() >= 0 && r.bottom() < height) << parts[i].first;
+            for (size_t j = i + 1; j < std::size(parts); ++j)
+                EXPECT_FALSE(parts[i].second.intersects(parts[j].second))
+                    << parts[i].first << " and " << parts[j].first;
+        }
+        // The stopped label shows its whole text.
+        EXPECT_LE(form->Label6->heightForWidth(form->Label6->width()), form->Label6->height());
+    }
+}
+
+TEST_F(FindPanel, TypingTheMinimumCountLosesNoKeys)
+{
+    auto form = start();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    form->Edit1->setFocus();
+    form->Edit1->selectAll();
+    const auto type = [&](char c) {
+        QWidget* target = QApplication::focusWidget();
+        QTest::keyClick(target ? target : form.get(), c);
+    };
+    // "2" searches; "3" comes while that search runs, "4" after it.
+    bool typedDuringSearch = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        typedDuringSearch = SearchRunning;
+        type('3');
+    });
+    type('2');
+    EXPECT_TRUE(typedDuringSearch);
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    QTest::qWait(50);  // the held key is typed
+    type('4');
+    EXPECT_EQ(form->Edit1->text(), "234");
+    EXPECT_TRUE(form->Edit1->hasFocus());
+    EXPECT_EQ(form->FileBox->count(), 0);
+
+    // A pasted text that is no number is refused once, and the last number
+    // comes back: the list still matches it, and the next search runs.
+    form->Edit1->setText("1");
+    ASSERT_EQ(form->FileBox->count(), 2);
+    {
+        const QSignalBlocker quiet(form->Edit1);
+        form->Edit1->setText("x9");
+    }
+    EXPECT_THROW(form->SpinChange(form->Edit1), platform::Error);
+    EXPECT_EQ(form->Edit1->text(), "1");
+    EXPECT_EQ(form->FileBox->count(), 2);
+    form->Edit1->setText("4");
+    EXPECT_EQ(form->FileBox->count(), 0);
 }

@@ -11,6 +11,7 @@
 #include "platform/HelpViewer.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBoxes.h"
+#include "platform/UpDown.h"
 
 #include "TestApplication.h"
 
@@ -18,6 +19,7 @@
 #include <QActionGroup>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QStatusTipEvent>
@@ -253,6 +255,35 @@ TEST_F(MainWindowHelp, LongHintsGoToTheStatusBar)
     // The grid's hint is long only: no tool tip.
     EXPECT_TRUE(form->ScrollBox()->toolTip().isEmpty());
     EXPECT_EQ(form->ScrollBox()->statusTip(), GetUIText(601));
+}
+
+TEST_F(MainWindowHelp, HoveringAHintedControlShowsItsLongHint)
+{
+    installPack();
+    auto form = start();
+    QLabel* panel = form->StatusPanel(0);
+    const auto tool = [&](const char* name) { return form->ToolBar()->findChild<QWidget*>(name); };
+    const std::pair<QWidget*, int> controls[] = {
+        {form->CopyDirBtn, 101},   {form->SaveAllBtn, 102},   {tool("OpenBtn"), 103},
+        {tool("SaveBtn"), 104},    {tool("CopyBtn"), 105},    {tool("PrintBtn"), 106},
+        {tool("RefreshBtn"), 107}, {tool("OptionsBtn"), 108}, {tool("HelpBtn"), 109},
+        {tool("AboutBtn"), 110},   {form->Label5, 151},       {form->Edit1, 151},
+        {form->UpDown1, 151},
+    };
+    for (const auto& [control, id] : controls) {
+        ASSERT_NE(control, nullptr) << id;
+        const QString hint = GetUIText(id);
+        ASSERT_FALSE(hint.isEmpty()) << id;
+        EXPECT_EQ(control->toolTip(), hint.section(u'|', 0, 0)) << id;
+        panel->setText(QStringLiteral("before"));
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(control, &enter);
+        EXPECT_EQ(panel->text(), hint.mid(hint.indexOf(u'|') + 1)) << id;
+        // Leaving clears the panel, as moving onto a control without a hint does.
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(control, &leave);
+        EXPECT_EQ(panel->text(), QString()) << id;
+    }
 }
 
 TEST_F(MainWindowHelp, ThePackNamesTheSaveMenu)

@@ -331,6 +331,39 @@ TEST_F(ButtonFace, DisabledCaptionIsEmbossed)
     EXPECT_GT(grey, 10);
 }
 
+TEST_F(ButtonFace, CaptionStaysInsideItsRectangle)
+{
+    const QImage glyph = strip(1);
+    struct Case {
+        const char* what;
+        Face face;
+        int left, right;  // the caption's rectangle, in x
+    };
+    const Case cases[] = {
+        // Centred without a glyph: the inside of the outline.
+        {"push button",
+         {.w = 90, .windowless = false, .caption = QStringLiteral("Find files with icons inside >>")},
+         2,
+         88},
+        // Beside a glyph, shortened, 2 pixels in from each side of what
+        // the glyph leaves.
+        {"glyph and caption",
+         {.w = 60, .caption = QStringLiteral("Save all icons of the listed files"), .glyph = &glyph},
+         27,
+         56},
+    };
+    for (const Case& c : cases) {
+        const QImage image = paint(c.face);
+        int inside = 0, outside = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (at(image, x, y) == kText)
+                    ++(x >= c.left && x < c.right ? inside : outside);
+        EXPECT_EQ(outside, 0) << c.what;
+        EXPECT_GT(inside, 20) << c.what;
+    }
+}
+
 TEST_F(ButtonFace, FocusLinesSitAtTheBottomOfTheFace)
 {
     for (bool flat : {false, true}) {
