@@ -94,7 +94,8 @@ void TSearchEdit::Deselect()
 
 void TSearchEdit::Hide()
 {
-    if (!isVisible())
+    // An edit the list has let go of is already hidden and on its way out.
+    if (!isVisible() || FOwner->FEditor != this)
         return;
     update();
     const bool hadFocus = hasFocus();
@@ -602,9 +603,18 @@ void TKXListBox::SetEditorVisible(bool Value)
         editor->show();
         editor->raise();
         editor->setFocus();
-    } else {
-        delete FEditor.data();
+    } else if (TSearchEdit* editor = FEditor.data()) {
         FEditor = nullptr;
+        // The focus comes back here rather than wandering to the next
+        // control once the edit is hidden.
+        if (editor->hasFocus())
+            setFocus();
+        editor->hide();
+        // This can run inside one of the edit's own handlers (Enter selects
+        // an item and the list scrolls to it): it is freed after they return.
+        editor->deleteLater();
+        viewport()->update();
+    } else {
         viewport()->update();
     }
 }

@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QTest>
 #include <QUrl>
 
@@ -123,6 +124,55 @@ TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
     f.edit()->clearFocus();
     QCoreApplication::processEvents();
     EXPECT_FALSE(f.list->EditorVisible());
+}
+
+// Forty modules and, far below the visible rows, winecfg.exe.
+QStringList manyModules()
+{
+    QStringList items;
+    for (int i = 1; i <= 40; ++i)
+        items << QString("a%1.dll").arg(i, 2, 10, QChar(u'0'));
+    return items << "winecfg.exe";
+}
+
+// Every way the edit is hidden from inside one of its own handlers, with
+// the list scrolled: the edit lives until the handler has returned.
+TEST(KXListBox, TheEditOutlivesTheHandlerThatHidesIt)
+{
+    enum class Way { Enter, EnterClearing, TabScrolling, Esc, FocusLoss };
+    for (Way way : {Way::Enter, Way::EnterClearing, Way::TabScrolling, Way::Esc, Way::FocusLoss}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        ListFixture f(manyModules());
+        if (way != Way::Enter && way != Way::EnterClearing)
+            f.list->SetTopIndex(20);
+        if (way == Way::EnterClearing)
+            f.list->OnClick = [&](QObject*) {
+                ++f.clicks;
+                f.list->Clear();
+            };
+        f.list->OnKeyDown = [&](QObject*, int, Qt::KeyboardModifiers) { f.list->SetTopIndex(5); };
+        QTest::keyClick(f.list.get(), 'w');
+        ASSERT_TRUE(f.list->EditorVisible());
+        EXPECT_EQ(f.edit()->text(), "winecfg.exe");
+        const QPointer<QLineEdit> edit = f.edit();
+        switch (way) {
+        case Way::Enter:
+        case Way::EnterClearing: QTest::keyClick(edit, Qt::Key_Return); break;
+        case Way::TabScrolling: QTest::keyClick(edit, Qt::Key_Tab); break;
+        case Way::Esc: QTest::keyClick(edit, Qt::Key_Escape); break;
+        case Way::FocusLoss: edit->clearFocus(); break;
+        }
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(f.list->EditorVisible());
+        EXPECT_EQ(f.list->Editor(), nullptr);
+        EXPECT_TRUE(edit.isNull());
+        if (way == Way::Enter) {
+            EXPECT_EQ(f.list->ItemIndex(), 40);
+            EXPECT_EQ(f.clicks, 1);
+            EXPECT_TRUE(f.list->hasFocus());
+        }
+    }
 }
 
 TEST(KXListBox, FilterMatchesCaseAndRestores)
