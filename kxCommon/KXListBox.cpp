@@ -171,7 +171,11 @@ void TSearchEdit::keyPressEvent(QKeyEvent* e)
     case Qt::Key_F2: Deselect(); return;
     case Qt::Key_Return:
     case Qt::Key_Enter: EnterPressed(); return;
-    default: QLineEdit::keyPressEvent(e);
+    default:
+        QLineEdit::keyPressEvent(e);
+        // Every key stays with the edit; the arrows must not move the
+        // list's selection under it.
+        e->accept();
     }
 }
 
@@ -565,9 +569,12 @@ void TKXListBox::keyPressEvent(QKeyEvent* e)
         && AltArrowKey(e->key()))
         return;
     const QString text = e->text();
-    if (!FEditorVisible && FDirectSearch && !text.isEmpty() && !(e->modifiers() & Qt::ControlModifier)) {
-        const char16_t ch = text[0].unicode();
-        if (ch != 32 && ch != 27 && ch != 13 && ch != 8) {
+    // Only a typed character opens the edit: a key with Alt or the logo key
+    // is a command, and Delete, like the other control keys, types nothing.
+    constexpr Qt::KeyboardModifiers kCommand = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!FEditorVisible && FDirectSearch && !text.isEmpty() && !(e->modifiers() & kCommand)) {
+        const char32_t ch = text.toUcs4().value(0);
+        if (QChar::isPrint(ch) && ch != U' ') {
             SetEditorVisible(true);
             QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat(), e->count());
             QCoreApplication::sendEvent(FEditor, &copy);

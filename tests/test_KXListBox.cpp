@@ -38,6 +38,15 @@ struct ListFixture {
     QLineEdit* edit() const { return list->Editor(); }
 };
 
+// Forty modules and, far below the visible rows, winecfg.exe.
+QStringList manyModules()
+{
+    QStringList items;
+    for (int i = 1; i <= 40; ++i)
+        items << QString("a%1.dll").arg(i, 2, 10, QChar(u'0'));
+    return items << "winecfg.exe";
+}
+
 TEST(KXListBox, TypeAheadCompletesAndEnterSelects)
 {
     ListFixture f;
@@ -86,15 +95,20 @@ TEST(KXListBox, BackspaceNeverCompletesAndEnterWithoutMatchKeepsTheEdit)
 
 TEST(KXListBox, KeysThatDoNotOpenTheEdit)
 {
+    // The texts the window system gives these keys.
     struct Case {
         Qt::Key key;
         Qt::KeyboardModifiers mods;
+        const char* text;
     };
-    for (const Case& c : {Case {Qt::Key_Space, Qt::NoModifier}, Case {Qt::Key_Escape, Qt::NoModifier},
-                          Case {Qt::Key_Return, Qt::NoModifier}, Case {Qt::Key_Backspace, Qt::NoModifier},
-                          Case {Qt::Key_S, Qt::ControlModifier}}) {
+    for (const Case& c :
+         {Case {Qt::Key_Space, Qt::NoModifier, " "}, Case {Qt::Key_Escape, Qt::NoModifier, "\x1b"},
+          Case {Qt::Key_Return, Qt::NoModifier, "\r"}, Case {Qt::Key_Backspace, Qt::NoModifier, "\b"},
+          Case {Qt::Key_S, Qt::ControlModifier, "\x13"}, Case {Qt::Key_Delete, Qt::NoModifier, "\x7f"},
+          Case {Qt::Key_W, Qt::AltModifier, "w"}}) {
         ListFixture f;
-        QTest::keyClick(f.list.get(), c.key, c.mods);
+        QKeyEvent press(QEvent::KeyPress, c.key, c.mods, QString::fromLatin1(c.text));
+        QCoreApplication::sendEvent(f.list.get(), &press);
         EXPECT_FALSE(f.list->EditorVisible()) << c.key;
     }
     ListFixture off;
@@ -102,6 +116,23 @@ TEST(KXListBox, KeysThatDoNotOpenTheEdit)
     QTest::keyClick(off.list.get(), 's');
     EXPECT_FALSE(off.list->EditorVisible());
     EXPECT_EQ(off.list->ItemIndex(), -1);  // nor does the view's own type-ahead run
+}
+
+TEST(KXListBox, TheOpenEditKeepsTheArrowAndPageKeys)
+{
+    ListFixture f(manyModules());
+    f.list->SetItemIndex(3);
+    QTest::keyClick(f.list.get(), 'a');
+    ASSERT_TRUE(f.list->EditorVisible());
+    EXPECT_EQ(f.edit()->text(), "a01.dll");
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp}) {
+        QTest::keyClick(f.edit(), key);
+        EXPECT_EQ(f.list->ItemIndex(), 3) << key;
+        EXPECT_EQ(f.list->TopIndex(), 0) << key;
+        ASSERT_TRUE(f.list->EditorVisible()) << key;
+    }
+    EXPECT_EQ(f.clicks, 0);
+    EXPECT_EQ(f.edit()->text(), "a01.dll");
 }
 
 TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
@@ -124,15 +155,6 @@ TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
     f.edit()->clearFocus();
     QCoreApplication::processEvents();
     EXPECT_FALSE(f.list->EditorVisible());
-}
-
-// Forty modules and, far below the visible rows, winecfg.exe.
-QStringList manyModules()
-{
-    QStringList items;
-    for (int i = 1; i <= 40; ++i)
-        items << QString("a%1.dll").arg(i, 2, 10, QChar(u'0'));
-    return items << "winecfg.exe";
 }
 
 // Every way the edit is hidden from inside one of its own handlers, with
