@@ -7,10 +7,14 @@
 #include <QDropEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionFrame>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
 
@@ -77,6 +81,52 @@ private:
 };
 
 }  // namespace
+
+// The hint lies over the item's text, under the pointer: it lets the pointer
+// through, or the list would see the pointer leave and drop the hint at once.
+class TListHint : public QLabel {
+public:
+    explicit TListHint(QWidget* owner)
+        : QLabel(owner,
+                 Qt::ToolTip | Qt::BypassWindowManagerHint | Qt::WindowTransparentForInput
+                     | Qt::WindowDoesNotAcceptFocus)
+    {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setForegroundRole(QPalette::ToolTipText);
+        setBackgroundRole(QPalette::ToolTipBase);
+        setPalette(QToolTip::palette());
+        setFont(QToolTip::font());
+        setTextFormat(Qt::PlainText);
+        setMargin(1 + style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth, nullptr, this));
+        FExpire.setSingleShot(true);
+        connect(&FExpire, &QTimer::timeout, this, &QWidget::hide);
+    }
+
+    void ShowAt(QPoint Global, const QString& Text)
+    {
+        setText(Text);
+        resize(sizeHint());
+        move(Global);
+        show();
+        raise();
+        // As long as the program's other hints stay.
+        FExpire.start(10000 + 40 * static_cast<int>(Text.size()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionFrame frame;
+        frame.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_PanelTipLabel, frame);
+        painter.end();
+        QLabel::paintEvent(e);
+    }
+
+private:
+    QTimer FExpire;
+};
 
 // ---- TSearchEdit ------------------------------------------------------------
 
@@ -483,25 +533,52 @@ bool TKXListBox::HintFor(QPoint Pos, QString& Text, QRect& CursorRect, QPoint& G
     return true;
 }
 
+void TKXListBox::ShowHint(QPoint Pos)
+{
+    QString text;
+    QRect rect;
+    QPoint global;
+    if (!HintFor(Pos, text, rect, global)) {
+        HideHint();
+        return;
+    }
+    if (FHint && FHint->isVisible() && rect == FHintRect && FHint->text() == text)
+        return;
+    if (!FHint)
+        FHint = new TListHint(this);
+    FHintRect = rect;
+    FHint->ShowAt(global, text);
+}
+
+void TKXListBox::HideHint()
+{
+    if (FHint)
+        FHint->hide();
+}
+
 bool TKXListBox::viewportEvent(QEvent* e)
 {
     switch (e->type()) {
     case QEvent::ToolTip: {
-        auto* help = static_cast<QHelpEvent*>(e);
-        QString text;
-        QRect rect;
-        QPoint global;
-        if (HintFor(help->pos(), text, rect, global)) {
-            QToolTip::showText(global, text, viewport(), rect);
-            // The tip is placed below the cursor; lay it over the text.
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && w->inherits("QTipLabel"))
-                    w->move(global);
+        const QPoint pos = static_cast<QHelpEvent*>(e)->pos();
+        ShowHint(pos);
+        if (FHint && FHint->isVisible())
             return true;
-        }
         break;
     }
+    case QEvent::MouseMove:
+        if (FHint && FHint->isVisible()
+            && !FHintRect.contains(static_cast<QMouseEvent*>(e)->position().toPoint()))
+            HideHint();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel: HideHint(); break;
     case QEvent::Leave:
+        // The window system reports a leave while it maps the hint under
+        // the pointer: only a pointer that has left the item drops it.
+        if (FHint && !(FHintRect & viewport()->rect()).contains(viewport()->mapFromGlobal(QCursor::pos())))
+            HideHint();
         if (FAlterIndex >= 0 && !viewport()->rect().contains(viewport()->mapFromGlobal(QCursor::pos()))) {
             const int old = FAlterIndex;
             FAlterIndex = -1;
@@ -565,6 +642,7 @@ bool TKXListBox::AltArrowKey(int Key)
 
 void TKXListBox::keyPressEvent(QKeyEvent* e)
 {
+    HideHint();
     if ((e->modifiers() & Qt::AltModifier) && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down)
         && AltArrowKey(e->key()))
         return;
@@ -635,6 +713,7 @@ void TKXListBox::mousePressEvent(QMouseEvent* e)
 
 void TKXListBox::scrollContentsBy(int dx, int dy)
 {
+    HideHint();
     if (FEditorVisible)
         SetEditorVisible(false);
     QListWidget::scrollContentsBy(dx, dy);
@@ -647,6 +726,12 @@ void TKXListBox::resizeEvent(QResizeEvent* e)
         RedrawItem(FAlterIndex);
     if (FEditor)
         FEditor->resize(viewport()->width(), FEditor->height());
+}
+
+void TKXListBox::hideEvent(QHideEvent* e)
+{
+    HideHint();
+    QListWidget::hideEvent(e);
 }
 
 void TKXListBox::DragAcceptFiles(bool Accept)

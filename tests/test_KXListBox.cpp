@@ -287,6 +287,66 @@ TEST(KXListBox, HintOnlyForItemsTooWide)
     EXPECT_FALSE(f.list->HintFor(QPoint(5, 10 * h), text, rect, global));  // no item there
 }
 
+// The visible hint windows.
+QList<QWidget*> shownHints()
+{
+    QList<QWidget*> hints;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::ToolTip)
+            hints << w;
+    return hints;
+}
+
+TEST(KXListBox, TheHintLiesOverTheTextAndStaysWhileThePointerIsInTheItem)
+{
+    ListFixture f({"short", QString(80, u'w'), "other"});
+    f.list->OnGetItemParams = [](QObject*, int, TOwnerDrawState, QFont&, QColor&, QImage*, int& offset,
+                                 QString&) { offset = 20; };
+    QWidget* viewport = f.list->viewport();
+    const int h = f.list->ItemHeight();
+    auto pointAt = [&](QPoint p) {
+        QHelpEvent help(QEvent::ToolTip, p, viewport->mapToGlobal(p));
+        QCoreApplication::sendEvent(viewport, &help);
+    };
+    auto moveTo = [&](QPoint p) {
+        QMouseEvent move(QEvent::MouseMove, p, viewport->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+    };
+
+    QCursor::setPos(viewport->mapToGlobal(QPoint(150, h + 3)));
+    pointAt(QPoint(150, h + 3));
+    QList<QWidget*> hints = shownHints();
+    ASSERT_EQ(hints.size(), 1);
+    QWidget* hint = hints.front();
+    EXPECT_EQ(hint->pos(), viewport->mapToGlobal(QPoint(18, h)));
+    // It lies under the pointer, which must stay with the list.
+    EXPECT_TRUE(hint->windowFlags() & Qt::WindowTransparentForInput);
+    // Mapping it there makes the window system report that the pointer left
+    // the list, which it has not.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(viewport, &leave);
+    QTest::qWait(400);
+    for (QPoint p : {QPoint(18, h), QPoint(viewport->width() - 1, 2 * h - 1), QPoint(60, h + 5)}) {
+        moveTo(p);
+        EXPECT_EQ(shownHints(), QList<QWidget*> {hint}) << p.x() << "," << p.y();
+        EXPECT_EQ(hint->pos(), viewport->mapToGlobal(QPoint(18, h)));
+    }
+
+    moveTo(QPoint(60, 2 * h + 3));  // the next item
+    EXPECT_TRUE(shownHints().isEmpty());
+    pointAt(QPoint(60, h + 3));
+    moveTo(QPoint(10, h + 3));  // the picture, left of the text
+    EXPECT_TRUE(shownHints().isEmpty());
+    pointAt(QPoint(60, h + 3));
+    ASSERT_EQ(shownHints().size(), 1);
+    QCursor::setPos(viewport->mapToGlobal(QPoint(60, -50)));
+    QCoreApplication::sendEvent(viewport, &leave);
+    EXPECT_TRUE(shownHints().isEmpty());
+    pointAt(QPoint(60, h / 2));  // the short item: no hint
+    EXPECT_TRUE(shownHints().isEmpty());
+}
+
 }  // namespace
 
 namespace {
