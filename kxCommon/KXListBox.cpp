@@ -7,10 +7,14 @@
 #include <QDropEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionFrame>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
 
@@ -78,6 +82,52 @@ private:
 
 }  // namespace
 
+// The hint lies over the item's text, under the pointer: it lets the pointer
+// through, or the list would see the pointer leave and drop the hint at once.
+class TListHint : public QLabel {
+public:
+    explicit TListHint(QWidget* owner)
+        : QLabel(owner,
+                 Qt::ToolTip | Qt::BypassWindowManagerHint | Qt::WindowTransparentForInput
+                     | Qt::WindowDoesNotAcceptFocus)
+    {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setForegroundRole(QPalette::ToolTipText);
+        setBackgroundRole(QPalette::ToolTipBase);
+        setPalette(QToolTip::palette());
+        setFont(QToolTip::font());
+        setTextFormat(Qt::PlainText);
+        setMargin(1 + style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth, nullptr, this));
+        FExpire.setSingleShot(true);
+        connect(&FExpire, &QTimer::timeout, this, &QWidget::hide);
+    }
+
+    void ShowAt(QPoint Global, const QString& Text)
+    {
+        setText(Text);
+        resize(sizeHint());
+        move(Global);
+        show();
+        raise();
+        // As long as the program's other hints stay.
+        FExpire.start(10000 + 40 * static_cast<int>(Text.size()));
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionFrame frame;
+        frame.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_PanelTipLabel, frame);
+        painter.end();
+        QLabel::paintEvent(e);
+    }
+
+private:
+    QTimer FExpire;
+};
+
 // ---- TSearchEdit ------------------------------------------------------------
 
 TSearchEdit::TSearchEdit(TKXListBox* Owner) : QLineEdit(Owner), FOwner(Owner)
@@ -94,7 +144,8 @@ void TSearchEdit::Deselect()
 
 void TSearchEdit::Hide()
 {
-    if (!isVisible())
+    // An edit the list has let go of is already hidden and on its way out.
+    if (!isVisible() || FOwner->FEditor != this)
         return;
     update();
     const bool hadFocus = hasFocus();
@@ -170,7 +221,11 @@ void TSearchEdit::keyPressEvent(QKeyEvent* e)
     case Qt::Key_F2: Deselect(); return;
     case Qt::Key_Return:
     case Qt::Key_Enter: EnterPressed(); return;
-    default: QLineEdit::keyPressEvent(e);
+    default:
+        QLineEdit::keyPressEvent(e);
+        // Every key stays with the edit; the arrows must not move the
+        // list's selection under it.
+        e->accept();
     }
 }
 
@@ -478,25 +533,52 @@ bool TKXListBox::HintFor(QPoint Pos, QString& Text, QRect& CursorRect, QPoint& G
     return true;
 }
 
+void TKXListBox::ShowHint(QPoint Pos)
+{
+    QString text;
+    QRect rect;
+    QPoint global;
+    if (!HintFor(Pos, text, rect, global)) {
+        HideHint();
+        return;
+    }
+    if (FHint && FHint->isVisible() && rect == FHintRect && FHint->text() == text)
+        return;
+    if (!FHint)
+        FHint = new TListHint(this);
+    FHintRect = rect;
+    FHint->ShowAt(global, text);
+}
+
+void TKXListBox::HideHint()
+{
+    if (FHint)
+        FHint->hide();
+}
+
 bool TKXListBox::viewportEvent(QEvent* e)
 {
     switch (e->type()) {
     case QEvent::ToolTip: {
-        auto* help = static_cast<QHelpEvent*>(e);
-        QString text;
-        QRect rect;
-        QPoint global;
-        if (HintFor(help->pos(), text, rect, global)) {
-            QToolTip::showText(global, text, viewport(), rect);
-            // The tip is placed below the cursor; lay it over the text.
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && w->inherits("QTipLabel"))
-                    w->move(global);
+        const QPoint pos = static_cast<QHelpEvent*>(e)->pos();
+        ShowHint(pos);
+        if (FHint && FHint->isVisible())
             return true;
-        }
         break;
     }
+    case QEvent::MouseMove:
+        if (FHint && FHint->isVisible()
+            && !FHintRect.contains(static_cast<QMouseEvent*>(e)->position().toPoint()))
+            HideHint();
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel: HideHint(); break;
     case QEvent::Leave:
+        // The window system reports a leave while it maps the hint under
+        // the pointer: only a pointer that has left the item drops it.
+        if (FHint && !(FHintRect & viewport()->rect()).contains(viewport()->mapFromGlobal(QCursor::pos())))
+            HideHint();
         if (FAlterIndex >= 0 && !viewport()->rect().contains(viewport()->mapFromGlobal(QCursor::pos()))) {
             const int old = FAlterIndex;
             FAlterIndex = -1;
@@ -560,13 +642,17 @@ bool TKXListBox::AltArrowKey(int Key)
 
 void TKXListBox::keyPressEvent(QKeyEvent* e)
 {
+    HideHint();
     if ((e->modifiers() & Qt::AltModifier) && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down)
         && AltArrowKey(e->key()))
         return;
     const QString text = e->text();
-    if (!FEditorVisible && FDirectSearch && !text.isEmpty() && !(e->modifiers() & Qt::ControlModifier)) {
-        const char16_t ch = text[0].unicode();
-        if (ch != 32 && ch != 27 && ch != 13 && ch != 8) {
+    // Only a typed character opens the edit: a key with Alt or the logo key
+    // is a command, and Delete, like the other control keys, types nothing.
+    constexpr Qt::KeyboardModifiers kCommand = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!FEditorVisible && FDirectSearch && !text.isEmpty() && !(e->modifiers() & kCommand)) {
+        const char32_t ch = text.toUcs4().value(0);
+        if (QChar::isPrint(ch) && ch != U' ') {
             SetEditorVisible(true);
             QKeyEvent copy(e->type(), e->key(), e->modifiers(), e->text(), e->isAutoRepeat(), e->count());
             QCoreApplication::sendEvent(FEditor, &copy);
@@ -602,9 +688,18 @@ void TKXListBox::SetEditorVisible(bool Value)
         editor->show();
         editor->raise();
         editor->setFocus();
-    } else {
-        delete FEditor.data();
+    } else if (TSearchEdit* editor = FEditor.data()) {
         FEditor = nullptr;
+        // The focus comes back here rather than wandering to the next
+        // control once the edit is hidden.
+        if (editor->hasFocus())
+            setFocus();
+        editor->hide();
+        // This can run inside one of the edit's own handlers (Enter selects
+        // an item and the list scrolls to it): it is freed after they return.
+        editor->deleteLater();
+        viewport()->update();
+    } else {
         viewport()->update();
     }
 }
@@ -618,6 +713,7 @@ void TKXListBox::mousePressEvent(QMouseEvent* e)
 
 void TKXListBox::scrollContentsBy(int dx, int dy)
 {
+    HideHint();
     if (FEditorVisible)
         SetEditorVisible(false);
     QListWidget::scrollContentsBy(dx, dy);
@@ -630,6 +726,12 @@ void TKXListBox::resizeEvent(QResizeEvent* e)
         RedrawItem(FAlterIndex);
     if (FEditor)
         FEditor->resize(viewport()->width(), FEditor->height());
+}
+
+void TKXListBox::hideEvent(QHideEvent* e)
+{
+    HideHint();
+    QListWidget::hideEvent(e);
 }
 
 void TKXListBox::DragAcceptFiles(bool Accept)

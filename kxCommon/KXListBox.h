@@ -31,6 +31,7 @@ using TListNotifyEvent = std::function<void(QObject* Sender)>;
 using TListKeyEvent = std::function<void(QObject* Sender, int Key, Qt::KeyboardModifiers Shift)>;
 
 class TKXListBox;
+class TListHint;
 
 class TSearchEdit : public QLineEdit {
     Q_OBJECT
@@ -138,6 +139,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     friend class TSearchEdit;
@@ -146,8 +148,13 @@ private:
     void ResetContent();
     void FreeItemAttrs();
     void FireClick();
+    void ShowHint(QPoint Pos);
+    void HideHint();
 
     QPointer<TSearchEdit> FEditor;
+    QPointer<TListHint> FHint;
+    // Where the pointer keeps the hint, in viewport coordinates.
+    QRect FHintRect;
     bool FEditorVisible = false;
     bool FDirectSearch = false;
     bool FShowAlterItem = false;

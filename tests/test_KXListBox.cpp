@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QTest>
 #include <QUrl>
 
@@ -36,6 +37,15 @@ struct ListFixture {
 
     QLineEdit* edit() const { return list->Editor(); }
 };
+
+// Forty modules and, far below the visible rows, winecfg.exe.
+QStringList manyModules()
+{
+    QStringList items;
+    for (int i = 1; i <= 40; ++i)
+        items << QString("a%1.dll").arg(i, 2, 10, QChar(u'0'));
+    return items << "winecfg.exe";
+}
 
 TEST(KXListBox, TypeAheadCompletesAndEnterSelects)
 {
@@ -85,15 +95,20 @@ TEST(KXListBox, BackspaceNeverCompletesAndEnterWithoutMatchKeepsTheEdit)
 
 TEST(KXListBox, KeysThatDoNotOpenTheEdit)
 {
+    // The texts the window system gives these keys.
     struct Case {
         Qt::Key key;
         Qt::KeyboardModifiers mods;
+        const char* text;
     };
-    for (const Case& c : {Case {Qt::Key_Space, Qt::NoModifier}, Case {Qt::Key_Escape, Qt::NoModifier},
-                          Case {Qt::Key_Return, Qt::NoModifier}, Case {Qt::Key_Backspace, Qt::NoModifier},
-                          Case {Qt::Key_S, Qt::ControlModifier}}) {
+    for (const Case& c :
+         {Case {Qt::Key_Space, Qt::NoModifier, " "}, Case {Qt::Key_Escape, Qt::NoModifier, "\x1b"},
+          Case {Qt::Key_Return, Qt::NoModifier, "\r"}, Case {Qt::Key_Backspace, Qt::NoModifier, "\b"},
+          Case {Qt::Key_S, Qt::ControlModifier, "\x13"}, Case {Qt::Key_Delete, Qt::NoModifier, "\x7f"},
+          Case {Qt::Key_W, Qt::AltModifier, "w"}}) {
         ListFixture f;
-        QTest::keyClick(f.list.get(), c.key, c.mods);
+        QKeyEvent press(QEvent::KeyPress, c.key, c.mods, QString::fromLatin1(c.text));
+        QCoreApplication::sendEvent(f.list.get(), &press);
         EXPECT_FALSE(f.list->EditorVisible()) << c.key;
     }
     ListFixture off;
@@ -101,6 +116,23 @@ TEST(KXListBox, KeysThatDoNotOpenTheEdit)
     QTest::keyClick(off.list.get(), 's');
     EXPECT_FALSE(off.list->EditorVisible());
     EXPECT_EQ(off.list->ItemIndex(), -1);  // nor does the view's own type-ahead run
+}
+
+TEST(KXListBox, TheOpenEditKeepsTheArrowAndPageKeys)
+{
+    ListFixture f(manyModules());
+    f.list->SetItemIndex(3);
+    QTest::keyClick(f.list.get(), 'a');
+    ASSERT_TRUE(f.list->EditorVisible());
+    EXPECT_EQ(f.edit()->text(), "a01.dll");
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_PageDown, Qt::Key_PageUp}) {
+        QTest::keyClick(f.edit(), key);
+        EXPECT_EQ(f.list->ItemIndex(), 3) << key;
+        EXPECT_EQ(f.list->TopIndex(), 0) << key;
+        ASSERT_TRUE(f.list->EditorVisible()) << key;
+    }
+    EXPECT_EQ(f.clicks, 0);
+    EXPECT_EQ(f.edit()->text(), "a01.dll");
 }
 
 TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
@@ -123,6 +155,46 @@ TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
     f.edit()->clearFocus();
     QCoreApplication::processEvents();
     EXPECT_FALSE(f.list->EditorVisible());
+}
+
+// Every way the edit is hidden from inside one of its own handlers, with
+// the list scrolled: the edit lives until the handler has returned.
+TEST(KXListBox, TheEditOutlivesTheHandlerThatHidesIt)
+{
+    enum class Way { Enter, EnterClearing, TabScrolling, Esc, FocusLoss };
+    for (Way way : {Way::Enter, Way::EnterClearing, Way::TabScrolling, Way::Esc, Way::FocusLoss}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        ListFixture f(manyModules());
+        if (way != Way::Enter && way != Way::EnterClearing)
+            f.list->SetTopIndex(20);
+        if (way == Way::EnterClearing)
+            f.list->OnClick = [&](QObject*) {
+                ++f.clicks;
+                f.list->Clear();
+            };
+        f.list->OnKeyDown = [&](QObject*, int, Qt::KeyboardModifiers) { f.list->SetTopIndex(5); };
+        QTest::keyClick(f.list.get(), 'w');
+        ASSERT_TRUE(f.list->EditorVisible());
+        EXPECT_EQ(f.edit()->text(), "winecfg.exe");
+        const QPointer<QLineEdit> edit = f.edit();
+        switch (way) {
+        case Way::Enter:
+        case Way::EnterClearing: QTest::keyClick(edit, Qt::Key_Return); break;
+        case Way::TabScrolling: QTest::keyClick(edit, Qt::Key_Tab); break;
+        case Way::Esc: QTest::keyClick(edit, Qt::Key_Escape); break;
+        case Way::FocusLoss: edit->clearFocus(); break;
+        }
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(f.list->EditorVisible());
+        EXPECT_EQ(f.list->Editor(), nullptr);
+        EXPECT_TRUE(edit.isNull());
+        if (way == Way::Enter) {
+            EXPECT_EQ(f.list->ItemIndex(), 40);
+            EXPECT_EQ(f.clicks, 1);
+            EXPECT_TRUE(f.list->hasFocus());
+        }
+    }
 }
 
 TEST(KXListBox, FilterMatchesCaseAndRestores)
@@ -213,6 +285,66 @@ TEST(KXListBox, HintOnlyForItemsTooWide)
     EXPECT_EQ(text, QString(60, u'm'));
     EXPECT_EQ(rect.left(), 18);
     EXPECT_FALSE(f.list->HintFor(QPoint(5, 10 * h), text, rect, global));  // no item there
+}
+
+// The visible hint windows.
+QList<QWidget*> shownHints()
+{
+    QList<QWidget*> hints;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowType() == Qt::ToolTip)
+            hints << w;
+    return hints;
+}
+
+TEST(KXListBox, TheHintLiesOverTheTextAndStaysWhileThePointerIsInTheItem)
+{
+    ListFixture f({"short", QString(80, u'w'), "other"});
+    f.list->OnGetItemParams = [](QObject*, int, TOwnerDrawState, QFont&, QColor&, QImage*, int& offset,
+                                 QString&) { offset = 20; };
+    QWidget* viewport = f.list->viewport();
+    const int h = f.list->ItemHeight();
+    auto pointAt = [&](QPoint p) {
+        QHelpEvent help(QEvent::ToolTip, p, viewport->mapToGlobal(p));
+        QCoreApplication::sendEvent(viewport, &help);
+    };
+    auto moveTo = [&](QPoint p) {
+        QMouseEvent move(QEvent::MouseMove, p, viewport->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+    };
+
+    QCursor::setPos(viewport->mapToGlobal(QPoint(150, h + 3)));
+    pointAt(QPoint(150, h + 3));
+    QList<QWidget*> hints = shownHints();
+    ASSERT_EQ(hints.size(), 1);
+    QWidget* hint = hints.front();
+    EXPECT_EQ(hint->pos(), viewport->mapToGlobal(QPoint(18, h)));
+    // It lies under the pointer, which must stay with the list.
+    EXPECT_TRUE(hint->windowFlags() & Qt::WindowTransparentForInput);
+    // Mapping it there makes the window system report that the pointer left
+    // the list, which it has not.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(viewport, &leave);
+    QTest::qWait(400);
+    for (QPoint p : {QPoint(18, h), QPoint(viewport->width() - 1, 2 * h - 1), QPoint(60, h + 5)}) {
+        moveTo(p);
+        EXPECT_EQ(shownHints(), QList<QWidget*> {hint}) << p.x() << "," << p.y();
+        EXPECT_EQ(hint->pos(), viewport->mapToGlobal(QPoint(18, h)));
+    }
+
+    moveTo(QPoint(60, 2 * h + 3));  // the next item
+    EXPECT_TRUE(shownHints().isEmpty());
+    pointAt(QPoint(60, h + 3));
+    moveTo(QPoint(10, h + 3));  // the picture, left of the text
+    EXPECT_TRUE(shownHints().isEmpty());
+    pointAt(QPoint(60, h + 3));
+    ASSERT_EQ(shownHints().size(), 1);
+    QCursor::setPos(viewport->mapToGlobal(QPoint(60, -50)));
+    QCoreApplication::sendEvent(viewport, &leave);
+    EXPECT_TRUE(shownHints().isEmpty());
+    pointAt(QPoint(60, h / 2));  // the short item: no hint
+    EXPECT_TRUE(shownHints().isEmpty());
 }
 
 }  // namespace

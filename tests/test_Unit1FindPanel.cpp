@@ -377,3 +377,23 @@ TEST_F(FindPanel, TypingTheMinimumCountLosesNoKeys)
     form->Edit1->setText("4");
     EXPECT_EQ(form->FileBox->count(), 0);
 }
+
+TEST_F(FindPanel, TypingANameBelowTheVisibleRowsAndEnterOpensIt)
+{
+    const QString many = kFixtures + "/findpanel-many";
+    auto form = start();
+    form->show();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, many);
+    ASSERT_EQ(form->FileBox->count(), 41);
+    ASSERT_LT(form->FileBox->height() / form->FileBox->ItemHeight(), 40);  // winecfg.exe is out of sight
+    form->FileBox->setFocus();
+    QTest::keyClick(form->FileBox, 'w');
+    ASSERT_TRUE(form->FileBox->EditorVisible());
+    EXPECT_EQ(form->FileBox->Editor()->text(), "winecfg.exe");
+    QTest::keyClick(form->FileBox->Editor(), Qt::Key_Return);  // the list scrolls to it
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->FileBox->ItemIndex(), 40);
+    EXPECT_FALSE(form->FileBox->EditorVisible());
+    EXPECT_EQ(form->CurrentFileName(), many + "/winecfg.exe");
+}
