@@ -2,11 +2,11 @@
 
 #include "kxCommon/kxFileUtils.h"
 #include "platform/ByteWriter.h"
+#include "platform/CodePage1252.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -27,18 +27,16 @@ QByteArray le32(uint32_t v)
     return bytes;
 }
 
-// The first bytes of Text in UTF-8, at most Room of them, never ending
-// inside a character.
-QByteArray utf8Prefix(const QString& Text, int Room)
+// The first Room bytes of Text in Windows-1252, or an error naming What
+// when the code page lacks one of its characters.
+QByteArray codePagePrefix(const QString& Text, int Room, const char* What)
 {
-    QByteArray bytes = Text.toUtf8();
-    if (bytes.size() <= Room)
-        return bytes;
-    qsizetype cut = Room;
-    while (cut > 0 && (static_cast<uint8_t>(bytes[cut]) & 0xC0) == 0x80)
-        --cut;
-    bytes.truncate(cut);
-    return bytes;
+    const QByteArray bytes = platform::toCp1252(Text);
+    if (platform::fromCp1252(bytes) != Text)
+        throw platform::Error(QStringLiteral("The %1 \"%2\" holds characters that a dBASE table's code page "
+                                             "(Windows-1252) cannot store.")
+                                  .arg(QLatin1String(What), Text));
+    return bytes.left(Room);
 }
 
 QString namePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
@@ -50,6 +48,7 @@ DbaseExport::DbaseExport(const QString& DestDir, const QString& DestFileName, co
     : m_tableFileName(TableFileName(DestDir, DestFileName, DestExt)),
       m_memoFileName(MemoFileName(m_tableFileName)),
       m_fieldName(EncodeFieldName(DBFFieldName)),
+      m_memoLabel(EncodeMemoLabel(m_memoFileName)),
       m_clock(std::move(clock))
 {}
 
@@ -77,36 +76,41 @@ QString DbaseExport::MemoFileName(const QString& TableFileName)
 
 QByteArray DbaseExport::EncodeFieldName(const QString& DBFFieldName)
 {
-    return utf8Prefix(DBFFieldName.isEmpty() ? QStringLiteral("ICON") : DBFFieldName, kFieldNameRoom);
+    return codePagePrefix(DBFFieldName.isEmpty() ? QStringLiteral("ICON") : DBFFieldName, kFieldNameRoom,
+                          "field name");
+}
+
+QByteArray DbaseExport::EncodeMemoLabel(const QString& MemoFileName)
+{
+    const QString name = namePart(MemoFileName);
+    return codePagePrefix(name.chopped(ExtractFileExt(name).size()).toUpper(), kMemoNameRoom,
+                          "memo file's label");
 }
 
 void DbaseExport::discard()
 {
     m_failed = true;
-    if (m_memo)
-        m_memo->cancelWriting();
-    if (m_table)
-        m_table->cancelWriting();
-    m_memo.reset();
-    m_table.reset();
+    m_files.discard();
+    m_memo = nullptr;
+    m_table = nullptr;
 }
 
-void DbaseExport::fail(QSaveFile* file, const QString& format)
+void DbaseExport::fail(const QString& format, const QString& name, const QString& reason)
 {
-    const QString name = file ? file->fileName() : m_tableFileName;
-    const QString reason = file ? file->errorString() : QString();
     discard();
     throw platform::InOutError(format.arg(name, reason));
 }
 
-void DbaseExport::write(QSaveFile& file, QByteArrayView bytes)
+const QString& DbaseExport::nameOf(const QFile& file) const
+{
+    return &file == m_memo ? m_memoFileName : m_tableFileName;
+}
+
+void DbaseExport::write(QFile& file, QByteArrayView bytes)
 {
     QString reason;
-    if (!platform::writeAll(file, bytes, &reason)) {
-        const QString name = file.fileName();
-        discard();
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
-    }
+    if (!platform::writeAll(file, bytes, &reason))
+        fail(QStringLiteral("Cannot write file \"%1\". %2"), nameOf(file), reason);
 }
 
 void DbaseExport::create()
@@ -137,19 +141,17 @@ void DbaseExport::create()
     QByteArray memoHead(kBlockSize, '\0');
     char* m = memoHead.data();
     // Offset 0: the next free block, written by finish().
-    const QString memoName = namePart(m_memoFileName);
-    const QByteArray label
-        = utf8Prefix(memoName.chopped(ExtractFileExt(memoName).size()).toUpper(), kMemoNameRoom);
-    std::copy(label.cbegin(), label.cend(), m + 8);
+    std::copy(m_memoLabel.cbegin(), m_memoLabel.cend(), m + 8);
     platform::putLe16(m + 20, kBlockSize);
 
-    m_table = std::make_unique<QSaveFile>(m_tableFileName);
-    if (!m_table->open(QIODevice::WriteOnly))
-        fail(m_table.get(), QStringLiteral("Cannot create file \"%1\". %2"));
+    QString reason;
+    m_table = m_files.create(m_tableFileName, &reason);
+    if (!m_table)
+        fail(QStringLiteral("Cannot create file \"%1\". %2"), m_tableFileName, reason);
     write(*m_table, head);
-    m_memo = std::make_unique<QSaveFile>(m_memoFileName);
-    if (!m_memo->open(QIODevice::WriteOnly))
-        fail(m_memo.get(), QStringLiteral("Cannot create file \"%1\". %2"));
+    m_memo = m_files.create(m_memoFileName, &reason);
+    if (!m_memo)
+        fail(QStringLiteral("Cannot create file \"%1\". %2"), m_memoFileName, reason);
     write(*m_memo, memoHead);
     m_memoSize = kBlockSize;
 }
@@ -158,7 +160,7 @@ void DbaseExport::addIcon(int Index, QByteArrayView Data)
 {
     // Once an error stopped the export, nothing more is written.
     if (m_failed || (m_begun && !m_table))
-        fail(nullptr, QStringLiteral("Cannot write file \"%1\".%2"));
+        fail(QStringLiteral("Cannot write file \"%1\".%2"), m_tableFileName);
     // An empty memo would stand in the table as if it were the icon.
     if (Data.isEmpty()) {
         discard();
@@ -170,7 +172,7 @@ void DbaseExport::addIcon(int Index, QByteArrayView Data)
     const uint64_t padded = (length + kBlockSize - 1) / kBlockSize * kBlockSize;
     if (length > std::numeric_limits<uint32_t>::max()
         || (std::max(m_memoSize, kBlockSize) + padded) / kBlockSize > std::numeric_limits<uint32_t>::max())
-        fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\": the memo file is full.%2"));
+        fail(QStringLiteral("Cannot write file \"%1\": the memo file is full.%2"), m_memoFileName);
     if (!m_begun)
         create();
 
@@ -198,34 +200,20 @@ void DbaseExport::finish()
     if (!m_table || !m_memo)
         return;
     write(*m_table, QByteArrayView("\x1A", 1));
-    // Both are written out before either replaces its old file, so that a
-    // full disk leaves the old pair whole; the seeks then write nothing new.
+    // Written out first, so that a full disk is said as such and not as a
+    // failed seek.
     QString reason;
-    for (QSaveFile* file : {m_memo.get(), m_table.get()})
-        if (!platform::flushAll(*file, &reason)) {
-            const QString name = file->fileName();
-            discard();
-            throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
-        }
+    for (QFile* file : {m_memo, m_table})
+        if (!platform::flushAll(*file, &reason))
+            fail(QStringLiteral("Cannot write file \"%1\". %2"), nameOf(*file), reason);
     if (!m_table->seek(4))
-        fail(m_table.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+        fail(QStringLiteral("Cannot write file \"%1\". %2"), m_tableFileName, m_table->errorString());
     write(*m_table, le32(static_cast<uint32_t>(m_recordCount)));
     if (!m_memo->seek(0))
-        fail(m_memo.get(), QStringLiteral("Cannot write file \"%1\". %2"));
+        fail(QStringLiteral("Cannot write file \"%1\". %2"), m_memoFileName, m_memo->errorString());
     write(*m_memo, le32(static_cast<uint32_t>(m_memoSize / kBlockSize)));
-
-    if (!platform::commitSaveFile(*m_memo, &reason)) {
-        const QString name = m_memoFileName;
-        discard();
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(name, reason));
-    }
-    m_memo.reset();
-    if (!platform::commitSaveFile(*m_table, &reason)) {
-        // A memo file without its table is of no use.
-        QFile::remove(m_memoFileName);
-        discard();
-        throw platform::InOutError(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(m_tableFileName, reason));
-    }
-    m_table.reset();
+    m_table = m_memo = nullptr;
+    QString failed;
+    if (!m_files.commit(&failed, &reason))
+        fail(QStringLiteral("Cannot write file \"%1\". %2"), failed, reason);
 }

@@ -6,11 +6,13 @@
 // both files are created at the first icon and put in place by finish().
 //
 // Both files are written to temporary files beside their destinations and
-// renamed over them only when the export is complete, so a run that fails
-// leaves neither a partial table nor a partial memo file.
+// put in place together when the export is complete, so a run that fails
+// leaves the earlier table and memo file as they were.
 //
-// File names and the field name are taken as UTF-8: this system has no
-// ANSI code page.
+// The field name and the memo file's label are stored in Windows-1252, the
+// code page the header's language byte names.
+
+#include "platform/FileSet.h"
 
 #include <QByteArrayView>
 #include <QDate>
@@ -18,9 +20,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
-class QSaveFile;
+class QFile;
 
 class DbaseExport {
 public:
@@ -31,7 +32,8 @@ public:
     // named it (only its name part is used). DestExt: the table's extension
     // when that name has none (".dbf" when empty). DBFFieldName: the memo
     // field's name, "ICON" when empty. Clock: the local date; the system's
-    // when empty.
+    // when empty. Throws platform::Error when the field name or the memo
+    // file's label holds a character the code page does not have.
     DbaseExport(const QString& DestDir, const QString& DestFileName, const QString& DestExt,
                 const QString& DBFFieldName, Clock clock = {});
     ~DbaseExport();  // unfinished files are discarded
@@ -44,8 +46,13 @@ public:
     static QString TableFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt);
     // The memo file: the table with its extension replaced by ".dbt".
     static QString MemoFileName(const QString& TableFileName);
-    // The field name as stored: UTF-8, cut to 10 bytes on a character boundary.
+    // The field name as stored: Windows-1252, cut to 10 bytes. Throws
+    // platform::Error for a name the code page cannot hold.
     static QByteArray EncodeFieldName(const QString& DBFFieldName);
+    // The memo header's label: the memo file's name without folder and
+    // extension, upper-cased, in Windows-1252, cut to 8 bytes. Throws as
+    // EncodeFieldName does.
+    static QByteArray EncodeMemoLabel(const QString& MemoFileName);
 
     const QString& tableFileName() const { return m_tableFileName; }
     const QString& memoFileName() const { return m_memoFileName; }
@@ -59,7 +66,7 @@ public:
 
     // Writes the record count and the end-of-file mark and puts both files
     // in place. Does nothing when no icon was stored. Throws
-    // platform::InOutError on failure; then neither file is left.
+    // platform::InOutError on failure; then the earlier files stay.
     void finish();
 
     bool filesCreated() const { return m_begun; }
@@ -67,16 +74,20 @@ public:
 
 private:
     void create();
-    void write(QSaveFile& file, QByteArrayView bytes);
+    void write(QFile& file, QByteArrayView bytes);
     void discard();
-    [[noreturn]] void fail(QSaveFile* file, const QString& format);
+    // Discards both files and throws; format takes the name and the reason.
+    [[noreturn]] void fail(const QString& format, const QString& name, const QString& reason = {});
+    const QString& nameOf(const QFile& file) const;
 
     QString m_tableFileName;
     QString m_memoFileName;
     QByteArray m_fieldName;
+    QByteArray m_memoLabel;
     Clock m_clock;
-    std::unique_ptr<QSaveFile> m_table;
-    std::unique_ptr<QSaveFile> m_memo;
+    platform::FileSet m_files;
+    QFile* m_table = nullptr;  // in m_files
+    QFile* m_memo = nullptr;   // in m_files
     bool m_begun = false;
     bool m_failed = false;
     int m_recordCount = 0;

@@ -4,7 +4,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
-#include <QSaveFile>
+#include <QFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -83,29 +83,39 @@ QString HtmlExport::PageFileName(const QString& DestDir, const QString& DestFile
 void HtmlExport::write(const QByteArray& bytes)
 {
     QString reason;
-    if (!platform::writeAll(*m_file, bytes, &reason)) {
-        m_file->cancelWriting();
-        m_file.reset();
-        throw platform::InOutError(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
-    }
+    if (!platform::writeAll(*m_file, bytes, &reason))
+        fail(QStringLiteral("Cannot write file \"%1\". %2"), m_pageFileName, reason);
 }
 
-void HtmlExport::fail(const QString& format)
+void HtmlExport::fail(const QString& format, const QString& name, const QString& reason)
 {
-    const QString reason = m_file ? m_file->errorString() : QString();
-    if (m_file)
-        m_file->cancelWriting();
-    m_file.reset();
-    throw platform::InOutError(format.arg(m_pageFileName, reason));
+    m_files.discard();
+    m_file = nullptr;
+    m_failed = true;
+    throw platform::InOutError(format.arg(name, reason));
+}
+
+void HtmlExport::addPicture(const QString& PictureFileName, QByteArrayView Bytes)
+{
+    if (m_failed)
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\".").arg(m_pageFileName));
+    QString reason;
+    switch (m_files.add(PictureFileName, Bytes, &reason)) {
+    case platform::WriteResult::Written: return;
+    case platform::WriteResult::NotCreated:
+        fail(QStringLiteral("Cannot create file \"%1\". %2"), PictureFileName, reason);
+    case platform::WriteResult::WriteFailed: break;
+    }
+    fail(QStringLiteral("Error writing file \"%1\". %2"), PictureFileName, reason);
 }
 
 void HtmlExport::writeHead()
 {
-    m_file = std::make_unique<QSaveFile>(m_pageFileName);
     m_begun = true;
-    if (!m_file->open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Cannot create file \"%1\". %2"));
+    QString reason;
+    m_file = m_files.create(m_pageFileName, &reason);
+    if (!m_file)
+        fail(QStringLiteral("Cannot create file \"%1\". %2"), m_pageFileName, reason);
     write(QByteArrayLiteral("\xEF\xBB\xBF"));
     write(QByteArrayLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n"
                             "<html>\r\n<head>\r\n"
@@ -126,6 +136,8 @@ void HtmlExport::writeHead()
 
 void HtmlExport::addCell(int Index, const QString& PictureFileName, int Width, int Height)
 {
+    if (m_failed)
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\".").arg(m_pageFileName));
     if (!m_begun)
         writeHead();
     else if (!m_file)
@@ -167,11 +179,10 @@ void HtmlExport::finish()
     }
     write(QByteArrayLiteral("</table>\r\n"));
     write(QByteArrayLiteral("</body>\r\n</html>"));
-    QString reason;
-    if (!platform::commitSaveFile(*m_file, &reason)) {
-        m_file.reset();
-        throw platform::InOutError(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(m_pageFileName, reason));
+    m_file = nullptr;
+    QString failed, reason;
+    if (!m_files.commit(&failed, &reason)) {
+        m_failed = true;
+        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(failed, reason));
     }
-    m_file.reset();
 }

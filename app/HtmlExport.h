@@ -1,22 +1,23 @@
 #pragma once
 // The page of the HTML export: a UTF-8 page with a table that shows the
 // pictures of a save-all run, a given number of cells per row. The run
-// writes each picture into the pictures folder and then hands it here, icon
-// by icon; the page is begun at the first cell and put in place by finish().
+// hands each picture and then its cell here, icon by icon; the page is
+// begun at the first cell.
 //
-// The page is written to a temporary file beside its destination and renamed
-// over it only when complete, so a run that fails leaves no partial page
-// (the pictures written so far stay: each of them is whole).
+// The page and its pictures are written to temporary files and put in place
+// together by finish(), so a run that fails leaves the earlier page and all
+// of its pictures as they were.
 //
 // File names are taken as UTF-8 text. Every text that comes from a file name
 // is escaped for HTML, and the picture links are percent-encoded, so any
 // name gives a valid page whose links lead to the pictures.
 
+#include "platform/FileSet.h"
+
+#include <QByteArrayView>
 #include <QString>
 
-#include <memory>
-
-class QSaveFile;
+class QFile;
 
 class HtmlExport {
 public:
@@ -26,7 +27,7 @@ public:
     // PageFileName). ColumnCount: cells per row; values below 1 count as 1.
     HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                const QString& DestExt, int ColumnCount, bool IncludeNumbers, bool DrawBorders);
-    ~HtmlExport();  // an unfinished page is discarded
+    ~HtmlExport();  // an unfinished page is discarded with its pictures
     HtmlExport(const HtmlExport&) = delete;
     HtmlExport& operator=(const HtmlExport&) = delete;
 
@@ -37,6 +38,11 @@ public:
 
     const QString& pageFileName() const { return m_pageFileName; }
 
+    // The picture PictureFileName (in the pictures folder), put in place
+    // with the page. Throws platform::InOutError when it cannot be written;
+    // the page is discarded then.
+    void addPicture(const QString& PictureFileName, QByteArrayView Bytes);
+
     // The cell of icon Index (0-based; the page shows Index + 1), after its
     // picture PictureFileName (a path or a bare name in the pictures folder)
     // was written at Width x Height. The first call creates the page and
@@ -44,9 +50,10 @@ public:
     // created or written; the page is discarded then.
     void addCell(int Index, const QString& PictureFileName, int Width, int Height);
 
-    // Fills and closes the last row, ends the page and puts it in place.
-    // Does nothing when no cell was written (every icon skipped). Throws
-    // platform::InOutError on failure; the page is discarded then.
+    // Fills and closes the last row, ends the page and puts it in place
+    // with its pictures. Does nothing when no cell was written (every icon
+    // skipped). Throws platform::InOutError on failure; the page and its
+    // pictures are discarded then, and the earlier ones stay.
     void finish();
 
     // True once the page was begun, whether or not it was finished.
@@ -56,8 +63,9 @@ public:
 private:
     void writeHead();
     void write(const QByteArray& bytes);
-    // Discards the page and throws; format takes the page name and the reason.
-    [[noreturn]] void fail(const QString& format);
+    // Discards the page and its pictures and throws; format takes the name
+    // and the reason.
+    [[noreturn]] void fail(const QString& format, const QString& name, const QString& reason);
 
     QString m_srcFileName;
     QString m_picturesFolder;  // the pictures folder's own name
@@ -65,8 +73,10 @@ private:
     int m_columnCount;
     bool m_includeNumbers;
     bool m_drawBorders;
-    std::unique_ptr<QSaveFile> m_file;
+    platform::FileSet m_files;  // the pictures and the page
+    QFile* m_file = nullptr;    // the page, in m_files
     bool m_begun = false;
+    bool m_failed = false;
     int m_cellCount = 0;
     bool m_rowOpen = false;
 };

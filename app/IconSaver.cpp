@@ -69,7 +69,12 @@ QString runKey(const QString& Name) { return QFileInfo(Name).absoluteFilePath();
 
 [[noreturn]] void throwNoIcons(const QString& Source)
 {
-    throw platform::Error(QStringLiteral("\"%1\" holds no icons.").arg(Source));
+    throw TSourceError(QStringLiteral("\"%1\" holds no icons.").arg(Source));
+}
+
+[[noreturn]] void throwNoneReadable(const QString& Source)
+{
+    throw TSourceError(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
 }
 
 QString brokenIconText(const QString& Source, int Index)
@@ -140,14 +145,13 @@ void CheckSourceReadable(const QString& Source)
     // Not blocking: a FIFO in the file's place must not hang the save.
     const int fd = ::open(QFile::encodeName(Source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw platform::InOutError(QStringLiteral("Cannot read \"%1\": %2")
-                                       .arg(Source, QString::fromLocal8Bit(std::strerror(errno))));
+        throw TSourceError(QStringLiteral("Cannot read \"%1\": %2.")
+                               .arg(Source, QString::fromLocal8Bit(std::strerror(errno))));
     struct stat st {};
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
     if (!regular)
-        throw platform::InOutError(
-            QStringLiteral("Cannot read \"%1\": it is not a regular file.").arg(Source));
+        throw TSourceError(QStringLiteral("Cannot read \"%1\": it is not a regular file.").arg(Source));
 }
 
 QString CompleteSaveIconFileName(const QString& FileName, int FileType)
@@ -199,6 +203,13 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
     // Said in the user's terms, not as the grid's index error.
     if (FGrid.Count() <= 0)
         throwNoIcons(FFileName);
+    // An .ico file shows as one icon and is copied whole, whichever is asked for.
+    if (!isPictureCode(FileType) && ExtractFileExt(FFileName).toLower() == u".ico") {
+        if (FGrid.GetIcon(0).isNull())
+            throw platform::Error(brokenIconText(FFileName, 0));
+        copyIconFile(FFileName, name, 0);
+        return 1;
+    }
     if (IconIndex < 0 || IconIndex >= FGrid.Count())
         throw platform::Error(QStringLiteral("\"%1\" has %2 icon(s); there is no icon %3.")
                                   .arg(FFileName)
@@ -208,13 +219,8 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
     // An icon that cannot be read is not saved as a blank one.
     if (icon.isNull())
         throw platform::Error(brokenIconText(FFileName, IconIndex));
-    if (!isPictureCode(FileType)) {
-        if (ExtractFileExt(FFileName).toLower() == u".ico") {
-            copyIconFile(FFileName, name, IconIndex);
-            return 1;
-        }
+    if (!isPictureCode(FileType))
         return writeIconGroup(OpenIconGroupSource(FFileName), name, IconIndex);
-    }
     platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
     bmp.setSize(icon.width(), icon.height());
     {
@@ -231,8 +237,15 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
 {
     const QString name = CompleteSaveAllAsOneFileName(FileName, DestType);
     refuseSource(FFileName, name);
+    FSkipped.clear();
     if (FGrid.Count() <= 0)
         throwNoIcons(FFileName);
+    QList<int> unreadable;
+    for (int i = 0; i < FGrid.Count(); ++i)
+        if (FGrid.GetIcon(i).isNull())
+            unreadable.append(i);
+    if (unreadable.size() == FGrid.Count())
+        throwNoneReadable(FFileName);
     platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
     bmp.setSize(std::min(FGrid.Count(), FGrid.ColCount()) * FGrid.ColWidth() + 2, FGrid.Height());
     {
@@ -242,6 +255,7 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
     if (GrayScale)
         GrayscaleBitmap(bmp);
     SaveBitmapToFile(bmp, name, DestType);
+    FSkipped = unreadable;
 }
 
 void TIconSaver::PrepareBitmap(int W, int H, bool GrayScale)
@@ -323,36 +337,28 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     const auto K
         = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
     if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico")) {
-        if (!SrcFileName.isEmpty() || platform::iconCount(Source) <= 0)
+        // The grid shows a module without icons with its file type's icon.
+        if (SrcFileName.isEmpty() && platform::iconCount(Source) <= 0)
             throwNoIcons(Source);
-        throw platform::Error(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
+        throwNoneReadable(Source);
     }
 
-    // A table or document goes into its folder as a picture does: one that
-    // is missing is an error, not made.
-    const bool madeDir = FileType != kDbaseTable && FileType != kPdfDocument && !QFileInfo::exists(DestDir)
-        && QDir().mkdir(DestDir);
+    // A folder made for a run that fails goes while it is empty; declared
+    // first, so that the exports' files are gone when it goes.
+    struct DropMadeFolder {
+        const QString& dir;
+        bool made = false;
+        bool done = false;
+        ~DropMadeFolder()
+        {
+            if (made && !done)
+                QDir().rmdir(dir);
+        }
+    } madeFolder {DestDir};
+    madeFolder.made = !QFileInfo::exists(DestDir) && QDir().mkdir(DestDir);
     std::optional<HtmlExport> page;
     std::optional<DbaseExport> table;
     std::optional<PdfExport> document;
-    // The pictures of a page that fails go with it, and a folder made for
-    // a run that fails while it is empty.
-    std::vector<QString> pagePictures;
-    struct PageCleanup {
-        std::vector<QString>& pictures;
-        const QString& dir;
-        bool madeDir;
-        bool done = false;
-        ~PageCleanup()
-        {
-            if (done)
-                return;
-            for (const QString& p : pictures)
-                QFile::remove(p);
-            if (madeDir)
-                QDir().rmdir(dir);
-        }
-    } pageCleanup {pagePictures, DestDir, madeDir};
     if (FileType == kHtmlPage) {
         page.emplace(Source, DestDir, DestFileName, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
         refuseSource(Source, page->pageFileName());
@@ -427,8 +433,11 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         if (isPictureCode(FileType)) {
             SaveBitmapToFile(FBmp, Name, FileType);
         } else if (FileType == kHtmlPage) {
-            SaveBitmapToFile(FBmp, Name, htmlPictureCode(TargetImageType));
-            pagePictures.push_back(Name);
+            QByteArray picture;
+            QBuffer buffer(&picture);
+            buffer.open(QIODevice::WriteOnly);
+            SaveBitmapToStream(FBmp, buffer, htmlPictureCode(TargetImageType));
+            page->addPicture(Name, picture);
             page->addCell(i, Name, W, H);
         } else {
             document->addIcon(i, FBmp);
@@ -447,8 +456,10 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         table->finish();
     if (document && document->documentCreated())
         document->finish();
-    pageCleanup.done = true;
     SaveCount += stored;
-    if (FSkipped.size() == N)
-        throw platform::Error(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
+    if (FSkipped.size() == N) {
+        FSkipped.clear();  // said once, by the error
+        throwNoneReadable(Source);
+    }
+    madeFolder.done = true;
 }

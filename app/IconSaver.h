@@ -11,6 +11,7 @@
 #include "app/IconGridSource.h"
 #include "kxCommon/kxIconUtils.h"
 #include "platform/Bitmap.h"
+#include "platform/Exceptions.h"
 #include "platform/Icon.h"
 
 #include <QList>
@@ -23,8 +24,15 @@
 // monochrome icon as drawn on a default bitmap.
 TBitCount GetColorCount(const platform::Icon& Icon);
 
-// Throws platform::InOutError with the reason when Source cannot be read
-// as a regular file.
+// A file whose icons cannot be had: it cannot be read, holds no icons, or
+// none of them can be read. A run over several files goes on without it.
+class TSourceError : public platform::Error {
+public:
+    using Error::Error;
+};
+
+// Throws TSourceError with the reason when Source cannot be read as a
+// regular file.
 void CheckSourceReadable(const QString& Source);
 
 // FileName with the extension of format code FileType added when it has
@@ -60,8 +68,9 @@ public:
     int SaveIcon(int IconIndex, const QString& FileName, int FileType, bool GrayScale);
 
     // Draws the whole grid into one picture of format DestType (codes other
-    // than 2-5 are BMP). Throws as SaveIcon does; an empty grid gives the
-    // index error and no file.
+    // than 2-5 are BMP); icons that cannot be read stay blank cells and are
+    // named in Skipped(). Throws as SaveIcon does; an empty grid, or one
+    // whose icons cannot be read at all, gives no file.
     void SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale);
 
     // Saves every icon of SrcFileName (the current file when empty):
@@ -72,15 +81,16 @@ public:
     // overwrite question; WrittenNames holds the numbered files written in
     // the run, so that two sources of the same name do not overwrite each
     // other. Callers start a run with all three empty. Icons that cannot be
-    // read are left out (Skipped). Throws platform::Error when the source
-    // cannot be read or holds no readable icon, when an output would replace
-    // the source file, and the writers' errors; files a call opened are
-    // discarded then, with the pictures of a failed page.
+    // read are left out (Skipped). Throws TSourceError when the source
+    // cannot be read or holds no readable icon, platform::Error when an
+    // output would replace the source file, and the writers' errors; a
+    // page, table or document is then not replaced, nor the page's pictures.
     void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                  const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
                  bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
                  int& SaveCount, uint16_t& ConfirmResult, QSet<QString>& WrittenNames);
-    // The icons (from 0) the last SaveAll left out because they cannot be read.
+    // The icons (from 0) the last SaveAll or SaveAllAsOne left out because
+    // they cannot be read.
     const QList<int>& Skipped() const { return FSkipped; }
 
 private:

@@ -294,7 +294,8 @@ private:
     // message to show, or empty.
     QString RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
                                  const QString& StartDir);
-    // Names the icons the last save-all run left out; true when there were any.
+    // Names the files and icons the last save run left out, with why; true
+    // when there were any.
     bool ReportSkippedIcons();
 
     QStringList FParams;
@@ -304,7 +305,14 @@ private:
     bool FCommandLineHandled = false;
     bool FCommandLineWaiting = false;  // posted during a search; runs when it ends
     int FCommandLineStatus = 0;
-    std::vector<std::pair<QString, QList<int>>> FSkippedIcons;  // per source file
+    // What a save run left out, per source file: the icons that cannot be
+    // read, or the whole file and the reason.
+    struct TLeftOut {
+        QString Source;
+        QList<int> Icons;
+        QString Reason;
+    };
+    std::vector<TLeftOut> FSkippedIcons;
     bool FDestroyed = false;
     TRecentFiles FRecent;
 

@@ -141,7 +141,11 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
             if (SaveCount > 0 && CommandLine.OpenDestination)
                 OpenWithShell(plan.OpenFile, plan.DestType);
             break;
-        case TExportPlan::SaveGridAsOne: SaveAllAsOne(Dest, plan.FileType, CommandLine.GrayScale); break;
+        case TExportPlan::SaveGridAsOne:
+            FSkippedIcons.clear();
+            SaveAllAsOne(Dest, plan.FileType, CommandLine.GrayScale);
+            skipped = ReportSkippedIcons();
+            break;
         case TExportPlan::SaveEveryIcon: {
             // A file in the folder's place would take none of the icons.
             const bool madeDir = plan.MakeDestFolder && !QFileInfo(plan.DestDir).isDir();

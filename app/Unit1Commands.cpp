@@ -92,6 +92,7 @@ void TForm1::NHTMClick()
     const QString& name = chosen->first;
     const QString ext = ExtractFileExt(name);
     const QString destDir = name.chopped(ext.size()) + QStringLiteral("_files");
+    FSkippedIcons.clear();
     {
         platform::WaitCursor wait;
         int saveCount = 0;
@@ -100,6 +101,7 @@ void TForm1::NHTMClick()
         SaveAll(QString(), destDir, name, ext, QString(), 11, 0, ExpIncludeNumbers, ExpDrawBorder,
                 ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult, written);
     }
+    ReportSkippedIcons();
     // The page as written, which has an extension when the name had none.
     if (OpenAfterSave)
         OpenWithShell(HtmlExport::PageFileName(destDir, name, ext), QString());
@@ -128,6 +130,7 @@ void TForm1::NPDFClick()
     if (!chosen)
         return;
     const QString& name = chosen->first;
+    FSkippedIcons.clear();
     {
         platform::WaitCursor wait;
         int saveCount = 0;
@@ -137,6 +140,7 @@ void TForm1::NPDFClick()
                 ExpDrawBorder, ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult,
                 written);
     }
+    ReportSkippedIcons();
     if (OpenAfterSave)
         OpenWithShell(PdfExport::DocumentFileName(FolderOf(name), name), QString());
 }
@@ -176,6 +180,7 @@ void TForm1::NDBFClick()
                                           platform::mrNo})
             != platform::mrYes)
         return;
+    FSkippedIcons.clear();
     {
         platform::WaitCursor wait;
         int saveCount = 0;
@@ -184,6 +189,7 @@ void TForm1::NDBFClick()
         SaveAll(QString(), FolderOf(name), name, ext, ExpDBFFieldName, 12, ExpDBFType, true, true,
                 ExpGrayScale && greyApplies, SmallIcons, 0, saveCount, confirmResult, written);
     }
+    ReportSkippedIcons();
     if (OpenAfterSave)
         OpenWithShell(table, QString());
 }

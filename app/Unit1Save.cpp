@@ -74,6 +74,8 @@ void TForm1::SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale)
     GridSource grid(*FScrollBox->ImageBox());
     TIconSaver saver(grid, FFileName);
     saver.SaveAllAsOne(FileName, DestType, GrayScale);
+    if (!saver.Skipped().isEmpty())
+        FSkippedIcons.push_back({FFileName, saver.Skipped(), {}});
 }
 
 void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
@@ -88,11 +90,11 @@ void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const Q
     struct KeepSkipped {
         TIconSaver& saver;
         QString source;
-        std::vector<std::pair<QString, QList<int>>>& skipped;
+        std::vector<TLeftOut>& skipped;
         ~KeepSkipped()
         {
             if (!saver.Skipped().isEmpty())
-                skipped.emplace_back(source, saver.Skipped());
+                skipped.push_back({source, saver.Skipped(), {}});
         }
     } keep {saver, SrcFileName.isEmpty() ? FFileName : SrcFileName, FSkippedIcons};
     saver.SaveAll(SrcFileName, DestDir, DestFileName, DestExt, DBFFieldName, FileType, DBFType,
@@ -105,7 +107,12 @@ bool TForm1::ReportSkippedIcons()
     if (FSkippedIcons.empty())
         return false;
     QStringList lines;
-    for (const auto& [source, skipped] : FSkippedIcons) {
+    for (const auto& [source, skipped, reason] : FSkippedIcons) {
+        if (!reason.isEmpty()) {
+            lines << (reason.endsWith(u'.') ? reason.chopped(1) : reason)
+                    + QStringLiteral("; nothing of it was saved.");
+            continue;
+        }
         QStringList numbers;
         for (const int i : skipped)
             numbers << QString::number(qint64 {i} + 1);
@@ -178,10 +185,12 @@ void TForm1::SaveAllAsOneClick()
     const auto chosen = RunSaveDialog(701, GetUIText(801));
     if (!chosen)
         return;
+    FSkippedIcons.clear();
     {
         platform::WaitCursor wait;
         SaveAllAsOne(chosen->first, chosen->second, false);
     }
+    ReportSkippedIcons();
     if (OpenAfterSave)
         OpenWithShell(chosen->first, QString());
 }
@@ -219,7 +228,17 @@ void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
     };
     Report report {this, saveCount};
     platform::WaitCursor wait;
-    for (const QString& source : Sources.value_or(QStringList {QString()}))
-        SaveAll(source, FDirDlg->Directory(), QString(), QString(), QString(), FileType, 0, ExpIncludeNumbers,
-                ExpDrawBorder, ExpGrayScale, SmallIcons, 0, saveCount, confirmResult, written);
+    for (const QString& source : Sources.value_or(QStringList {QString()})) {
+        try {
+            SaveAll(source, FDirDlg->Directory(), QString(), QString(), QString(), FileType, 0,
+                    ExpIncludeNumbers, ExpDrawBorder, ExpGrayScale, SmallIcons, 0, saveCount, confirmResult,
+                    written);
+        } catch (const TSourceError& e) {
+            // One listed file that gives no icons does not stop the others;
+            // it is named with the rest at the end.
+            if (!Sources)
+                throw;
+            FSkippedIcons.push_back({source, {}, e.message()});
+        }
+    }
 }

@@ -169,20 +169,24 @@ TEST(DbaseExport, FileNames)
     }
 }
 
-TEST(DbaseExport, NamesAreCutAfterEncoding)
+TEST(DbaseExport, NamesAreStoredInTheCodePageAndCut)
 {
     struct Case {
         const char* text;
         const char* stored;
     };
-    // Field names: 10 bytes of UTF-8, never half a character.
+    // Field names: 10 bytes of Windows-1252, the code page the header names.
     const Case fields[] = {
         {"", "ICON"},
         {"DATA", "DATA"},
         {"ABCDEFGHIJKLMN", "ABCDEFGHIJ"},
-        {"\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84", "\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84"},
-        {"a\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84", "a\xC3\x84\xC3\x84\xC3\x84\xC3\x84"},
-        {"abcdefgh\xE2\x82\xAC", "abcdefgh"},
+        {"Gr\xC3\xB6\xC3\x9F"
+         "e",
+         "Gr\xF6\xDF"
+         "e"},
+        {"\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84\xC3\x84",
+         "\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4"},
+        {"abcdefgh\xE2\x82\xAC", "abcdefgh\x80"},
     };
     for (const Case& c : fields)
         EXPECT_EQ(DbaseExport::EncodeFieldName(QString::fromUtf8(c.text)), QByteArray(c.stored)) << c.text;
@@ -191,7 +195,7 @@ TEST(DbaseExport, NamesAreCutAfterEncoding)
     const Case labels[] = {
         {"icons.dbf", "ICONS"},
         {"myiconlibrary.dbf", "MYICONLI"},
-        {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6.dbf", "\xC3\x84\xC3\x96\xC3\x9C\xC3\x84"},
+        {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6.dbf", "\xC4\xD6\xDC\xC4\xD6"},
     };
     for (const Case& c : labels) {
         QTemporaryDir dir;
@@ -203,9 +207,45 @@ TEST(DbaseExport, NamesAreCutAfterEncoding)
         EXPECT_EQ(header.mid(8, 8), QByteArray(c.stored).leftJustified(8, '\0')) << c.text;
     }
 
+    // A name the code page cannot hold is refused before any file is made.
     QTemporaryDir dir;
-    exportTable(dir.path(), QStringLiteral("t.dbf"), {pattern(5, 0)}, QStringLiteral("ABCDEFGHIJKLMN"));
-    EXPECT_EQ(readAll(dir.path() + QStringLiteral("/t.dbf")).mid(32, 12), QByteArray("ABCDEFGHIJ\0B", 12));
+    const struct {
+        const char* table;
+        const char* field;
+    } refused[] = {
+        {"t.dbf", "\xD0\x96\xD1\x83\xD0\xBA"},
+        {"t.dbf", "a\xF0\x9F\x98\x80"},
+        {"\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.dbf", "ICON"},
+    };
+    for (const auto& r : refused) {
+        try {
+            DbaseExport table(dir.path(), QString::fromUtf8(r.table), QString(), QString::fromUtf8(r.field),
+                              kMarch7th2016);
+            ADD_FAILURE() << "accepted " << r.table << " " << r.field;
+        } catch (const platform::Error& e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String("Windows-1252"))) << e.what();
+        }
+    }
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
+    // A real reader finds the field under its name (it upper-cases the
+    // ASCII letters of field names).
+    exportTable(dir.path(), QStringLiteral("t.dbf"), {pattern(5, 0)},
+                QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                                  "e"));
+    EXPECT_EQ(readAll(dir.path() + QStringLiteral("/t.dbf")).mid(32, 12),
+              QByteArray("Gr\xF6\xDF"
+                         "e\0\0\0\0\0\0B",
+                         12));
+    QProcess perl;
+    perl.start(QStringLiteral("perl"),
+               {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"),
+                dir.path() + QStringLiteral("/t.dbf")});
+    ASSERT_TRUE(perl.waitForFinished(30000));
+    const QByteArray read = perl.readAllStandardOutput();
+    EXPECT_TRUE(read.startsWith("field GR\xF6\xDF"
+                                "E\nrecords 1\n"))
+        << read.toHex().toStdString();
 }
 
 TEST(DbaseExport, FailuresLeaveNoPartialFiles)

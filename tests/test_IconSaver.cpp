@@ -11,6 +11,7 @@
 #include "IcoBuilder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -22,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -58,6 +61,19 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// Every file below Dir with its bytes, a small volume's filler left out.
+std::map<QString, QByteArray> snapshot(const QString& dir)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (it.fileName() != u".filler")
+            files[QDir(dir).relativeFilePath(path)] = readAll(path);
+    }
+    return files;
 }
 
 // An icon of one opaque colour.
@@ -262,9 +278,15 @@ TEST_F(IconSaverTest, SaveIconFromIcoFile)
 {
     const FakeGrid grid = FakeGrid::of(kMixedIco);
     TIconSaver saver(grid, kMixedIco);
-    // The whole file is copied: it is the file's one icon.
-    EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("copy")), 0, true), 1);
-    EXPECT_EQ(readAll(path(QStringLiteral("copy.ico"))), readAll(kMixedIco));
+    // The whole file is copied, whichever icon is asked for: it is the
+    // file's one icon. A picture is of the grid's icon, and there is one.
+    for (const int index : {0, 2}) {
+        const QString copy = path(QStringLiteral("copy%1").arg(index));
+        EXPECT_EQ(saver.SaveIcon(index, copy, 0, true), 1);
+        EXPECT_EQ(readAll(copy + QStringLiteral(".ico")), readAll(kMixedIco));
+    }
+    EXPECT_THROW(saver.SaveIcon(2, path(QStringLiteral("pic")), 5, false), platform::Error);
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("pic.png"))));
     EXPECT_EQ(saver.SaveIcon(0, path(QStringLiteral("pic")), 5, false), 1);
     QImage image(path(QStringLiteral("pic.png")), "png");
     EXPECT_EQ(image.size(), QSize(32, 32));
@@ -701,6 +723,77 @@ TEST_F(IconSaverTest, AWriteFaultKeepsEveryOldFileAndCountsNothing)
     }
 }
 
+TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
+{
+    fixture::SmallVolume volume(512);
+    if (!volume.mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    BatchModeOn batch;
+    struct Kind {
+        const char* what;
+        int type;
+        QString dest, destDir;
+    };
+    const Kind kinds[] = {
+        {"HTML page and pictures", 11, volume.filePath("s.htm"), volume.filePath("s_files")},
+        {"dBASE table and memo file", 12, volume.filePath("t.dbf"), volume.path()},
+    };
+    // A fault at step n of a run (from 0); each kind of fault is tried at
+    // every step until a run meets none.
+    struct Fault {
+        const char* what;
+        std::function<std::shared_ptr<void>(int)> arm;
+    };
+    const Fault faults[] = {
+        {"a full disk",
+         [&](int n) {
+             volume.fillLeaving(n);
+             return std::shared_ptr<void>(nullptr, [&](void*) { QFile::remove(volume.filePath(".filler")); });
+         }},
+        {"a failed rename", [](int n) { return std::make_shared<fixture::RenameFault>(n + 1); }},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.what);
+        // The new export differs from the earlier one in every picture.
+        const auto exportIcons = [&](bool grey, SaveRun& run) {
+            saver.SaveAll(kGroups, k.destDir, k.dest, {}, {}, k.type, 5, true, true, grey, false, 0,
+                          run.SaveCount, run.ConfirmResult, run.WrittenNames);
+        };
+        for (const Fault& f : faults) {
+            SCOPED_TRACE(f.what);
+            SaveRun first;
+            exportIcons(false, first);
+            ASSERT_EQ(first.SaveCount, 3);
+            const auto earlier = snapshot(volume.path());
+            int n = 0;
+            for (;; ++n) {
+                ASSERT_LT(n, 40);
+                SCOPED_TRACE(n);
+                SaveRun run;
+                bool failed = false;
+                {
+                    const auto fault = f.arm(n);
+                    try {
+                        exportIcons(true, run);
+                    } catch (const platform::Error& e) {
+                        failed = true;
+                    }
+                }
+                if (!failed)
+                    break;
+                EXPECT_EQ(run.SaveCount, 0);
+                EXPECT_TRUE(snapshot(volume.path()) == earlier);
+            }
+            EXPECT_GE(n, 2);  // the faults did meet the run
+            const auto replaced = snapshot(volume.path());
+            EXPECT_EQ(replaced.size(), earlier.size());
+            EXPECT_FALSE(replaced == earlier);
+        }
+    }
+}
+
 TEST_F(IconSaverTest, SaveAllNeverReplacesItsSource)
 {
     const QString out = path(QStringLiteral("out"));
@@ -867,6 +960,22 @@ TEST_F(IconSaverTest, IconsThatCannotBeReadAreLeftOutByEveryKind)
         } catch (const platform::Error& e) {
             EXPECT_TRUE(e.message().startsWith(QLatin1String("Icon 6 of \"") + kLoader)) << e.what();
         }
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+    // One picture of the grid names the icons it shows as blank cells.
+    saver.SaveAllAsOne(path(QStringLiteral("all.png")), 5, false);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("all.png"))));
+    EXPECT_EQ(saver.Skipped(), QList<int> {5});
+    QFile::remove(path(QStringLiteral("all.png")));
+    // A grid whose icons cannot be read at all gives no picture.
+    const FakeGrid blank({Icon(), Icon()}, 400);
+    TIconSaver blankSaver(blank, kLoader);
+    try {
+        blankSaver.SaveAllAsOne(path(QStringLiteral("none.png")), 5, false);
+        ADD_FAILURE() << "an empty picture was saved";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("No icon of \"%1\" can be read.").arg(kLoader));
     }
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 

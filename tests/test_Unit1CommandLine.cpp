@@ -26,6 +26,7 @@ namespace {
 
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
 const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
+const QString kIco = kFixtures + QStringLiteral("/icons/mixed.ico");
 
 // Takes the files the desktop would open.
 class OpenedFiles : public QObject {
@@ -242,6 +243,23 @@ TEST_F(CommandLineRun, TheStatusIsTheExportsOwn)
         {"an icon the file does not have", {"-e", kSource, dest("y.png"), "-iconindex=9"}, 1},
         {"an icon that cannot be read", {"-e", kFixtures + "/loader.dll", dest("y.png"), "-iconindex=6"}, 1},
         {"icons left out of a folder", {"-e", kFixtures + "/loader.dll", dest("z"), "-iconindex=0"}, 1},
+        {"icons left out of one picture",
+         {"-e", kFixtures + "/loader.dll", dest("all.png"), "-alliconsasoneimage"},
+         1},
+        {"one picture of icons none of which can be read",
+         {"-e", kFixtures + "/broken.dll", dest("none.png"), "-alliconsasoneimage"},
+         1},
+        // An .ico file shows as one icon: its copy is that icon, whichever is
+        // asked for; a picture is of an icon of the grid.
+        {"an icon file's copy", {"-e", kIco, dest("copy.ico"), "-iconindex=3"}, 0},
+        {"a picture of an icon file's third icon", {"-e", kIco, dest("y.png"), "-iconindex=3"}, 1},
+        // A table or document goes into its folder, made one level deep.
+        {"a document into a new folder", {"-e", kSource, dest("new/doc.pdf")}, 0},
+        {"a table into a new folder", {"-e", kSource, dest("newdb/t.dbf")}, 0},
+        {"a document two folders down", {"-e", kSource, dest("a/b/doc.pdf")}, 1},
+        {"a field name the table's code page cannot hold",
+         {"-e", kSource, dest("f.dbf"), QString::fromUtf8("-dbasefieldname=\xD0\x96\xD1\x83\xD0\xBA")},
+         1},
         {"opening a file", {kSource}, 0},
     };
     for (const Case& c : cases) {
@@ -259,11 +277,27 @@ TEST_F(CommandLineRun, TheStatusIsTheExportsOwn)
         EXPECT_EQ(form->CommandLineStatus(), c.status);
     }
     EXPECT_FALSE(QFile::exists(dest("y.png")));
-    // The icons that could be read were written and the left-out one named.
+    // The icons that could be read were written and the left-out one named,
+    // in a folder and in one picture alike.
     EXPECT_EQ(QDir(dest("z")).entryList(QDir::Files).size(), 6);
-    EXPECT_TRUE(std::any_of(boxes->shown.begin(), boxes->shown.end(), [](const platform::MessageRequest& r) {
-        return r.text.startsWith("Icon 6 of \"") && r.text.endsWith("cannot be read; it was not saved.");
-    }));
+    EXPECT_TRUE(QFile::exists(dest("all.png")));
+    EXPECT_EQ(std::count_if(boxes->shown.begin(), boxes->shown.end(),
+                            [](const platform::MessageRequest& r) {
+                                return r.text.startsWith("Icon 6 of \"")
+                                    && r.text.endsWith("cannot be read; it was not saved.");
+                            }),
+              2);
+    EXPECT_FALSE(QFile::exists(dest("none.png")));
+    QFile ico(kIco);
+    ASSERT_TRUE(ico.open(QIODevice::ReadOnly));
+    QFile copy(dest("copy.ico"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), ico.readAll());
+    EXPECT_TRUE(QFileInfo(dest("new/doc.pdf")).isFile());
+    EXPECT_TRUE(QFileInfo(dest("newdb/t.dbf")).isFile());
+    EXPECT_TRUE(QFileInfo(dest("newdb/t.dbt")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(dest("a")));
+    EXPECT_FALSE(QFileInfo::exists(dest("f.dbf")));
 }
 
 #include "test_Unit1CommandLine.moc"

@@ -213,16 +213,24 @@ TEST_F(Commands, SaveAllOfTheListedFilesReportsTheTotal)
     QTemporaryDir listed;
     QFile::copy(QStringLiteral(FIXTURE_DIR "/groups32.dll"), listed.filePath("a.dll"));
     QFile::copy(QStringLiteral(FIXTURE_DIR "/loader.dll"), listed.filePath("b.dll"));
-    // b.dll's sixth icon cannot be read: it is left out, and named with its file.
-    const int expected = 3 + 6;
+    QFile::copy(QStringLiteral(FIXTURE_DIR "/broken.dll"), listed.filePath("b_broken.dll"));
+    QFile::copy(QStringLiteral(FIXTURE_DIR "/groups32.dll"), listed.filePath("c.dll"));
+    // b.dll's sixth icon cannot be read, and no icon of b_broken.dll: they
+    // are left out, the run goes on, and both are named at the end.
+    const int expected = 3 + 6 + 3;
     dialogs->folders = {out.path()};
-    form->SaveAllListClick(5, listed.path(), {"a.dll", "b.dll"});
+    form->SaveAllListClick(5, listed.path(), {"a.dll", "b.dll", "b_broken.dll", "gone.dll", "c.dll"});
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), expected);
+    EXPECT_EQ(QDir(out.path()).entryList({"ico_c_dll*.png"}, QDir::Files).size(), 3);
     ASSERT_EQ(boxes->shown.size(), 2u);
     EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(603), {expected}));
+    EXPECT_EQ(boxes->shown[1].type, platform::MsgType::Warning);
     EXPECT_EQ(
         boxes->shown[1].text,
-        QStringLiteral("Icon 6 of \"%1\" cannot be read; it was not saved.").arg(listed.filePath("b.dll")));
+        QStringLiteral("Icon 6 of \"%1\" cannot be read; it was not saved.\r\n"
+                       "No icon of \"%2\" can be read; nothing of it was saved.\r\n"
+                       "Cannot read \"%3\": No such file or directory; nothing of it was saved.")
+            .arg(listed.filePath("b.dll"), listed.filePath("b_broken.dll"), listed.filePath("gone.dll")));
     boxes->shown.erase(boxes->shown.begin() + 1);
     // The picker starts where the last run ended; Cancel tells nothing.
     form->SaveAllClick(0);

@@ -147,6 +147,29 @@ TEST_F(ProgramFailures, AWriteFaultReplacesNothingAndCountsNothing)
     }
 }
 
+TEST_F(ProgramFailures, AFailedPageKeepsTheEarlierPageAndAllItsPictures)
+{
+    const QString source = kFixtures + QStringLiteral("/system/shell32.dll");
+    const QString web = out("web");
+    ASSERT_TRUE(QDir().mkpath(web));
+    const Outcome first = run({"-e", source, out("web/s.htm")});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const auto contents = [&] {
+        QStringList files;
+        for (const QString& name : tree(web))
+            files << name + u' ' + QString::fromLatin1(readAll(web + u'/' + name).toHex());
+        return files;
+    };
+    const QStringList earlier = contents();
+    ASSERT_GT(earlier.size(), 3);
+    // The page's folder takes no new file, its pictures folder does.
+    ASSERT_EQ(chmod(QFile::encodeName(web).constData(), 0555), 0);
+    const Outcome o = run({"-e", source, out("web/s.htm"), "-grayscale"}, {.withoutRootRights = true});
+    chmod(QFile::encodeName(web).constData(), 0755);
+    expectFailure(o, QStringLiteral("Permission denied"));
+    EXPECT_EQ(contents(), earlier);
+}
+
 TEST_F(ProgramFailures, AFullDiskReplacesNothingAndSaysSo)
 {
     fixture::SmallVolume volume;
@@ -287,11 +310,13 @@ TEST_F(ProgramFailures, ValuesAndNamesThatDoNotWorkAreSaidAsTheyAre)
         {"an icon the file does not have",
          {"-e", oneIcon, out("o.png"), "-iconindex=2"},
          "has 1 icon(s); there is no icon 2"},
-        {"an icon file's second icon",
-         {"-e", oneIcon, out("o.ico"), "-iconindex=2"},
-         "has 1 icon(s); there is no icon 2"},
-        {"a table in a missing folder", {"-e", kSource, out("missing/t.dbf")}, "missing/t.dbf"},
-        {"a document in a missing folder", {"-e", kSource, out("missing/d.pdf")}, "missing/d.pdf"},
+        // A missing folder is made one level deep, no more.
+        {"a table two missing folders down",
+         {"-e", kSource, out("missing/deeper/t.dbf")},
+         "missing/deeper/t.dbf"},
+        {"a document two missing folders down",
+         {"-e", kSource, out("missing/deeper/d.pdf")},
+         "missing/deeper/d.pdf"},
     };
     const QStringList before = entries(work.path());
     for (const Case& c : cases) {

@@ -1,7 +1,8 @@
 #pragma once
 // Write faults below the program's file writers. A file-size limit makes
 // the kernel refuse every write past it (EFBIG) and works everywhere; a
-// small tmpfs runs out of room (ENOSPC) where the test may mount one.
+// small tmpfs runs out of room (ENOSPC) where the test may mount one; a
+// rename fault makes one rename of this process fail.
 
 #include <QByteArray>
 #include <QDir>
@@ -9,6 +10,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
+#include <cerrno>
 #include <csignal>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -86,10 +90,29 @@ public:
         while (filler.write(block) == block.size()) {}
         while (filler.write("f", 1) == 1) {}
     }
+    // Leaves Pages pages of 4 KiB free after filling the rest.
+    void fillLeaving(int Pages) const
+    {
+        fill();
+        QFile filler(m_dir.filePath(QStringLiteral(".filler")));
+        filler.resize(std::max<qint64>(0, filler.size() - qint64 {Pages} * 4096));
+    }
 
 private:
     QTemporaryDir m_dir;
     bool m_mounted = false;
+};
+
+// While it lives, the Nth rename of this process from now on (1 the next
+// one) fails with Code and changes nothing.
+class RenameFault {
+public:
+    explicit RenameFault(int Nth, int Code = EIO);
+    ~RenameFault();
+    RenameFault(const RenameFault&) = delete;
+    RenameFault& operator=(const RenameFault&) = delete;
+    // True once the fault was met.
+    bool met() const;
 };
 
 }  // namespace fixture

@@ -1,0 +1,176 @@
+#include "platform/FileSet.h"
+
+#include "platform/FileSystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+struct FileSet::Entry {
+    QString path;
+    QString temp;
+    std::unique_ptr<QFile> file;
+    QString backup;  // where the old file waits while the set is put in place
+    bool installed = false;
+};
+
+namespace {
+
+QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+bool exists(const QString& path)
+{
+    struct stat st {};
+    return lstat(encoded(path).constData(), &st) == 0;
+}
+
+// A short hidden name in Dir that nothing has: the destination's own name
+// may already be as long as a name can be.
+QString freeName(const QString& dir, const char* suffix)
+{
+    for (;;) {
+        const QString name = dir + QStringLiteral("/.~")
+            + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(suffix);
+        if (!exists(name))
+            return name;
+    }
+}
+
+bool fail(QString* error, int code)
+{
+    if (error)
+        *error = qt_error_string(code);
+    return false;
+}
+
+}  // namespace
+
+FileSet::FileSet() = default;
+
+FileSet::~FileSet() { discard(); }
+
+QFile* FileSet::create(const QString& Path, QString* Error)
+{
+    for (const auto& e : m_entries)
+        if (e->path == Path) {
+            if (Error)
+                *Error = QStringLiteral("The file is written twice.");
+            return nullptr;
+        }
+    const QString dir = QFileInfo(Path).absolutePath();
+    auto entry = std::make_unique<Entry>();
+    entry->path = Path;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        entry->temp = freeName(dir, ".tmp");
+        // The mode a new file gets from the umask, as any program's files do.
+        fd = ::open(encoded(entry->temp).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        fail(Error, errno);
+        return nullptr;
+    }
+    entry->file = std::make_unique<QFile>();
+    if (!entry->file->open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ::unlink(encoded(entry->temp).constData());
+        if (Error)
+            *Error = entry->file->errorString();
+        return nullptr;
+    }
+    // A file that replaces another keeps the old one's permissions.
+    struct stat st {};
+    if (stat(encoded(Path).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        fchmod(entry->file->handle(), st.st_mode & 07777);
+    m_entries.push_back(std::move(entry));
+    return m_entries.back()->file.get();
+}
+
+WriteResult FileSet::add(const QString& Path, QByteArrayView Data, QString* Error)
+{
+    QFile* file = create(Path, Error);
+    if (!file)
+        return WriteResult::NotCreated;
+    if (!writeAll(*file, Data, Error) || !finishWriting(*m_entries.back(), Error)) {
+        ::unlink(encoded(m_entries.back()->temp).constData());
+        m_entries.pop_back();
+        return WriteResult::WriteFailed;
+    }
+    return WriteResult::Written;
+}
+
+bool FileSet::finishWriting(Entry& e, QString* Error)
+{
+    if (!flushAll(*e.file, Error))
+        return false;
+    // Only a file that replaces another is synced before the rename.
+    if (exists(e.path) && fsync(e.file->handle()) != 0)
+        return fail(Error, errno);
+    e.file.reset();
+    return true;
+}
+
+bool FileSet::commit(QString* FailedPath, QString* Error)
+{
+    const auto failed = [&](const Entry& e, int code, const QString& reason = {}) {
+        if (FailedPath)
+            *FailedPath = e.path;
+        if (Error)
+            *Error = reason.isEmpty() ? qt_error_string(code) : reason;
+        discard();
+        return false;
+    };
+    // Every byte is on disk before the first old file is touched.
+    for (const auto& e : m_entries) {
+        QString reason;
+        if (e->file && !finishWriting(*e, &reason))
+            return failed(*e, 0, reason);
+    }
+    for (const auto& e : m_entries) {
+        if (exists(e->path)) {
+            const QString backup = freeName(QFileInfo(e->path).absolutePath(), ".old");
+            if (std::rename(encoded(e->path).constData(), encoded(backup).constData()) != 0)
+                return failed(*e, errno);
+            e->backup = backup;
+        }
+        if (std::rename(encoded(e->temp).constData(), encoded(e->path).constData()) != 0)
+            return failed(*e, errno);
+        e->installed = true;
+    }
+    for (const auto& e : m_entries)
+        if (!e->backup.isEmpty())
+            ::unlink(encoded(e->backup).constData());
+    m_entries.clear();
+    return true;
+}
+
+void FileSet::discard()
+{
+    // Undone last first, so each old file returns to its own name.
+    for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
+        Entry& e = **it;
+        e.file.reset();
+        if (e.installed) {
+            if (e.backup.isEmpty())
+                ::unlink(encoded(e.path).constData());
+        } else {
+            ::unlink(encoded(e.temp).constData());
+        }
+        if (!e.backup.isEmpty())
+            std::rename(encoded(e.backup).constData(), encoded(e.path).constData());
+    }
+    m_entries.clear();
+}
+
+}  // namespace platform

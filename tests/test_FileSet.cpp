@@ -1,0 +1,98 @@
+#include "platform/FileSet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "WriteFaults.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList entries(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+}  // namespace
+
+TEST(FileSet, PutsEveryFileInPlaceOrNone)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString a = dir.filePath("a"), b = dir.filePath("sub/b"), c = dir.filePath("c");
+    ASSERT_TRUE(QDir().mkdir(dir.filePath("sub")));
+    writeFile(a, "old a");
+    writeFile(c, "old c");
+    ASSERT_TRUE(QFile::setPermissions(c, QFile::ReadOwner | QFile::ReadGroup));
+    const auto fill = [&](platform::FileSet& set) {
+        QString error;
+        ASSERT_EQ(set.add(a, "new a", &error), platform::WriteResult::Written) << error.toStdString();
+        // Where there was no file, and one written through in pieces.
+        ASSERT_EQ(set.add(b, "new b"), platform::WriteResult::Written);
+        QFile* file = set.create(c);
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(platform::writeAll(*file, "nxw c"));
+        ASSERT_TRUE(file->seek(1));
+        ASSERT_TRUE(platform::writeAll(*file, "e"));
+        EXPECT_EQ(set.create(a), nullptr);  // one file, one writer
+    };
+    const auto unchanged = [&] {
+        EXPECT_EQ(readAll(a), "old a");
+        EXPECT_EQ(readAll(c), "old c");
+        EXPECT_EQ(entries(dir.path()), (QStringList {"a", "c", "sub"}));
+        EXPECT_TRUE(entries(dir.filePath("sub")).isEmpty());
+    };
+
+    // A failed rename at every step of putting the files in place.
+    int n = 1;
+    for (;; ++n) {
+        ASSERT_LT(n, 20);
+        SCOPED_TRACE(n);
+        platform::FileSet set;
+        fill(set);
+        QString failed, error;
+        fixture::RenameFault fault(n, ENOSPC);
+        if (set.commit(&failed, &error)) {
+            EXPECT_FALSE(fault.met());
+            break;
+        }
+        EXPECT_TRUE(fault.met());
+        EXPECT_TRUE(failed == a || failed == b || failed == c) << failed.toStdString();
+        EXPECT_EQ(error, qt_error_string(ENOSPC));
+        unchanged();
+    }
+    EXPECT_EQ(n, 6);  // a and c move aside before their new files take their names
+    EXPECT_EQ(readAll(a), "new a");
+    EXPECT_EQ(readAll(b), "new b");
+    EXPECT_EQ(readAll(c), "new c");
+    const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+        | QFile::ReadOther | QFile::WriteOther;
+    EXPECT_EQ(QFile::permissions(c) & rw, QFile::ReadOwner | QFile::ReadGroup);
+    EXPECT_EQ(entries(dir.path()), (QStringList {"a", "c", "sub"}));
+
+    // What is not committed is dropped.
+    writeFile(a, "old a");
+    QFile::remove(c);
+    writeFile(c, "old c");
+    QFile::remove(b);
+    {
+        platform::FileSet set;
+        fill(set);
+    }
+    unchanged();
+}
