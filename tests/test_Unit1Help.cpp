@@ -339,3 +339,37 @@ TEST_F(MainWindowHelp, TitleLabelRightOfTheButtonsOpensTheContents)
     EXPECT_EQ(platform::helpViewers().first()->currentPage(), QStringLiteral("/index.htm"));
     form->close();
 }
+
+TEST_F(MainWindowHelp, APackCutShortDoesNotLoad)
+{
+    installPack();
+    installHelp();
+    settings(5, 0);
+    QFile file(QStringLiteral(HELP_FILE_DIR "/romanian.lng"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pack = file.readAll();
+    const QString path = program.filePath("romanian.lng");
+    for (const qsizetype length : {qsizetype {1024}, qsizetype {3000}, pack.size() / 2}) {
+        QFile::remove(path);
+        QFile cut(path);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(pack.left(length));
+        cut.close();
+        auto form = start();
+        QAction* romanian = languageItem(*form, 3);
+        const QString caption = romanian->text();
+        ASSERT_FALSE(caption.isEmpty());
+        boxes->shown.clear();
+        form->NEnglishClick(romanian);
+        // The English pack is gone, so the built-in text; nothing else.
+        ASSERT_EQ(boxes->shown.size(), 1u) << length;
+        EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+        EXPECT_EQ(boxes->shown[0].text, QStringLiteral("Unable to load the file:\r\n") + path);
+        EXPECT_FALSE(LangModule) << length;
+        EXPECT_EQ(Language, 0);
+        EXPECT_TRUE(languageItem(*form, 0)->isChecked());
+        EXPECT_EQ(romanian->text(), caption);  // the texts stay
+        EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+        form->FormDestroy();
+    }
+}
