@@ -197,12 +197,15 @@ TEST_F(MainWindowHelp, AMissingHelpFileAtStartUp)
         {1, 0, {}, true},  // the first run of an English user
         {2, 0, {}, false},
         {1, 2, {}, false},  // Greek uses the English help: not the user's concern
-        {1,
-         0,
-         {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")},
-         false},  // never in a batch run
+        {1, 1, {}, true},
+        // A start that opens a file is seen: the box comes all the same.
+        {1, 0, {kFixtures + "/groups32.dll"}, true},
+        {1, 1, {kFixtures + "/groups32.dll"}, true},
+        // An export without a display has nobody to show it to.
+        {1, 0, {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")}, false},
     };
     installPack("greek.lng");
+    installPack("ukrainian.lng");
     for (const Case& c : cases) {
         settings(c.run, c.language);
         boxes->shown.clear();
