@@ -51,6 +51,13 @@ void TForm1::CreateHelpControls()
     help.onHelp = [this](uint16_t Command, intptr_t Data, bool& CallHelp) {
         return ShowHelp(Command, Data, CallHelp);
     };
+    help.onUnreadableFile = [](const QString& File) {
+        const QString text = GetUIText(613);
+        platform::messageBoxes().show({ApplicationTitle(),
+                                       (text.isEmpty() ? QStringLiteral("Unable to load the file:") : text)
+                                           + QStringLiteral("\r\n") + File,
+                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    };
     installEventFilter(new HintFilter(this));
 }
 

@@ -343,6 +343,38 @@ TEST_F(MainWindowHelp, TitleLabelRightOfTheButtonsOpensTheContents)
     form->close();
 }
 
+TEST_F(MainWindowHelp, ADamagedHelpFileOnTheFirstRunIsReportedAndTheProgramGoesOn)
+{
+    installPack();
+    // One byte changed: the LZX control data's version.
+    QFile good(kHelpFile);
+    ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+    QByteArray bytes = good.readAll();
+    const qsizetype lzxc = bytes.indexOf("LZXC");
+    ASSERT_GT(lzxc, 0);
+    bytes[lzxc + 4] = 1;
+    QFile damaged(program.filePath("english.chm"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(bytes);
+    damaged.close();
+    settings(1, 0);
+
+    auto form = start();
+    boxes->shown.clear();
+    form->WMRunCommandLine();  // the first run opens the help by itself
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+    EXPECT_EQ(boxes->shown[0].caption, QStringLiteral("Pictorium"));
+    EXPECT_EQ(boxes->shown[0].text,
+              GetUIText(613) + QStringLiteral("\r\n") + program.filePath("english.chm"));
+    EXPECT_TRUE(platform::helpViewers().isEmpty());
+    // The settings are written as the window closes.
+    form->FormDestroy();
+    platform::IniFile back(program.filePath("gharv.ini"));
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Settings", "Run", -1), 1);
+}
+
 TEST_F(MainWindowHelp, APackCutShortDoesNotLoad)
 {
     installPack();
