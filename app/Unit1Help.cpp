@@ -2,6 +2,7 @@
 // hints that the status bar shows.
 #include "app/Unit1.h"
 
+#include "app/CommandLine.h"
 #include "app/myutils.h"
 #include "kxCommon/kxHelpUtils.h"
 #include "platform/ApplicationHelp.h"
@@ -50,6 +51,13 @@ void TForm1::CreateHelpControls()
     help.onHelp = [this](uint16_t Command, intptr_t Data, bool& CallHelp) {
         return ShowHelp(Command, Data, CallHelp);
     };
+    help.onUnreadableFile = [](const QString& File) {
+        const QString text = GetUIText(613);
+        platform::messageBoxes().show({ApplicationTitle(),
+                                       (text.isEmpty() ? QStringLiteral("Unable to load the file:") : text)
+                                           + QStringLiteral("\r\n") + File,
+                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    };
     installEventFilter(new HintFilter(this));
 }
 
@@ -84,9 +92,10 @@ void TForm1::ChooseHelpFile(QAction* Sender, const QString& Name, QString& HelpF
 void TForm1::ReportMissingHelpFile(QAction* Sender, const QString& Name, QString& HelpFileName)
 {
     HelpFileName = QStringLiteral("english.chm");
-    // Never in a command-line run: the box would count as an error of the
-    // export, which has nothing to do with help.
-    const bool firstRun = !Sender && FParams.isEmpty() && Run == 1 && (Language == 0 || Language == 1);
+    // Only an export without a display keeps quiet: nobody is there to see
+    // the box, and its line would stand among the export's own messages.
+    const bool unseen = !platform::hasDisplay() && TCommandLine::Parse(FParams).Export;
+    const bool firstRun = !Sender && !unseen && Run == 1 && (Language == 0 || Language == 1);
     if (Sender || firstRun)
         platform::messageBoxes().show(
             {ApplicationTitle(),

@@ -7,6 +7,7 @@
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxMiscUtils.h"
 #include "platform/ApplicationHelp.h"
+#include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
 
 #include <QAction>
@@ -22,6 +23,20 @@ const char* const kPackFiles[]
 QString packFile(int32_t tag)
 {
     return QString::fromLatin1(tag >= 0 && tag < 6 ? kPackFiles[tag] : kPackFiles[0]);
+}
+
+// A pack whose string tables do not lie whole in its file (one cut short)
+// could give none of its texts: it does not load.
+std::unique_ptr<platform::PeModule> openPack(const QString& path)
+{
+    try {
+        std::unique_ptr<platform::PeModule> pack = platform::PeModule::open(path);
+        if (pack && pack->stringTablesReadable())
+            return pack;
+    } catch (const platform::Error&) {
+        // The file changed while it was read.
+    }
+    return nullptr;
 }
 
 void errorBox(const QString& text)
@@ -50,7 +65,7 @@ bool TForm1::LoadLanguageLibrary(QAction* Sender, int32_t& Tag)
         path = english;
     }
     LangModule.reset();
-    LangModule = platform::PeModule::open(path);
+    LangModule = openPack(path);
     if (LangModule)
         return true;
     if (FParams.isEmpty()) {

@@ -1,17 +1,22 @@
 #pragma once
 // Compiled help files (.chm) read through libchm, which is loaded at run
 // time: the library may be missing, and then help is simply unavailable.
+//
+// libchm trusts its input: a damaged file can make it crash, divide by
+// zero or walk a directory chain forever. So it never runs in this process.
+// A child process reads the whole archive with it, under limits of time and
+// memory, and hands the objects back; a child that faults, overruns or
+// sends anything malformed leaves the file refused, and nothing else.
 
 #include "platform/DynamicLibrary.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 #include <optional>
-
-struct chmFile;
 
 namespace platform {
 
@@ -26,7 +31,6 @@ class ChmArchive {
 public:
     // nullptr when libchm is not bound or the file is not a readable archive.
     static std::unique_ptr<ChmArchive> open(const QString& path);
-    ~ChmArchive();
     ChmArchive(const ChmArchive&) = delete;
     ChmArchive& operator=(const ChmArchive&) = delete;
 
@@ -34,18 +38,26 @@ public:
     // Paths inside the archive start with "/" and compare case-insensitively,
     // as the format's directory does.
     bool contains(const QString& path) const;
-    // The whole object; nullopt when it is missing, unreadable or larger
-    // than any help page could reasonably be.
+    // The whole object; nullopt when it is missing.
     std::optional<QByteArray> read(const QString& path) const;
     // Every ordinary file, in the archive's directory order.
-    QStringList files() const;
+    QStringList files() const { return m_files; }
 
-    static constexpr qint64 kMaxObjectSize = 64 * 1024 * 1024;
+    // More than any help file could reasonably hold: such a file is refused.
+    static constexpr qint64 kMaxContentSize = 64 * 1024 * 1024;
+    static constexpr int kMaxObjects = 16384;
+    // What the reading child may take: wall time, and memory beyond what it
+    // shares with this process when it starts.
+    static constexpr int kReadTimeoutMs = 2000;
+    static constexpr qint64 kMaxReaderGrowth = 256 * 1024 * 1024;
 
 private:
     ChmArchive() = default;
-    ::chmFile* m_file = nullptr;
+    bool take(const QByteArray& stream);
+
     QString m_path;
+    QStringList m_files;
+    QHash<QString, QByteArray> m_objects;  // by case-folded path
 };
 
 }  // namespace platform

@@ -1,7 +1,11 @@
 #include "platform/HelpViewer.h"
 
+#include "platform/ApplicationHelp.h"
+#include "platform/MessageBoxes.h"
+
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -76,13 +80,28 @@ HelpViewer* viewerFor(const QString& file)
     return nullptr;
 }
 
+void reportUnreadable(const QString& file)
+{
+    const ApplicationHelp& application = applicationHelp();
+    if (application.onUnreadableFile) {
+        application.onUnreadableFile(file);
+        return;
+    }
+    messageBoxes().show({QCoreApplication::applicationName(),
+                         QStringLiteral("Unable to load the file:\r\n") + file, MsgType::Error, mbOK, mrOk});
+}
+
 HelpViewer* openViewer(const QString& file)
 {
     if (HelpViewer* viewer = viewerFor(file))
         return viewer;
     std::unique_ptr<ChmArchive> archive = ChmArchive::open(file);
-    if (!archive)
+    if (!archive) {
+        // A missing file was reported when the help file was chosen.
+        if (QFileInfo::exists(file))
+            reportUnreadable(file);
         return nullptr;
+    }
     auto* viewer = new HelpViewer(std::move(archive));
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     // A help window never keeps the program running once its main window

@@ -482,6 +482,28 @@ std::optional<QString> PeModule::loadString(uint32_t id) const
     return nameFromUtf16(block->subspan(at + 2), chars);
 }
 
+bool PeModule::stringTablesReadable() const
+{
+    const auto typeDir = subdirectory(0, ResourceId::fromType(ResType::String));
+    if (!typeDir)
+        return false;
+    const auto blocks = directory(*typeDir);
+    if (!blocks || blocks->empty())
+        return false;
+    for (const DirEntry& block : *blocks) {
+        const uint32_t nameDir = block.target & ~kSubdirFlag;
+        if (!(block.target & kSubdirFlag) || nameDir == 0 || nameDir == *typeDir)
+            return false;
+        const auto langs = directory(nameDir);
+        if (!langs || langs->empty())
+            return false;
+        for (const DirEntry& lang : *langs)
+            if ((lang.target & kSubdirFlag) || !dataEntry(lang.target))
+                return false;
+    }
+    return true;
+}
+
 std::optional<Bytes> PeModule::versionResource() const
 {
     const ResourceId type = ResourceId::fromType(ResType::Version);

@@ -71,6 +71,9 @@ public:
     // String `id` of the string tables; nullopt when its block is missing
     // or malformed. A present but empty string gives an empty text.
     std::optional<QString> loadString(uint32_t id) const;
+    // True when the module has string tables and every block of them, in
+    // every language, lies whole within the file; false for one cut short.
+    bool stringTablesReadable() const;
 
     // The first version resource, nullopt when there is none.
     std::optional<Bytes> versionResource() const;

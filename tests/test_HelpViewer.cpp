@@ -3,6 +3,7 @@
 #include "platform/HelpViewer.h"
 
 #include "platform/DynamicLibrary.h"
+#include "platform/MessageBoxes.h"
 
 #include "TestApplication.h"
 
@@ -232,8 +233,18 @@ TEST_F(Viewer, ContentsAndIndexLeadToPagesOfTheFile)
 
 TEST_F(Viewer, WhatCannotBeShownShowsNothing)
 {
+    auto boxes = std::make_shared<platform::ScriptedMessageBoxes>();
+    platform::setMessageBoxes(boxes);
+    // A missing file was reported when it was chosen as the help file.
     EXPECT_EQ(show(QStringLiteral("/nonexistent/english.chm"), platform::DisplayContents), nullptr);
-    EXPECT_EQ(show(QStringLiteral(SOURCE_DIR "/CMakeLists.txt::/index.htm")), nullptr);  // not a help file
+    EXPECT_TRUE(boxes->shown.empty());
+    // One that is there but cannot be read is reported now.
+    EXPECT_EQ(show(QStringLiteral(SOURCE_DIR "/CMakeLists.txt::/index.htm")), nullptr);
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+    EXPECT_EQ(boxes->shown[0].text,
+              QStringLiteral("Unable to load the file:\r\n" SOURCE_DIR "/CMakeLists.txt"));
+    platform::setMessageBoxes(nullptr);
     EXPECT_EQ(entry(nullptr, text(kHelpFile), 7, 0), nullptr);
     EXPECT_TRUE(platform::helpViewers().isEmpty());
     // A page the file lacks: the window opens and says so.

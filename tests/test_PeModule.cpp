@@ -289,6 +289,28 @@ TEST(PeModule, HostileStringTableAndVersionFailCleanly)
     EXPECT_EQ(version::queryString(tiny, "\\StringFileInfo"), std::nullopt);
 }
 
+TEST(PeModule, StringTablesMustLieWithinTheFile)
+{
+    QFile file(QStringLiteral(LANG_PACK));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pack = file.readAll();
+    auto bytesOf = [](const QByteArray& b) {
+        return Bytes(reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size()));
+    };
+    auto whole = PeModule::fromBytes(bytesOf(pack));
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->stringTablesReadable());
+    // Cut in the resource directory, and in the string blocks.
+    for (const qsizetype length : {0xA10, 3000, 6000, 8800}) {
+        const QByteArray cut = pack.left(length);
+        auto module = PeModule::fromBytes(bytesOf(cut));
+        ASSERT_TRUE(module) << length;  // the headers are all there
+        EXPECT_FALSE(module->stringTablesReadable()) << length;
+    }
+    // A module without string tables has none to give.
+    EXPECT_FALSE(PeModule::fromBytes(buildPe({}).bytes)->stringTablesReadable());
+}
+
 TEST(PeModule, TheProgramsOwnFileOpensItsResourceImage)
 {
     const QString self = QFileInfo("/proc/self/exe").symLinkTarget();

@@ -199,12 +199,15 @@ TEST_F(MainWindowHelp, AMissingHelpFileAtStartUp)
         {1, 0, {}, true},  // the first run of an English user
         {2, 0, {}, false},
         {1, 2, {}, false},  // Greek uses the English help: not the user's concern
-        {1,
-         0,
-         {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")},
-         false},  // never in a batch run
+        {1, 1, {}, true},
+        // A start that opens a file is seen: the box comes all the same.
+        {1, 0, {kFixtures + "/groups32.dll"}, true},
+        {1, 1, {kFixtures + "/groups32.dll"}, true},
+        // An export without a display has nobody to show it to.
+        {1, 0, {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")}, false},
     };
     installPack("greek.lng");
+    installPack("ukrainian.lng");
     for (const Case& c : cases) {
         settings(c.run, c.language);
         boxes->shown.clear();
@@ -369,4 +372,70 @@ TEST_F(MainWindowHelp, TitleLabelRightOfTheButtonsOpensTheContents)
     ASSERT_EQ(platform::helpViewers().size(), 1);
     EXPECT_EQ(platform::helpViewers().first()->currentPage(), QStringLiteral("/index.htm"));
     form->close();
+}
+
+TEST_F(MainWindowHelp, ADamagedHelpFileOnTheFirstRunIsReportedAndTheProgramGoesOn)
+{
+    installPack();
+    // One byte changed: the LZX control data's version.
+    QFile good(kHelpFile);
+    ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+    QByteArray bytes = good.readAll();
+    const qsizetype lzxc = bytes.indexOf("LZXC");
+    ASSERT_GT(lzxc, 0);
+    bytes[lzxc + 4] = 1;
+    QFile damaged(program.filePath("english.chm"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(bytes);
+    damaged.close();
+    settings(1, 0);
+
+    auto form = start();
+    boxes->shown.clear();
+    form->WMRunCommandLine();  // the first run opens the help by itself
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+    EXPECT_EQ(boxes->shown[0].caption, QStringLiteral("Pictorium"));
+    EXPECT_EQ(boxes->shown[0].text,
+              GetUIText(613) + QStringLiteral("\r\n") + program.filePath("english.chm"));
+    EXPECT_TRUE(platform::helpViewers().isEmpty());
+    // The settings are written as the window closes.
+    form->FormDestroy();
+    platform::IniFile back(program.filePath("gharv.ini"));
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Settings", "Run", -1), 1);
+}
+
+TEST_F(MainWindowHelp, APackCutShortDoesNotLoad)
+{
+    installPack();
+    installHelp();
+    settings(5, 0);
+    QFile file(QStringLiteral(HELP_FILE_DIR "/romanian.lng"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray pack = file.readAll();
+    const QString path = program.filePath("romanian.lng");
+    for (const qsizetype length : {qsizetype {1024}, qsizetype {3000}, pack.size() / 2}) {
+        QFile::remove(path);
+        QFile cut(path);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(pack.left(length));
+        cut.close();
+        auto form = start();
+        QAction* romanian = languageItem(*form, 3);
+        const QString caption = romanian->text();
+        ASSERT_FALSE(caption.isEmpty());
+        boxes->shown.clear();
+        form->NEnglishClick(romanian);
+        // The English pack is gone, so the built-in text; nothing else.
+        ASSERT_EQ(boxes->shown.size(), 1u) << length;
+        EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+        EXPECT_EQ(boxes->shown[0].text, QStringLiteral("Unable to load the file:\r\n") + path);
+        EXPECT_FALSE(LangModule) << length;
+        EXPECT_EQ(Language, 0);
+        EXPECT_TRUE(languageItem(*form, 0)->isChecked());
+        EXPECT_EQ(romanian->text(), caption);  // the texts stay
+        EXPECT_EQ(helpFile(), program.filePath("english.chm"));
+        form->FormDestroy();
+    }
 }
