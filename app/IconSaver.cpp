@@ -240,6 +240,17 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
     FSkipped.clear();
     if (FGrid.Count() <= 0)
         throwNoIcons(FFileName);
+    const int64_t width = int64_t {std::min(FGrid.Count(), FGrid.ColCount())} * FGrid.ColWidth() + 2;
+    const int64_t height = FGrid.Height();
+    // Checked before the bitmap is made: such a picture would cost
+    // gigabytes, and no reader would open it.
+    if (width > kMaxPictureSide || height > kMaxPictureSide)
+        throw platform::Error(QStringLiteral("A picture of all %1 icons would be %2 x %3 pixels, larger than "
+                                             "%4 pixels on a side; it is not saved.")
+                                  .arg(FGrid.Count())
+                                  .arg(width)
+                                  .arg(height)
+                                  .arg(kMaxPictureSide));
     QList<int> unreadable;
     for (int i = 0; i < FGrid.Count(); ++i)
         if (FGrid.GetIcon(i).isNull())
@@ -247,7 +258,7 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
     if (unreadable.size() == FGrid.Count())
         throwNoneReadable(FFileName);
     platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
-    bmp.setSize(std::min(FGrid.Count(), FGrid.ColCount()) * FGrid.ColWidth() + 2, FGrid.Height());
+    bmp.setSize(static_cast<int>(width), static_cast<int>(height));
     {
         platform::BitmapPainter painter(bmp);
         FGrid.DrawAll(painter);

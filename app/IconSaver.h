@@ -20,6 +20,9 @@
 
 #include <cstdint>
 
+// The largest side of the picture of all icons.
+inline constexpr int kMaxPictureSide = 16384;
+
 // The colour-depth class of an icon: of its colour bits, or of a
 // monochrome icon as drawn on a default bitmap.
 TBitCount GetColorCount(const platform::Icon& Icon);
@@ -70,7 +73,8 @@ public:
     // Draws the whole grid into one picture of format DestType (codes other
     // than 2-5 are BMP); icons that cannot be read stay blank cells and are
     // named in Skipped(). Throws as SaveIcon does; an empty grid, or one
-    // whose icons cannot be read at all, gives no file.
+    // whose icons cannot be read at all, gives no file; a picture larger
+    // than kMaxPictureSide on a side is refused before it is made.
     void SaveAllAsOne(const QString& FileName, int DestType, bool GrayScale);
 
     // Saves every icon of SrcFileName (the current file when empty):

@@ -12,8 +12,14 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using platform::Bytes;
 using platform::PeModule;
@@ -45,6 +51,30 @@ std::optional<int> toInteger(const QString& text)
     if (!ok)
         return std::nullopt;
     return value;
+}
+
+// Opens FileName for reading without waiting, so that a FIFO put in the
+// file's place cannot stall the caller, and takes only a regular file.
+// False, with the reason in Reason, otherwise.
+bool openRegularFile(const QString& FileName, QFile& File, QString& Reason)
+{
+    const int fd = ::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Reason = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        Reason = tr("it is not a regular file");
+        return false;
+    }
+    if (!File.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        Reason = File.errorString();
+        return false;
+    }
+    return true;
 }
 
 QStringList groupNames(const PeModule& module)
@@ -107,6 +137,23 @@ bool FillGroupEntry(IconImageEntry& Entry, Bytes Image)
     return true;
 }
 
+bool SharesImageBytes(const std::vector<IconImageEntry>& Entries)
+{
+    // The images are views of one module's bytes, so overlapping views are
+    // bytes named twice; sorted by start, each must end before the next.
+    std::vector<std::pair<uintptr_t, uintptr_t>> spans;
+    spans.reserve(Entries.size());
+    for (const IconImageEntry& e : Entries) {
+        const auto begin = reinterpret_cast<uintptr_t>(e.data.data());
+        spans.emplace_back(begin, begin + e.data.size());
+    }
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+        if (spans[i].first < spans[i - 1].second)
+            return true;
+    return false;
+}
+
 void WriteIconDirHeader(QByteArray& Out, uint16_t Count)
 {
     platform::appendLe16(Out, 0);
@@ -139,9 +186,10 @@ bool IsValidIconFile(Bytes File)
 
 QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& ErrorText)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, file.errorString());
+    QFile file;
+    QString reason;
+    if (!openRegularFile(FileName, file, reason)) {
+        ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, reason);
         return {};
     }
     const QByteArray bytes = file.readAll();
@@ -230,6 +278,12 @@ QByteArray BuildIconGroupFile(const PeModule& Module, const QString& ModuleName,
         }
         entries.push_back(entry);
     }
+    if (SharesImageBytes(entries)) {
+        ErrorText = tr("The icon %1 of '%2' names the same image more than once; it is not saved.")
+                        .arg(GroupName, ModuleName);
+        ImageCount = 0;
+        return {};
+    }
     ImageCount = static_cast<int>(entries.size());
     QByteArray out;
     out.reserve(static_cast<qsizetype>(total));
@@ -315,9 +369,10 @@ bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFi
             const QByteArray icon = ReadValidIconFile(Source.FileName, std::max(Index, 0), ErrorText);
             return !icon.isEmpty() && platform::writeFileAtomically(DestFile, icon, &ErrorText);
         }
-        QFile file(Source.FileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw platform::InOutError(QStringLiteral("File not found"));
+        QFile file;
+        QString reason;
+        if (!openRegularFile(Source.FileName, file, reason))
+            throw platform::InOutError(QStringLiteral("Cannot read \"%1\": %2").arg(Source.FileName, reason));
         char header[6];
         if (file.read(header, 6) != 6)
             throw platform::InOutError(QStringLiteral("Read beyond end of file"));

@@ -52,8 +52,8 @@ bool WriteIconGroupFile(const QString& Module, const QString& DestFile, const QS
 bool WriteIconGroupFile(const platform::PeModule& Module, const QString& ModuleName, const QString& DestFile,
                         const QString& GroupName, int& ImageCount, QString& ErrorText);
 
-// The .ico file of a group in memory; empty when the group is not found or
-// unreadable (then `ErrorText` may say why). `ImageCount` is the count of
+// The .ico file of a group in memory; empty when the group is not found,
+// unreadable or names an image twice (then `ErrorText` may say why). `ImageCount` is the count of
 // images written.
 QByteArray BuildIconGroupFile(const platform::PeModule& Module, const QString& ModuleName,
                               const QString& GroupName, int& ImageCount, QString& ErrorText,
@@ -67,6 +67,11 @@ bool EnumIconGroupNamesProc(const platform::ResourceId& Name, QStringList& Names
 
 // Steps of the writer.
 bool FillGroupEntry(IconImageEntry& Entry, platform::Bytes Image);
+// True when two images of a group share bytes: a real group never names an
+// image twice, and one that did could make a file of any size from a small
+// module. Without it a group's file is never larger than the module plus
+// its directory.
+bool SharesImageBytes(const std::vector<IconImageEntry>& Entries);
 void WriteIconDirHeader(QByteArray& Out, uint16_t Count);
 uint32_t ImageDataOffset(const std::vector<IconImageEntry>& Entries, size_t Index);
 void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries);

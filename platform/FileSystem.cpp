@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -88,57 +89,115 @@ bool commitSaveFile(QSaveFile& file, QString* error)
 
 namespace {
 
-// Nothing at all at `path`, not even a dangling link.
-bool isFree(const QString& path)
-{
-    struct stat st {};
-    return lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT;
-}
-
 void setError(QString* error, int code)
 {
     if (error)
         *error = qt_error_string(code);
 }
 
-// A file where there was none: written under a temporary name beside it
-// and renamed, but not synced. Nothing existing can be lost if the machine
-// stops before the kernel writes it, and a sync a file costs a batch run
-// most of its time.
-WriteResult writeNewFile(const QString& path, QByteArrayView data, QString* error)
+// Writes all of [at, at + size) to fd: 0, or the system's code of the
+// write that failed (a write that takes nothing means a full disk).
+int writeToFd(int fd, const char* at, qsizetype size)
 {
-    const QFileInfo info(path);
-    QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = QFile::encodeName(info.absolutePath() + u'/' + info.fileName() + u'.'
-                                 + QString::number(QRandomGenerator::global()->generate(), 36));
-        // The mode a new file gets from the umask, as any program's files do.
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    while (size > 0) {
+        const ssize_t n = ::write(fd, at, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        at += n;
+        size -= n;
     }
+    return 0;
+}
+
+// Fills the temporary file: 0, or the system's code of what failed.
+using Fill = std::function<int(int fd)>;
+
+// A short hidden name in the destination's folder, so that the rename stays
+// on one file system: one made from the destination's own name would pass
+// the system's limit on a name's length when that name is near it.
+int createTemporary(const QByteArray& folder, mode_t mode, QByteArray& temp)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + "/.pictorium-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        // A new file gets its mode from the umask, as any program's files do.
+        const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Where a write to `path` goes: links are followed to the file they name
+// (the link stays a link), and a file that is there is a regular one we
+// may write. `replaces` is set when a file is there; false and the reason
+// when none can be written.
+bool destinationOf(const QString& path, QString& target, bool& replaces, mode_t& mode, QString* error)
+{
+    target = path;
+    QFileInfo info(path);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth) {
+        target = info.symLinkTarget();
+        info.setFile(target);
+    }
+    struct stat st {};
+    if (stat(QFile::encodeName(target).constData(), &st) != 0) {
+        // Only "no such file" leaves a new one to make; a name too long or
+        // a folder that cannot be searched is said in the system's words.
+        if (errno != ENOENT) {
+            setError(error, errno);
+            return false;
+        }
+        replaces = false;
+        return true;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        setError(error, EISDIR);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (error)
+            *error = QCoreApplication::translate("platform", "It is not a regular file.");
+        return false;
+    }
+    if (::access(QFile::encodeName(target).constData(), W_OK) != 0) {
+        setError(error, errno);
+        return false;
+    }
+    replaces = true;
+    mode = st.st_mode & 07777;
+    return true;
+}
+
+// Writes through a temporary file renamed over the destination. A file that
+// replaces another keeps its mode and is synced before the rename; a new
+// one is not synced: nothing existing can be lost if the machine stops
+// before the kernel writes it, and a sync a file costs a batch run most of
+// its time.
+WriteResult writeThroughTemporary(const QString& path, const Fill& fill, QString* error)
+{
+    QString target;
+    bool replaces = false;
+    mode_t mode = 0;
+    if (!destinationOf(path, target, replaces, mode, error))
+        return WriteResult::NotCreated;
+    QByteArray temp;
+    const int fd
+        = createTemporary(QFile::encodeName(QFileInfo(target).absolutePath()), replaces ? 0600 : 0666, temp);
     if (fd < 0) {
         setError(error, errno);
         return WriteResult::NotCreated;
     }
-    const char* at = data.data();
-    qsizetype left = data.size();
-    int failure = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, at, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            failure = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        at += n;
-        left -= n;
-    }
+    int failure = replaces && ::fchmod(fd, mode) != 0 ? errno : 0;
+    if (failure == 0)
+        failure = fill(fd);
+    if (failure == 0 && replaces && ::fsync(fd) != 0)
+        failure = errno;
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0 && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+    if (failure == 0 && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
         failure = errno;
     if (failure != 0) {
         ::unlink(temp.constData());
@@ -152,22 +211,8 @@ WriteResult writeNewFile(const QString& path, QByteArrayView data, QString* erro
 
 WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error)
 {
-    // Only a file that replaces another is synced before the rename.
-    if (isFree(path))
-        return writeNewFile(path, data, error);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return WriteResult::NotCreated;
-    }
-    if (!writeAll(file, data, error)) {
-        file.cancelWriting();
-        return WriteResult::WriteFailed;
-    }
-    if (!commitSaveFile(file, error))
-        return WriteResult::WriteFailed;
-    return WriteResult::Written;
+    return writeThroughTemporary(
+        path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error);
 }
 
 bool copyFileAtomically(const QString& source, const QString& dest, QString* error)
@@ -178,44 +223,28 @@ bool copyFileAtomically(const QString& source, const QString& dest, QString* err
                                                  "The source and the destination are the same file.");
         return false;
     }
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = in.errorString();
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        setError(error, errno);
         return false;
     }
-    if (isFree(dest)) {
-        const QByteArray bytes = in.readAll();
-        if (in.error() != QFileDevice::NoError) {
-            if (error)
-                *error = in.errorString();
-            return false;
+    const auto copy = [in](int fd) {
+        char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t n = ::read(in, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return errno;
+            if (n == 0)
+                return 0;
+            if (const int failure = writeToFd(fd, buffer, n))
+                return failure;
         }
-        return writeNewFile(dest, bytes, error) == WriteResult::Written;
-    }
-    QSaveFile out(dest);
-    if (!out.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = out.errorString();
-        return false;
-    }
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 n = in.read(buffer, sizeof buffer);
-        if (n < 0) {
-            if (error)
-                *error = in.errorString();
-            out.cancelWriting();
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (!writeAll(out, QByteArrayView(buffer, n), error)) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    return commitSaveFile(out, error);
+    };
+    const bool copied = writeThroughTemporary(dest, copy, error) == WriteResult::Written;
+    ::close(in);
+    return copied;
 }
 
 }  // namespace platform

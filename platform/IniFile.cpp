@@ -154,9 +154,9 @@ IniFile::IniFile(QString fileName) : m_fileName(std::move(fileName)) {}
 
 void IniFile::clear()
 {
-    m_preamble.clear();
-    m_sections.clear();
-    m_sectionIndex.clear();
+    m_text.clear();
+    m_added.clear();
+    m_lines.clear();
     m_byteOrderMark = false;
     m_lineBreak = "\n";
 }
@@ -200,38 +200,156 @@ bool IniFile::load(QString* error)
     return true;
 }
 
-IniFile::Line IniFile::newLine(const QByteArray& bytes, const QByteArray& lineBreak) const
+namespace {
+
+// FNV-1a over the UTF-16 units of a case-folded name.
+uint32_t foldedHash(QStringView folded)
 {
-    Line line;
-    line.bytes = bytes;
-    line.lineBreak = lineBreak;
-    qsizetype begin = 0;
-    qsizetype end = bytes.size();
-    trimRange(bytes, begin, end);
-    const QByteArrayView text = QByteArrayView(bytes).sliced(begin, end - begin);
-    if (text.startsWith(';') || text.startsWith('#')
-        || (text.size() >= 2 && text.startsWith('[') && text.endsWith(']')))
-        return line;  // a comment or a section header
-    const qsizetype eq = text.indexOf('=');
-    if (eq <= 0)
-        return line;
-    qsizetype nameEnd = begin + eq;
-    qsizetype nameBegin = begin;
-    trimRange(bytes, nameBegin, nameEnd);
-    if (nameBegin == nameEnd)
-        return line;
-    qsizetype valueBegin = begin + eq + 1;
-    qsizetype valueEnd = end;
-    trimRange(bytes, valueBegin, valueEnd);
-    line.name = QString::fromUtf8(QByteArrayView(bytes).sliced(nameBegin, nameEnd - nameBegin));
-    line.folded = line.name.toCaseFolded();
-    line.valueBegin = valueBegin;
-    line.valueEnd = valueEnd;
-    QByteArrayView value = QByteArrayView(bytes).sliced(valueBegin, valueEnd - valueBegin);
-    line.quoted = value.size() >= 2 && value.startsWith('"') && value.endsWith('"');
+    uint32_t h = 2166136261u;
+    for (QChar c : folded)
+        h = (h ^ c.unicode()) * 16777619u;
+    return h;
+}
+
+// The same for a name as it stands in the file; ASCII is folded in place,
+// anything else through a decoded copy.
+uint32_t nameHash(QByteArrayView name)
+{
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return foldedHash(QString::fromUtf8(name).toCaseFolded());
+    uint32_t h = 2166136261u;
+    for (char c : name) {
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        h = (h ^ static_cast<unsigned char>(lower)) * 16777619u;
+    }
+    return h;
+}
+
+// The line break that ends `bytes`: empty for none.
+QByteArrayView endingBreak(QByteArrayView bytes)
+{
+    if (bytes.endsWith("\r\n"))
+        return bytes.last(2);
+    if (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        return bytes.last(1);
+    return {};
+}
+
+// Where the last line of `bytes` (a run of whole lines) begins.
+qsizetype lastLineBegin(QByteArrayView bytes)
+{
+    qsizetype at = bytes.size() - endingBreak(bytes).size();
+    while (at > 0 && bytes[at - 1] != '\n' && bytes[at - 1] != '\r')
+        --at;
+    return at;
+}
+
+// The end (after its break) of the last line of `run` that is not blank; 0
+// when every line is. Walked back byte by byte: a long run of blank lines
+// costs no more than its length.
+qsizetype endOfLastTextLine(QByteArrayView run)
+{
+    const char* d = run.data();
+    const qsizetype size = run.size();
+    qsizetype at = size;
+    while (at > 0) {
+        const char c = d[at - 1];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            --at;
+        else if (at >= 3 && run.sliced(at - 3, 3) == QByteArrayView(kByteOrderMark))
+            at -= 3;
+        else
+            break;
+    }
+    if (at == 0)
+        return 0;
+    qsizetype end = at;
+    while (end < size && d[end] != '\n' && d[end] != '\r')
+        ++end;
+    if (end < size)
+        end += d[end] == '\r' && end + 1 < size && d[end + 1] == '\n' ? 2 : 1;
+    return end;
+}
+
+}  // namespace
+
+QByteArrayView IniFile::bytesOf(const Line& line) const
+{
+    return QByteArrayView(line.added ? m_added : m_text).sliced(line.begin, line.size);
+}
+
+QByteArrayView IniFile::nameOf(const Line& line) const
+{
+    return bytesOf(line).sliced(line.nameBegin, line.nameEnd - line.nameBegin);
+}
+
+QString IniFile::valueOf(const Line& line) const
+{
+    QByteArrayView value = bytesOf(line).sliced(line.valueBegin, line.valueEnd - line.valueBegin);
     if (line.quoted)
         value = value.sliced(1, value.size() - 2);
-    line.value = QString::fromUtf8(value);
+    return QString::fromUtf8(value);
+}
+
+bool IniFile::nameIs(const Line& line, const QString& folded, uint32_t hash) const
+{
+    return line.hash == hash && QString::fromUtf8(nameOf(line)).toCaseFolded() == folded;
+}
+
+IniFile::Line IniFile::parseLine(QByteArrayView text, qsizetype begin, bool added) const
+{
+    // `text` is the line without its break.
+    Line line;
+    line.begin = begin;
+    line.added = added;
+    // Offsets are kept in 32 bits; a longer line is kept but never read.
+    if (text.size() > qsizetype {UINT32_MAX})
+        return line;
+    qsizetype first = 0;
+    qsizetype stop = text.size();
+    trimRange(text, first, stop);
+    const QByteArrayView trimmedText = text.sliced(first, stop - first);
+    if (trimmedText.startsWith(';') || trimmedText.startsWith('#'))
+        return line;
+    if (trimmedText.size() >= 2 && trimmedText.startsWith('[') && trimmedText.endsWith(']')) {
+        qsizetype nameBegin = first + 1;
+        qsizetype nameEnd = stop - 1;
+        trimRange(text, nameBegin, nameEnd);
+        line.kind = Kind::Header;
+        line.nameBegin = static_cast<uint32_t>(nameBegin);
+        line.nameEnd = static_cast<uint32_t>(nameEnd);
+        line.hash = nameHash(text.sliced(nameBegin, nameEnd - nameBegin));
+        return line;
+    }
+    const qsizetype eq = trimmedText.indexOf('=');
+    if (eq <= 0)
+        return line;
+    qsizetype nameBegin = first;
+    qsizetype nameEnd = first + eq;
+    trimRange(text, nameBegin, nameEnd);
+    if (nameBegin == nameEnd)
+        return line;
+    qsizetype valueBegin = first + eq + 1;
+    qsizetype valueEnd = stop;
+    trimRange(text, valueBegin, valueEnd);
+    line.kind = Kind::Value;
+    line.nameBegin = static_cast<uint32_t>(nameBegin);
+    line.nameEnd = static_cast<uint32_t>(nameEnd);
+    line.valueBegin = static_cast<uint32_t>(valueBegin);
+    line.valueEnd = static_cast<uint32_t>(valueEnd);
+    line.hash = nameHash(text.sliced(nameBegin, nameEnd - nameBegin));
+    const QByteArrayView value = text.sliced(valueBegin, valueEnd - valueBegin);
+    line.quoted = value.size() >= 2 && value.startsWith('"') && value.endsWith('"');
+    return line;
+}
+
+IniFile::Line IniFile::addLine(const QByteArray& bytes)
+{
+    const QByteArrayView ending = endingBreak(bytes);
+    Line line = parseLine(QByteArrayView(bytes).first(bytes.size() - ending.size()), m_added.size(), true);
+    line.size = bytes.size();
+    m_added += bytes;
     return line;
 }
 
@@ -242,98 +360,98 @@ void IniFile::setBytes(QByteArrayView bytes)
         m_byteOrderMark = true;
         bytes = bytes.sliced(3);
     }
+    m_text = bytes.toByteArray();
+    const QByteArrayView text(m_text);
+    const char* d = text.data();
+    const qsizetype size = text.size();
     bool breakSeen = false;
-    QList<Line>* lines = &m_preamble;
     qsizetype pos = 0;
-    while (pos < bytes.size()) {
+    while (pos < size) {
         qsizetype end = pos;
-        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+        while (end < size && d[end] != '\n' && d[end] != '\r')
             ++end;
         qsizetype next = end;
-        if (next < bytes.size())
-            next += next + 1 < bytes.size() && bytes[next] == '\r' && bytes[next + 1] == '\n' ? 2 : 1;
-        Line line = newLine(bytes.sliced(pos, end - pos).toByteArray(),
-                            bytes.sliced(end, next - end).toByteArray());
-        pos = next;
-        if (!breakSeen && !line.lineBreak.isEmpty()) {
-            m_lineBreak = line.lineBreak;
+        if (next < size)
+            next += next + 1 < size && d[next] == '\r' && d[next + 1] == '\n' ? 2 : 1;
+        if (!breakSeen && next > end) {
+            m_lineBreak = text.sliced(end, next - end).toByteArray();
             breakSeen = true;
         }
-
-        qsizetype begin = 0;
-        qsizetype stop = line.bytes.size();
-        trimRange(line.bytes, begin, stop);
-        if (line.name.isEmpty() && stop - begin >= 2 && line.bytes[begin] == '['
-            && line.bytes[stop - 1] == ']') {
-            Section section;
-            section.name
-                = trimmed(QString::fromUtf8(QByteArrayView(line.bytes).sliced(begin + 1, stop - begin - 2)))
-                      .toString();
-            section.folded = section.name.toCaseFolded();
-            section.header = std::move(line);
-            if (!m_sectionIndex.contains(section.folded))
-                m_sectionIndex.insert(section.folded, m_sections.size());
-            m_sections.append(std::move(section));
-            lines = &m_sections.last().lines;
-            continue;
-        }
-        lines->append(std::move(line));
+        Line line = parseLine(text.sliced(pos, end - pos), pos, false);
+        line.size = next - pos;
+        pos = next;
+        // Lines that are no values and no headers join the run before them.
+        if (line.kind == Kind::Other && !m_lines.empty() && m_lines.back().kind == Kind::Other)
+            m_lines.back().size += line.size;
+        else
+            m_lines.push_back(line);
     }
 }
 
 QByteArray IniFile::toBytes() const
 {
-    QList<const Line*> all;
-    for (const Line& line : m_preamble)
-        all.append(&line);
-    for (const Section& section : m_sections) {
-        all.append(&section.header);
-        for (const Line& line : section.lines)
-            all.append(&line);
-    }
+    qsizetype size = m_byteOrderMark ? 3 : 0;
+    for (const Line& line : m_lines)
+        size += line.size + m_lineBreak.size();
     QByteArray bytes;
+    bytes.reserve(size);
     if (m_byteOrderMark)
         bytes = kByteOrderMark;
-    for (qsizetype i = 0; i < all.size(); ++i) {
-        bytes += all[i]->bytes;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const QByteArrayView line = bytesOf(m_lines[i]);
+        bytes.append(line);
         // A last line without a break that got lines after it needs one.
-        bytes += all[i]->lineBreak.isEmpty() && i + 1 < all.size() ? m_lineBreak : all[i]->lineBreak;
+        if (endingBreak(line).isEmpty() && i + 1 < m_lines.size())
+            bytes += m_lineBreak;
     }
     return bytes;
 }
 
 bool IniFile::save(QString* error) const
 {
+    const QByteArray bytes = toBytes();
+    // The next start would refuse it; the old file is kept instead.
+    if (bytes.size() > kMaxFileSize) {
+        if (error)
+            *error = QStringLiteral("The settings would make %1 larger than %2 bytes; it is left as it was.")
+                         .arg(m_fileName)
+                         .arg(kMaxFileSize);
+        return false;
+    }
     const QString folder = QFileInfo(m_fileName).absolutePath();
     if (!QDir().mkpath(folder)) {
         if (error)
             *error = QStringLiteral("Cannot create the folder %1.").arg(folder);
         return false;
     }
-    return writeFileAtomically(m_fileName, toBytes(), error);
+    return writeFileAtomically(m_fileName, bytes, error);
 }
 
-const IniFile::Section* IniFile::findSection(const QString& section) const
+std::optional<IniFile::Span> IniFile::findSection(const QString& section) const
 {
-    const auto it = m_sectionIndex.constFind(section.toCaseFolded());
-    return it == m_sectionIndex.cend() ? nullptr : &m_sections[*it];
-}
-
-IniFile::Section* IniFile::findSection(const QString& section)
-{
-    const auto it = m_sectionIndex.constFind(section.toCaseFolded());
-    return it == m_sectionIndex.cend() ? nullptr : &m_sections[*it];
+    const QString folded = section.toCaseFolded();
+    const uint32_t hash = foldedHash(folded);
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        if (m_lines[i].kind != Kind::Header || !nameIs(m_lines[i], folded, hash))
+            continue;
+        size_t end = i + 1;
+        while (end < m_lines.size() && m_lines[end].kind != Kind::Header)
+            ++end;
+        return Span {static_cast<qsizetype>(i), static_cast<qsizetype>(end)};
+    }
+    return std::nullopt;
 }
 
 QString IniFile::readString(const QString& section, const QString& name, const QString& defaultValue) const
 {
-    const Section* s = findSection(section);
-    if (!s || s->erased)
+    const auto s = findSection(section);
+    if (!s || m_lines[s->header].erased)
         return defaultValue;
     const QString folded = name.toCaseFolded();
-    for (const Line& line : s->lines) {
-        if (!line.name.isEmpty() && line.folded == folded)
-            return line.value;
+    const uint32_t hash = foldedHash(folded);
+    for (qsizetype i = s->header + 1; i < s->end; ++i) {
+        if (m_lines[i].kind == Kind::Value && nameIs(m_lines[i], folded, hash))
+            return valueOf(m_lines[i]);
     }
     return defaultValue;
 }
@@ -341,20 +459,20 @@ QString IniFile::readString(const QString& section, const QString& name, const Q
 IniValues IniFile::readSectionValues(const QString& section) const
 {
     IniValues values;
-    const Section* s = findSection(section);
-    if (!s || s->erased)
+    const auto s = findSection(section);
+    if (!s || m_lines[s->header].erased)
         return values;
-    for (const Line& line : s->lines) {
-        if (!line.name.isEmpty())
-            values.append({line.name, line.value});
+    for (qsizetype i = s->header + 1; i < s->end; ++i) {
+        if (m_lines[i].kind == Kind::Value)
+            values.append({QString::fromUtf8(nameOf(m_lines[i])), valueOf(m_lines[i])});
     }
     return values;
 }
 
 bool IniFile::sectionExists(const QString& section) const
 {
-    const Section* s = findSection(section);
-    return s && !s->erased;
+    const auto s = findSection(section);
+    return s && !m_lines[s->header].erased;
 }
 
 void IniFile::writeString(const QString& section, const QString& name, const QString& value)
@@ -369,54 +487,64 @@ void IniFile::writeString(const QString& section, const QString& name, const QSt
             QStringLiteral("The value of \"%1\" holds a line break and cannot be stored in an INI file.")
                 .arg(name));
 
-    Section* s = findSection(section);
+    auto s = findSection(section);
     if (!s) {
         // One blank line between the sections, as a hand would set it.
-        QList<Line>& before = m_sections.isEmpty() ? m_preamble : m_sections.last().lines;
-        const Line* last = !before.isEmpty() ? &before.last()
-            : !m_sections.isEmpty()          ? &m_sections.last().header
-                                             : nullptr;
-        if (last && !isBlankLine(last->bytes))
-            before.append(newLine({}, m_lineBreak));
-        Section added;
-        added.name = section;
-        added.folded = section.toCaseFolded();
-        added.header = newLine('[' + section.toUtf8() + ']', m_lineBreak);
-        m_sectionIndex.insert(added.folded, m_sections.size());
-        m_sections.append(std::move(added));
-        s = &m_sections.last();
+        if (!m_lines.empty()) {
+            const QByteArrayView last = bytesOf(m_lines.back());
+            const QByteArrayView lastLine = last.sliced(lastLineBegin(last));
+            if (!isBlankLine(lastLine.first(lastLine.size() - endingBreak(lastLine).size())))
+                m_lines.push_back(addLine(m_lineBreak));
+        }
+        m_lines.push_back(addLine('[' + section.toUtf8() + ']' + m_lineBreak));
+        s = Span {static_cast<qsizetype>(m_lines.size()) - 1, static_cast<qsizetype>(m_lines.size())};
     }
-    s->erased = false;
+    m_lines[s->header].erased = false;
     const QString folded = name.toCaseFolded();
-    for (Line& line : s->lines) {
-        if (line.name.isEmpty() || line.folded != folded)
+    const uint32_t hash = foldedHash(folded);
+    for (qsizetype i = s->header + 1; i < s->end; ++i) {
+        Line& line = m_lines[i];
+        if (line.kind != Kind::Value || !nameIs(line, folded, hash))
             continue;
-        if (line.value == value)
+        if (valueOf(line) == value)
             return;  // the line stays as it stands
-        // A value that stood in quotes keeps them.
-        line.quoted = line.quoted || needsQuotes(value);
-        const QByteArray bytes = valueBytes(value, line.quoted);
-        line.bytes = line.bytes.first(line.valueBegin) + bytes + line.bytes.sliced(line.valueEnd);
-        line.valueEnd = line.valueBegin + bytes.size();
-        line.value = value;
+        // A value that stood in quotes keeps them; the rest of the line stays.
+        const bool quoted = line.quoted || needsQuotes(value);
+        const QByteArrayView old = bytesOf(line);
+        const QByteArray bytes = old.first(line.valueBegin).toByteArray() + valueBytes(value, quoted)
+            + old.sliced(line.valueEnd).toByteArray();
+        line = addLine(bytes);
         return;
     }
     // After the section's last value, else after its last line that is not
     // blank, so that the blank lines before the next section stay there.
-    qsizetype at = 0;
-    for (qsizetype i = 0; i < s->lines.size(); ++i) {
-        if (!s->lines[i].name.isEmpty())
+    qsizetype at = s->header + 1;
+    for (qsizetype i = s->end - 1; i > s->header; --i) {
+        if (m_lines[i].kind == Kind::Value) {
             at = i + 1;
+            break;
+        }
     }
-    if (at == 0) {
-        for (qsizetype i = 0; i < s->lines.size(); ++i)
-            if (!isBlankLine(s->lines[i].bytes))
-                at = i + 1;
+    for (qsizetype i = s->end - 1; i > s->header && at == s->header + 1; --i) {
+        const QByteArrayView run = bytesOf(m_lines[i]);
+        const qsizetype end = endOfLastTextLine(run);
+        if (end == 0)
+            continue;
+        at = i + 1;
+        // The run's trailing blank lines are split off to follow the new line.
+        if (end < run.size()) {
+            Line rest = m_lines[i];
+            rest.begin += end;
+            rest.size -= end;
+            m_lines[i].size = end;
+            m_lines.insert(m_lines.begin() + at, rest);
+        }
     }
-    const Line& before = at > 0 ? s->lines[at - 1] : s->header;
-    s->lines.insert(at,
-                    newLine(name.toUtf8() + '=' + valueBytes(value, false),
-                            before.lineBreak.isEmpty() ? m_lineBreak : before.lineBreak));
+    const QByteArrayView before = bytesOf(m_lines[at - 1]);
+    const QByteArrayView lineBreak = endingBreak(before);
+    m_lines.insert(m_lines.begin() + at,
+                   addLine(name.toUtf8() + '=' + valueBytes(value, false)
+                           + (lineBreak.isEmpty() ? m_lineBreak : lineBreak.toByteArray())));
 }
 
 void IniFile::eraseSection(const QString& section)
@@ -424,12 +552,20 @@ void IniFile::eraseSection(const QString& section)
     // Repeated sections of the name lose their values too, so that no stale
     // copy of them is read back.
     const QString folded = section.toCaseFolded();
-    for (Section& s : m_sections) {
-        if (s.folded != folded)
+    const uint32_t hash = foldedHash(folded);
+    bool inside = false;
+    size_t kept = 0;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        Line& line = m_lines[i];
+        if (line.kind == Kind::Header) {
+            inside = nameIs(line, folded, hash);
+            line.erased = line.erased || inside;
+        } else if (inside && line.kind == Kind::Value) {
             continue;
-        s.lines.removeIf([](const Line& line) { return !line.name.isEmpty(); });
-        s.erased = true;
+        }
+        m_lines[kept++] = line;
     }
+    m_lines.resize(kept);
 }
 
 }  // namespace platform

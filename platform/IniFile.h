@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -13,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -55,9 +55,15 @@ public:
 // double quotes around them; a value that would lose either, or that stood
 // in quotes, is written in double quotes. New lines take the line break of
 // the line before them, new sections the file's first line break.
+//
+// Reading and rewriting cost time and memory in proportion to the file's
+// size: the lines are kept as spans of the bytes read, and a run of lines
+// that are no values and no section headers (blank lines, comments) is one
+// span however long it is.
 class IniFile : public IniStore {
 public:
-    // Larger files are not read: no settings file comes near this.
+    // Larger files are not read, nor written: no settings file comes near
+    // this, and a file the program wrote must stay one it reads.
     static constexpr qint64 kMaxFileSize = 8 * 1024 * 1024;
 
     explicit IniFile(QString fileName = {});
@@ -74,7 +80,9 @@ public:
     void setBytes(QByteArrayView bytes);
     QByteArray toBytes() const;
     // Writes the file through a temporary file and a rename, creating its
-    // folder when missing; on failure the old file stays as it was.
+    // folder when missing; on failure the old file stays as it was. A
+    // content larger than kMaxFileSize is not written: the old file stays
+    // and `error` says why.
     bool save(QString* error = nullptr) const;
 
     QString readString(const QString& section, const QString& name,
@@ -92,37 +100,44 @@ public:
     void eraseSection(const QString& section) override;
 
 private:
+    enum class Kind : uint8_t { Other, Value, Header };
+    // One line, or for Kind::Other a run of lines, with its line breaks.
     struct Line {
-        QByteArray bytes;      // the line as it stands, without its break
-        QByteArray lineBreak;  // "\n", "\r\n", "\r", or empty at the end of the file
-        QString name;          // the value name; empty for a line that is no value
-        QString folded;        // name in case-folded form, for look-ups
-        QString value;         // the value as read
-        // The value's bytes in `bytes`, quotes included, so that a new
-        // value leaves the rest of the line alone.
-        qsizetype valueBegin = 0;
-        qsizetype valueEnd = 0;
+        qsizetype begin = 0;  // in m_text, or in m_added for lines written since
+        qsizetype size = 0;
+        // Relative to begin: a value's name and its value (quotes
+        // included), or a header's section name.
+        uint32_t nameBegin = 0;
+        uint32_t nameEnd = 0;
+        uint32_t valueBegin = 0;
+        uint32_t valueEnd = 0;
+        uint32_t hash = 0;  // of the case-folded name, for look-ups
+        Kind kind = Kind::Other;
+        bool added = false;
         bool quoted = false;
+        bool erased = false;  // a header whose section reads as missing until written again
     };
-    struct Section {
-        QString name;
-        QString folded;
-        Line header;
-        QList<Line> lines;
-        bool erased = false;  // reads as missing until a value is written again
+    // A section: its header's index and the index past its last line.
+    struct Span {
+        qsizetype header;
+        qsizetype end;
     };
 
-    const Section* findSection(const QString& section) const;
-    Section* findSection(const QString& section);
+    QByteArrayView bytesOf(const Line& line) const;
+    QByteArrayView nameOf(const Line& line) const;
+    QString valueOf(const Line& line) const;
+    bool nameIs(const Line& line, const QString& folded, uint32_t hash) const;
+    std::optional<Span> findSection(const QString& section) const;
+    Line parseLine(QByteArrayView text, qsizetype begin, bool added) const;
+    Line addLine(const QByteArray& bytes);
     void clear();
-    Line newLine(const QByteArray& bytes, const QByteArray& lineBreak) const;
 
     QString m_fileName;
-    QList<Line> m_preamble;  // lines before the first section
-    QList<Section> m_sections;
-    // First section of each folded name; a repeated section is kept as it
-    // stands but never looked up.
-    QHash<QString, qsizetype> m_sectionIndex;
+    QByteArray m_text;   // the bytes read, less a byte order mark
+    QByteArray m_added;  // the lines written since, one after the other
+    // Every line in file order; those before the first header are the
+    // preamble. A repeated section is kept as it stands but never looked up.
+    std::vector<Line> m_lines;
     bool m_byteOrderMark = false;
     QByteArray m_lineBreak = "\n";  // the file's first, for new sections
 };

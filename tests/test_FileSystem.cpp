@@ -174,3 +174,34 @@ TEST(FileSystem, NewFileThatCannotBeMadeLeavesNothing)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
+
+// The temporary name does not grow with the destination's: every name the
+// system allows is written, new or replaced, and one past its limit is
+// refused in the system's words.
+TEST(FileSystem, NamesUpToTheSystemsLimitAreWritten)
+{
+    QTemporaryDir dir;
+    QTemporaryDir scratch;
+    const QByteArray data(1000, 'd');
+    for (int length = 240; length <= 256; ++length) {
+        const QString name = QString(length - 4, u'n') + QStringLiteral(".ico");
+        const QString dest = dir.filePath(name);
+        for (const NamedWriter& w : writers(scratch.path())) {
+            SCOPED_TRACE(std::string(w.name) + " " + std::to_string(length));
+            for (const char* round : {"new", "replaced"}) {
+                SCOPED_TRACE(round);
+                QString error;
+                const bool written = w.prepare(data)(dest, error);
+                if (length <= 255) {
+                    EXPECT_TRUE(written) << error.toStdString();
+                    EXPECT_EQ(readAll(dest), data);
+                } else {
+                    EXPECT_FALSE(written);
+                    EXPECT_EQ(error, QStringLiteral("File name too long"));
+                }
+            }
+            QFile::remove(dest);
+            EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        }
+    }
+}

@@ -1004,3 +1004,37 @@ TEST_F(IconSaverTest, IconsThatCannotBeReadAreLeftOutByEveryKind)
         }
     }
 }
+
+// The picture's size is checked before it is made: past the largest side
+// nothing is allocated or written, and the reason names the size.
+TEST_F(IconSaverTest, SaveAllAsOneRefusesAPictureTooLarge)
+{
+    struct Case {
+        int icons;
+        int width;  // of the grid control
+        bool written;
+    };
+    // Cells of 40 pixels and a 2-pixel edge: 409 of them make 16,362
+    // pixels, 410 make 16,402, in a column or in a row.
+    const Case cases[] = {{409, 42, true}, {410, 42, false}, {409, 409 * 40, true}, {410, 410 * 40, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.icons) + " icons, " + std::to_string(c.width));
+        const FakeGrid grid(std::vector<Icon>(static_cast<size_t>(c.icons), solidIcon(qRgb(0, 90, 0))),
+                            c.width, 32, 5);
+        TIconSaver saver(grid, kGroups);
+        const QString name = path(QStringLiteral("big.bmp"));
+        QFile::remove(name);
+        if (c.written) {
+            saver.SaveAllAsOne(name, 1, false);
+        } else {
+            try {
+                saver.SaveAllAsOne(name, 1, false);
+                ADD_FAILURE() << "saved";
+            } catch (const platform::Error& e) {
+                EXPECT_TRUE(e.message().contains(QLatin1String("larger than 16384 pixels on a side")))
+                    << e.what();
+            }
+        }
+        EXPECT_EQ(QFile::exists(name), c.written);
+    }
+}

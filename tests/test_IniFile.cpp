@@ -336,4 +336,40 @@ TEST(IniFile, FailedSaveLeavesTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"gharv.ini"});
 }
 
+// A rewrite never makes a file the next load refuses: one that would
+// grow past the limit is not written, and the old file stays. Up to the
+// limit, long runs of blank lines and comments stay as they stand around
+// the values written into them.
+TEST(IniFile, RewriteStaysWithinTheSizeLimit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gharv.ini");
+    const QByteArray head("[Settings]\n; note\n");
+    for (const qint64 size : {IniFile::kMaxFileSize - 200, IniFile::kMaxFileSize - 8}) {
+        SCOPED_TRACE(size);
+        QByteArray bytes = head;
+        const QByteArray blank = QByteArray(63, ' ') + '\n';
+        while (bytes.size() + blank.size() <= size)
+            bytes += blank;
+        bytes.resize(size, '\n');
+        writeAll(path, bytes);
+        IniFile ini(path);
+        ASSERT_TRUE(ini.load());
+        ini.writeString("Settings", "Run", "12");
+        ini.writeString("Recent", "0", "/a/b.dll");
+        QString error;
+        const bool saved = ini.save(&error);
+        const QByteArray expected = head + "Run=12\n" + bytes.sliced(head.size()) + "[Recent]\n0=/a/b.dll\n";
+        if (expected.size() <= IniFile::kMaxFileSize) {
+            EXPECT_TRUE(saved) << error.toStdString();
+            EXPECT_EQ(readAll(path), expected);
+            EXPECT_TRUE(IniFile(path).load());
+        } else {
+            EXPECT_FALSE(saved);
+            EXPECT_TRUE(error.contains("larger than 8388608 bytes")) << error.toStdString();
+            EXPECT_EQ(readAll(path), bytes);
+        }
+    }
+}
+
 }  // namespace

@@ -14,6 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace fixture;
 
 using fixture::run;
@@ -403,4 +410,95 @@ TEST_F(IconGroups, NotAModule)
     EXPECT_EQ(count, 0);
     EXPECT_TRUE(error.isEmpty());
     EXPECT_FALSE(QFile::exists(path("o.ico")));
+}
+
+// A group that names one image twice, directly or through two identifiers
+// whose data is the same bytes, could make a file of any size from a small
+// module: it is refused with a reason, and no file is written.
+TEST_F(IconGroups, GroupsThatNameAnImageTwiceAreRefused)
+{
+    const IcoImage a = dibImage(32, 32, 32, 1), b = dibImage(16, 16, 4, 2);
+    BuiltPe twice = buildPe({{3, {}, 1, {}, 0, a.data}, {14, {}, 1, {}, 0, groupResource({a, a}, {1, 1})}});
+    BuiltPe aliased = buildPe({{3, {}, 1, {}, 0, a.data},
+                               {3, {}, 2, {}, 0, b.data},
+                               {14, {}, 1, {}, 0, groupResource({a, b}, {1, 2})}});
+    // Image 2's data entry points into image 1's bytes.
+    put32(aliased.bytes, aliased.dataEntries[1], get32(aliased.bytes, aliased.dataEntries[0]) + 40);
+    for (const auto& [what, pe] : {std::pair {"same identifier", twice}, {"overlapping data", aliased}}) {
+        SCOPED_TRACE(what);
+        writeAll(path("twice.dll"), pe.bytes);
+        int count = -1;
+        QString error;
+        EXPECT_TRUE(ExtractIconGroupToFile(path("twice.dll"), path("t.ico"), 0, count, error));
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(error.toStdString(),
+                  ("The icon 1 of '" + path("twice.dll")
+                   + "' names the same image more than once; it is not saved.")
+                      .toStdString());
+        EXPECT_FALSE(QFile::exists(path("t.ico")));
+    }
+}
+
+// Every group of every fixture module, the system ones included, is still
+// written whole: no real group shares image bytes.
+TEST_F(IconGroups, EveryGroupOfTheFixtureModulesIsWritten)
+{
+    for (const char* module : {"groups32.dll", "groups64.dll", "loader.dll", "system/shell32.dll"}) {
+        const QString file = kFixtures + "/" + module;
+        int groups = 0;
+        for (int index = 0;; ++index) {
+            SCOPED_TRACE(std::string(module) + " " + std::to_string(index));
+            int count = -1;
+            QString error;
+            try {
+                ASSERT_TRUE(ExtractIconGroupToFile(file, path("g.ico"), index, count, error));
+            } catch (const platform::ListIndexError&) {
+                break;
+            }
+            EXPECT_GT(count, 0);
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            EXPECT_EQ(get16(readAll(path("g.ico")), 4), count);
+            ++groups;
+        }
+        EXPECT_GT(groups, 0) << module;
+    }
+}
+
+// A FIFO named like an icon file, put there after the callers' checks, is
+// refused at once when counted or copied, never waited on. Should a call
+// block anyway, a writer that comes and goes frees it and the test fails.
+TEST_F(IconGroups, AFifoIsNoIconFile)
+{
+    const QString fifo = path("pipe.ico");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const auto unblocked = [&](auto call) {
+        auto done = std::async(std::launch::async, call);
+        if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+            return done.get();
+        ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+        done.wait();
+        ADD_FAILURE() << "the call waited for a writer";
+        return QString();
+    };
+
+    const QString counted = unblocked([&] {
+        int count = -1;
+        QString error;
+        try {
+            ExtractIconGroupToFile(fifo, "", 0, count, error);
+        } catch (const platform::InOutError& e) {
+            return e.message();
+        }
+        return QStringLiteral("no error");
+    });
+    EXPECT_TRUE(counted.contains(QLatin1String("not a regular file"))) << counted.toStdString();
+
+    const QString copied = unblocked([&] {
+        int count = -1;
+        QString error;
+        EXPECT_FALSE(ExtractIconGroupToFile(fifo, path("out.ico"), 0, count, error));
+        return error;
+    });
+    EXPECT_TRUE(copied.contains(QLatin1String("not a regular file"))) << copied.toStdString();
+    EXPECT_FALSE(QFile::exists(path("out.ico")));
 }

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "InstalledProgram.h"
+#include "PeBuilder.h"
 #include "WriteFaults.h"
 
 #include <gtest/gtest.h>
@@ -369,4 +370,25 @@ TEST_F(ProgramFailures, NamesThatAreNotUtf8AreRefused)
     }
     EXPECT_EQ(names, std::vector<std::string> {"m\xFC.dll"});
 #endif
+}
+
+// A group that names one image 2,000 times would make an .ico far larger
+// than its module: the run fails with the reason and writes nothing.
+TEST_F(ProgramFailures, AGroupThatNamesAnImageTwiceIsNotSaved)
+{
+    const fixture::IcoImage image = fixture::dibImage(48, 48, 32, 1);
+    const std::vector<fixture::IcoImage> images(2000, image);
+    const fixture::ByteVec pe
+        = fixture::buildPe(
+              {{3, {}, 1, {}, 0, image.data},
+               {14, {}, 1, {}, 0, fixture::groupResource(images, std::vector<uint16_t>(2000, 1))}})
+              .bytes;
+    writeFile(out("twice.dll"), QByteArray(reinterpret_cast<const char*>(pe.data()), qsizetype(pe.size())));
+    QDir(work.path()).mkdir("dest");
+    for (const QStringList& kind : {QStringList {"x.ico"}, QStringList {"icons", "-iconindex=0"}}) {
+        SCOPED_TRACE(kind.join(' ').toStdString());
+        expectFailure(run(QStringList {"-e", out("twice.dll"), out("dest/" + kind[0])} + kind.mid(1)),
+                      "names the same image more than once");
+        EXPECT_TRUE(tree(out("dest")).isEmpty()) << tree(out("dest")).join(' ').toStdString();
+    }
 }
