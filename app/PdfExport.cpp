@@ -2,12 +2,13 @@
 
 #include "kxCommon/kxFileUtils.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSet.h"
 #include "platform/FileSystem.h"
 #include "platform/Screen.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -132,9 +133,8 @@ PdfExport::Cell PdfExport::CellOf(const Layout& L, int i)
 void PdfExport::discard()
 {
     m_doc.reset();
-    if (m_file)
-        m_file->cancelWriting();
-    m_file.reset();
+    m_file = nullptr;
+    m_files.reset();
 }
 
 void PdfExport::fail(const QString& format, const QString& why)
@@ -148,10 +148,13 @@ void PdfExport::fail(const QString& format, const QString& why)
 void PdfExport::create()
 {
     m_begun = true;
-    m_file = std::make_unique<QSaveFile>(m_fileName);
-    if (!m_file->open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Cannot create file \"%1\". %2"));
-    m_doc = std::make_unique<TkxPDFDocument>(m_file.get());
+    // A temporary name of its own length, whatever the document's.
+    m_files = std::make_unique<platform::FileSet>();
+    QString why;
+    m_file = m_files->create(m_fileName, &why);
+    if (!m_file)
+        fail(QStringLiteral("Cannot create file \"%1\". %2"), why);
+    m_doc = std::make_unique<TkxPDFDocument>(m_file);
     if (m_clock)
         m_doc->SetClock(m_clock);
     m_fontName = m_doc->CheckAddFont(m_menuFont);
@@ -266,11 +269,12 @@ void PdfExport::finish()
     }
     m_doc.reset();
     QString reason;
-    if (!platform::commitSaveFile(*m_file, &reason)) {
+    if (!m_files->commit(nullptr, &reason)) {
         m_failed = true;
         discard();
         throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(m_fileName, reason));
     }
-    m_file.reset();
+    m_file = nullptr;
+    m_files.reset();
     m_finished = true;
 }

@@ -19,7 +19,10 @@
 
 #include <memory>
 
-class QSaveFile;
+class QFile;
+namespace platform {
+class FileSet;
+}
 
 class PdfExport {
 public:
@@ -117,7 +120,8 @@ private:
     int m_pixelsPerInch;
     QFont m_menuFont;
     Clock m_clock;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<platform::FileSet> m_files;
+    QFile* m_file = nullptr;  // the document's temporary file, in m_files
     std::unique_ptr<TkxPDFDocument> m_doc;
     QString m_fontName;
     int m_fontSize = 0;

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -66,22 +65,6 @@ bool flushAll(QFileDevice& file, QString* error)
     if (!flushed || file.error() != QFileDevice::NoError) {
         if (error)
             *error = reasonOf(file, code);
-        return false;
-    }
-    return true;
-}
-
-bool commitSaveFile(QSaveFile& file, QString* error)
-{
-    // What is still buffered is written here: commit() alone would drop
-    // its error (a full disk) and rename a short file over the old one.
-    if (!flushAll(file, error)) {
-        file.cancelWriting();  // the temporary file goes with the object
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
         return false;
     }
     return true;

@@ -7,7 +7,6 @@
 
 class QFileDevice;
 class QIODevice;
-class QSaveFile;
 
 namespace platform {
 
@@ -30,10 +29,6 @@ bool writeAll(QIODevice& device, QByteArrayView data, QString* error = nullptr);
 
 // Writes out what `file` still buffers; false and the reason when it fails.
 bool flushAll(QFileDevice& file, QString* error = nullptr);
-
-// Flushes what `file` still buffers, checks every write, and commits it;
-// on failure the old file stays as it was and `error` says why.
-bool commitSaveFile(QSaveFile& file, QString* error = nullptr);
 
 // Copies `source` to `dest` the same way, overwriting it; a destination
 // that is the source itself is refused.

@@ -1,3 +1,4 @@
+#include "platform/FileSet.h"
 #include "platform/FileSystem.h"
 
 #include "WriteFaults.h"
@@ -59,6 +60,15 @@ std::vector<NamedWriter> writers(const QString& Scratch)
              writeFile(source, data);
              return [source](const QString& dest, QString& error) {
                  return platform::copyFileAtomically(source, dest, &error);
+             };
+         }},
+        // The exports of several files (and the PDF document) go through a set.
+        {"FileSet",
+         [](const QByteArray& data) -> Replace {
+             return [data](const QString& dest, QString& error) {
+                 platform::FileSet set;
+                 return set.add(dest, data, &error) == platform::WriteResult::Written
+                     && set.commit(nullptr, &error);
              };
          }},
     };
