@@ -13,6 +13,8 @@
 
 #include <png.h>
 
+#include <QLoggingCategory>
+
 namespace platform {
 
 namespace {
@@ -184,7 +186,10 @@ void onRead(png_structp png, png_bytep bytes, png_size_t length)
 }
 
 // The library's own handlers would write to standard error; its messages
-// are kept for the caller instead.
+// go through the program's log instead, which keeps them to itself unless
+// asked.
+Q_LOGGING_CATEGORY(pngLog, "pictorium.png")
+
 void onReadError(png_structp png, png_const_charp message)
 {
     auto* in = static_cast<Input*>(png_get_error_ptr(png));
@@ -192,7 +197,7 @@ void onReadError(png_structp png, png_const_charp message)
     png_longjmp(png, 1);
 }
 
-void onReadWarning(png_structp, png_const_charp) {}
+void onReadWarning(png_structp, png_const_charp message) { qCWarning(pngLog, "libpng warning: %s", message); }
 
 // Chunks other than the image's own are skipped unread, so that text and
 // colour-profile chunks cannot inflate to gigabytes; the image data is
@@ -213,10 +218,8 @@ bool inflate(Input* in, int width, int height, png_bytep* rows)
     }
     png_set_read_fn(png, in, onRead);
     // Damage the library would pass over with a warning (image data that
-    // ends early among it) fails the image; the checksums of the chunks it
-    // skips do not matter.
+    // ends early among it) fails the image.
     png_set_benign_errors(png, 0);
-    png_set_crc_action(png, PNG_CRC_DEFAULT, PNG_CRC_QUIET_USE);
     png_set_user_limits(png, png_uint_32(width), png_uint_32(height));
     png_set_chunk_cache_max(png, 16);
     png_set_chunk_malloc_max(png, kMaxReadChunk);
@@ -322,8 +325,10 @@ std::optional<QImage> decodePng(std::span<const uint8_t> bytes, int width, int h
     for (int y = 0; y < height; ++y)
         rows[size_t(y)] = image.scanLine(y);
     Input in {bytes.data(), bytes.size(), 0, {}};
-    if (!inflate(&in, width, height, rows.data()))
+    if (!inflate(&in, width, height, rows.data())) {
+        qCWarning(pngLog, "libpng error: %s", in.message);
         return fail(in.message);
+    }
     return image;
 }
 

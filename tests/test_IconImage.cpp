@@ -365,7 +365,15 @@ TEST(IconImage, PngColourTypesDecodeToTheirPixels)
     }
 }
 
-TEST(IconImage, DamagedPngIsRefusedWithoutAWordOnTheConsole)
+namespace {
+
+QStringList loggedMessages;
+
+void keepMessage(QtMsgType, const QMessageLogContext&, const QString& message) { loggedMessages << message; }
+
+}  // namespace
+
+TEST(IconImage, DamagedPngIsRefusedAndSaidOnlyToTheProgramsLog)
 {
     ByteVec badData = pngImage(32, 32, 4).data;
     const char idat[] = "IDAT";
@@ -386,14 +394,20 @@ TEST(IconImage, DamagedPngIsRefusedWithoutAWordOnTheConsole)
         {"damaged text chunk", badText, true, ""},
     };
     for (const Case& c : cases) {
+        loggedMessages.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
         CapturedStderr console;
         const bool decoded = decode(c.bytes).has_value();
+        const qsizetype said = loggedMessages.size();
         std::string reason;
         const uint32_t width = uint32_t {c.bytes[16]} << 24 | uint32_t {c.bytes[17]} << 16
             | uint32_t {c.bytes[18]} << 8 | c.bytes[19];
         const uint32_t height = uint32_t {c.bytes[20]} << 24 | uint32_t {c.bytes[21]} << 16
             | uint32_t {c.bytes[22]} << 8 | c.bytes[23];
         (void)decodePng(c.bytes, static_cast<int>(width), static_cast<int>(height), &reason);
+        qInstallMessageHandler(previous);
+        EXPECT_EQ(said, 1) << c.name << ": " << loggedMessages.join(" | ").toStdString();
+        EXPECT_TRUE(loggedMessages.value(0).startsWith("libpng ")) << c.name;
         EXPECT_EQ(console.text(), "") << c.name;
         EXPECT_EQ(decoded, c.decodes) << c.name;
         EXPECT_NE(reason.find(c.reason), std::string::npos) << c.name << ": " << reason;

@@ -284,11 +284,17 @@ TEST(ShellIcons, AnImageNamedManyTimesIsDecodedOnce)
     expectImage(iconFromGroup(*pe, *group, 32, groupCache), 32, 16, 8, 3);
     EXPECT_EQ(groupCache.decodes(), 2);
 
-    // Nor does the loader speak of it on the console.
+    // It is said once, to the program's log and not on the console.
     const QString file = writeTemp(dir, "broken.ico", ico);
+    static QStringList said;
+    said.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { said << message; });
     CapturedStderr console;
     expectImage(extractIcons(file, 32).at(0), 32, 16, 8, 3);
+    qInstallMessageHandler(previous);
     EXPECT_EQ(console.text(), "");
+    EXPECT_EQ(said, QStringList {"libpng error: Not enough image data"});
 }
 
 TEST(ShellIcons, SparseIcoFileIsReadByItsDirectory)
