@@ -43,7 +43,7 @@ run() { # input, kind, destination, switches...
     local seconds rss written lines
     seconds=$(echo "$end - $start" | bc -l)
     rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$stats")
-    written=$(du -sb --apparent-size "$out" | cut -f1)
+    written=$(find "$out" -type f -printf '%s\n' | awk '{n += $1} END {print n + 0}')
     lines=$(wc -l <"$errors")
     local shown
     if [ "$status" = 137 ] || [ "$status" = 124 ]; then shown=">$limit s"; else shown=$(printf '%.2f s' "$seconds"); fi
