@@ -3,12 +3,14 @@
 # export kind of the batch mode, with its wall time, peak memory and the
 # bytes it wrote. The promise: under 2 s, under 300 MB and at most 64 MB
 # written, or refused with a message.
-#   bench/hostile_inputs.sh [BUILD_DIR] [LIMIT_SECONDS]   (build/bench, 60)
+#   bench/hostile_inputs.sh [BUILD_DIR] [LIMIT_SECONDS] [KINDS]   (build/bench, 60, all)
 # A run still going after LIMIT_SECONDS is stopped and shown as ">LIMIT".
+# KINDS, a regular expression, picks the export kinds by name.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
 limit=${2:-60}
+only=${3:-.}
 program=$(realpath "$build/pictorium")
 work=$(mktemp -d /tmp/hostile.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -18,8 +20,8 @@ mkdir -p "$work/in"
 
 # kind name, destination (under the output folder) and extra switches
 kinds=(
-  "ico|icons|-desttype=ICO"
-  "png|pictures|-desttype=PNG"
+  "ico|icons|-iconindex=0 -desttype=ICO"
+  "png|pictures|-iconindex=0 -desttype=PNG"
   "html|page.htm|"
   "dbf|table.dbf|"
   "pdf|document.pdf|"
@@ -58,6 +60,7 @@ for input in "$work"/in/*; do
     case $input in *.ini) continue ;; esac
     for k in "${kinds[@]}"; do
         IFS='|' read -r kind dest switches <<<"$k"
+        [[ $kind =~ $only ]] || continue
         # shellcheck disable=SC2086
         run "$input" "$kind" "$dest" $switches
     done
