@@ -1,5 +1,7 @@
-// Reads every resource a module offers, as the program would.
+// Reads every resource a module offers, and the icons of its groups, as
+// the program would.
 #include "platform/PeModule.h"
+#include "platform/ShellIcons.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 break;
             (void)module->findResource(type, name);
         }
+    }
+    // The icons of the first groups, as the loader makes them for the grid.
+    IconImageCache cache;
+    const ResourceId groupType = ResourceId::fromType(ResType::GroupIcon);
+    int groups = 0;
+    for (const ResourceId& name : module->resourceNames(groupType)) {
+        if (++groups > 32)
+            break;
+        if (const auto group = module->findResource(groupType, name))
+            (void)iconFromGroup(*module, *group, kLargeIconSize, cache);
     }
     for (uint32_t id : {0u, 1u, 17u, 50000u, 65535u})
         (void)module->loadString(id);

@@ -29,6 +29,8 @@ using platform::ResType;
 namespace {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// No more than an export may write of one file.
+constexpr qint64 kMaxIconFileBytes = 64 << 20;
 
 QString tr(const char* text) { return QCoreApplication::translate("kxIconUtils", text); }
 
@@ -190,6 +192,12 @@ QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& Er
     QString reason;
     if (!openRegularFile(FileName, file, reason)) {
         ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, reason);
+        return {};
+    }
+    // A copy reads the file whole, so one larger than an icon file can be
+    // (a sparse file of gigabytes) is refused before anything is read.
+    if (file.size() > kMaxIconFileBytes) {
+        ErrorText = tr("\"%1\" is too large to be an icon file.").arg(FileName);
         return {};
     }
     const QByteArray bytes = file.readAll();

@@ -1,10 +1,7 @@
 #include "platform/IconImage.h"
 
 #include "platform/ByteReader.h"
-
-#include <QBuffer>
-#include <QByteArray>
-#include <QImageReader>
+#include "platform/PictureFormats.h"
 
 #include <array>
 #include <bit>
@@ -260,7 +257,7 @@ bool pngChunksFit(Span b)
     return false;
 }
 
-std::optional<IconImage> decodePng(Span b)
+std::optional<IconImage> decodePngImage(Span b)
 {
     // The size is checked before the decoder allocates anything.
     if (!fits(b, 0, 24) || be32(b, 8) != 13 || b[12] != 'I' || b[13] != 'H' || b[14] != 'D' || b[15] != 'R')
@@ -272,23 +269,15 @@ std::optional<IconImage> decodePng(Span b)
     if (!dimensionOk(width) || !dimensionOk(height))
         return std::nullopt;
 
-    QByteArray raw
-        = QByteArray::fromRawData(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
-    QBuffer buffer(&raw);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QImageReader reader(&buffer, "png");
-    reader.setDecideFormatFromContent(false);
-    QImage decoded = reader.read();
-    if (decoded.isNull() || decoded.width() != static_cast<int>(width)
-        || decoded.height() != static_cast<int>(height))
+    auto decoded = decodePng(b, static_cast<int>(width), static_cast<int>(height));
+    if (!decoded)
         return std::nullopt;
 
     IconImage out;
     out.bits = 32;
     out.isPng = true;
     out.hasAlpha = true;
-    out.color = decoded.convertToFormat(QImage::Format_ARGB32);
+    out.color = std::move(*decoded);
     out.mask = monoImage(out.color.width(), out.color.height());
     if (out.color.isNull() || out.mask.isNull())
         return std::nullopt;
@@ -313,7 +302,7 @@ bool isPngImage(std::span<const uint8_t> bytes)
 
 std::optional<IconImage> decodeIconImage(std::span<const uint8_t> bytes)
 {
-    return isPngImage(bytes) ? decodePng(bytes) : decodeDib(bytes);
+    return isPngImage(bytes) ? decodePngImage(bytes) : decodeDib(bytes);
 }
 
 }  // namespace platform

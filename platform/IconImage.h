@@ -13,6 +13,9 @@ namespace platform {
 // The largest width or height an icon image may have; anything above is
 // refused before a pixel is allocated.
 constexpr int kMaxIconDimension = 1024;
+// The most bytes an image of an .ico file may take: a 32-bit image of the
+// largest size with its mask takes about 4.2 MB. Larger ones are not read.
+constexpr uint64_t kMaxIconImageBytes = 16u << 20;
 
 struct IconImage {
     // Format_ARGB32, top-down. Images with real alpha keep it; all others

@@ -168,7 +168,10 @@ std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectP
         ::close(fd);
         return openFile(QFile::decodeName(self.imagePath), false);
     }
-    if (st.st_size < 64) {
+    // Memory of the file's size is reserved for a module only: a file that
+    // is no MZ file (a sparse icon file of gigabytes) costs two bytes.
+    char magic[2] = {};
+    if (st.st_size < 64 || pread(fd, magic, 2, 0) != 2 || magic[0] != 'M' || magic[1] != 'Z') {
         ::close(fd);
         return nullptr;
     }

@@ -14,6 +14,12 @@
 #include "platform/Bitmap.h"
 
 #include <QByteArray>
+#include <QImage>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 
 namespace platform {
 
@@ -30,6 +36,14 @@ QByteArray encodeJpeg(const Bitmap& bitmap);
 QByteArray encodePng(const Bitmap& bitmap);
 QByteArray encodeGif(const Bitmap& bitmap);
 QByteArray encodeEmf(const Bitmap& bitmap);
+
+// The pixels of a PNG stream whose header gives width x height, as
+// Format_ARGB32; nullopt, and the decoder's reason in `error`, for a stream
+// that is damaged, of another size or ends early. Says nothing on the
+// console. Only the image's own chunks are read: text, colour profiles and
+// every other ancillary chunk are skipped without being inflated.
+std::optional<QImage> decodePng(std::span<const uint8_t> bytes, int width, int height,
+                                std::string* error = nullptr);
 
 // The reference screen of the metafiles.
 constexpr int kEmfDeviceWidth = 1920;

@@ -1,5 +1,5 @@
-// PNG through libpng. The library reports errors by longjmp, so the part
-// that calls it holds no object with a destructor.
+// PNG through libpng, both ways. The library reports errors by longjmp, so
+// the parts that call it hold no object with a destructor.
 
 #include "platform/PictureFormats.h"
 
@@ -13,11 +13,16 @@
 
 #include <png.h>
 
+#include <QLoggingCategory>
+
 namespace platform {
 
 namespace {
 
 constexpr int kMaxIdatChunk = 65535;
+// The largest chunk the reader allocates; the image's own chunks (header,
+// palette, transparency) need a few hundred bytes.
+constexpr png_alloc_size_t kMaxReadChunk = 64 * 1024;
 
 struct Output {
     unsigned char* data;
@@ -164,6 +169,88 @@ bool compress(const Layout& layout, Output* out)
     return true;
 }
 
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+    char message[256];
+};
+
+void onRead(png_structp png, png_bytep bytes, png_size_t length)
+{
+    auto* in = static_cast<Input*>(png_get_io_ptr(png));
+    if (length > in->size - in->at)
+        png_error(png, "the stream ends early");
+    std::memcpy(bytes, in->data + in->at, length);
+    in->at += length;
+}
+
+// The library's own handlers would write to standard error; its messages
+// go through the program's log instead, which keeps them to itself unless
+// asked.
+Q_LOGGING_CATEGORY(pngLog, "pictorium.png")
+
+void onReadError(png_structp png, png_const_charp message)
+{
+    auto* in = static_cast<Input*>(png_get_error_ptr(png));
+    std::snprintf(in->message, sizeof in->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void onReadWarning(png_structp, png_const_charp message) { qCWarning(pngLog, "libpng warning: %s", message); }
+
+// Chunks other than the image's own are skipped unread, so that text and
+// colour-profile chunks cannot inflate to gigabytes; the image data is
+// inflated only as far as its rows need, and never past the last row.
+bool inflate(Input* in, int width, int height, png_bytep* rows)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, in, onReadError, onReadWarning);
+    if (!png) {
+        std::snprintf(in->message, sizeof in->message, "cannot create the reader");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        if (!in->message[0])
+            std::snprintf(in->message, sizeof in->message, "cannot create the reader");
+        return false;
+    }
+    png_set_read_fn(png, in, onRead);
+    // Damage the library would pass over with a warning (image data that
+    // ends early among it) fails the image.
+    png_set_benign_errors(png, 0);
+    png_set_user_limits(png, png_uint_32(width), png_uint_32(height));
+    png_set_chunk_cache_max(png, 16);
+    png_set_chunk_malloc_max(png, kMaxReadChunk);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_read_info(png, info);
+    if (png_get_image_width(png, info) != png_uint_32(width)
+        || png_get_image_height(png, info) != png_uint_32(height))
+        png_error(png, "the size differs from the header's");
+    const int colorType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
+    if (colorType == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_tRNS_to_alpha(png);
+    if (bitDepth == 16)
+        png_set_scale_16(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    png_set_bgr(png);  // the byte order of a 32-bit word on this machine
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t(width) * 4)
+        png_error(png, "unexpected row layout");
+    png_read_image(png, rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
 }  // namespace
 
 QByteArray encodePng(const Bitmap& bitmap)
@@ -220,6 +307,29 @@ QByteArray encodePng(const Bitmap& bitmap)
     if (!ok)
         throw std::runtime_error(std::string("PNG error: ") + out.message);
     return bytes;
+}
+
+std::optional<QImage> decodePng(std::span<const uint8_t> bytes, int width, int height, std::string* error)
+{
+    auto fail = [&](const char* message) -> std::optional<QImage> {
+        if (error)
+            *error = message;
+        return std::nullopt;
+    };
+    if (width <= 0 || height <= 0)
+        return fail("no pixels");
+    QImage image(width, height, QImage::Format_ARGB32);
+    if (image.isNull())
+        return fail("out of memory");
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        rows[size_t(y)] = image.scanLine(y);
+    Input in {bytes.data(), bytes.size(), 0, {}};
+    if (!inflate(&in, width, height, rows.data())) {
+        qCWarning(pngLog, "libpng error: %s", in.message);
+        return fail(in.message);
+    }
+    return image;
 }
 
 }  // namespace platform

@@ -40,25 +40,59 @@ IconDirEntry readEntry(Span b, uint64_t at)
     return e;
 }
 
-// A whole file, read into memory: a mapping would fault (SIGBUS) on the
-// pages of a file that shrinks while it is read.
-class FileBytes {
+// An .ico file read by its directory: the header and the directory first,
+// then only the images the loader tries, each within the file. A file far
+// larger than what its directory names (a sparse one of gigabytes) costs no
+// more than those images. Read, not mapped: a mapping would fault (SIGBUS)
+// on the pages of a file that shrinks while it is read.
+class IcoFile {
 public:
-    explicit FileBytes(const QString& path)
+    explicit IcoFile(const QString& path) : m_file(path)
     {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            m_data = file.readAll();
+        if (!m_file.open(QIODevice::ReadOnly))
+            return;
+        m_size = static_cast<uint64_t>(m_file.size());
+        QByteArray head = m_file.read(6);
+        if (head.size() != 6)
+            return;
+        const uint64_t count = le16(asSpan(head), 4);
+        if (6 + count * 16 > m_size)
+            return;
+        head += m_file.read(static_cast<qint64>(count * 16));
+        m_entries = readIcoDirectory(asSpan(head));
     }
-    Span bytes() const
+    const std::optional<std::vector<IconDirEntry>>& entries() const { return m_entries; }
+    uint64_t size() const { return m_size; }
+    // The bytes of an entry up to the end of the file; nullopt for an image
+    // that starts past the end, is larger than any icon image or cannot be read.
+    std::optional<QByteArray> image(const IconDirEntry& e)
     {
-        return Span(reinterpret_cast<const uint8_t*>(m_data.constData()), static_cast<size_t>(m_data.size()));
+        const uint64_t length = imageLength(e);
+        if (length == 0 || length > kMaxIconImageBytes || !m_file.seek(static_cast<qint64>(e.location)))
+            return std::nullopt;
+        QByteArray bytes = m_file.read(static_cast<qint64>(length));
+        if (static_cast<uint64_t>(bytes.size()) != length)
+            return std::nullopt;
+        return bytes;
     }
-    bool isOpen() const { return !m_data.isEmpty(); }
+    // A byte count past the end is a common slip of icon writers: the image
+    // is read up to the end of the file.
+    uint64_t imageLength(const IconDirEntry& e) const
+    {
+        return e.location >= m_size ? 0 : std::min<uint64_t>(e.bytes, m_size - e.location);
+    }
+    static Span asSpan(const QByteArray& bytes)
+    {
+        return Span(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+    }
 
 private:
-    QByteArray m_data;
+    QFile m_file;
+    uint64_t m_size = 0;
+    std::optional<std::vector<IconDirEntry>> m_entries;
 };
+
+uint64_t addressOf(Span bytes) { return reinterpret_cast<uintptr_t>(bytes.data()); }
 
 bool startsWithMz(const QString& path, bool& readable)
 {
@@ -149,7 +183,21 @@ std::vector<size_t> rankIconImages(std::span<const IconDirEntry> entries, int si
     return order;
 }
 
-Icon iconFromGroup(const PeModule& module, Span group, int size)
+const Icon* IconImageCache::find(const IconImageKey& key) const
+{
+    const auto found = m_icons.find(key);
+    return found == m_icons.end() ? nullptr : &found->second;
+}
+
+const Icon& IconImageCache::decode(const IconImageKey& key, Span bytes)
+{
+    if (const Icon* known = find(key))
+        return *known;
+    auto image = decodeIconImage(bytes);
+    return m_icons[key] = image ? Icon(std::move(*image), key.size, key.size) : Icon();
+}
+
+Icon iconFromGroup(const PeModule& module, Span group, int size, IconImageCache& cache)
 {
     const auto entries = readGroupDirectory(group);
     if (!entries)
@@ -160,13 +208,20 @@ Icon iconFromGroup(const PeModule& module, Span group, int size)
             kIconType, ResourceId::fromId(static_cast<uint16_t>((*entries)[i].location)));
         if (!bytes)
             continue;
-        if (auto image = decodeIconImage(*bytes))
-            return Icon(std::move(*image), size, size);
+        const Icon& icon = cache.decode({addressOf(*bytes), bytes->size(), size}, *bytes);
+        if (!icon.isNull())
+            return icon;
     }
     return {};
 }
 
-Icon iconFromIcoFile(Span file, int size)
+Icon iconFromGroup(const PeModule& module, Span group, int size)
+{
+    IconImageCache cache;
+    return iconFromGroup(module, group, size, cache);
+}
+
+Icon iconFromIcoFile(Span file, int size, IconImageCache& cache)
 {
     const auto entries = readIcoDirectory(file);
     if (!entries)
@@ -178,11 +233,39 @@ Icon iconFromIcoFile(Span file, int size)
         // A byte count past the end is a common slip of icon writers: the
         // image is read up to the end of the file.
         const Span bytes = file.subspan(e.location, std::min<uint64_t>(e.bytes, file.size() - e.location));
-        if (auto image = decodeIconImage(bytes))
-            return Icon(std::move(*image), size, size);
+        const Icon& icon = cache.decode({e.location, bytes.size(), size}, bytes);
+        if (!icon.isNull())
+            return icon;
     }
     return {};
 }
+
+Icon iconFromIcoFile(Span file, int size)
+{
+    IconImageCache cache;
+    return iconFromIcoFile(file, size, cache);
+}
+
+namespace {
+
+Icon iconFromIcoFile(IcoFile& file, int size)
+{
+    IconImageCache cache;
+    for (size_t i : rankIconImages(*file.entries(), size)) {
+        const IconDirEntry& e = (*file.entries())[i];
+        const IconImageKey key {e.location, file.imageLength(e), size};
+        const Icon* icon = cache.find(key);
+        if (!icon) {
+            const auto bytes = file.image(e);
+            icon = &cache.decode(key, bytes ? IcoFile::asSpan(*bytes) : Span());
+        }
+        if (!icon->isNull())
+            return *icon;
+    }
+    return {};
+}
+
+}  // namespace
 
 IconSource probeIconSource(const QString& path)
 {
@@ -217,17 +300,18 @@ std::vector<Icon> extractIcons(const QString& path, int size, int first, int cou
         const size_t end
             = count < 0 ? names.size() : std::min(names.size(), begin + static_cast<size_t>(count));
         icons.reserve(end - begin);
+        IconImageCache cache;
         for (size_t i = begin; i < end; ++i) {
             const auto group = module->findResource(kGroupType, names[i]);
-            icons.push_back(group ? iconFromGroup(*module, *group, size) : Icon());
+            icons.push_back(group ? iconFromGroup(*module, *group, size, cache) : Icon());
         }
         return icons;
     }
     if (!readable || first != 0)
         return icons;
-    const FileBytes file(path);
-    if (file.isOpen() && readIcoDirectory(file.bytes()))
-        icons.push_back(iconFromIcoFile(file.bytes(), size));
+    IcoFile file(path);
+    if (file.entries())
+        icons.push_back(iconFromIcoFile(file, size));
     return icons;
 }
 

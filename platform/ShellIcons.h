@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <compare>
+#include <map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -74,9 +76,38 @@ std::optional<std::vector<IconDirEntry>> readIcoDirectory(std::span<const uint8_
 // size the deepest colour up to kScreenBitsPerPixel, then group order.
 std::vector<size_t> rankIconImages(std::span<const IconDirEntry> entries, int size);
 
+// One image of a source at one icon size: where its bytes are (a file
+// offset, or their address in memory) and how many there are.
+struct IconImageKey {
+    uint64_t location = 0;
+    uint64_t length = 0;
+    int size = 0;
+    auto operator<=>(const IconImageKey&) const = default;
+};
+
+// The icons made in one extraction, by the image each came from: an image
+// that many entries or groups name is decoded once, and one that failed is
+// not tried again.
+class IconImageCache {
+public:
+    // The icon made of the image before, null when it failed; nullptr when
+    // it was not tried yet.
+    const Icon* find(const IconImageKey& key) const;
+    // Decodes the image, scaled to key.size, and keeps the outcome.
+    const Icon& decode(const IconImageKey& key, std::span<const uint8_t> bytes);
+    // The number of images decoded (or tried) so far.
+    int decodes() const { return static_cast<int>(m_icons.size()); }
+
+private:
+    std::map<IconImageKey, Icon> m_icons;
+};
+
 // The icon of one group or one .ico file at size x size: the best-ranked
-// image that decodes; null when none does.
+// image that decodes; null when none does. Images are decoded through
+// `cache`, which may serve the other groups of the same module.
 Icon iconFromGroup(const PeModule& module, std::span<const uint8_t> group, int size);
+Icon iconFromGroup(const PeModule& module, std::span<const uint8_t> group, int size, IconImageCache& cache);
 Icon iconFromIcoFile(std::span<const uint8_t> file, int size);
+Icon iconFromIcoFile(std::span<const uint8_t> file, int size, IconImageCache& cache);
 
 }  // namespace platform

@@ -15,8 +15,9 @@ for target in "$dir"/fuzz/fuzz_*; do
   seeds=()
   [ -d "$dir/fuzz/seeds/$name" ] && seeds=("$dir/fuzz/seeds/$name")
   echo "fuzz: $name for ${seconds}s"
-  # A slow or greedy input is a finding: ten seconds and 512 MB an input.
-  "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -print_final_stats=0 \
+  # A slow or greedy input is a finding: the cost bound of every input,
+  # two seconds and 300 MB.
+  "$target" -max_total_time="$seconds" -timeout=2 -rss_limit_mb=300 -print_final_stats=0 \
     -artifact_prefix="$dir/$name-" "$corpus" "${seeds[@]}" >"$dir/$name.log" 2>&1 &
   pids+=($!)
   names+=("$name")

@@ -1,9 +1,15 @@
 #include "platform/IconImage.h"
 
+#include "CapturedStderr.h"
+#include "CostCorpus.h"
 #include "IcoBuilder.h"
+#include "platform/PictureFormats.h"
+
+#include <QBuffer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 
@@ -239,6 +245,26 @@ void onMalloc(const volatile void*, size_t size)
 
 void onFree(const volatile void*) {}
 
+// The largest single allocation that `run` makes; nullopt in a build
+// without the hook.
+std::optional<size_t> largestAllocationOf(const std::function<void()>& run)
+{
+    if (!__sanitizer_install_malloc_and_free_hooks) {
+        run();
+        return std::nullopt;
+    }
+    static const bool hooked = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
+    if (!hooked) {
+        run();
+        return std::nullopt;
+    }
+    largestAllocation = 0;
+    watchingAllocations = true;
+    run();
+    watchingAllocations = false;
+    return largestAllocation.load();
+}
+
 }  // namespace
 
 TEST(IconImage, PngChunksMustLieInsideTheImage)
@@ -271,14 +297,119 @@ TEST(IconImage, PngChunksMustLieInsideTheImage)
 
     // The lying length is refused before the decoder allocates for it.
     const ByteVec lying = pngWithLyingChunk(128, 128, 60).data;
-    if (!__sanitizer_install_malloc_and_free_hooks)
-        GTEST_SKIP() << "no allocation hook in this build";
-    static const bool hooked = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
-    ASSERT_TRUE(hooked);
-    largestAllocation = 0;
-    watchingAllocations = true;
-    const bool decoded = decode(lying).has_value();
-    watchingAllocations = false;
+    bool decoded = true;
+    const auto largest = largestAllocationOf([&] { decoded = decode(lying).has_value(); });
     EXPECT_FALSE(decoded);
-    EXPECT_LT(largestAllocation.load(), size_t {16} << 20);
+    if (!largest)
+        GTEST_SKIP() << "no allocation hook in this build";
+    EXPECT_LT(*largest, size_t {16} << 20);
+}
+
+TEST(IconImage, PngTextAndProfileChunksAreNotInflated)
+{
+    for (const char* type : {"zTXt", "iTXt", "iCCP"}) {
+        const char t[5] = {type[0], type[1], type[2], type[3], 0};
+        // Three chunks of 4 MB each once inflated, about 4 KB each as stored.
+        const ByteVec png = pngWithInflatingChunks(t, 3, 4'000'000).data;
+        ASSERT_LT(png.size(), 40'000u);
+        std::optional<IconImage> image;
+        const auto largest = largestAllocationOf([&] { image = decode(png); });
+        ASSERT_TRUE(image) << type;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const uint32_t expected = patternColor(x, y, 32, 0);
+                if (expected >> 24) {
+                    ASSERT_EQ(word(image->color, x, y), expected) << type << " " << x << "," << y;
+                }
+            }
+        if (largest) {
+            EXPECT_LT(*largest, size_t {1} << 20) << type;
+        }
+    }
+}
+
+TEST(IconImage, PngColourTypesDecodeToTheirPixels)
+{
+    // Every layout the encoder makes of these pixels: palette with alpha,
+    // grey, RGB, RGBA, and 16 bits a channel.
+    QImage source(24, 20, QImage::Format_ARGB32);
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, patternColor(x, y, 32, 3) | (x % 3 == 0 ? 0xFF000000u : 0));
+    const std::vector<std::pair<const char*, QImage>> layouts = {
+        {"palette", source.convertToFormat(QImage::Format_Indexed8)},
+        {"grey", source.convertToFormat(QImage::Format_Grayscale8)},
+        {"grey 16", source.convertToFormat(QImage::Format_Grayscale16)},
+        {"rgb", source.convertToFormat(QImage::Format_RGB888)},
+        {"rgba", source},
+        {"rgba 16", source.convertToFormat(QImage::Format_RGBA64)},
+    };
+    for (const auto& [name, layout] : layouts) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(layout.save(&buffer, "PNG")) << name;
+        const QImage expected = QImage::fromData(png, "PNG").convertToFormat(QImage::Format_ARGB32);
+        const auto image = decode(ByteVec(png.begin(), png.end()));
+        ASSERT_TRUE(image) << name;
+        for (int y = 0; y < expected.height(); ++y)
+            for (int x = 0; x < expected.width(); ++x) {
+                const uint32_t want = word(expected, x, y);
+                const uint32_t got = word(image->color, x, y);
+                // Colour under full transparency is not kept alike.
+                ASSERT_EQ(got >> 24, want >> 24) << name << " " << x << "," << y;
+                if (want >> 24) {
+                    ASSERT_EQ(got, want) << name << " " << x << "," << y;
+                }
+            }
+    }
+}
+
+namespace {
+
+QStringList loggedMessages;
+
+void keepMessage(QtMsgType, const QMessageLogContext&, const QString& message) { loggedMessages << message; }
+
+}  // namespace
+
+TEST(IconImage, DamagedPngIsRefusedAndSaidOnlyToTheProgramsLog)
+{
+    ByteVec badData = pngImage(32, 32, 4).data;
+    const char idat[] = "IDAT";
+    const auto data = std::search(badData.begin(), badData.end(), idat, idat + 4) + 4;
+    ASSERT_LT(data, badData.end());
+    *data ^= 0x01;  // the first byte of the image data
+    ByteVec badText = pngWithInflatingChunks("zTXt", 1, 1000).data;
+    badText[33 + 8 + 20] ^= 0x55;  // inside the compressed text: its CRC no longer holds
+    struct Case {
+        const char* name;
+        ByteVec bytes;
+        bool decodes;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"damaged image data", badData, false, "IDAT"},
+        {"one row short", pngOneRowShort(32, 32).data, false, "Not enough image data"},
+        {"damaged text chunk", badText, true, ""},
+    };
+    for (const Case& c : cases) {
+        loggedMessages.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+        CapturedStderr console;
+        const bool decoded = decode(c.bytes).has_value();
+        const qsizetype said = loggedMessages.size();
+        std::string reason;
+        const uint32_t width = uint32_t {c.bytes[16]} << 24 | uint32_t {c.bytes[17]} << 16
+            | uint32_t {c.bytes[18]} << 8 | c.bytes[19];
+        const uint32_t height = uint32_t {c.bytes[20]} << 24 | uint32_t {c.bytes[21]} << 16
+            | uint32_t {c.bytes[22]} << 8 | c.bytes[23];
+        (void)decodePng(c.bytes, static_cast<int>(width), static_cast<int>(height), &reason);
+        qInstallMessageHandler(previous);
+        EXPECT_EQ(said, 1) << c.name << ": " << loggedMessages.join(" | ").toStdString();
+        EXPECT_TRUE(loggedMessages.value(0).startsWith("libpng ")) << c.name;
+        EXPECT_EQ(console.text(), "") << c.name;
+        EXPECT_EQ(decoded, c.decodes) << c.name;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << c.name << ": " << reason;
+    }
 }

@@ -1,5 +1,7 @@
 #include "platform/ShellIcons.h"
 
+#include "CapturedStderr.h"
+#include "CostCorpus.h"
 #include "PeBuilder.h"
 
 #include <QDir>
@@ -239,6 +241,75 @@ TEST(ShellIcons, IconFiles)
     put32(file, 6 + 12, 0x7FFFFFF0);
     expectImage(extractIcons(writeTemp(dir, "b.ico", file), 32).at(0), 32, 16, 4, 8);
     EXPECT_TRUE(extractIcons(kFixtures + "/icons/loader_broken.ico", 32).at(0).isNull());
+}
+
+TEST(ShellIcons, AnImageNamedManyTimesIsDecodedOnce)
+{
+    // Groups that share one image share its pixels too.
+    QTemporaryDir dir;
+    const QString shared = writeTemp(dir, "shared.dll", moduleOfSharedGroups(dibImage(64, 64, 24, 2), 40));
+    const std::vector<Icon> icons = extractIcons(shared, 32);
+    ASSERT_EQ(icons.size(), 40u);
+    expectImage(icons[0], 32, 64, 24, 2);
+    for (const Icon& icon : icons)
+        EXPECT_EQ(icon.colorBitmap().cacheKey(), icons[0].colorBitmap().cacheKey());
+
+    // A broken image that 300 entries name is tried once; the good one
+    // after it stands in.
+    const IcoImage broken = pngOneRowShort(32, 32);
+    const IcoImage good = dibImage(16, 16, 8, 3);
+    ByteVec ico = icoNamingOneImage(broken, 301);
+    put32(ico, 6 + 16 * 300 + 12, static_cast<uint32_t>(ico.size()));
+    put32(ico, 6 + 16 * 300 + 8, static_cast<uint32_t>(good.data.size()));
+    ico[6 + 16 * 300] = ico[6 + 16 * 300 + 1] = 16;
+    ico.insert(ico.end(), good.data.begin(), good.data.end());
+    IconImageCache icoCache;
+    expectImage(iconFromIcoFile(ico, 32, icoCache), 32, 16, 8, 3);
+    EXPECT_EQ(icoCache.decodes(), 2);
+
+    const std::vector<uint16_t> ids = [] {
+        std::vector<uint16_t> v(300, 1);
+        v.push_back(2);
+        return v;
+    }();
+    const ByteVec module = buildPe({{3, {}, 1, {}, 0x409, broken.data},
+                                    {3, {}, 2, {}, 0x409, good.data},
+                                    {14, {}, 1, {}, 0x409, groupResource({}, ids)}})
+                               .bytes;
+    const auto pe = PeModule::fromBytes(module);
+    ASSERT_TRUE(pe);
+    const auto group = pe->findResource(ResourceId::fromId(14), ResourceId::fromId(1));
+    ASSERT_TRUE(group);
+    IconImageCache groupCache;
+    expectImage(iconFromGroup(*pe, *group, 32, groupCache), 32, 16, 8, 3);
+    EXPECT_EQ(groupCache.decodes(), 2);
+
+    // It is said once, to the program's log and not on the console.
+    const QString file = writeTemp(dir, "broken.ico", ico);
+    static QStringList said;
+    said.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { said << message; });
+    CapturedStderr console;
+    expectImage(extractIcons(file, 32).at(0), 32, 16, 8, 3);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(console.text(), "");
+    EXPECT_EQ(said, QStringList {"libpng error: Not enough image data"});
+}
+
+TEST(ShellIcons, SparseIcoFileIsReadByItsDirectory)
+{
+    // 40 GB, of which a few kilobytes are stored: the first entry claims
+    // 4 GB of nothing, the second is a good image.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sparse.ico");
+    const ByteVec head = icoClaimingHugeImage(0xFFFFFF00u);
+    writeSparseFile(path.toStdString(), head, uint64_t {40} << 30);
+    EXPECT_EQ(probeIconSource(path).kind, IconSourceKind::IconFile);
+    const std::vector<Icon> icons = extractIcons(path, 32);
+    ASSERT_EQ(icons.size(), 1u);
+    ASSERT_FALSE(icons[0].isNull());
+    EXPECT_EQ(icons[0].width(), 32);
 }
 
 TEST(ShellIcons, AssociatedIcon)

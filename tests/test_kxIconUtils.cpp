@@ -3,6 +3,7 @@
 #include "platform/ClassesRoot.h"
 #include "platform/Exceptions.h"
 
+#include "CostCorpus.h"
 #include "PeBuilder.h"
 
 #include <QDir>
@@ -280,6 +281,18 @@ TEST_F(IconGroups, OnlyValidIcoFilesAreCopied)
         else
             EXPECT_EQ(readAll(path("out.ico")), c.file);
     }
+}
+
+TEST_F(IconGroups, IcoFilesLargerThanAnExportMayWriteAreRefused)
+{
+    // Sparse: 3 GB long, a few kilobytes stored, and valid by its directory.
+    const ByteVec head = icoClaimingHugeImage(3'000'000'000u);
+    writeSparseFile(path("huge.ico").toStdString(), head, head.size() + uint64_t {3'000'000'000u});
+    int count = -1;
+    QString error;
+    EXPECT_FALSE(ExtractIconGroupToFile(path("huge.ico"), path("out.ico"), 0, count, error));
+    EXPECT_FALSE(QFile::exists(path("out.ico")));
+    EXPECT_TRUE(error.contains(QLatin1String("too large"))) << error.toStdString();
 }
 
 TEST_F(IconGroups, ReadsEveryPeFileWithIconsAsAModule)

@@ -51,6 +51,40 @@ size_t dirSize(size_t entries) { return 16 + 8 * entries; }
 
 }  // namespace
 
+ByteVec wrapResourceSection(const ByteVec& rsrc, const PeOptions& options)
+{
+    const size_t rsrcSize = rsrc.size();
+    // Headers: DOS stub, COFF header, optional header, one section.
+    const bool pe64 = options.pe64;
+    const size_t optSize = pe64 ? 240 : 224;
+    const size_t peAt = 0x40;
+    const size_t optAt = peAt + 24;
+    const size_t sectionAt = optAt + optSize;
+    const size_t rawSize = (rsrcSize + 0x1FF) & ~size_t {0x1FF};
+    ByteVec b(options.rawOffset + rawSize, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    put32(b, 0x3C, peAt);
+    put32(b, peAt, 0x00004550);
+    put16(b, peAt + 4, pe64 ? 0x8664 : 0x14C);
+    put16(b, peAt + 6, 1);
+    put16(b, peAt + 20, static_cast<uint32_t>(optSize));
+    put16(b, peAt + 22, 0x2102);
+    put16(b, optAt, pe64 ? 0x20B : 0x10B);
+    const size_t dirs = optAt + (pe64 ? 112 : 96);
+    put32(b, dirs - 4, 16);
+    put32(b, dirs + 2 * 8, options.sectionVa);
+    put32(b, dirs + 2 * 8 + 4, static_cast<uint32_t>(rsrcSize));
+    const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+    std::copy(name, name + 8, b.begin() + static_cast<long>(sectionAt));
+    put32(b, sectionAt + 8, static_cast<uint32_t>(rsrcSize));
+    put32(b, sectionAt + 12, options.sectionVa);
+    put32(b, sectionAt + 16, static_cast<uint32_t>(rawSize));
+    put32(b, sectionAt + 20, options.rawOffset);
+    std::copy(rsrc.begin(), rsrc.end(), b.begin() + options.rawOffset);
+    return b;
+}
+
 BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
 {
     std::vector<TypeNode> types;
@@ -147,38 +181,9 @@ BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options)
                   rsrc.begin() + static_cast<long>(dataAt[i]));
     }
 
-    // Headers: DOS stub, COFF header, optional header, one section.
-    const bool pe64 = options.pe64;
-    const size_t optSize = pe64 ? 240 : 224;
-    const size_t peAt = 0x40;
-    const size_t optAt = peAt + 24;
-    const size_t sectionAt = optAt + optSize;
-    const size_t rawSize = (rsrcSize + 0x1FF) & ~size_t {0x1FF};
-    ByteVec b(options.rawOffset + rawSize, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
-    put32(b, 0x3C, peAt);
-    put32(b, peAt, 0x00004550);
-    put16(b, peAt + 4, pe64 ? 0x8664 : 0x14C);
-    put16(b, peAt + 6, 1);
-    put16(b, peAt + 20, static_cast<uint32_t>(optSize));
-    put16(b, peAt + 22, 0x2102);
-    put16(b, optAt, pe64 ? 0x20B : 0x10B);
-    const size_t dirs = optAt + (pe64 ? 112 : 96);
-    put32(b, dirs - 4, 16);
-    put32(b, dirs + 2 * 8, options.sectionVa);
-    put32(b, dirs + 2 * 8 + 4, static_cast<uint32_t>(rsrcSize));
-    const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
-    std::copy(name, name + 8, b.begin() + static_cast<long>(sectionAt));
-    put32(b, sectionAt + 8, static_cast<uint32_t>(rsrcSize));
-    put32(b, sectionAt + 12, options.sectionVa);
-    put32(b, sectionAt + 16, static_cast<uint32_t>(rawSize));
-    put32(b, sectionAt + 20, options.rawOffset);
-    std::copy(rsrc.begin(), rsrc.end(), b.begin() + options.rawOffset);
-
     BuiltPe built;
-    built.bytes = std::move(b);
-    built.sectionHeader = sectionAt;
+    built.bytes = wrapResourceSection(rsrc, options);
+    built.sectionHeader = 0x40 + 24 + (options.pe64 ? 240 : 224);
     built.rsrcRoot = options.rawOffset;
     for (size_t t : typeAt)
         built.typeDirs.push_back(options.rawOffset + t);

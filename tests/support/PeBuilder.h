@@ -35,6 +35,10 @@ struct BuiltPe {
 
 BuiltPe buildPe(const std::vector<PeRes>& resources, const PeOptions& options = {});
 
+// A PE file whose one section is the resource section `rsrc`, laid out for
+// the section's virtual address.
+ByteVec wrapResourceSection(const ByteVec& rsrc, const PeOptions& options = {});
+
 // A group resource (GRPICONDIR) naming the given image identifiers, with
 // entries that copy the images' directory values.
 ByteVec groupResource(const std::vector<IcoImage>& images, const std::vector<uint16_t>& ids);

@@ -1,4 +1,5 @@
 // Writes the .ico files that the fixture modules are built from.
+#include "CostCorpus.h"
 #include "IcoBuilder.h"
 
 #include <cstdio>
@@ -48,6 +49,14 @@ int main(int argc, char** argv)
         writeFile(dir + "/loader_bitfields.ico",
                   icoFile({dibBitfieldsImage(32, 32, 16, 50), dibImage(16, 16, 16, 51),
                            dibBitfieldsImage(48, 48, 32, 52)}));
+
+        // Small members of the cost corpus, as seeds of the fuzz targets.
+        writeFile(dir + "/cost_ztxt.ico", icoFile({pngWithInflatingChunks("zTXt", 4, 1'000'000)}));
+        writeFile(dir + "/cost_itxt.ico", icoFile({pngWithInflatingChunks("iTXt", 4, 1'000'000)}));
+        writeFile(dir + "/cost_iccp.ico", icoFile({pngWithInflatingChunks("iCCP", 2, 1'000'000)}));
+        writeFile(dir + "/cost_short_row.ico", icoNamingOneImage(pngOneRowShort(64, 64), 200));
+        writeFile(dir + "/cost_shared_groups.dll", moduleOfSharedGroups(pngImage(64, 64, 44), 200));
+        writeFile(dir + "/cost_repeated.dll", moduleNamingOneImage(dibImage(32, 32, 8, 45), 100));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fixture_icons: %s\n", e.what());
         return 1;
