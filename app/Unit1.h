@@ -265,6 +265,8 @@ private:
     void DisableSearchControls();
     void EnableSearchControls();
     void SearchTick(bool& Cancel);
+    // One search of Folder into FileBox (DirBoxChange's body).
+    void SearchFolder(const QString& Folder);
     void RealignPanels();
     void CreateControls();
     // The commands' buttons and menu items, and their texts.
@@ -354,4 +356,8 @@ private:
     QAction* FNPDF = nullptr;
     QElapsedTimer FSearchClock;  // since the search last let the window work
     bool FInSearch = false;      // DirBoxChange runs (SearchRunning ends earlier on Esc)
+    // The folder FileBox was filled from: its entries are named below it,
+    // whatever the tree shows meanwhile.
+    QString FFileBoxFolder;
+    bool FFolderNotice = false;  // panel 0 tells why the tree's folder cannot be searched
 };
