@@ -4,7 +4,9 @@
 #include "app/IconEx.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
+#include "kxCommon/KXListBox.h"
 #include "kxCommon/kxFileUtils.h"
+#include "kxCommon/kxFolderTree.h"
 #include "kxCommon/kxHelpUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
@@ -88,7 +90,17 @@ TForm1::TForm1(const QStringList& Params, const QString& ProgramFile, QWidget* p
     CreateControls();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1()
+{
+    // The window's children outlive its members: none may call back into it.
+    if (Tree)
+        disconnect(Tree, nullptr, this, nullptr);
+    if (FileBox) {
+        FileBox->OnClick = nullptr;
+        FileBox->OnGetItemParams = nullptr;
+    }
+    FormDestroy();
+}
 
 QString TForm1::ProgramDir() const { return AddBackslash(QFileInfo(FProgramFile).absolutePath()); }
 

@@ -266,6 +266,8 @@ private:
     void DisableSearchControls();
     void EnableSearchControls();
     void SearchTick(bool& Cancel);
+    // One search of Folder into FileBox (DirBoxChange's body).
+    void SearchFolder(const QString& Folder);
     void RealignPanels();
     void CreateControls();
     // The commands' buttons and menu items, and their texts.
@@ -366,4 +368,8 @@ private:
     bool FInSearch = false;      // DirBoxChange runs (SearchRunning ends earlier on Esc)
     // Edit1's last number, put back over a text that is none.
     QString FMinCountText = QStringLiteral("1");
+    // The folder FileBox was filled from: its entries are named below it,
+    // whatever the tree shows meanwhile.
+    QString FFileBoxFolder;
+    bool FFolderNotice = false;  // panel 0 tells why the tree's folder cannot be searched
 };

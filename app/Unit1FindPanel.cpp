@@ -222,7 +222,7 @@ void TForm1::CreateFindPanel()
             QStringList entries;
             for (int i = 0; i < FileBox->count(); ++i)
                 entries << FileBox->item(i)->text();
-            SaveAllListClick(tag, TreeFolder(), entries);
+            SaveAllListClick(tag, FFileBoxFolder, entries);
         });
     }
     SaveAllBtn = new TkxPopupButton(FilePanel);
@@ -301,10 +301,32 @@ void TForm1::DirBoxChange(QObject*)
     // there would refill the list under the first one.
     if (FInSearch)
         return;
+    // A folder re-read meanwhile can move the tree on (its folder went): the
+    // list follows until it shows the tree's folder.
+    for (;;) {
+        const QString folder = TreeFolder();
+        SearchFolder(folder);
+        if (TreeFolder() == folder)
+            break;
+    }
+}
+
+void TForm1::SearchFolder(const QString& folder)
+{
     FileBox->Clear();
-    const QString folder = TreeFolder();
-    if (folder.isEmpty())
+    FFileBoxFolder = folder;
+    if (folder.isEmpty()) {
+        const TFolderNode* node = Tree->NodeData(Tree->Selected());
+        if (node && node->FN_NameNotUtf8) {
+            FPanels[0]->setText(GetUIText(206));
+            FFolderNotice = true;
+        } else if (FFolderNotice) {
+            FPanels[0]->clear();
+            FFolderNotice = false;
+        }
         return;
+    }
+    FFolderNotice = false;
     Tree->repaint();
     FileBox->repaint();
     Label4->setText(QStringLiteral("0..."));
@@ -323,16 +345,21 @@ void TForm1::DirBoxChange(QObject*)
     FSearchClock.invalidate();
 
     uint8_t result = srDone;
+    int32_t skipped = 0;
     struct Finish {
         TForm1* form;
         const uint8_t& result;
         const QPointer<QWidget>& focus;
+        const int32_t& skipped;
         ~Finish()
         {
             if (result == srCancelled)
                 form->Label6->show();
             SearchRunning = false;
-            form->FPanels[0]->clear();
+            if (skipped > 0)
+                form->FPanels[0]->setText(FormatUIText(GetUIText(205), {skipped}));
+            else
+                form->FPanels[0]->clear();
             form->Label4->setText(
                 form->Label4->text().chopped(std::min<qsizetype>(3, form->Label4->text().size())));
             form->EnableSearchControls();
@@ -346,16 +373,16 @@ void TForm1::DirBoxChange(QObject*)
                     form, [f = form] { f->WMRunCommandLine(); }, Qt::QueuedConnection);
             }
         }
-    } finish {this, result, focus};
+    } finish {this, result, focus, skipped};
 
     bool ok = false;
     const int minIcons = Edit1->text().toInt(&ok);
     if (!ok)
         throw platform::Error(QStringLiteral("'%1' is not a valid integer value").arg(Edit1->text()));
     TListBoxStrings list(*FileBox);
-    result = FindIconFiles(folder, folder, QStringLiteral("*.dll;*.exe;*.ocx"), minIcons,
-                           ChkSubFolders->isChecked(), false, list,
-                           [this](bool& cancel) { SearchTick(cancel); });
+    result = FindIconFiles(
+        folder, folder, QStringLiteral("*.dll;*.exe;*.ocx"), minIcons, ChkSubFolders->isChecked(), false,
+        list, [this](bool& cancel) { SearchTick(cancel); }, &skipped);
 }
 
 void TForm1::SearchProgress(QObject*, int32_t, int32_t Count, const QString&, const QString&, bool& Cancel)
@@ -445,7 +472,7 @@ void TForm1::FileBoxClick(QObject*)
     const int index = FileBox->ItemIndex();
     if (index < 0)
         return;
-    const QString name = JoinPath(TreeFolder(), FileBox->item(index)->text());
+    const QString name = JoinPath(FFileBoxFolder, FileBox->item(index)->text());
     if (name != FFileName)
         SelectFile(name);
 }
@@ -459,7 +486,7 @@ void TForm1::FileBoxGetItemParams(QObject*, int, TOwnerDrawState State, QFont&, 
     *Bmp = QImage(16, 16, QImage::Format_ARGB32_Premultiplied);
     Bmp->fill(Qt::transparent);
     // The file's own small icon (its first group), else its type's.
-    const QString path = JoinPath(TreeFolder(), Text);
+    const QString path = JoinPath(FFileBoxFolder, Text);
     platform::Icon icon = platform::extractIcon(path, 0, platform::kSmallIconSize);
     if (icon.isNull())
         icon = platform::associatedIcon(path, platform::kSmallIconSize);

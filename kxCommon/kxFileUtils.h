@@ -78,9 +78,13 @@ enum : uint8_t { srDone = 0, srCancelled = 2 };
 // name of a folder, matching or not), so that a caller can keep its window
 // alive in folders where few files match; setting Cancel stops the search
 // as the hook's Cancel does.
+// Skipped, when given, is raised by each name left out because its bytes
+// are not UTF-8 and so cannot be opened: a file a mask matches, or a
+// sub-folder the search would have entered.
 using TSearchTick = std::function<void(bool& Cancel)>;
 uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
-                      bool Recurse, bool FullPaths, TStrings& List, const TSearchTick& Tick = {});
+                      bool Recurse, bool FullPaths, TStrings& List, const TSearchTick& Tick = {},
+                      int32_t* Skipped = nullptr);
 
 // A mask of the file search: "*" and "?", letter case ignored.
 bool FileMaskMatch(QStringView Name, QStringView Mask);

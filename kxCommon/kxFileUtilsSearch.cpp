@@ -21,6 +21,7 @@ namespace {
 struct DirEntry {
     QString name;
     bool isDir;
+    bool notUtf8;  // the name does not name the file again
 };
 
 // Directories close on every way out.
@@ -45,7 +46,9 @@ std::optional<std::vector<DirEntry>> readFolder(const QString& dir)
             struct stat st {};
             isDir = fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         }
-        entries.push_back({QFile::decodeName(e->d_name), isDir});
+        QString name = QFile::decodeName(e->d_name);
+        const bool notUtf8 = QFile::encodeName(name) != QByteArray(e->d_name);
+        entries.push_back({std::move(name), isDir, notUtf8});
     }
     std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
         const int c = a.name.compare(b.name, Qt::CaseInsensitive);
@@ -91,8 +94,12 @@ bool FileMaskMatch(QStringView Name, QStringView Mask)
 }
 
 uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString& Masks, int32_t MinIcons,
-                      bool Recurse, bool FullPaths, TStrings& List, const TSearchTick& Tick)
+                      bool Recurse, bool FullPaths, TStrings& List, const TSearchTick& Tick, int32_t* Skipped)
 {
+    const auto skip = [Skipped] {
+        if (Skipped)
+            ++*Skipped;
+    };
     // The folder is read by name; the process's current folder never changes.
     const auto entries = readFolder(Dir);
     if (!entries)
@@ -117,6 +124,10 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
                 }
                 if (!FileMaskMatch(e.name, mask))
                     continue;
+                if (e.notUtf8) {
+                    skip();
+                    continue;
+                }
                 if (MinIcons > 0) {
                     const QString path = JoinPath(Dir, e.name);
                     if (e.isDir || int64_t {MinIcons} > int64_t {platform::iconCount(path)})
@@ -149,8 +160,12 @@ uint8_t FindIconFiles(const QString& BaseDir, const QString& Dir, const QString&
             // Hidden folders are not searched; "." and ".." begin with a dot too.
             if (!e.isDir || e.name.startsWith(u'.'))
                 continue;
+            if (e.notUtf8) {
+                skip();
+                continue;
+            }
             result = FindIconFiles(BaseDir, JoinPath(Dir, e.name), Masks, MinIcons, Recurse, FullPaths, List,
-                                   Tick);
+                                   Tick, Skipped);
             if (result == srCancelled)
                 return srCancelled;
         }

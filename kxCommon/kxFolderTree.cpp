@@ -8,9 +8,11 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -72,6 +74,14 @@ struct TkxFolderTree::NewChild {
     bool HasChildren = false;
 };
 
+struct TkxFolderTree::KeptSelection {
+    QTreeWidgetItem* Node = nullptr;
+    std::weak_ptr<const char> Alive;
+    QString Path;
+    // Nearest first: the deepest one left is where the folder is looked up.
+    std::vector<std::pair<QTreeWidgetItem*, std::weak_ptr<const char>>> Ancestors;
+};
+
 struct TkxFolderTree::Icons {
     QIcon Desktop = platform::smallShellIcon(platform::ShellIcon::Desktop);
     QIcon Computer = platform::smallShellIcon(platform::ShellIcon::Computer);
@@ -100,11 +110,13 @@ TkxFolderTree::TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places)
     setIconSize(QSize(16, 16));
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { TreeExpanding(node); });
     connect(this, &QTreeWidget::itemClicked, this, [this] { TreeClick(); });
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+    connect(this, &QTreeWidget::currentItemChanged, this, [this] {
         if (FQuietDepth > 0)
             FChangeMissed = true;
+        else if (FSelecting)
+            FChangePending = true;  // reported once the toolkit's call returns
         else
-            Q_EMIT OnChange(current);
+            PostChange();
     });
     // Built on the first pass of the event loop, when the owner has set the
     // options. The Desktop starts selected, so that an owner showing its
@@ -168,18 +180,15 @@ class QuietChange {
 public:
     explicit QuietChange(TkxFolderTree* tree) : m_tree(tree)
     {
-        if (m_tree->FQuietDepth++ == 0) {
+        if (m_tree->FQuietDepth++ == 0)
             m_tree->FChangeMissed = false;
-            m_tree->FQuietKey = m_tree->SelectionKey();
-        }
     }
     ~QuietChange()
     {
         if (!m_tree || --m_tree->FQuietDepth > 0 || !m_tree->FChangeMissed)
             return;
         m_tree->FChangeMissed = false;
-        if (m_tree->SelectionKey() != m_tree->FQuietKey)
-            Q_EMIT m_tree->OnChange(m_tree->currentItem());
+        m_tree->PostChange();
     }
     QuietChange(const QuietChange&) = delete;
     QuietChange& operator=(const QuietChange&) = delete;
@@ -192,6 +201,36 @@ QString TkxFolderTree::SelectionKey() const
 {
     const TFolderNode* d = dataOf(currentItem());
     return d ? QString::number(d->FN_Type) + u':' + d->FN_Path : QString();
+}
+
+void TkxFolderTree::ReportChange()
+{
+    if (FQuietDepth > 0) {
+        FChangeMissed = true;  // mid-rebuild: reported when it ends
+        return;
+    }
+    // A node replaced by its twin (a re-read) is no change.
+    const QString key = SelectionKey();
+    if (key == FReportedKey)
+        return;
+    FReportedKey = key;
+    Q_EMIT OnChange(currentItem());
+}
+
+void TkxFolderTree::PostChange()
+{
+    // Changes made inside the toolkit (a click, a row removed) are reported
+    // from the event loop, once per pass, for the selection it ends on.
+    if (FChangePosted)
+        return;
+    FChangePosted = true;
+    QMetaObject::invokeMethod(
+        FMessageHandle,
+        [this] {
+            FChangePosted = false;
+            ReportChange();
+        },
+        Qt::QueuedConnection);
 }
 
 // --- node records -------------------------------------------------------------
@@ -212,7 +251,7 @@ QString TkxFolderTree::GetPath(QTreeWidgetItem* Node) const
     case ftFolder:
     case ftDesktop: break;
     }
-    return d->FN_Path;
+    return d->FN_NameNotUtf8 ? QString() : d->FN_Path;
 }
 
 QString TkxFolderTree::NodeShellFolder(QTreeWidgetItem* Node) const
@@ -242,17 +281,33 @@ void TkxFolderTree::WMSelectFolder() { SetSelected(FindNodeByPath(FFolder)); }
 
 void TkxFolderTree::SetSelected(QTreeWidgetItem* Node)
 {
+    SelectNode(Node);
+    // Chosen while re-reads run: this is the selection they must leave.
+    if (FReReadDepth > 0)
+        KeepSelection();
+}
+
+void TkxFolderTree::SelectNode(QTreeWidgetItem* Node)
+{
     if (!Node) {
-        setCurrentItem(nullptr);
-        clearSelection();
+        {
+            const QScopedValueRollback<bool> selecting(FSelecting, true);
+            setCurrentItem(nullptr);
+            clearSelection();
+        }
+        if (std::exchange(FChangePending, false))
+            ReportChange();
         return;
     }
     for (QTreeWidgetItem* p = Node->parent(); p; p = p->parent())
         p->setExpanded(true);
-    // Scrolled first: the change handler may run a search that lets
-    // re-reads through, which can delete Node.
     scrollToItem(Node);
-    setCurrentItem(Node);
+    {
+        const QScopedValueRollback<bool> selecting(FSelecting, true);
+        setCurrentItem(Node);
+    }
+    if (std::exchange(FChangePending, false))
+        ReportChange();
 }
 
 QTreeWidgetItem* TkxFolderTree::AddFolderNode(const NewChild& child)
@@ -430,6 +485,10 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
     TFolderNode* d = dataOf(Node);
     if (!d)
         return false;
+    if (d->FN_NameNotUtf8) {
+        SetHasChildren(Node, false);
+        return false;
+    }
     platform::WaitCursor hourglass;
     KX_UPDATE_SCOPE;
     bool hasKids = true;
@@ -459,12 +518,14 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
             for (platform::SubFolder& folder : *folders) {
                 NewChild child;
                 child.Data.FN_Path = joinPath(d->FN_ShellFolder, folder.name);
-                child.Data.FN_ShellFolder = child.Data.FN_Path;
+                child.Data.FN_NameNotUtf8 = folder.nameNotUtf8;
+                if (!folder.nameNotUtf8)
+                    child.Data.FN_ShellFolder = child.Data.FN_Path;
                 child.Data.FN_Has_Parent = true;
                 child.Data.FN_Vol_Ser = parentSerial;
                 child.Text = std::move(folder.name);
                 child.Icon = folder.link ? FIcons->FolderLink : FIcons->Folder;
-                child.HasChildren = folder.hasSubFolders;
+                child.HasChildren = folder.hasSubFolders && !folder.nameNotUtf8;
                 children->push_back(std::move(child));
             }
         }
@@ -763,24 +824,64 @@ void TkxFolderTree::CollapseBelow(QTreeWidgetItem* Node)
     collapse(Node);
 }
 
+void TkxFolderTree::KeepSelection()
+{
+    FKept.reset();
+    QTreeWidgetItem* node = currentItem();
+    const TFolderNode* d = dataOf(node);
+    if (!d)
+        return;
+    auto kept = std::make_unique<KeptSelection>();
+    kept->Node = node;
+    kept->Alive = d->FN_Alive;
+    kept->Path = d->FN_Path;
+    for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+        kept->Ancestors.emplace_back(p, dataOf(p)->FN_Alive);
+    FKept = std::move(kept);
+}
+
+void TkxFolderTree::RestoreSelection()
+{
+    const std::unique_ptr<KeptSelection> kept = std::move(FKept);
+    if (!kept)
+        return;
+    QTreeWidgetItem* target = nullptr;
+    if (!kept->Alive.expired()) {
+        target = kept->Node;
+    } else {
+        for (const auto& [node, alive] : kept->Ancestors) {
+            if (!alive.expired()) {
+                target = FindBelow(node, kept->Path);  // the folder again, or the nearest one left
+                break;
+            }
+        }
+    }
+    if (target && target != currentItem())
+        SelectNode(target);
+}
+
 void TkxFolderTree::ReReadNode(QTreeWidgetItem* Node)
 {
     TFolderNode* d = dataOf(Node);
     if (!d)
         return;
     const QuietChange quiet(this);
+    // The collapse below moves a selection inside the node up to it, and a
+    // nested re-read of an ancestor moves it up again; the folder selected
+    // when the first re-read began is selected again once the last ends.
+    struct Depth {
+        QPointer<TkxFolderTree> tree;
+        ~Depth()
+        {
+            if (tree && --tree->FReReadDepth == 0)
+                tree->RestoreSelection();
+        }
+    } depth {this};
+    if (FReReadDepth++ == 0)
+        KeepSelection();
     const std::weak_ptr<const char> alive = d->FN_Alive;
     const QPointer<TkxFolderTree> self(this);
     const bool wasOpen = Node->isExpanded();
-    // The collapse moves a selection below the node up to it; it goes back
-    // to the same folder, or the nearest one left, once the node is read.
-    QTreeWidgetItem* selected = currentItem();
-    bool selectedBelow = false;
-    for (QTreeWidgetItem* p = selected ? selected->parent() : nullptr; p && !selectedBelow; p = p->parent())
-        selectedBelow = p == Node;
-    const std::weak_ptr<const char> selectedAlive
-        = selectedBelow ? dataOf(selected)->FN_Alive : std::shared_ptr<const char>();
-    const QString selectedPath = selectedBelow ? dataOf(selected)->FN_Path : QString();
     if (wasOpen) {
         KX_UPDATE_SCOPE;
         CollapseBelow(Node);
@@ -805,12 +906,6 @@ void TkxFolderTree::ReReadNode(QTreeWidgetItem* Node)
     }
     if (wasOpen)
         Node->setExpanded(true);
-    if (!selectedBelow)
-        return;
-    if (!selectedAlive.expired())
-        SetSelected(selected);  // a node the re-read keeps (Computer, Network, the trash)
-    else if (QTreeWidgetItem* again = FindBelow(Node, selectedPath))
-        SetSelected(again);
 }
 
 QTreeWidgetItem* TkxFolderTree::FindBelow(QTreeWidgetItem* Node, const QString& Path)

@@ -64,6 +64,9 @@ struct TFolderNode {
     // whose children the tree makes itself (Computer, Network, servers).
     QString FN_ShellFolder;
     TFolderType FN_Type = ftFolder;
+    // The folder's name on disk is not UTF-8: the path above is only its
+    // look, nothing can be opened through it, so the node is never read.
+    bool FN_NameNotUtf8 = false;
     // Expires with the node, so that a re-read notices a nested one that
     // deleted it.
     std::shared_ptr<const char> FN_Alive = std::make_shared<const char>(0);
@@ -100,7 +103,7 @@ public:
     void SetSelected(QTreeWidgetItem* Node);
 
     // The node's file-system path; empty for nullptr and for Computer,
-    // Network, the trash and servers.
+    // Network, the trash, servers and folders whose name is not UTF-8.
     QString GetPath(QTreeWidgetItem* Node) const;
     QString NodeShellFolder(QTreeWidgetItem* Node) const;
     TFolderType NodeType(QTreeWidgetItem* Node) const;
@@ -132,7 +135,12 @@ public:
     size_t RunningWatchers() const;
 
 Q_SIGNALS:
-    // The selection changed.
+    // The selection changed. Never sent from inside the toolkit's own
+    // selection change: a handler may let events run, and the re-reads
+    // they bring would delete nodes the toolkit is still working on. A
+    // change by SetSelected or Folder is sent when the toolkit is done;
+    // one made inside the toolkit (a click, a row removed) from the event
+    // loop.
     void OnChange(QTreeWidgetItem* Node);
 
 protected:
@@ -161,6 +169,12 @@ private:
     void SysColorChange();
     QTreeWidgetItem* FindBelow(QTreeWidgetItem* Node, const QString& Path);
     QString SelectionKey() const;
+    void PostChange();
+    void ReportChange();
+    void SelectNode(QTreeWidgetItem* Node);
+    struct KeptSelection;
+    void KeepSelection();
+    void RestoreSelection();
     friend class QuietChange;
 
     QString FFolder;
@@ -187,7 +201,14 @@ private:
     // panel's search) must not see, or re-enter, a half-done rebuild.
     int FQuietDepth = 0;
     bool FChangeMissed = false;
-    QString FQuietKey;
+    bool FChangePosted = false;
+    bool FSelecting = false;  // inside the toolkit's setCurrentItem
+    bool FChangePending = false;
+    QString FReportedKey;  // the selection OnChange last reported
+    // The selection the outermost re-read found; the re-reads nested in it
+    // move it about, and it comes back once they are all done.
+    int FReReadDepth = 0;
+    std::unique_ptr<KeptSelection> FKept;
 
     struct Icons;
     std::unique_ptr<Icons> FIcons;

@@ -137,13 +137,16 @@ std::optional<std::vector<SubFolder>> listSubFolders(const QString& path)
         if (kind == Kind::Other)
             continue;
         names.emplace_back(e->d_name);
-        folders.push_back(SubFolder {QFile::decodeName(names.back()), kind == Kind::FolderLink, false});
+        QString name = QFile::decodeName(names.back());
+        const bool notUtf8 = QFile::encodeName(name) != names.back();
+        folders.push_back(SubFolder {std::move(name), kind == Kind::FolderLink, false, notUtf8});
     }
     // One listing per child for its expand button; a large folder shares
     // them out among a few threads, which end before this returns.
     const auto probe = [&](size_t first, size_t end) {
         for (size_t i = first; i < end; ++i)
-            folders[i].hasSubFolders = holdsFolder(listing.fd(), names[i].constData());
+            folders[i].hasSubFolders
+                = !folders[i].nameNotUtf8 && holdsFolder(listing.fd(), names[i].constData());
     };
     constexpr size_t kPerThread = 1024;
     const size_t threads

@@ -23,6 +23,9 @@ struct SubFolder {
     QString name;
     bool link = false;           // a symbolic link to a folder
     bool hasSubFolders = false;  // holds at least one folder, or a link to one
+    // The name's bytes are not UTF-8: `name` only shows it, nothing opens
+    // it, and it is not looked into (hasSubFolders stays false).
+    bool nameNotUtf8 = false;
 };
 
 // The folders in `path`, dot-folders and links to folders included, in

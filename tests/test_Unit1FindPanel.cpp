@@ -31,6 +31,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
@@ -163,11 +168,13 @@ TEST_F(FindPanel, MinimumCountSubfoldersAndOpeningAnEntry)
     // Another test's folders coming and going beside the fixtures (all in
     // /tmp on some machines) re-read a folder the walk has opened, which can
     // leave it one step short: the click is repeated until it gets there.
+    // A selection a re-read puts back is reported on the next pass of the
+    // event loop, which runs the search.
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             if (form->Tree->Folder() != at("sub"))
                 form->CopyDirBtnClick(form->CopyDirBtn);
-            return form->Tree->Folder() == at("sub");
+            return form->Tree->Folder() == at("sub") && form->FileBox->ItemStrings() == QStringList {"c.dll"};
         },
         10000));
     EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList {"c.dll"}));
@@ -396,4 +403,95 @@ TEST_F(FindPanel, TypingANameBelowTheVisibleRowsAndEnterOpensIt)
     EXPECT_EQ(form->FileBox->ItemIndex(), 40);
     EXPECT_FALSE(form->FileBox->EditorVisible());
     EXPECT_EQ(form->CurrentFileName(), many + "/winecfg.exe");
+}
+
+TEST_F(FindPanel, TheListKeepsToTheTreesFolderThroughReReads)
+{
+    // Pictures exported into the scanned folder, files written beside it:
+    // the tree re-reads the folders above the chosen one meanwhile.
+    QTemporaryDir base;
+    const QString scan = base.filePath("scan");
+    ASSERT_TRUE(QDir().mkpath(scan));
+    ASSERT_TRUE(QFile::copy(at("a.dll"), scan + "/a.dll"));
+    ASSERT_TRUE(QFile::copy(at("B.exe"), scan + "/B.exe"));
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, scan);
+    const QStringList listed {"a.dll", "B.exe"};
+    ASSERT_EQ(form->FileBox->ItemStrings(), listed);
+    const auto agree = [&] {
+        EXPECT_EQ(form->Tree->Folder(), scan);
+        EXPECT_EQ(form->FileBox->ItemStrings(), listed);
+        form->FileBox->SetItemIndex(1);
+        form->FileBox->OnClick(form->FileBox);
+        EXPECT_EQ(form->CurrentFileName(), scan + "/B.exe");
+        form->SelectFile(at("a.dll"));
+    };
+
+    // During a search: the re-read of the folder above lets the one above
+    // that through, and each moves the selection up as it collapses.
+    QTreeWidgetItem* parent = form->Tree->FindNodeByPath(base.path());
+    ASSERT_NE(parent, nullptr);
+    QTreeWidgetItem* grandParent = parent->parent();
+    QMetaObject::invokeMethod(
+        form.get(), [&] { form->Tree->ReReadNode(parent); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        form.get(), [&] { form->Tree->ReReadNode(grandParent); }, Qt::QueuedConnection);
+    form->DirBoxChange(nullptr);
+    agree();
+
+    // After it: a sub-folder of the chosen one, and a folder beside it.
+    const std::weak_ptr<const char> before = form->Tree->NodeData(form->Tree->Selected())->FN_Alive;
+    ASSERT_TRUE(QDir().mkpath(scan + "/exported"));
+    QFile picture(scan + "/exported/ico_a_dll0001.png");
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.close();
+    ASSERT_TRUE(QDir().mkpath(base.filePath("beside")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return before.expired(); }, 10000));  // the folder above was re-read
+    QTest::qWait(100);
+    agree();
+
+    // The chosen folder goes: the list follows the tree to what is left.
+    ASSERT_TRUE(QDir(scan).removeRecursively());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == base.path(); }, 10000));
+    QTest::qWait(100);
+    EXPECT_EQ(form->FileBox->count(), 0);
+}
+
+TEST_F(FindPanel, NamesThatAreNotUtf8AreNamedInTheStatusBar)
+{
+    QTemporaryDir base;
+    const QByteArray badFolder = QFile::encodeName(base.path()) + "/caf\351";
+    const QByteArray badFile = QFile::encodeName(base.path()) + "/bad\377.exe";
+    // The toolkit cannot remove what it cannot name.
+    const struct Cleanup {
+        const QByteArray &folder, &file;
+        ~Cleanup()
+        {
+            ::rmdir(folder.constData());
+            ::unlink(file.constData());
+        }
+    } cleanup {badFolder, badFile};
+    ASSERT_EQ(::mkdir(badFolder.constData(), 0700), 0);
+    ASSERT_TRUE(QFile::copy(at("a.dll"), base.filePath("a.dll")));
+    ASSERT_TRUE(QFile::copy(at("a.dll"), base.filePath("b.dll")));
+    FILE* bad = fopen(badFile.constData(), "wb");
+    ASSERT_NE(bad, nullptr);
+    fclose(bad);
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, base.path());
+    EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList {"a.dll", "b.dll"}));
+    EXPECT_EQ(form->StatusPanel(0)->text(), FormatUIText(GetUIText(205), {1}));
+
+    // The folder itself cannot be opened, and the window says so.
+    QTreeWidgetItem* node = form->Tree->FindNodeByPath(base.path());
+    ASSERT_NE(node, nullptr);
+    form->Tree->ExpandFolderNode(node);
+    ASSERT_EQ(node->childCount(), 1);
+    form->Tree->SetSelected(node->child(0));
+    EXPECT_EQ(form->FileBox->count(), 0);
+    EXPECT_EQ(form->StatusPanel(0)->text(), GetUIText(206));
+    form->Tree->SetSelected(form->Tree->MyComputerNode());
+    EXPECT_TRUE(form->StatusPanel(0)->text().isEmpty());
 }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,6 +174,40 @@ TEST_F(FolderSearch, TickRunsBetweenEntriesEvenWithoutMatches)
     EXPECT_EQ(FindIconFiles(dir.path(), dir.path(), kMasks, 100, true, false, strings, stop), srCancelled);
     EXPECT_EQ(left, 0);
     EXPECT_EQ(strings.depth, 0);
+}
+
+TEST_F(FolderSearch, NamesThatAreNotUtf8AreCountedNotLost)
+{
+    // Such a name reads back as other bytes: nothing can open it, so it is
+    // left out and counted, file or folder, whatever MinIcons is.
+    const QByteArray badFolder = QFile::encodeName(dir.path()) + "/caf\351";
+    const QByteArray badFiles[] = {QFile::encodeName(dir.path()) + "/bad\377.exe", badFolder + "/g.exe"};
+    const struct Cleanup {  // the toolkit cannot remove what it cannot name
+        const QByteArray& folder;
+        const QByteArray (&files)[2];
+        ~Cleanup()
+        {
+            for (const QByteArray& file : files)
+                ::unlink(file.constData());
+            ::rmdir(folder.constData());
+        }
+    } cleanup {badFolder, badFiles};
+    ASSERT_EQ(::mkdir(badFolder.constData(), 0700), 0);
+    for (const QByteArray& file : badFiles) {
+        FILE* f = fopen(file.constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        fclose(f);
+    }
+    for (const int minIcons : {1, 0}) {
+        SCOPED_TRACE(minIcons);
+        int32_t skipped = 0;
+        list.clear();
+        EXPECT_EQ(
+            FindIconFiles(dir.path(), dir.path(), "*.exe", minIcons, true, false, strings, {}, &skipped),
+            srDone);
+        EXPECT_EQ(list, (QStringList {"c.exe", "sub/deeper/e.exe"}));
+        EXPECT_EQ(skipped, 2);  // the file, and the folder not entered
+    }
 }
 
 TEST(FileMaskMatch, Cases)

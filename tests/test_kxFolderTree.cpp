@@ -9,12 +9,16 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidgetItemIterator>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
 #include <iostream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +70,29 @@ bool anyOpen(QTreeWidgetItem* node)
             return true;
     }
     return false;
+}
+
+// Every persistent index of the tree's model names a node still in the
+// tree, at its row: the toolkit walks them all on each removal, so one
+// naming a freed node is a crash waiting for the next one.
+bool persistentIndexesNameLiveNodes(QTreeWidget& tree)
+{
+    // The list is protected; a member pointer taken in a derived scope
+    // reaches it on the model itself.
+    struct Peek : QAbstractItemModel {
+        static auto list() { return &Peek::persistentIndexList; }
+    };
+    QHash<const void*, int> rows;
+    for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
+        QTreeWidgetItem* item = *it;
+        rows.insert(item,
+                    item->parent() ? item->parent()->indexOfChild(item) : tree.indexOfTopLevelItem(item));
+    }
+    for (const QModelIndex& index : (tree.model()->*Peek::list())()) {
+        if (index.isValid() && rows.value(index.internalPointer(), -1) != index.row())
+            return false;
+    }
+    return true;
 }
 
 int threadCount()
@@ -392,6 +419,7 @@ TEST_F(FolderTreeTest, AChangeHandlerThatReReadsTheParentLeavesSelectingSafe)
 {
     // The find panel's search lets queued re-reads run from inside the
     // change handler; one of them may delete the node being selected.
+    ASSERT_TRUE(mkdir("Desktop/alpha/a0"));  // inner is not the first row
     auto& t = make();
     QTreeWidgetItem* alpha = open(desktopChild("alpha"));
     int reReads = 0;
@@ -404,6 +432,57 @@ TEST_F(FolderTreeTest, AChangeHandlerThatReReadsTheParentLeavesSelectingSafe)
     settle(50);
     EXPECT_EQ(t.Folder(), desktop + "/alpha/inner");
     EXPECT_EQ(reReads, 1);
+    // The handler ran once the toolkit was done selecting, so it kept no
+    // index of the node the re-read freed.
+    EXPECT_TRUE(persistentIndexesNameLiveNodes(t));
+    t.DeleteFolderNode(t.DesktopNode());
+}
+
+TEST_F(FolderTreeTest, NestedReReadsKeepTheSelectedFolder)
+{
+    // The re-read of inner lets the one of alpha through, which lets the
+    // Desktop's through: each moves the selection up as it collapses.
+    auto& t = make();
+    t.SetFolder(desktop + "/alpha/inner/deep");
+    ASSERT_TRUE(waitFor([&] { return t.Folder() == desktop + "/alpha/inner/deep"; }));
+    QSignalSpy changes(&t, &TkxFolderTree::OnChange);
+    QTreeWidgetItem* alpha = desktopChild("alpha");
+    QMetaObject::invokeMethod(
+        &t, [&] { t.ReReadNode(alpha); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &t, [&] { t.ReReadNode(t.DesktopNode()); }, Qt::QueuedConnection);
+    t.ReReadNode(child(alpha, "inner"));
+    settle(50);
+    EXPECT_EQ(t.Folder(), desktop + "/alpha/inner/deep");
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_TRUE(persistentIndexesNameLiveNodes(t));
+}
+
+TEST_F(FolderTreeTest, AFolderNamedInAnotherEncodingSaysSoAndIsNotRead)
+{
+    const QByteArray bad = QFile::encodeName(desktop) + "/caf\351";
+    const struct Cleanup {  // the toolkit cannot remove what it cannot name
+        const QByteArray& folder;
+        ~Cleanup()
+        {
+            ::rmdir((folder + "/inside").constData());
+            ::rmdir(folder.constData());
+        }
+    } cleanup {bad};
+    ASSERT_EQ(::mkdir(bad.constData(), 0700), 0);
+    ASSERT_EQ(::mkdir((bad + "/inside").constData(), 0700), 0);
+    auto& t = make();
+    QTreeWidgetItem* node = desktopChild(QFile::decodeName(bad).section(u'/', -1));
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(t.NodeData(node)->FN_NameNotUtf8);
+    EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    node->setExpanded(true);
+    EXPECT_EQ(node->childCount(), 0);
+    EXPECT_EQ(t.RunningWatchers(), 1);  // the Desktop's only
+    // Its path would name another folder: there is none to give.
+    t.SetSelected(node);
+    EXPECT_EQ(t.Folder(), QString());
+    EXPECT_FALSE(t.NodeData(desktopChild("alpha"))->FN_NameNotUtf8);
 }
 
 TEST_F(FolderTreeTest, ADeletedNodesWatcherStopsAtOnce)
