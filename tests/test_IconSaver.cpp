@@ -8,6 +8,7 @@
 #include "platform/PeModule.h"
 #include "platform/ShellIcons.h"
 
+#include "FileBytes.h"
 #include "IcoBuilder.h"
 
 #include <QDir>
@@ -50,18 +51,8 @@ int icoImageCount(const QString& path)
     return code == 0 ? static_cast<int>(listing.count(QStringLiteral("--icon"))) : -1;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using fixture::readAll;
+using fixture::writeFile;
 
 // Every file below Dir with its bytes, a small volume's filler left out.
 std::map<QString, QByteArray> snapshot(const QString& dir)

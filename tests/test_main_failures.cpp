@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "FileBytes.h"
 #include "InstalledProgram.h"
 #include "PeBuilder.h"
 #include "WriteFaults.h"
@@ -29,18 +30,8 @@ struct RunOptions {
     bool withoutRootRights = false;
 };
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
+using fixture::readAll;
+using fixture::writeFile;
 
 QStringList entries(const QString& dir)
 {
