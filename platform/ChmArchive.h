@@ -47,8 +47,9 @@ public:
     static constexpr qint64 kMaxContentSize = 64 * 1024 * 1024;
     static constexpr int kMaxObjects = 16384;
     // What the reading child may take: wall time, and memory beyond what it
-    // shares with this process when it starts.
-    static constexpr int kReadTimeoutMs = 2000;
+    // shares with this process when it starts. A help file reads in a tenth
+    // of this; a refusal still comes well within two seconds.
+    static constexpr int kReadTimeoutMs = 1000;
     static constexpr qint64 kMaxReaderGrowth = 256 * 1024 * 1024;
 
 private:
