@@ -33,8 +33,8 @@ bool exists(const QString& path)
     return lstat(encoded(path).constData(), &st) == 0;
 }
 
-// A short hidden name in Dir that nothing has: the destination's own name
-// may already be as long as a name can be.
+// A short hidden name in Dir that nothing has, for an old file set aside:
+// the destination's own name may already be as long as a name can be.
 QString freeName(const QString& dir, const char* suffix)
 {
     for (;;) {
@@ -60,23 +60,22 @@ FileSet::~FileSet() { discard(); }
 
 QFile* FileSet::create(const QString& Path, QString* Error)
 {
+    // Written where any single file would be: a link's target, a regular
+    // file that may be written.
+    QString target;
+    bool replaces = false;
+    unsigned mode = 0;
+    if (!writeDestination(Path, target, replaces, mode, Error))
+        return nullptr;
     for (const auto& e : m_entries)
-        if (e->path == Path) {
+        if (e->path == target) {
             if (Error)
                 *Error = QStringLiteral("The file is written twice.");
             return nullptr;
         }
-    const QString dir = QFileInfo(Path).absolutePath();
     auto entry = std::make_unique<Entry>();
-    entry->path = Path;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        entry->temp = freeName(dir, ".tmp");
-        // The mode a new file gets from the umask, as any program's files do.
-        fd = ::open(encoded(entry->temp).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
+    entry->path = target;
+    const int fd = createTemporaryFile(QFileInfo(target).absolutePath(), replaces ? 0600 : 0666, entry->temp);
     if (fd < 0) {
         fail(Error, errno);
         return nullptr;
@@ -90,9 +89,8 @@ QFile* FileSet::create(const QString& Path, QString* Error)
         return nullptr;
     }
     // A file that replaces another keeps the old one's permissions.
-    struct stat st {};
-    if (stat(encoded(Path).constData(), &st) == 0 && S_ISREG(st.st_mode))
-        fchmod(entry->file->handle(), st.st_mode & 07777);
+    if (replaces)
+        fchmod(entry->file->handle(), static_cast<mode_t>(mode));
     m_entries.push_back(std::move(entry));
     return m_entries.back()->file.get();
 }

@@ -97,27 +97,26 @@ int writeToFd(int fd, const char* at, qsizetype size)
 // Fills the temporary file: 0, or the system's code of what failed.
 using Fill = std::function<int(int fd)>;
 
-// A short hidden name in the destination's folder, so that the rename stays
-// on one file system: one made from the destination's own name would pass
-// the system's limit on a name's length when that name is near it.
-int createTemporary(const QByteArray& folder, mode_t mode, QByteArray& temp)
+}  // namespace
+
+int createTemporaryFile(const QString& folder, unsigned mode, QString& temp)
 {
+    const QByteArray base = QFile::encodeName(folder) + "/.pictorium-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folder + "/.pictorium-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const QByteArray name = base + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         // A new file gets its mode from the umask, as any program's files do.
-        const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
+        const int fd
+            = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+        if (fd >= 0 || errno != EEXIST) {
+            temp = QFile::decodeName(name);
             return fd;
+        }
     }
     errno = EEXIST;
     return -1;
 }
 
-// Where a write to `path` goes: links are followed to the file they name
-// (the link stays a link), and a file that is there is a regular one we
-// may write. `replaces` is set when a file is there; false and the reason
-// when none can be written.
-bool destinationOf(const QString& path, QString& target, bool& replaces, mode_t& mode, QString* error)
+bool writeDestination(const QString& path, QString& target, bool& replaces, unsigned& mode, QString* error)
 {
     target = path;
     QFileInfo info(path);
@@ -154,6 +153,8 @@ bool destinationOf(const QString& path, QString& target, bool& replaces, mode_t&
     return true;
 }
 
+namespace {
+
 // Writes through a temporary file renamed over the destination. A file that
 // replaces another keeps its mode and is synced before the rename; a new
 // one is not synced: nothing existing can be lost if the machine stops
@@ -163,27 +164,27 @@ WriteResult writeThroughTemporary(const QString& path, const Fill& fill, QString
 {
     QString target;
     bool replaces = false;
-    mode_t mode = 0;
-    if (!destinationOf(path, target, replaces, mode, error))
+    unsigned mode = 0;
+    if (!writeDestination(path, target, replaces, mode, error))
         return WriteResult::NotCreated;
-    QByteArray temp;
-    const int fd
-        = createTemporary(QFile::encodeName(QFileInfo(target).absolutePath()), replaces ? 0600 : 0666, temp);
+    QString temp;
+    const int fd = createTemporaryFile(QFileInfo(target).absolutePath(), replaces ? 0600 : 0666, temp);
     if (fd < 0) {
         setError(error, errno);
         return WriteResult::NotCreated;
     }
-    int failure = replaces && ::fchmod(fd, mode) != 0 ? errno : 0;
+    int failure = replaces && ::fchmod(fd, static_cast<mode_t>(mode)) != 0 ? errno : 0;
     if (failure == 0)
         failure = fill(fd);
     if (failure == 0 && replaces && ::fsync(fd) != 0)
         failure = errno;
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0 && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+    if (failure == 0
+        && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0)
         failure = errno;
     if (failure != 0) {
-        ::unlink(temp.constData());
+        ::unlink(QFile::encodeName(temp).constData());
         setError(error, failure);
         return WriteResult::WriteFailed;
     }
