@@ -106,6 +106,11 @@ const QString& DbaseExport::nameOf(const QFile& file) const
     return &file == m_memo ? m_memoFileName : m_tableFileName;
 }
 
+qint64 DbaseExport::bytesWritten() const
+{
+    return (m_table ? m_table->pos() : 0) + (m_memo ? m_memo->pos() : 0);
+}
+
 void DbaseExport::write(QFile& file, QByteArrayView bytes)
 {
     QString reason;

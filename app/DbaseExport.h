@@ -71,6 +71,8 @@ public:
 
     bool filesCreated() const { return m_begun; }
     int recordCount() const { return m_recordCount; }
+    // The bytes both files hold so far.
+    qint64 bytesWritten() const;
 
 private:
     void create();

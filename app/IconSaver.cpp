@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -114,15 +115,49 @@ int writeIconGroup(const IconGroupSource& Group, const QString& Name, int Index)
     throw platform::Error(ErrorText);
 }
 
-// The .ico file Source copied whole after its check.
-void copyIconFile(const QString& Source, const QString& Name, int Index)
+// The .ico file Source copied whole after its check; the bytes written.
+qint64 copyIconFile(const QString& Source, const QString& Name, int Index)
 {
     QString ErrorText;
     const QByteArray bytes = ReadValidIconFile(Source, Index, ErrorText);
     if (bytes.isEmpty())
         throw platform::Error(ErrorText);
     writeWhole(Name, bytes);
+    return bytes.size();
 }
+
+[[noreturn]] void throwTooMuchOutput(const QString& Source, qint64 Limit)
+{
+    throw TSourceError(QStringLiteral("Saving the icons of \"%1\" would write more than %2 MB, the most one "
+                                      "file's icons may take (64 times its size, 64 MB at least); saving "
+                                      "stops.")
+                           .arg(Source)
+                           .arg(Limit / (1024 * 1024)));
+}
+
+// What one source's run has written, against its limit.
+class OutputBudget {
+public:
+    OutputBudget(const QString& Source, qint64 Limit) : FSource(Source), FLimit(Limit) {}
+    // Throws when Files more files of their own would pass the limit.
+    void checkFiles(qint64 Files) const
+    {
+        if (Files > (FLimit - FFiles) / kRunOutputFileBlock)
+            throwTooMuchOutput(FSource, FLimit);
+    }
+    // A file of its own of Bytes; Other: what a page, table or document holds.
+    void addFile(qint64 Bytes) { FFiles += std::max(Bytes, kRunOutputFileBlock); }
+    void check(qint64 Other = 0) const
+    {
+        if (FFiles + Other > FLimit)
+            throwTooMuchOutput(FSource, FLimit);
+    }
+
+private:
+    const QString& FSource;
+    qint64 FLimit;
+    qint64 FFiles = 0;
+};
 
 }  // namespace
 
@@ -138,6 +173,16 @@ TBitCount GetColorCount(const platform::Icon& Icon)
         Icon.draw(painter, 0, 0);
     }
     return ClassifyIconColours(bmp.image());
+}
+
+qint64 RunOutputLimit(qint64 SourceSize)
+{
+    const qint64 size = std::max<qint64>(SourceSize, 0);
+    return size > kRunOutputFloor / kRunOutputPerSourceByte
+        ? (size > std::numeric_limits<qint64>::max() / kRunOutputPerSourceByte
+               ? std::numeric_limits<qint64>::max()
+               : size * kRunOutputPerSourceByte)
+        : kRunOutputFloor;
 }
 
 void CheckSourceReadable(const QString& Source)
@@ -353,6 +398,12 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             throwNoIcons(Source);
         throwNoneReadable(Source);
     }
+    OutputBudget budget(Source,
+                        FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(QFileInfo(Source).size()));
+    // Every readable icon becomes a file of its own but in a table or a
+    // document: too many of them are refused before anything is written.
+    if (FileType != kDbaseTable && FileType != kPdfDocument)
+        budget.checkFiles(K);
 
     // A folder made for a run that fails goes while it is empty; declared
     // first, so that the exports' files are gone when it goes.
@@ -409,10 +460,12 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
                 if (!groups)
                     groups = OpenIconGroupSource(Source);
                 writeIconGroup(*groups, Name, i);
+                budget.addFile(QFileInfo(Name).size());
             } else
-                copyIconFile(Source, Name, i);
+                budget.addFile(copyIconFile(Source, Name, i));
             ++SaveCount;
             WrittenNames.insert(runKey(Name));
+            budget.check();
             continue;
         }
 
@@ -437,12 +490,14 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             }
             table->addIcon(i, data);
             ++stored;
+            budget.check(table->bytesWritten());
             continue;
         }
 
         PrepareBitmap(W, H, GrayScale);
         if (isPictureCode(FileType)) {
             SaveBitmapToFile(FBmp, Name, FileType);
+            budget.addFile(QFileInfo(Name).size());
         } else if (FileType == kHtmlPage) {
             QByteArray picture;
             QBuffer buffer(&picture);
@@ -450,6 +505,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             SaveBitmapToStream(FBmp, buffer, htmlPictureCode(TargetImageType));
             page->addPicture(Name, picture);
             page->addCell(i, Name, W, H);
+            budget.addFile(picture.size());
         } else {
             document->addIcon(i, FBmp);
         }
@@ -459,6 +515,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             ++SaveCount;
         else
             ++stored;
+        budget.check(document ? document->bytesWritten() : 0);
     }
 
     if (page && page->pageCreated())

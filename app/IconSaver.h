@@ -23,6 +23,16 @@
 // The largest side of the picture of all icons.
 inline constexpr int kMaxPictureSide = 16384;
 
+// The most a save-all run writes for one source file: 64 times the file's
+// size, and 64 MB at least. A file of its own counts as one 4 KB block at
+// least, the space it takes on disk. Icons that many groups share, or tiny
+// groups by the ten thousand, would otherwise turn a small file into
+// gigabytes or a folder of 65,535 files.
+inline constexpr qint64 kRunOutputFloor = qint64 {64} * 1024 * 1024;
+inline constexpr qint64 kRunOutputPerSourceByte = 64;
+inline constexpr qint64 kRunOutputFileBlock = 4096;
+qint64 RunOutputLimit(qint64 SourceSize);
+
 // The colour-depth class of an icon: of its colour bits, or of a
 // monochrome icon as drawn on a default bitmap.
 TBitCount GetColorCount(const platform::Icon& Icon);
@@ -96,6 +106,11 @@ public:
     // The icons (from 0) the last SaveAll or SaveAllAsOne left out because
     // they cannot be read.
     const QList<int>& Skipped() const { return FSkipped; }
+    // What SaveAll may write for one source: RunOutputLimit of the source's
+    // size unless set; past it the run throws TSourceError, before anything
+    // is written when the files' count alone passes it. What the run wrote
+    // as numbered files stays; a page, table or document is not replaced.
+    void SetRunOutputLimit(qint64 Bytes) { FRunOutputLimit = Bytes; }
 
 private:
     // Draws the work icon into the work bitmap at W x H, grey on request.
@@ -109,4 +124,5 @@ private:
     platform::Bitmap FBmp;
     platform::Icon FIcon;
     QList<int> FSkipped;
+    qint64 FRunOutputLimit = 0;
 };

@@ -164,6 +164,8 @@ void PdfExport::create()
                        QStringLiteral("Icons"));
 }
 
+qint64 PdfExport::bytesWritten() const { return m_file ? m_file->pos() : 0; }
+
 void PdfExport::addIcon(int Index, const platform::Bitmap& Picture)
 {
     if (m_failed || m_finished || (m_begun && !m_doc))

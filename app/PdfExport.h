@@ -99,6 +99,8 @@ public:
     // True once the document was begun, whether or not it was finished.
     bool documentCreated() const { return m_begun; }
     int iconCount() const { return m_iconCount; }
+    // The bytes the document holds so far.
+    qint64 bytesWritten() const;
 
     // The grid arithmetic.
     // Pixels to points, rounded to the nearest whole number, halves to even.

@@ -8,6 +8,7 @@
 #include "platform/PeModule.h"
 #include "platform/ShellIcons.h"
 
+#include "CostCorpus.h"
 #include "FileBytes.h"
 #include "IcoBuilder.h"
 
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -1028,4 +1030,74 @@ TEST_F(IconSaverTest, SaveAllAsOneRefusesAPictureTooLarge)
         }
         EXPECT_EQ(QFile::exists(name), c.written);
     }
+}
+
+// What one source's run writes is bounded: files past the limit by their
+// count alone are refused before anything is written; bytes past it stop
+// the run there, keep the numbered files written whole and their count, and
+// leave an earlier table or document as it was.
+TEST_F(IconSaverTest, SaveAllStopsAtItsOutputLimit)
+{
+    const qint64 floorSource = kRunOutputFloor / kRunOutputPerSourceByte;
+    EXPECT_EQ(RunOutputLimit(0), kRunOutputFloor);
+    EXPECT_EQ(RunOutputLimit(floorSource), kRunOutputFloor);
+    EXPECT_EQ(RunOutputLimit(floorSource + 1), (floorSource + 1) * kRunOutputPerSourceByte);
+    EXPECT_EQ(RunOutputLimit(std::numeric_limits<qint64>::max() / 2), std::numeric_limits<qint64>::max());
+
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    BatchModeOn batch;
+    const QString out = path(QStringLiteral("out"));
+    const auto refused = [&](int type, qint64 limit, int expectedCount) {
+        SCOPED_TRACE(std::to_string(type) + " within " + std::to_string(limit));
+        saver.SetRunOutputLimit(limit);
+        SaveRun run;
+        try {
+            saver.SaveAll(kGroups, out, out + QStringLiteral("/all"), {}, {}, type, 5, false, false, false,
+                          false, 0, run.SaveCount, run.ConfirmResult, run.WrittenNames);
+            ADD_FAILURE() << "saved whole";
+        } catch (const TSourceError& e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String("would write more than"))) << e.what();
+        }
+        EXPECT_EQ(run.SaveCount, expectedCount);
+    };
+
+    // Three small pictures take three blocks.
+    for (const int type : {0, 5, 11}) {
+        refused(type, 3 * kRunOutputFileBlock - 1, 0);
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+    saver.SetRunOutputLimit(3 * kRunOutputFileBlock);
+    SaveRun fits;
+    fits.save(saver, kGroups, out, 5);
+    EXPECT_EQ(fits.SaveCount, 3);
+
+    // A 32 x 32 BMP is larger than a block: the third passes the limit.
+    refused(1, 3 * kRunOutputFileBlock, 3);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_TRUE(QFile::exists(numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".bmp"))));
+
+    saver.SetRunOutputLimit(0);
+    for (const int type : {12, 13}) {
+        SaveRun earlier;
+        saver.SaveAll(kGroups, out, out + QStringLiteral("/all"), {}, {}, type, 5, false, false, false, false,
+                      0, earlier.SaveCount, earlier.ConfirmResult, earlier.WrittenNames);
+        ASSERT_EQ(earlier.SaveCount, 3);
+        const auto before = snapshot(out);
+        refused(type, 2000, 0);
+        saver.SetRunOutputLimit(0);
+        EXPECT_EQ(snapshot(out), before);
+    }
+
+    // By default the limit is the floor for a small module: 16,385 groups
+    // that share one image would make a file each.
+    const QString shared = path(QStringLiteral("shared.dll"));
+    const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(16, 16, 4, 1), 16385);
+    writeFile(
+        shared,
+        QByteArray(reinterpret_cast<const char*>(module.data()), static_cast<qsizetype>(module.size())));
+    SaveRun many;
+    EXPECT_THROW(many.save(saver, shared, path(QStringLiteral("many")), 0), TSourceError);
+    EXPECT_EQ(many.SaveCount, 0);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("many"))));
 }
