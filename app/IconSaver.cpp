@@ -287,15 +287,7 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
         throwNoIcons(FFileName);
     const int64_t width = int64_t {std::min(FGrid.Count(), FGrid.ColCount())} * FGrid.ColWidth() + 2;
     const int64_t height = FGrid.Height();
-    // Checked before the bitmap is made: such a picture would cost
-    // gigabytes, and no reader would open it.
-    if (width > kMaxPictureSide || height > kMaxPictureSide)
-        throw platform::Error(QStringLiteral("A picture of all %1 icons would be %2 x %3 pixels, larger than "
-                                             "%4 pixels on a side; it is not saved.")
-                                  .arg(FGrid.Count())
-                                  .arg(width)
-                                  .arg(height)
-                                  .arg(kMaxPictureSide));
+    CheckGridPictureSize(FGrid.Count(), width, height, QStringLiteral("saved"));
     QList<int> unreadable;
     for (int i = 0; i < FGrid.Count(); ++i)
         if (FGrid.GetIcon(i).isNull())

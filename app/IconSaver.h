@@ -9,6 +9,7 @@
 // names written) is the caller's.
 
 #include "app/IconGridSource.h"
+#include "kxCommon/kxGraphicUtils.h"
 #include "kxCommon/kxIconUtils.h"
 #include "platform/Bitmap.h"
 #include "platform/Exceptions.h"
@@ -19,9 +20,6 @@
 #include <QString>
 
 #include <cstdint>
-
-// The largest side of the picture of all icons.
-inline constexpr int kMaxPictureSide = 16384;
 
 // The most a save-all run writes for one source file: 64 times the file's
 // size, and 64 MB at least. A file of its own counts as one 4 KB block at

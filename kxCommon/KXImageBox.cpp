@@ -339,7 +339,10 @@ void TKXImageBox::Print(bool All, int Scale, platform::Printer& Printer)
 {
     if (Count() == 0 || (!All && FItemIndex < 0))
         return;
-    platform::Bitmap bitmap(All ? ColWidth() * ColCount() + 2 : ItemWidth(), All ? height() : ItemHeight(),
+    const int64_t width = All ? int64_t {ColWidth()} * ColCount() + 2 : ItemWidth();
+    const int64_t pictureHeight = All ? height() : ItemHeight();
+    CheckGridPictureSize(Count(), width, pictureHeight, QStringLiteral("printed"));
+    platform::Bitmap bitmap(static_cast<int>(width), static_cast<int>(pictureHeight),
                             platform::PixelFormat::Device);
     bitmap.image().fill(Qt::white);
     {

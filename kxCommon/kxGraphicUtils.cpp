@@ -20,6 +20,18 @@ uint8_t grayLevel(uint8_t red, uint8_t green, uint8_t blue)
     return static_cast<uint8_t>((77u * red + 151u * green + 28u * blue) >> 8);
 }
 
+void CheckGridPictureSize(int Count, int64_t Width, int64_t Height, const QString& Action)
+{
+    if (Width > kMaxPictureSide || Height > kMaxPictureSide)
+        throw platform::Error(QStringLiteral("A picture of all %1 icons would be %2 x %3 pixels, larger than "
+                                             "%4 pixels on a side; it is not %5.")
+                                  .arg(Count)
+                                  .arg(Width)
+                                  .arg(Height)
+                                  .arg(kMaxPictureSide)
+                                  .arg(Action));
+}
+
 void GrayscaleBitmap(Bitmap& Bitmap)
 {
     if (Bitmap.pixelFormat() != PixelFormat::Bits24 || Bitmap.isEmpty())

@@ -30,6 +30,14 @@ constexpr int kImageFormatPng = 5;
 constexpr int kPrintActualSize = 0;
 constexpr int kPrintFitPage = 1;
 
+// The largest side of a picture of the whole grid, saved or printed: past
+// it the picture would cost gigabytes, and no reader would open it.
+inline constexpr int kMaxPictureSide = 16384;
+// Throws platform::Error, before anything is made, when a picture of all
+// Count icons of Width x Height pixels passes kMaxPictureSide; Action ends
+// the message ("saved", "printed").
+void CheckGridPictureSize(int Count, int64_t Width, int64_t Height, const QString& Action);
+
 // Only a 24-bit bitmap is changed.
 void GrayscaleBitmap(platform::Bitmap& Bitmap);
 platform::Color DarkenColor(platform::Color Color, uint8_t Amount);

@@ -23,6 +23,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "CostCorpus.h"
 #include "RunTool.h"
 
 #include <gtest/gtest.h>
@@ -514,6 +515,27 @@ TEST_F(KXImageBoxTest, PrintsTheGridOrTheSelectedIcon)
     grid().SetItemIndex(2);
     const QString one = print("one.pdf", false);
     EXPECT_EQ(PdfImages(one), QList<QSize> {QSize(32, 32)});
+
+    // A grid taller than the largest picture is refused before its picture
+    // is made; its selected icon still prints.
+    const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(16, 16, 4, 1), 1500);
+    const QString many = dir.filePath(QStringLiteral("many.dll"));
+    {
+        QFile f(many);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(module.data()), static_cast<qint64>(module.size()));
+    }
+    load(many);
+    ASSERT_GT(grid().height(), kMaxPictureSide);
+    try {
+        print("tall.pdf", true);
+        ADD_FAILURE() << "printed";
+    } catch (const platform::Error& e) {
+        EXPECT_TRUE(e.message().contains(QLatin1String("larger than 16384 pixels on a side"))) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("tall.pdf"))));
+    grid().SetItemIndex(1499);
+    EXPECT_EQ(PdfImages(print("last.pdf", false)), QList<QSize> {QSize(32, 32)});
 }
 
 TEST_F(KXImageBoxTest, ScreenshotShowsIconsSelectionAndFocus)
