@@ -159,6 +159,7 @@ void IniFile::clear()
     m_lines.clear();
     m_byteOrderMark = false;
     m_lineBreak = "\n";
+    m_readFromFile = false;
 }
 
 bool IniFile::load(QString* error)
@@ -197,6 +198,7 @@ bool IniFile::load(QString* error)
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.contains('\0'))
         return fail(QStringLiteral("%1 is not a text file in UTF-8.").arg(m_fileName));
     setBytes(bytes);
+    m_readFromFile = true;
     return true;
 }
 
@@ -418,6 +420,11 @@ bool IniFile::save(QString* error) const
                          .arg(kMaxFileSize);
         return false;
     }
+    // The very bytes the file holds are not written again: that would change
+    // nothing, yet cost every run a flush to the disk.
+    if (m_readFromFile && bytes.size() == qsizetype {m_byteOrderMark ? 3 : 0} + m_text.size()
+        && bytes.endsWith(m_text) && QFileInfo(m_fileName).size() == bytes.size())
+        return true;
     const QString folder = QFileInfo(m_fileName).absolutePath();
     if (!QDir().mkpath(folder)) {
         if (error)

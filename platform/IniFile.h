@@ -82,7 +82,8 @@ public:
     // Writes the file through a temporary file and a rename, creating its
     // folder when missing; on failure the old file stays as it was. A
     // content larger than kMaxFileSize is not written: the old file stays
-    // and `error` says why.
+    // and `error` says why. A content that is still what load read is not
+    // written again.
     bool save(QString* error = nullptr) const;
 
     QString readString(const QString& section, const QString& name,
@@ -140,6 +141,7 @@ private:
     std::vector<Line> m_lines;
     bool m_byteOrderMark = false;
     QByteArray m_lineBreak = "\n";  // the file's first, for new sections
+    bool m_readFromFile = false;    // load read m_text from the file
 };
 
 }  // namespace platform

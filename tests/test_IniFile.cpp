@@ -271,6 +271,40 @@ TEST(IniFile, LoadsAndSavesThroughTheFileSystem)
     EXPECT_EQ(readAll(path), "[S]\nk=v\n");
 }
 
+// Every run saves the settings at its end: bytes that are still what the file
+// holds are not written again (a rewrite through a rename gives a new inode).
+TEST(IniFile, SaveLeavesAFileThatHoldsTheSameBytes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("gharv.ini");
+    writeAll(path, "\xEF\xBB\xBF[S]\r\nk=v\r\n");
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : ino_t {0};
+    };
+    const ino_t first = inode();
+
+    IniFile same(path);
+    ASSERT_TRUE(same.load());
+    same.writeString("S", "k", "v");
+    ASSERT_TRUE(same.save());
+    EXPECT_EQ(inode(), first);
+
+    IniFile changed(path);
+    ASSERT_TRUE(changed.load());
+    changed.writeString("S", "k", "w");
+    ASSERT_TRUE(changed.save());
+    EXPECT_NE(inode(), first);
+    EXPECT_EQ(readAll(path), "\xEF\xBB\xBF[S]\r\nk=w\r\n");
+
+    // A file gone since it was read is written again.
+    IniFile gone(path);
+    ASSERT_TRUE(gone.load());
+    QFile::remove(path);
+    ASSERT_TRUE(gone.save());
+    EXPECT_EQ(readAll(path), "\xEF\xBB\xBF[S]\r\nk=w\r\n");
+}
+
 TEST(IniFile, FileThatIsNoUtf8TextIsNotRead)
 {
     QTemporaryDir dir;
