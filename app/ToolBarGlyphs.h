@@ -17,6 +17,8 @@ enum TToolGlyph {
     tgFolder
 };
 
+inline constexpr int kToolBarGlyphCells = 3;
+
 // A strip of three Size x Size cells (Size 16 or 24) on a transparent
 // background.
 QImage ToolBarGlyph(TToolGlyph Glyph, int Size = 16);

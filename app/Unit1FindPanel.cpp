@@ -29,10 +29,32 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
+
+// The file panel's picture, looked up in the style when the label is first
+// shown: a window that is never shown (a batch run) needs none.
+class TFirstShownPicture : public QLabel {
+public:
+    TFirstShownPicture(QWidget* Parent, std::function<QPixmap()> Draw)
+        : QLabel(Parent), FDraw(std::move(Draw))
+    {}
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        if (FDraw)
+            setPixmap(std::exchange(FDraw, nullptr)());
+        QLabel::showEvent(event);
+    }
+
+private:
+    std::function<QPixmap()> FDraw;
+};
 
 // Design sizes of the panel.
 constexpr int kFindPanelHeight = 210;
@@ -140,7 +162,7 @@ void TForm1::CreateFindPanel()
     SearchBtn->setGeometry(4, 4, 240, 26);
     SearchBtn->OnClick = [this](QObject* sender) { SearchBtnClick(sender); };
     CopyDirBtn = new TkxSoftButton(Panel2);
-    CopyDirBtn->SetGlyph(ToolBarGlyph(tgFolder));
+    CopyDirBtn->SetGlyph([] { return ToolBarGlyph(tgFolder); }, kToolBarGlyphCells);
     CopyDirBtn->SetFlat(true);
     CopyDirBtn->setGeometry(250, 4, 26, 26);
     CopyDirBtn->OnClick = [this](QObject* sender) { CopyDirBtnClick(sender); };
@@ -196,10 +218,11 @@ void TForm1::CreateFindPanel()
     // The count, the stopped label and the button stack up from the
     // middle of the column (HSplitterMoved); the picture sits at its foot,
     // out of their way at every height the splitter allows.
-    Img = new QLabel(FilePanel);
+    Img = new TFirstShownPicture(FilePanel, [this] {
+        return style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32);
+    });
     Img->setGeometry(kMargin, kListTop, kImgWidth, 120);
     Img->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    Img->setPixmap(style()->standardIcon(QStyle::SP_FileDialogContentsView).pixmap(32, 32));
     Label4 = new QLabel(QStringLiteral("0"), FilePanel);
     Label4->setAlignment(Qt::AlignCenter);
     const int line = Label4->fontMetrics().height();
@@ -226,7 +249,7 @@ void TForm1::CreateFindPanel()
         });
     }
     SaveAllBtn = new TkxPopupButton(FilePanel);
-    SaveAllBtn->SetGlyph(ToolBarGlyph(tgSaveAll, 24));
+    SaveAllBtn->SetGlyph([] { return ToolBarGlyph(tgSaveAll, 24); }, kToolBarGlyphCells);
     SaveAllBtn->SetDropDownComponent(PopupSaveAll);
     SaveAllBtn->setGeometry(kMargin + (kImgWidth - kSaveAllWidth) / 2, 90, kSaveAllWidth, saveAllHeight);
     SaveAllBtn->setEnabled(false);

@@ -23,7 +23,7 @@ Button* makeButton(QWidget* parent, QHBoxLayout* layout, const char* name, TTool
     auto* button = new Button(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setFixedSize(std::is_same_v<Button, TkxPopupButton> ? kPopupWidth : kButtonSize, kButtonSize);
-    button->SetGlyph(ToolBarGlyph(glyph));
+    button->SetGlyph([glyph] { return ToolBarGlyph(glyph); }, kToolBarGlyphCells);
     button->SetFlat(true);
     layout->addWidget(button);
     return button;

@@ -13,6 +13,7 @@
 #include <QShortcut>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -138,8 +139,24 @@ void TkxSoftButton::SetFlat(bool Value)
     update();
 }
 
+const QImage& TkxSoftButton::Glyph() const
+{
+    if (FDrawGlyph)
+        FGlyph = std::exchange(FDrawGlyph, nullptr)();
+    return FGlyph;
+}
+
+void TkxSoftButton::SetGlyph(std::function<QImage()> Draw, int NumGlyphs)
+{
+    FGlyph = QImage();
+    FDrawGlyph = std::move(Draw);
+    update();
+    SetNumGlyphs(NumGlyphs);
+}
+
 void TkxSoftButton::SetGlyph(const QImage& Value)
 {
+    FDrawGlyph = nullptr;
     FGlyph = Value;
     update();
     if (const int n = GuessNumGlyphs(Value))
@@ -217,7 +234,7 @@ void TkxSoftButton::Paint(platform::Canvas& Canvas)
 {
     const TkxFaceState state = FaceState();
     DrawButtonFace(true, Canvas, {0, 0, width(), height()}, kSoftButtonFace, kSoftButtonFace, kSoftButtonFace,
-                   FFlat, FShadowed, false, false, FEdgeType, state, FCaption, &FGlyph, FNumGlyphs,
+                   FFlat, FShadowed, false, false, FEdgeType, state, FCaption, &Glyph(), FNumGlyphs,
                    FHilightMode, FLayout == blGlyphRight, false, false, false, 0);
 }
 

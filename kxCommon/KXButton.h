@@ -69,8 +69,11 @@ public:
     void SetShadowed(bool Value);
     bool Flat() const { return FFlat; }
     void SetFlat(bool Value);
-    const QImage& Glyph() const { return FGlyph; }
+    const QImage& Glyph() const;
     void SetGlyph(const QImage& Value);
+    // A strip of NumGlyphs cells that Draw makes when the glyph is first
+    // painted or asked for: a window that is never shown draws none.
+    void SetGlyph(std::function<QImage()> Draw, int NumGlyphs);
     int NumGlyphs() const { return FNumGlyphs; }
     void SetNumGlyphs(int Value);
     TkxButtonLayout Layout() const { return FLayout; }
@@ -144,7 +147,8 @@ private:
     bool FTransparent = true;
     int FMargin = -1;
     bool FFlat = false;
-    QImage FGlyph;
+    mutable QImage FGlyph;
+    mutable std::function<QImage()> FDrawGlyph;
     int FNumGlyphs = 1;
     QString FCaption;
     QShortcut* FAccelerator = nullptr;

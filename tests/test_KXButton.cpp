@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -305,6 +306,36 @@ TEST_F(Buttons, GlyphGuessesItsCellCount)
     EXPECT_EQ(b->NumGlyphs(), 5);
     b->SetNumGlyphs(0);
     EXPECT_EQ(b->NumGlyphs(), 1);
+}
+
+// A glyph given as a drawing is drawn once, when the button is first
+// painted: a window that is never shown draws none.
+TEST_F(Buttons, GlyphDrawnWhenFirstPainted)
+{
+    auto* b = add<TkxSoftButton>(window.get(), 10);
+    int drawn = 0;
+    b->SetGlyph(
+        [&drawn] {
+            ++drawn;
+            QImage strip(48, 16, QImage::Format_ARGB32);
+            strip.fill(Qt::transparent);
+            QPainter(&strip).fillRect(4, 4, 8, 8, Qt::red);
+            return strip;
+        },
+        3);
+    EXPECT_EQ(b->NumGlyphs(), 3);
+    flush();
+    EXPECT_EQ(drawn, 0);
+    show();
+    const QImage face = b->grab().toImage();
+    EXPECT_EQ(drawn, 1);
+    EXPECT_EQ(b->Glyph().size(), QSize(48, 16));
+    EXPECT_EQ(drawn, 1);
+    bool sawRed = false;
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x)
+            sawRed = sawRed || face.pixel(x, y) == qRgb(255, 0, 0);
+    EXPECT_TRUE(sawRed);
 }
 
 TEST_F(Buttons, AcceleratorClicks)
