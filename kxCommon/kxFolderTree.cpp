@@ -6,13 +6,18 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QScopedValueRollback>
 
 #include <algorithm>
 #include <functional>
+#include <set>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -542,6 +547,47 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
     if (added && !d->FN_Change_Thread)
         StartDirWatcher(Node);
     return added;
+}
+
+void TkxFolderTree::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Asterisk && currentItem()) {
+        ExpandAllBelow(currentItem());
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void TkxFolderTree::ExpandAllBelow(QTreeWidgetItem* Node)
+{
+    if (!Node)
+        return;
+    platform::WaitCursor wait;
+    // With a layout pending, the view only notes each node it opens; the
+    // rows are laid out once, at the end, not again at every node.
+    scheduleDelayedItemsLayout();
+    std::set<std::pair<dev_t, ino_t>> opened;
+    std::vector<QTreeWidgetItem*> todo {Node};
+    while (!todo.empty()) {
+        QTreeWidgetItem* node = todo.back();
+        todo.pop_back();
+        const TFolderType type = NodeType(node);
+        if (type != ftFolder && type != ftDesktop && type != ftMyComputer)
+            continue;
+        if (type != ftMyComputer) {
+            const QByteArray path = QFile::encodeName(NodeShellFolder(node));
+            struct stat st {};
+            if (node != Node && (lstat(path.constData(), &st) != 0 || S_ISLNK(st.st_mode)))
+                continue;
+            if (stat(path.constData(), &st) != 0 || !opened.insert({st.st_dev, st.st_ino}).second)
+                continue;
+        }
+        node->setExpanded(true);
+        for (int i = node->childCount(); i-- > 0;)
+            todo.push_back(node->child(i));
+    }
+    executeDelayedItemsLayout();
 }
 
 void TkxFolderTree::TreeExpanding(QTreeWidgetItem* Node)

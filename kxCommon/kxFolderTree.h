@@ -131,6 +131,11 @@ public:
     // A watcher's notification: reads the node's sub-folders again.
     void ReReadNode(QTreeWidgetItem* Node);
     void StartDirWatcher(QTreeWidgetItem* Node);
+    // The "*" key: opens Node and every folder below it, Computer's volumes
+    // included. A folder reached through a link below Node, or one already
+    // opened on the way (a folder mounted inside itself), stays closed: it
+    // may lead back up the tree, and the walk would never end.
+    void ExpandAllBelow(QTreeWidgetItem* Node);
     // Watchers not yet told to stop.
     size_t RunningWatchers() const;
 
@@ -145,6 +150,7 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     struct NewChild;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTreeWidgetItemIterator>
 
@@ -436,6 +437,31 @@ TEST_F(FolderTreeTest, AChangeHandlerThatReReadsTheParentLeavesSelectingSafe)
     // index of the node the re-read freed.
     EXPECT_TRUE(persistentIndexesNameLiveNodes(t));
     t.DeleteFolderNode(t.DesktopNode());
+}
+
+// "*" opens every folder below the selected one, but none reached through a
+// link: back leads up to alpha, and each turn would be a new node.
+TEST_F(FolderTreeTest, AsteriskOpensTheFoldersBelowButFollowsNoLink)
+{
+    ASSERT_TRUE(QFile::link(desktop + "/alpha", desktop + "/alpha/inner/back"));
+    ASSERT_TRUE(mkdir("Desktop/alpha/inner/deep/deeper"));
+    auto& t = make();
+    for (const char* start : {"alpha", "link"}) {
+        SCOPED_TRACE(start);
+        QTreeWidgetItem* top = desktopChild(start);
+        t.SetSelected(top);
+        QTest::keyClick(&t, Qt::Key_Asterisk);
+        ASSERT_TRUE(top->isExpanded());
+        QTreeWidgetItem* inner = child(top, "inner");
+        ASSERT_NE(inner, nullptr);
+        EXPECT_TRUE(inner->isExpanded());
+        EXPECT_TRUE(child(inner, "deep")->isExpanded());
+        ASSERT_NE(child(child(inner, "deep"), "deeper"), nullptr);
+        QTreeWidgetItem* back = child(inner, "back");
+        ASSERT_NE(back, nullptr);
+        EXPECT_FALSE(back->isExpanded());
+        EXPECT_EQ(back->childCount(), 0);
+    }
 }
 
 TEST_F(FolderTreeTest, NestedReReadsKeepTheSelectedFolder)
