@@ -45,7 +45,7 @@ run() { # input, kind, destination, switches...
     local seconds rss written lines
     seconds=$(echo "$end - $start" | bc -l)
     rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$stats")
-    written=$(find "$out" -type f -printf '%s\n' | awk '{n += $1} END {print n + 0}')
+    written=$(find "$out" -type f -printf '%s\n' | awk '{n += $1} END {printf "%.0f\n", n}')
     lines=$(wc -l <"$errors")
     local shown
     if [ "$status" = 137 ] || [ "$status" = 124 ]; then shown=">$limit s"; else shown=$(printf '%.2f s' "$seconds"); fi
