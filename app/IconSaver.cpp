@@ -128,11 +128,14 @@ qint64 copyIconFile(const QString& Source, const QString& Name, int Index)
 
 [[noreturn]] void throwTooMuchOutput(const QString& Source, qint64 Limit)
 {
+    constexpr qint64 MB = 1024 * 1024;
     throw TSourceError(QStringLiteral("Saving the icons of \"%1\" would write more than %2 MB, the most one "
-                                      "file's icons may take (64 times its size, 64 MB at least); saving "
+                                      "file's icons may take (%3 times its size, %4 MB at least); saving "
                                       "stops.")
                            .arg(Source)
-                           .arg(Limit / (1024 * 1024)));
+                           .arg(Limit / MB)
+                           .arg(kRunOutputPerSourceByte)
+                           .arg(kRunOutputFloor / MB));
 }
 
 // What one source's run has written, against its limit.
@@ -177,12 +180,11 @@ TBitCount GetColorCount(const platform::Icon& Icon)
 
 qint64 RunOutputLimit(qint64 SourceSize)
 {
-    const qint64 size = std::max<qint64>(SourceSize, 0);
-    return size > kRunOutputFloor / kRunOutputPerSourceByte
-        ? (size > std::numeric_limits<qint64>::max() / kRunOutputPerSourceByte
-               ? std::numeric_limits<qint64>::max()
-               : size * kRunOutputPerSourceByte)
-        : kRunOutputFloor;
+    if (SourceSize <= kRunOutputFloor / kRunOutputPerSourceByte)
+        return kRunOutputFloor;
+    if (SourceSize > std::numeric_limits<qint64>::max() / kRunOutputPerSourceByte)
+        return std::numeric_limits<qint64>::max();
+    return SourceSize * kRunOutputPerSourceByte;
 }
 
 void CheckSourceReadable(const QString& Source)
