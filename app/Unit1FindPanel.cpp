@@ -339,6 +339,11 @@ void TForm1::SearchFolder(const QString& folder)
     FileBox->Clear();
     FFileBoxFolder = folder;
     if (folder.isEmpty()) {
+        // What the panel says of the list follows it: none of the old
+        // search's files is listed any more.
+        Label4->setText(QStringLiteral("0"));
+        Label6->hide();
+        SaveAllBtn->setEnabled(false);
         const TFolderNode* node = Tree->NodeData(Tree->Selected());
         if (node && node->FN_NameNotUtf8) {
             FPanels[0]->setText(GetUIText(206));
@@ -355,8 +360,13 @@ void TForm1::SearchFolder(const QString& folder)
     Label4->setText(QStringLiteral("0..."));
     Label4->repaint();
     Label6->hide();
-    // Disabling the focused edit moves the focus on; it comes back after.
+    // Disabling the focused edit moves the focus on and drops its
+    // selection; both come back after.
     const QPointer<QWidget> focus = focusWidget();
+    const auto* focusEdit = qobject_cast<QLineEdit*>(focus.data());
+    const std::pair<int, int> selection = focusEdit
+        ? std::pair {focusEdit->selectionStart(), focusEdit->selectionLength()}
+        : std::pair {-1, 0};
     DisableSearchControls();
     FPanels[0]->setText(GetUIText(201) + u' ' + GetUIText(203));
     repaint();
@@ -373,6 +383,7 @@ void TForm1::SearchFolder(const QString& folder)
         TForm1* form;
         const uint8_t& result;
         const QPointer<QWidget>& focus;
+        const std::pair<int, int>& selection;
         const int32_t& skipped;
         ~Finish()
         {
@@ -386,8 +397,11 @@ void TForm1::SearchFolder(const QString& folder)
             form->Label4->setText(
                 form->Label4->text().chopped(std::min<qsizetype>(3, form->Label4->text().size())));
             form->EnableSearchControls();
-            if (focus && focus->isEnabled() && focus->isVisible())
+            if (focus && focus->isEnabled() && focus->isVisible()) {
                 focus->setFocus();
+                if (auto* edit = qobject_cast<QLineEdit*>(focus.data()); edit && selection.first >= 0)
+                    edit->setSelection(selection.first, selection.second);
+            }
             form->FilePanel->unsetCursor();
             QApplication::restoreOverrideCursor();
             if (form->FCommandLineWaiting) {
@@ -396,7 +410,7 @@ void TForm1::SearchFolder(const QString& folder)
                     form, [f = form] { f->WMRunCommandLine(); }, Qt::QueuedConnection);
             }
         }
-    } finish {this, result, focus, skipped};
+    } finish {this, result, focus, selection, skipped};
 
     bool ok = false;
     const int minIcons = Edit1->text().toInt(&ok);
@@ -529,8 +543,11 @@ void TForm1::FileBoxGetItemParams(QObject*, int, TOwnerDrawState State, QFont&, 
 bool TForm1::FindPanelEventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Edit1 && event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (!text.isEmpty()) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const QString text = press->text();
+        // Ctrl with a letter types its control character, which some window
+        // systems report as the bare letter.
+        if (!text.isEmpty() && !(press->modifiers() & Qt::ControlModifier)) {
             QChar key = text[0];
             Edit1KeyPress(Edit1, key);
             if (key.isNull())

@@ -71,9 +71,12 @@ public:
         }
     }
 
+    // No width of their own: the view stretches each row to the viewport as
+    // it is when asked, so rows laid out before the vertical bar appeared
+    // do not stay wider than the viewport it leaves.
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        return QSize(m_list->viewport()->width(), m_list->ItemHeight());
+        return QSize(0, m_list->ItemHeight());
     }
 
 private:
@@ -188,10 +191,7 @@ void TSearchEdit::Change()
                     setText(newText);
                     FCompleting = false;
                     setSelection(selStart, static_cast<int>(newText.size()) - selStart);
-                    // What the user typed is the length to grow from: the
-                    // next character replaces the selected completion and
-                    // must complete again.
-                    FPrevLength = static_cast<int>(text.left(selStart).trimmed().size());
+                    FPrevLength = static_cast<int>(newText.trimmed().size());
                     return;
                 }
             }
@@ -222,11 +222,32 @@ void TSearchEdit::keyPressEvent(QKeyEvent* e)
     case Qt::Key_Return:
     case Qt::Key_Enter: EnterPressed(); return;
     default:
-        QLineEdit::keyPressEvent(e);
+        EditKey([&] { QLineEdit::keyPressEvent(e); });
         // Every key stays with the edit; the arrows must not move the
         // list's selection under it.
         e->accept();
     }
+}
+
+void TSearchEdit::inputMethodEvent(QInputMethodEvent* e)
+{
+    EditKey([&] { QLineEdit::inputMethodEvent(e); });
+}
+
+void TSearchEdit::EditKey(const std::function<void()>& Handle)
+{
+    // A key acts on the text less its selection: a character typed over a
+    // selected completion adds to what was typed, and Backspace over it
+    // adds nothing. Keys that leave the text alone change no length.
+    const int prevLength = FPrevLength;
+    const QString before = text();
+    if (hasSelectedText()) {
+        const QString rest = before.left(selectionStart()) + before.mid(selectionEnd());
+        FPrevLength = static_cast<int>(rest.trimmed().size());
+    }
+    Handle();
+    if (text() == before)
+        FPrevLength = prevLength;
 }
 
 void TSearchEdit::EnterPressed()

@@ -49,9 +49,11 @@ protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
 
 private:
     void EnterPressed();
+    void EditKey(const std::function<void()>& Handle);
 
     TKXListBox* FOwner;
     int FPrevLength = 0;

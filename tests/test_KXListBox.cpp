@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 
@@ -91,6 +92,40 @@ TEST(KXListBox, BackspaceNeverCompletesAndEnterWithoutMatchKeepsTheEdit)
     f.edit()->clear();
     QTest::keyClicks(f.edit(), "user32.dll");
     EXPECT_EQ(f.edit()->selectedText(), "user32.dll");
+}
+
+// Once the completion is let go (End, F2) the caret sits after the whole
+// name: Backspace takes one character off it and completes nothing, and
+// what it deleted is no growth to complete from either.
+TEST(KXListBox, BackspaceAfterAnAcceptedCompletionCompletesNothing)
+{
+    for (Qt::Key accept : {Qt::Key_End, Qt::Key_F2}) {
+        SCOPED_TRACE(accept);
+        ListFixture f;
+        QTest::keyClick(f.list.get(), 's');
+        ASSERT_EQ(f.edit()->selectedText(), "hell32.dll");
+        QTest::keyClick(f.edit(), accept);
+        EXPECT_FALSE(f.edit()->hasSelectedText());
+        QTest::keyClick(f.edit(), Qt::Key_Backspace);
+        EXPECT_EQ(f.edit()->text(), "shell32.dl");
+        EXPECT_FALSE(f.edit()->hasSelectedText());
+        QTest::keyClick(f.edit(), Qt::Key_Backspace);
+        EXPECT_EQ(f.edit()->text(), "shell32.d");
+        EXPECT_FALSE(f.edit()->hasSelectedText());
+        // Typing on completes again from what is there.
+        QTest::keyClick(f.edit(), 'l');
+        EXPECT_EQ(f.edit()->text(), "shell32.dll");
+        EXPECT_EQ(f.edit()->selectedText(), "l");
+    }
+    // A selected completion that Backspace removes leaves the typed part,
+    // and the next character completes from it.
+    ListFixture f;
+    QTest::keyClick(f.list.get(), 's');
+    QTest::keyClick(f.edit(), Qt::Key_Backspace);
+    EXPECT_EQ(f.edit()->text(), "s");
+    QTest::keyClick(f.edit(), 'h');
+    EXPECT_EQ(f.edit()->text(), "shell32.dll");
+    EXPECT_EQ(f.edit()->selectedText(), "ell32.dll");
 }
 
 TEST(KXListBox, KeysThatDoNotOpenTheEdit)
@@ -195,6 +230,30 @@ TEST(KXListBox, TheEditOutlivesTheHandlerThatHidesIt)
             EXPECT_TRUE(f.list->hasFocus());
         }
     }
+}
+
+// A shown list that a search fills past its height gets its vertical bar
+// then: the items must narrow to the viewport left beside it.
+TEST(KXListBox, FillingPastTheHeightGrowsNoHorizontalBar)
+{
+    ListFixture f(QStringList {});
+    f.list->BeginUpdate();
+    for (const QString& s : manyModules())
+        f.list->AddItem(s);
+    f.list->EndUpdate();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(f.list->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(f.list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(f.list->horizontalScrollBar()->maximum(), 0);
+    EXPECT_LE(f.list->visualItemRect(f.list->item(0)).right(), f.list->viewport()->rect().right());
+    // Emptied and filled again, and narrowed once filled.
+    f.list->Clear();
+    for (const QString& s : manyModules())
+        f.list->AddItem(s);
+    f.list->resize(150, 200);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.list->horizontalScrollBar()->isVisible());
+    EXPECT_LE(f.list->visualItemRect(f.list->item(0)).right(), f.list->viewport()->rect().right());
 }
 
 TEST(KXListBox, FilterMatchesCaseAndRestores)

@@ -75,6 +75,20 @@ protected:
         return form;
     }
 
+    // The window shown and active, its panel open on the fixtures, and the
+    // minimum-count edit focused, for typing into it.
+    std::unique_ptr<TForm1> startTypingTheCount()
+    {
+        auto form = start();
+        form->show();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        form->SearchBtnClick(form->SearchBtn);
+        choose(*form, folder);
+        form->Edit1->setFocus();
+        return form;
+    }
+
     // Points the tree at Path; its change runs a search there.
     static void choose(TForm1& form, const QString& path)
     {
@@ -343,13 +357,7 @@ TEST_F(FindPanel, PictureCountLabelAndButtonStandApartAtEveryHeight)
 
 TEST_F(FindPanel, TypingTheMinimumCountLosesNoKeys)
 {
-    auto form = start();
-    form->show();
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->SearchBtnClick(form->SearchBtn);
-    choose(*form, folder);
-    form->Edit1->setFocus();
+    auto form = startTypingTheCount();
     form->Edit1->selectAll();
     const auto type = [&](char c) {
         QWidget* target = QApplication::focusWidget();
@@ -383,6 +391,52 @@ TEST_F(FindPanel, TypingTheMinimumCountLosesNoKeys)
     EXPECT_EQ(form->FileBox->count(), 2);
     form->Edit1->setText("4");
     EXPECT_EQ(form->FileBox->count(), 0);
+}
+
+// Emptying the edit or typing a 0 puts back a 1, all of it selected: the
+// next digit replaces it.
+TEST_F(FindPanel, TheMinimumCountPutsBackASelectedOne)
+{
+    auto form = startTypingTheCount();
+    QLineEdit* edit = form->Edit1;
+    struct Case {
+        const char* name;
+        std::function<void()> clear;
+    };
+    const Case cases[] = {
+        {"Ctrl+A, Backspace",
+         [&] {
+             QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClick(edit, Qt::Key_Backspace);
+         }},
+        {"End, Backspace",
+         [&] {
+             QTest::keyClick(edit, Qt::Key_End);
+             QTest::keyClick(edit, Qt::Key_Backspace);
+         }},
+        {"Ctrl+A, Delete",
+         [&] {
+             QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClick(edit, Qt::Key_Delete);
+         }},
+        {"Ctrl+A, 0",
+         [&] {
+             QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClick(edit, '0');
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.clear();
+        EXPECT_EQ(edit->text().toStdString(), "1");
+        EXPECT_EQ(edit->selectedText().toStdString(), "1");
+        EXPECT_EQ(form->FileBox->count(), 2);
+        QTest::keyClick(edit, '4');  // no fixture holds 4 groups
+        EXPECT_EQ(edit->text().toStdString(), "4");
+        EXPECT_EQ(form->FileBox->count(), 0);
+        EXPECT_EQ(form->Label4->text().toStdString(), "0");
+        EXPECT_TRUE(edit->hasFocus());
+    }
 }
 
 TEST_F(FindPanel, TypingANameBelowTheVisibleRowsAndEnterOpensIt)
@@ -493,5 +547,23 @@ TEST_F(FindPanel, NamesThatAreNotUtf8AreNamedInTheStatusBar)
     EXPECT_EQ(form->FileBox->count(), 0);
     EXPECT_EQ(form->StatusPanel(0)->text(), GetUIText(206));
     form->Tree->SetSelected(form->Tree->MyComputerNode());
+    EXPECT_TRUE(form->StatusPanel(0)->text().isEmpty());
+}
+
+TEST_F(FindPanel, ANodeWithoutAFolderEmptiesTheListAndItsCount)
+{
+    auto form = start();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    ASSERT_EQ(form->FileBox->count(), 2);
+    ASSERT_EQ(form->Label4->text(), "2");
+    ASSERT_TRUE(form->SaveAllBtn->isEnabled());
+    form->Label6->show();  // as a stopped search leaves it
+    form->Tree->SetSelected(form->Tree->MyComputerNode());
+    ASSERT_TRUE(form->Tree->Folder().isEmpty());
+    EXPECT_EQ(form->FileBox->count(), 0);
+    EXPECT_EQ(form->Label4->text().toStdString(), "0");
+    EXPECT_FALSE(form->SaveAllBtn->isEnabled());
+    EXPECT_TRUE(form->Label6->isHidden());
     EXPECT_TRUE(form->StatusPanel(0)->text().isEmpty());
 }
