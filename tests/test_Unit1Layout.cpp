@@ -5,6 +5,7 @@
 #include "kxCommon/KXButton.h"
 #include "kxCommon/KXCtrl.h"
 #include "platform/AlignedPanel.h"
+#include "platform/IniFile.h"
 
 #include "LeftButtonDrag.h"
 #include "MainWindowFixture.h"
@@ -58,4 +59,39 @@ TEST_F(WindowLayout, ADragBackToAnEarlierPlaceMovesTheFilePanel)
     EXPECT_EQ(form->VSplitter->x(), 398);
     EXPECT_EQ(form->FilePanel->width(), width);
     EXPECT_EQ(form->FileBox->width(), width - form->FileBox->x() - 8);
+}
+
+TEST_F(WindowLayout, PanelsStayWithinTheirSplittersLimitsAndGrowBack)
+{
+    const auto filePanelLimit = [&] {
+        return form->FindPanel->contentsRect().width() - form->VSplitter->MinSize()
+            - form->VSplitter->width();
+    };
+    const auto gridHeight = [&] { return form->MainPanel->height(); };
+    // Sizes below the window's minimum, then back to what fits it.
+    for (const QSize size : {QSize(300, 330), QSize(200, 150), QSize(526, 455), QSize(1000, 700)}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        resizeWindow(size.width(), size.height());
+        EXPECT_GE(form->FilePanel->width(), 248);
+        EXPECT_GE(form->FindPanel->height(), 172);
+        if (size.width() >= 526) {
+            // Room for both: the folder tree keeps its minimum too.
+            EXPECT_LE(form->FilePanel->width(), filePanelLimit());
+            EXPECT_GE(form->VSplitter->x(), 248);
+            EXPECT_GE(gridHeight(), 172);
+        }
+    }
+    // A panel the user made big gives way to the window as before.
+    dragTo(form->VSplitter, 300);
+    resizeWindow(700, 700);
+    EXPECT_EQ(form->VSplitter->x(), 248);
+    EXPECT_EQ(form->FilePanel->width(), filePanelLimit());
+
+    resizeWindow(300, 330);
+    form->close();
+    form->FormDestroy();
+    platform::IniFile ini(program.filePath("gharv.ini"));
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readInteger("Placement", "FilePanelWidth", -1), 248);
+    EXPECT_EQ(ini.readInteger("Placement", "FindPanelHeight", -1), 172);
 }
