@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 // The margin of the find panel: the tree's left edge.
@@ -42,13 +44,18 @@ void TForm1::FormResizePanels()
     // A hidden panel is not aligned, so its width is set here.
     FindPanel->resize(FormClient->contentsRect().width(), FindPanel->height());
     RealignPanels();
-    if (VSplitter->x() < VSplitter->MinSize())
-        FilePanel->resize(FindPanel->contentsRect().width() - VSplitter->MinSize() - VSplitter->width(),
-                          FilePanel->height());
-    if (HSplitter->y() < HSplitter->MinSize())
-        FindPanel->resize(FindPanel->width(),
-                          FormClientHeight() - HSplitter->MinSize() - HSplitter->height()
-                              - statusBar()->height());
+    // Within the splitter's limits both ways, so that a panel the window
+    // squeezed grows back with it; in a window below its minimum size the
+    // panel keeps its own minimum.
+    const auto keep
+        = [](int Size, int MinSize, int Limit) { return std::max(MinSize, std::min(Size, Limit)); };
+    FilePanel->resize(keep(FilePanel->width(), VSplitter->MinSize(),
+                           FindPanel->contentsRect().width() - VSplitter->MinSize() - VSplitter->width()),
+                      FilePanel->height());
+    FindPanel->resize(
+        FindPanel->width(),
+        keep(FindPanel->height(), HSplitter->MinSize(),
+             FormClientHeight() - HSplitter->MinSize() - HSplitter->height() - statusBar()->height()));
     RealignPanels();
     VSplitterMoved(nullptr);
     HSplitterMoved(nullptr);

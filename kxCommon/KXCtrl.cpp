@@ -355,10 +355,15 @@ void TkxSplitter::mouseReleaseEvent(QMouseEvent* event)
 
 void TkxSplitter::ApplyNewSize()
 {
-    if (FNewSize == FOldSize || !FControl)
+    if (!FControl)
         return;
     QWidget* c = FControl;
-    switch (Align()) {
+    // The neighbour's size now, not the one last applied: the window's own
+    // layout may have resized it since.
+    const platform::Align a = Align();
+    if (FNewSize == (a == platform::Align::Left || a == platform::Align::Right ? c->width() : c->height()))
+        return;
+    switch (a) {
     case platform::Align::Top: c->resize(c->width(), FNewSize); break;
     case platform::Align::Bottom: {
         platform::AlignHold hold(parentWidget());

@@ -4,7 +4,6 @@
 #include "platform/MessageBoxes.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -13,7 +12,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QSettings>
 #include <QSplitter>
 #include <QStringDecoder>
 #include <QTabWidget>
@@ -28,16 +26,6 @@ namespace platform {
 namespace {
 
 const QString kScheme = QStringLiteral("chm");
-
-QString g_settingsFile;
-
-std::unique_ptr<QSettings> viewerSettings()
-{
-    if (!g_settingsFile.isEmpty())
-        return std::make_unique<QSettings>(g_settingsFile, QSettings::IniFormat);
-    // Apart from the program's own settings, which may be removed at exit.
-    return std::make_unique<QSettings>(QStringLiteral("Quellmark"), QStringLiteral("Pictorium Help"));
-}
 
 QList<QPointer<HelpViewer>>& viewers()
 {
@@ -167,8 +155,6 @@ QWidget* HtmlHelpW(QWidget* caller, const char16_t* file, unsigned command, intp
 
 HtmlHelpProc htmlHelpEntry(LibraryHandle library) { return bindChmLibrary(library) ? &HtmlHelpW : nullptr; }
 
-void setHelpViewerSettingsFile(const QString& path) { g_settingsFile = path; }
-
 QList<HelpViewer*> helpViewers()
 {
     QList<HelpViewer*> list;
@@ -294,21 +280,12 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QWidget* parent)
     buildContents();
     buildIndex();
 
+    // Its size is not kept: the program's settings have no place for it,
+    // and a file of the viewer's own would outlive them.
     resize(800, 560);
-    const auto settings = viewerSettings();
-    const QSize size = settings->value(QStringLiteral("HelpWindow/Size")).toSize();
-    if (size.isValid() && size.width() >= 200 && size.height() >= 150)
-        resize(size);
 }
 
 HelpViewer::~HelpViewer() { viewers().removeAll(QPointer<HelpViewer>(this)); }
-
-void HelpViewer::closeEvent(QCloseEvent* event)
-{
-    const auto settings = viewerSettings();
-    settings->setValue(QStringLiteral("HelpWindow/Size"), isMaximized() ? normalGeometry().size() : size());
-    QMainWindow::closeEvent(event);
-}
 
 QString HelpViewer::pageOf(const QString& local)
 {

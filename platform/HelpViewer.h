@@ -38,10 +38,6 @@ using HtmlHelpProc = QWidget* (*)(QWidget* caller, const char16_t* file, unsigne
 // the library lacks one of libchm's functions.
 HtmlHelpProc htmlHelpEntry(LibraryHandle library);
 
-// Where the viewer keeps its window size; tests point it at a file of
-// their own. Empty: the user's settings.
-void setHelpViewerSettingsFile(const QString& path);
-
 // Pages whose links, pictures and style sheets resolve inside the archive
 // (addresses "chm:/page.htm"); other links open with the desktop.
 class HelpBrowser : public QTextBrowser {
@@ -78,9 +74,6 @@ public:
     QTabWidget* tabs() const { return m_tabs; }
     const std::vector<SitemapEntry>& contentsEntries() const { return m_contentsEntries; }
     const std::vector<SitemapEntry>& indexEntries() const { return m_indexEntries; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildContents();

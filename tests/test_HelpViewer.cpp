@@ -42,12 +42,9 @@ QStringList helpLanguages()
 
 class Viewer : public ::testing::Test {
 protected:
-    QTemporaryDir settings;
-
     void SetUp() override
     {
         TestApplication();
-        platform::setHelpViewerSettingsFile(settings.filePath("help.ini"));
         library = platform::openLibrary(QStringLiteral("libchm.so.1"));
         ASSERT_NE(library, nullptr) << "libchm1 is not installed";
         entry = platform::htmlHelpEntry(library);
@@ -251,18 +248,6 @@ TEST_F(Viewer, WhatCannotBeShownShowsNothing)
     platform::HelpViewer* viewer = show(kHelpFile + QStringLiteral("::/missing.htm"));
     ASSERT_NE(viewer, nullptr);
     EXPECT_TRUE(viewer->browser()->toPlainText().contains(QStringLiteral("/missing.htm")));
-}
-
-TEST_F(Viewer, TheWindowSizeIsRemembered)
-{
-    platform::HelpViewer* viewer = show(kHelpFile, platform::DisplayContents);
-    ASSERT_NE(viewer, nullptr);
-    viewer->resize(640, 480);
-    platform::HtmlHelpW(nullptr, nullptr, platform::CloseAll, 0);
-    EXPECT_TRUE(platform::helpViewers().isEmpty());
-    viewer = show(kHelpFile, platform::DisplayContents);
-    ASSERT_NE(viewer, nullptr);
-    EXPECT_EQ(viewer->size(), QSize(640, 480));
 }
 
 TEST(HelpFiles, AnIndependentReaderExtractsEveryPage)

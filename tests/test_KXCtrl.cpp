@@ -3,6 +3,7 @@
 #include "kxCommon/kxGraphicUtils.h"
 #include "platform/AlignedPanel.h"
 
+#include "LeftButtonDrag.h"
 #include "TestApplication.h"
 
 #include <QImage>
@@ -20,16 +21,9 @@ using platform::Align;
 
 namespace {
 
-void sendMouse(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButtons buttons)
-{
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, p, w->mapToGlobal(p), button, buttons, Qt::NoModifier);
-    QCoreApplication::sendEvent(w, &e);
-}
-
-void press(QWidget* w, QPoint p) { sendMouse(w, QEvent::MouseButtonPress, p, Qt::LeftButton); }
-void move(QWidget* w, QPoint p) { sendMouse(w, QEvent::MouseMove, p, Qt::LeftButton); }
-void release(QWidget* w, QPoint p) { sendMouse(w, QEvent::MouseButtonRelease, p, Qt::NoButton); }
+using left_button::move;
+using left_button::press;
+using left_button::release;
 
 // A 400 x 300 panel: a neighbour and a splitter aligned to one side, and a
 // client control filling the rest.
@@ -108,6 +102,36 @@ TEST(KXCtrl, DragClampsToMinAndMaxSize)
     EXPECT_EQ(f.splitter->x(), 357);
     EXPECT_FALSE(f.splitter->LineVisible());
     EXPECT_EQ(f.moved, 2);  // once for the size, once for the end
+}
+
+TEST(KXCtrl, DragBackToASizeTheLayoutChangedSinceIsApplied)
+{
+    for (const Align side : {Align::Right, Align::Bottom, Align::Left}) {
+        SCOPED_TRACE(int(side));
+        SplitFixture f(side);
+        const bool horizontal = side == Align::Left || side == Align::Right;
+        const int sign = side == Align::Right || side == Align::Bottom ? -1 : 1;
+        const auto size = [&] { return horizontal ? f.neighbour->width() : f.neighbour->height(); };
+        const auto drag = [&](int by) {
+            left_button::drag(f.splitter, {1, 1},
+                              horizontal ? QPoint(1 + sign * by, 1) : QPoint(1, 1 + sign * by));
+        };
+        drag(50);
+        ASSERT_EQ(size(), 150);
+        // Something else shrinks the neighbour, as the window's layout does.
+        f.neighbour->resize(horizontal ? 120 : f.neighbour->width(),
+                            horizontal ? f.neighbour->height() : 120);
+        f.panel.realign();
+        f.moved = 0;
+        drag(30);
+        EXPECT_EQ(size(), 150);
+        EXPECT_EQ(f.moved, 2);
+        // A drag that ends where it began changes nothing and reports once.
+        f.moved = 0;
+        drag(0);
+        EXPECT_EQ(size(), 150);
+        EXPECT_EQ(f.moved, 1);
+    }
 }
 
 TEST(KXCtrl, RightAlignedNeighbourKeepsItsRightEdge)

@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -45,7 +48,6 @@ protected:
     {
         TestApplication();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-        platform::setHelpViewerSettingsFile(config.filePath("help.ini"));
         platform::setMessageBoxes(boxes);
         kxHtmlHelp::UnloadHtmlHelp();  // with any window an earlier test left open
         kxHtmlHelp::Initialize();
@@ -341,6 +343,54 @@ TEST_F(MainWindowHelp, F1ShowsTheContentsAndClosingTheWindowClosesThem)
     form->close();
     EXPECT_TRUE(MainFormClosing);
     EXPECT_TRUE(platform::helpViewers().isEmpty());
+}
+
+TEST_F(MainWindowHelp, TheHelpWindowKeepsNoSettingsOfItsOwn)
+{
+    installPack();
+    installHelp();
+    settings(1, 0);  // the first run opens the help by itself
+    const auto userFiles = [&] {
+        QStringList files;
+        QDirIterator it(config.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(config.path()).relativeFilePath(it.next());
+        files.sort();
+        return files.join(u' ').toStdString();
+    };
+    const auto toggleRegistryStorage = [](TForm1& form) {
+        for (QAction* a : form.findChildren<QAction*>())
+            if (a->text() == GetUIText(961))
+                return a->trigger();
+        FAIL() << "no registry storage item";
+    };
+    const auto run = [&](const std::function<void(TForm1&)>& during) {
+        auto form = start();
+        form->show();
+        during(*form);
+        if (!platform::helpViewers().isEmpty())
+            platform::helpViewers().first()->resize(640, 480);
+        form->close();
+        form->FormDestroy();
+    };
+
+    run([](TForm1& form) {
+        form.WMRunCommandLine();
+        ASSERT_EQ(platform::helpViewers().size(), 1);
+    });
+    EXPECT_EQ(userFiles(), "") << "a first start writes only the INI file";
+
+    run(toggleRegistryStorage);
+    ASSERT_TRUE(QFile::exists(config.filePath("Quellmark/Pictorium.conf")));
+    // Registry storage off, with the help shown in the same run: the
+    // maker's folder goes with the key.
+    run([&](TForm1& form) {
+        form.HelpBtnClick();
+        ASSERT_EQ(platform::helpViewers().size(), 1);
+        toggleRegistryStorage(form);
+    });
+    EXPECT_EQ(userFiles(), "");
 }
 
 TEST_F(MainWindowHelp, ClosingWithoutHelpLoadsNothing)

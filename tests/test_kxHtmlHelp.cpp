@@ -9,7 +9,6 @@
 #include "TestApplication.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -34,12 +33,9 @@ const char16_t* text(const QString& s) { return reinterpret_cast<const char16_t*
 
 class HtmlHelp : public ::testing::Test {
 protected:
-    QTemporaryDir settings;
-
     void SetUp() override
     {
         TestApplication();
-        platform::setHelpViewerSettingsFile(settings.filePath("help.ini"));
         kxHtmlHelp::UnloadHtmlHelp();
         kxHtmlHelp::Initialize();
         kxHtmlHelp::HHCtrlName = QStringLiteral("libchm.so.1");
