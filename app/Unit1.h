@@ -276,6 +276,8 @@ private:
     // The save-all run over Sources (the current file when nullopt).
     void RunSaveAll(int FileType, const std::optional<QStringList>& Sources);
     void RebuildRecentMenu();
+    // After the grid loaded: commands, status and the first icon selected.
+    void ShowLoadedIcons();
     void SetCommandsEnabled(bool Enabled);
     void CreateToolBar();
     void SetToolBarEnabled(bool Enabled);

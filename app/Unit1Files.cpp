@@ -25,15 +25,21 @@ void TForm1::SelectFile(const QString& FileName)
     grid->SetFileName(FileName);
     FFileName = FileName;
     setWindowTitle(ApplicationTitle() + QStringLiteral(" - ") + FileName.mid(FileName.lastIndexOf(u'/') + 1));
+    ShowLoadedIcons();
+    FRecent.Select(FFileName);
+    RebuildRecentMenu();
+    update();
+}
+
+void TForm1::ShowLoadedIcons()
+{
+    TKXImageBox* grid = FScrollBox->ImageBox();
     FPanels[1]->clear();
     const int count = grid->Count();
     SetCommandsEnabled(count > 0);
     if (count > 0)
         grid->SetItemIndex(0);
     HtmlColumnCount = std::min(grid->ColCount(), count);
-    FRecent.Select(FFileName);
-    RebuildRecentMenu();
-    update();
 }
 
 void TForm1::RebuildRecentMenu()
@@ -72,7 +78,16 @@ void TForm1::OpenBtnClick()
     FScrollBox->setFocus();
 }
 
-void TForm1::RefreshBtnClick() { FScrollBox->ImageBox()->Refresh(); }
+void TForm1::RefreshBtnClick()
+{
+    // The reload clears the selection; selecting the first icon again, as
+    // a load does, keeps the status bar and the commands on what is shown.
+    FPanels[2]->clear();
+    FPanels[3]->clear();
+    platform::WaitCursor wait;
+    FScrollBox->ImageBox()->Refresh();
+    ShowLoadedIcons();
+}
 
 void TForm1::ReopenFile(const QString& Path) { SelectFile(Path); }
 

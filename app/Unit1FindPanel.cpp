@@ -28,6 +28,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -86,9 +87,11 @@ private:
 
 // While a search runs the window takes no input, as a disabled window
 // would (without greying every control): only Esc gets through, and it
-// stops the search. A close request waits for the search to end. Other
+// stops the search. A close request waits for the search to end. Typed
 // keys are held and typed once the search is over, into the control that
-// then has the focus, so that typing on through a search loses nothing.
+// then has the focus, so that typing on through a search loses nothing;
+// command keys (with Ctrl, Alt or Meta, and the F-keys) are dropped, as a
+// disabled window drops them.
 class TSearchInputBlock : public QObject {
 public:
     explicit TSearchInputBlock(QWidget* form) : m_form(form) { qApp->installEventFilter(this); }
@@ -105,8 +108,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (!w || w->window() != m_form)
+        // The form reads its keys on its native window, before any control.
+        if (!IsFormTarget(watched))
             return false;
         switch (e->type()) {
         case QEvent::KeyPress:
@@ -115,7 +118,7 @@ protected:
             if (key->key() == Qt::Key_Escape) {
                 if (e->type() == QEvent::KeyPress && SearchRunning)
                     SearchRunning = false;
-            } else {
+            } else if (!IsCommandKey(*key)) {
                 m_keys.emplace_back(key->clone());
             }
             return true;
@@ -137,6 +140,20 @@ protected:
     }
 
 private:
+    bool IsFormTarget(QObject* watched) const
+    {
+        if (!m_form)
+            return false;
+        if (auto* w = qobject_cast<QWidget*>(watched))
+            return w->window() == m_form;
+        return watched == m_form->windowHandle();
+    }
+    static bool IsCommandKey(const QKeyEvent& key)
+    {
+        return (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            || (key.key() >= Qt::Key_F1 && key.key() <= Qt::Key_F35);
+    }
+
     QPointer<QWidget> m_form;
     std::vector<std::unique_ptr<QKeyEvent>> m_keys;
 };

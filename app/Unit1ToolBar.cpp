@@ -36,6 +36,8 @@ void TForm1::CreateToolBar()
     auto* toolbar = addToolBar(QStringLiteral("Main"));
     toolbar->setMovable(false);
     toolbar->setFloatable(false);
+    // Without a menu bar nothing would bring a hidden bar back.
+    toolbar->toggleViewAction()->setVisible(false);
     FToolBar = new QWidget(toolbar);
     FToolBar->setObjectName(QStringLiteral("ToolBar"));
     FToolBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);

@@ -203,10 +203,13 @@ void TKXImageBox::Refresh()
         }
     }
     FItemIndex = -1;
-    if (FOwner)
+    if (FOwner) {
         FOwner->FitImageBox(true);
-    else
+        // A new load shows its first row, where the owner selects.
+        FOwner->verticalScrollBar()->setValue(0);
+    } else {
         UpdateLayout();
+    }
     update();
 }
 
@@ -379,6 +382,8 @@ TKXScrollBox::TKXScrollBox(QWidget* AOwner) : QScrollArea(AOwner)
     // The space below the last row looks like the grid.
     viewport()->setBackgroundRole(QPalette::Base);
     verticalScrollBar()->setSingleStep(FImageBox->RowHeight());
+    // The wheel over the bar moves the selection too, never the view.
+    verticalScrollBar()->installEventFilter(this);
 }
 
 TKXScrollBox::~TKXScrollBox()
@@ -390,7 +395,18 @@ TKXScrollBox::~TKXScrollBox()
 void TKXScrollBox::SetOnDropFiles(TDropFilesEvent Value)
 {
     FOnDropFiles = std::move(Value);
+    // The box itself takes what is dropped on its scroll bar.
     viewport()->setAcceptDrops(static_cast<bool>(FOnDropFiles));
+    setAcceptDrops(static_cast<bool>(FOnDropFiles));
+}
+
+bool TKXScrollBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == verticalScrollBar() && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QScrollArea::eventFilter(watched, event);
 }
 
 void TKXScrollBox::FitImageBox(bool AllowForScrollBar)
@@ -461,6 +477,16 @@ bool TKXScrollBox::event(QEvent* event)
             return true;
         }
         break;
+    // Those that reach the box itself rather than its viewport: over the
+    // frame and the scroll bar. The scroll area would let them go.
+    case QEvent::Wheel: wheelEvent(static_cast<QWheelEvent*>(event)); return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: AcceptDrag(static_cast<QDragMoveEvent*>(event)); return true;
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        DropFiles(drop, viewport()->mapFrom(this, drop->position().toPoint()));
+        return true;
+    }
     default: break;
     }
     return QScrollArea::event(event);
@@ -530,7 +556,7 @@ void TKXScrollBox::focusOutEvent(QFocusEvent* event)
         FImageBox->DrawCell(FImageBox->ItemIndex());
 }
 
-void TKXScrollBox::dragEnterEvent(QDragEnterEvent* event)
+void TKXScrollBox::AcceptDrag(QDragMoveEvent* event)
 {
     if (FOnDropFiles && !LocalFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
@@ -538,15 +564,7 @@ void TKXScrollBox::dragEnterEvent(QDragEnterEvent* event)
         event->ignore();
 }
 
-void TKXScrollBox::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (FOnDropFiles && !LocalFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
-
-void TKXScrollBox::dropEvent(QDropEvent* event)
+void TKXScrollBox::DropFiles(QDropEvent* event, QPoint At)
 {
     const QStringList files = LocalFiles(event->mimeData());
     if (!FOnDropFiles || files.isEmpty()) {
@@ -554,9 +572,14 @@ void TKXScrollBox::dropEvent(QDropEvent* event)
         return;
     }
     event->acceptProposedAction();
-    // Drops reach us through the viewport, in its coordinates.
-    const QPoint at = event->position().toPoint();
     // A copy: the handler may replace itself.
     const TDropFilesEvent handler = FOnDropFiles;
-    handler(this, at.x(), at.y(), files);
+    handler(this, At.x(), At.y(), files);
 }
+
+void TKXScrollBox::dragEnterEvent(QDragEnterEvent* event) { AcceptDrag(event); }
+
+void TKXScrollBox::dragMoveEvent(QDragMoveEvent* event) { AcceptDrag(event); }
+
+// Drops on the viewport arrive in its coordinates.
+void TKXScrollBox::dropEvent(QDropEvent* event) { DropFiles(event, event->position().toPoint()); }

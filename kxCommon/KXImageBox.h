@@ -164,6 +164,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -176,6 +177,9 @@ protected:
 
 private:
     void NavigateKey(std::uint16_t& Key, Qt::KeyboardModifiers Shift);
+    void AcceptDrag(QDragMoveEvent* event);
+    // At is in the viewport's coordinates.
+    void DropFiles(QDropEvent* event, QPoint At);
 
     TKXImageBox* FImageBox = nullptr;
     TDropFilesEvent FOnDropFiles;

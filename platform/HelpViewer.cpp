@@ -262,6 +262,8 @@ HelpViewer::HelpViewer(std::unique_ptr<ChmArchive> archive, QWidget* parent)
 
     QToolBar* bar = addToolBar(QStringLiteral("Navigation"));
     bar->setMovable(false);
+    // Nothing would bring a hidden bar back.
+    bar->toggleViewAction()->setVisible(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     QAction* back = bar->addAction(QIcon::fromTheme(QStringLiteral("go-previous")), QStringLiteral("Back"));
     QAction* forward = bar->addAction(QIcon::fromTheme(QStringLiteral("go-next")), QStringLiteral("Forward"));

@@ -5,6 +5,7 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/MessageBoxes.h"
 
+#include "RightClicks.h"
 #include "TestApplication.h"
 
 #include <QDir>
@@ -248,6 +249,17 @@ TEST_F(Viewer, WhatCannotBeShownShowsNothing)
     platform::HelpViewer* viewer = show(kHelpFile + QStringLiteral("::/missing.htm"));
     ASSERT_NE(viewer, nullptr);
     EXPECT_TRUE(viewer->browser()->toPlainText().contains(QStringLiteral("/missing.htm")));
+}
+
+TEST_F(Viewer, NoRightClickCanHideTheBar)
+{
+    platform::HelpViewer* viewer = show(kHelpFile, platform::DisplayContents);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    auto* bar = viewer->findChild<QToolBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(fixture::MenusOpenedByRightClicks(bar), 0);
+    EXPECT_TRUE(bar->isVisible());
 }
 
 TEST(HelpFiles, AnIndependentReaderExtractsEveryPage)

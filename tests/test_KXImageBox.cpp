@@ -343,6 +343,76 @@ TEST_F(KXImageBoxTest, NewRowScrollsIntoViewAndTheWheelMovesOneRow)
     EXPECT_EQ(bar->value(), 0);
 }
 
+TEST_F(KXImageBoxTest, EveryLoadShowsTheTopOfTheGrid)
+{
+    // Each load starts scrolled to the bottom of a file that needs the bar:
+    // a new name, the same name again, and a change of sizing.
+    QTemporaryDir dir;
+    const QString other = dir.filePath("other.dll");
+    ASSERT_TRUE(QFile::copy(Fixture("loader.dll"), other));
+    box->setGeometry(10, 10, 150, 70);
+    settle();
+    QScrollBar* bar = box->verticalScrollBar();
+    const auto toBottom = [&] {
+        grid().SetItemIndex(grid().Count() - 1);
+        settle();
+        ASSERT_GT(bar->value(), 0);
+    };
+    const auto atTop = [&] {
+        settle();
+        EXPECT_EQ(bar->value(), 0);
+        EXPECT_EQ(grid().y(), 0);
+    };
+    load(Fixture("loader.dll"));
+    toBottom();
+    load(other);
+    ASSERT_GT(grid().height(), box->viewport()->height());
+    atTop();
+    toBottom();
+    grid().Refresh();
+    atTop();
+    toBottom();
+    grid().SetIconSizing(isSmall);
+    box->setGeometry(10, 10, 60, 40);
+    settle();
+    toBottom();
+    grid().SetIconSizing(isLarge);
+    atTop();
+}
+
+TEST_F(KXImageBoxTest, TheWheelOverTheScrollBarMovesTheSelection)
+{
+    box->setGeometry(10, 10, 150, 70);
+    settle();
+    load(Fixture("loader.dll"));  // 7 icons: rows of 3, 3 and 1
+    ASSERT_EQ(grid().ColCount(), 3);
+    grid().SetItemIndex(0);
+    QScrollBar* bar = box->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    const auto wheel = [&](int delta) {
+        const QPointF at(bar->width() / 2, bar->height() / 2);
+        QWheelEvent event(at, bar->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        // Where the window delivers a wheel turned over the bar.
+        QCoreApplication::sendEvent(bar, &event);
+        settle();
+    };
+    wheel(-120);
+    EXPECT_EQ(grid().ItemIndex(), 3);
+    wheel(-120);
+    EXPECT_EQ(grid().ItemIndex(), 6);
+    EXPECT_EQ(bar->value(), bar->maximum());  // the selection brought its row into view
+    // At the last row the wheel moves nothing; nor does the view move
+    // without the selection.
+    wheel(-120);
+    EXPECT_EQ(grid().ItemIndex(), 6);
+    wheel(120);
+    EXPECT_EQ(grid().ItemIndex(), 3);
+    wheel(120);
+    EXPECT_EQ(grid().ItemIndex(), 0);
+    EXPECT_EQ(bar->value(), 0);
+}
+
 TEST_F(KXImageBoxTest, NameAndSizingChangesReload)
 {
     load(Fixture("groups32.dll"));
@@ -432,12 +502,34 @@ TEST_F(KXImageBoxTest, DropsReachTheHandlerWhole)
     EXPECT_EQ(drops[0].files, names);
     EXPECT_EQ(drops[0].files[2].size(), longName.size());
 
+    // Over the scroll bar the window hands the drop to the nearest widget
+    // that takes drops: the box.
+    box->setGeometry(10, 10, 150, 70);
+    box->ImageBox()->SetFileName(Fixture("loader.dll"));
+    QCoreApplication::processEvents();
+    QWidget* target = box->verticalScrollBar();
+    ASSERT_TRUE(target->isVisible());
+    while (target && !target->acceptDrops())
+        target = target->parentWidget();
+    ASSERT_NE(target, nullptr);
+    const QPoint onBar = box->verticalScrollBar()->mapTo(target, QPoint(2, 2));
+    QDragEnterEvent enter(onBar, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent onto(onBar, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &onto);
+    EXPECT_TRUE(onto.isAccepted());
+    ASSERT_EQ(drops.size(), 2u);
+    EXPECT_EQ(drops[1].files, names);
+    drops.pop_back();
+
     int other = 0;
     box->SetOnDropFiles([&](QObject*, int, int, const QStringList&) { ++other; });
     EXPECT_TRUE(drop(QPoint(5, 5)));
     EXPECT_EQ(other, 1);
     box->SetOnDropFiles({});
     EXPECT_FALSE(box->viewport()->acceptDrops());
+    EXPECT_FALSE(box->acceptDrops());
     EXPECT_FALSE(drop(QPoint(5, 5)));
     EXPECT_EQ(other, 1);
     EXPECT_EQ(drops.size(), 1u);

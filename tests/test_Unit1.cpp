@@ -11,6 +11,7 @@
 #include "TestApplication.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -157,6 +159,39 @@ TEST_F(MainWindow, StatusPanelsFollowTheSelection)
     EXPECT_FALSE(form->SaveAction()->isEnabled());
     EXPECT_EQ(HtmlColumnCount, 0);
     EXPECT_TRUE(form->StatusPanel(1)->text().isEmpty());
+}
+
+TEST_F(MainWindow, RefreshSelectsTheFirstIconAndTheWindowAgrees)
+{
+    const QString file = program.filePath("changing.dll");
+    ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", file));
+    auto form = start();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QWindow* window = form->windowHandle();
+    form->SelectFile(file);
+    grid(*form)->SetItemIndex(2);
+    ASSERT_EQ(form->StatusPanel(1)->text(), "3 / 3");
+
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(grid(*form)->ItemIndex(), 0);
+    EXPECT_EQ(form->StatusPanel(1)->text(), "1 / 3");
+    EXPECT_EQ(form->StatusPanel(3)->text(), FormatUIText(GetUIText(261), {QStringLiteral("8")}));
+    // The commands find the icon the status bar names.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(boxes->shown.empty());
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(32, 32));
+
+    // The file lost its icons meanwhile: nothing left to select or save.
+    ASSERT_TRUE(QFile::remove(file));
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(grid(*form)->Count(), 0);
+    EXPECT_EQ(grid(*form)->ItemIndex(), -1);
+    for (int panel = 1; panel <= 3; ++panel)
+        EXPECT_TRUE(form->StatusPanel(panel)->text().isEmpty()) << panel;
+    EXPECT_FALSE(form->SaveAction()->isEnabled());
+    EXPECT_EQ(HtmlColumnCount, 0);
 }
 
 TEST_F(MainWindow, RecentMenuAndDrops)

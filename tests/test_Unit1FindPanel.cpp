@@ -9,12 +9,15 @@
 #include "platform/AlignedPanel.h"
 #include "platform/Exceptions.h"
 #include "platform/FileDialogs.h"
+#include "platform/HelpViewer.h"
 #include "platform/MessageBoxes.h"
+#include "platform/ModalForms.h"
 #include "platform/UpDown.h"
 
 #include "TestApplication.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -228,6 +231,65 @@ TEST_F(FindPanel, EscStopsTheSearchAndKeepsWhatWasFound)
     // Esc outside a search does nothing.
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_FALSE(SearchRunning);
+}
+
+TEST_F(FindPanel, NoCommandKeyActsWhileASearchRuns)
+{
+    auto forms = std::make_shared<platform::ScriptedModalForms>();
+    auto dialogs = std::make_shared<platform::ScriptedFileDialogs>();
+    platform::setModalForms(forms);
+    platform::setFileDialogs(dialogs);
+    auto form = start();
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->SelectFile(kFixtures + "/groups32.dll");
+    form->ScrollBox()->ImageBox()->SetItemIndex(2);
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, kFixtures + "/findpanel-noicons");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    // A first run has shown its notices and help by now.
+    const size_t boxesBefore = boxes->shown.size();
+    const qsizetype viewersBefore = platform::helpViewers().size();
+    // Any dialog that opens is recorded and closed again.
+    int dialogsOpened = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++dialogsOpened;
+            modal->close();
+        }
+    });
+    closer.start(10);
+
+    // The keys reach the window as the display delivers them.
+    QWindow* window = form->windowHandle();
+    bool sentDuringSearch = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        sentDuringSearch = SearchRunning;
+        for (const Qt::Key key : {Qt::Key_O, Qt::Key_P, Qt::Key_S, Qt::Key_C, Qt::Key_R})
+            QTest::keyClick(window, key, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_F1);
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    form->DirBoxChange(nullptr);
+    QTest::qWait(50);  // held keys would be typed now
+    EXPECT_TRUE(sentDuringSearch);
+    EXPECT_FALSE(form->Label6->isHidden());  // Esc stopped it
+    EXPECT_EQ(dialogsOpened, 0);
+    EXPECT_EQ(forms->shown, 0);
+    EXPECT_TRUE(dialogs->saveRequests.empty());
+    EXPECT_TRUE(clipboard->image().isNull());
+    EXPECT_EQ(form->ScrollBox()->ImageBox()->ItemIndex(), 2);  // no refresh
+    EXPECT_EQ(boxes->shown.size(), boxesBefore);
+    EXPECT_EQ(platform::helpViewers().size(), viewersBefore);
+
+    // Once it is over the keys act again.
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(clipboard->image().isNull());
+    platform::setModalForms(nullptr);
+    platform::setFileDialogs(nullptr);
 }
 
 TEST_F(FindPanel, EscReachesASearchThatFindsNothing)

@@ -6,6 +6,7 @@
 #include "kxCommon/KXImageBox.h"
 #include "platform/MessageBoxes.h"
 
+#include "RightClicks.h"
 #include "TestApplication.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -79,9 +81,9 @@ TEST_F(ToolBar, ButtonsRunTheirCommandsAndMenus)
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     TKXImageBox* grid = form->ScrollBox()->ImageBox();
-    ASSERT_EQ(grid->ItemIndex(), 0);
+    grid->SetItemIndex(2);
     QTest::mouseClick(button("RefreshBtn"), Qt::LeftButton, {}, QPoint(13, 13));
-    EXPECT_EQ(grid->ItemIndex(), -1);  // reloaded
+    EXPECT_EQ(grid->ItemIndex(), 0);  // reloaded, and the first icon selected
 
     struct Case {
         const char* name;
@@ -100,6 +102,16 @@ TEST_F(ToolBar, ButtonsRunTheirCommandsAndMenus)
         EXPECT_EQ(c.menu->pos(), b->mapToGlobal(QPoint(0, b->height()))) << c.name;
         c.menu->close();
     }
+}
+
+TEST_F(ToolBar, NoRightClickCanHideTheBar)
+{
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto* bar = qobject_cast<QToolBar*>(form->ToolBar()->parentWidget());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(fixture::MenusOpenedByRightClicks(bar), 0);
+    EXPECT_TRUE(bar->isVisible());
 }
 
 TEST_F(ToolBar, HintsComeFromThePack)
