@@ -288,7 +288,7 @@ TEST_F(ProgramFailures, ValuesAndNamesThatDoNotWorkAreSaidAsTheyAre)
         QString says;
     };
     const Case cases[] = {
-        {"a negative index", {"-e", kSource, out("o.png"), "-iconindex=-1"}, "\"-1\" is not an icon number"},
+        {"a sign alone", {"-e", kSource, out("o.png"), "-iconindex=-"}, "\"-\" is not an icon number"},
         {"letters", {"-e", kSource, out("o.png"), "-iconindex=abc"}, "\"abc\" is not an icon number"},
         {"hexadecimal", {"-e", kSource, out("o.png"), "-iconindex=0x1"}, "\"0x1\" is not an icon number"},
         {"too large",
