@@ -263,7 +263,7 @@ TExportPlan PlanExport(const TCommandLine& c, const QString& Dest)
     switch (plan.FileType) {
     case kHtmlPage:
         plan.DestDir = Dest.chopped(ExtractFileExt(Dest).size()) + QStringLiteral("_files");
-        plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, Dest, ext);
+        plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, ext);
         break;
     case kDbaseTable:
         plan.DestDir = folderOf(Dest);

@@ -416,7 +416,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     std::optional<DbaseExport> table;
     std::optional<PdfExport> document;
     if (FileType == kHtmlPage) {
-        page.emplace(Source, DestDir, DestFileName, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
+        page.emplace(Source, DestDir, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
         refuseSource(Source, page->pageFileName());
     } else if (FileType == kDbaseTable) {
         table.emplace(DestDir, DestFileName, destExt, DBFFieldName);
