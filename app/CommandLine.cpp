@@ -142,15 +142,18 @@ TCommandLine TCommandLine::Parse(const QStringList& Params, const PathExists& Ex
             else if (c.DestType.isEmpty())
                 c.DestType = type;
         } else if (takeValue(sw, QLatin1String("-iconindex="), value)) {
-            const QString digits = value.trimmed();
-            bool ok = !digits.isEmpty();
-            for (const QChar ch : digits)
+            // A sign and decimal digits, as the integer conversion reads
+            // them; a negative number means the first icon, as none does.
+            const QString number = value.trimmed();
+            const qsizetype sign = number.startsWith(u'-') || number.startsWith(u'+') ? 1 : 0;
+            bool ok = number.size() > sign;
+            for (const QChar ch : QStringView(number).sliced(sign))
                 ok = ok && ch >= u'0' && ch <= u'9';
-            const int n = ok ? digits.toInt(&ok) : 0;
-            if (!ok && !digits.isEmpty())
+            const int n = ok ? number.toInt(&ok, 10) : 0;
+            if (!ok && !number.isEmpty())
                 c.Errors << QStringLiteral(
                                 "\"%1\" is not an icon number (0 for all icons, 1 or more for one) in %2")
-                                .arg(digits, s);
+                                .arg(number, s);
             else if (ok && iconIndex == -1)
                 iconIndex = n;
         }
@@ -260,7 +263,7 @@ TExportPlan PlanExport(const TCommandLine& c, const QString& Dest)
     switch (plan.FileType) {
     case kHtmlPage:
         plan.DestDir = Dest.chopped(ExtractFileExt(Dest).size()) + QStringLiteral("_files");
-        plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, Dest, ext);
+        plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, ext);
         break;
     case kDbaseTable:
         plan.DestDir = folderOf(Dest);

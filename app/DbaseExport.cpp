@@ -39,6 +39,18 @@ QByteArray codePagePrefix(const QString& Text, int Room, const char* What)
     return bytes.left(Room);
 }
 
+// Text in Windows-1252 with "_" for each character the code page lacks.
+QByteArray codePageWithStandIns(const QString& Text)
+{
+    QByteArray bytes;
+    for (const char32_t c : Text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        const QByteArray b = platform::toCp1252(one);
+        bytes += platform::fromCp1252(b) == one ? b : QByteArray("_");
+    }
+    return bytes;
+}
+
 QString namePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
 }  // namespace
@@ -82,9 +94,10 @@ QByteArray DbaseExport::EncodeFieldName(const QString& DBFFieldName)
 
 QByteArray DbaseExport::EncodeMemoLabel(const QString& MemoFileName)
 {
+    // Only the label is in the code page, not the file's own name; no
+    // reader looks the memo file up by it.
     const QString name = namePart(MemoFileName);
-    return codePagePrefix(name.chopped(ExtractFileExt(name).size()).toUpper(), kMemoNameRoom,
-                          "memo file's label");
+    return codePageWithStandIns(name.chopped(ExtractFileExt(name).size()).toUpper()).left(kMemoNameRoom);
 }
 
 void DbaseExport::discard()

@@ -10,7 +10,8 @@
 // leaves the earlier table and memo file as they were.
 //
 // The field name and the memo file's label are stored in Windows-1252, the
-// code page the header's language byte names.
+// code page the header's language byte names. The files themselves may have
+// any name.
 
 #include "platform/FileSet.h"
 
@@ -32,8 +33,8 @@ public:
     // named it (only its name part is used). DestExt: the table's extension
     // when that name has none (".dbf" when empty). DBFFieldName: the memo
     // field's name, "ICON" when empty. Clock: the local date; the system's
-    // when empty. Throws platform::Error when the field name or the memo
-    // file's label holds a character the code page does not have.
+    // when empty. Throws platform::Error when the field name holds a
+    // character the code page does not have.
     DbaseExport(const QString& DestDir, const QString& DestFileName, const QString& DestExt,
                 const QString& DBFFieldName, Clock clock = {});
     ~DbaseExport();  // unfinished files are discarded
@@ -50,8 +51,8 @@ public:
     // platform::Error for a name the code page cannot hold.
     static QByteArray EncodeFieldName(const QString& DBFFieldName);
     // The memo header's label: the memo file's name without folder and
-    // extension, upper-cased, in Windows-1252, cut to 8 bytes. Throws as
-    // EncodeFieldName does.
+    // extension, upper-cased, in Windows-1252 with "_" for each character
+    // the code page lacks, cut to 8 bytes.
     static QByteArray EncodeMemoLabel(const QString& MemoFileName);
 
     const QString& tableFileName() const { return m_tableFileName; }

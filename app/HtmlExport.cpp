@@ -1,6 +1,5 @@
 #include "app/HtmlExport.h"
 
-#include "kxCommon/kxFileUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
@@ -54,11 +53,11 @@ QString HtmlEscape(const QString& Text)
     return out;
 }
 
-HtmlExport::HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
-                       const QString& DestExt, int ColumnCount, bool IncludeNumbers, bool DrawBorders)
+HtmlExport::HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestExt,
+                       int ColumnCount, bool IncludeNumbers, bool DrawBorders)
     : m_srcFileName(SrcFileName),
       m_picturesFolder(lastComponent(DestDir)),
-      m_pageFileName(PageFileName(DestDir, DestFileName, DestExt)),
+      m_pageFileName(PageFileName(DestDir, DestExt)),
       m_columnCount(std::max(ColumnCount, 1)),
       m_includeNumbers(IncludeNumbers),
       m_drawBorders(DrawBorders)
@@ -66,17 +65,12 @@ HtmlExport::HtmlExport(const QString& SrcFileName, const QString& DestDir, const
 
 HtmlExport::~HtmlExport() = default;
 
-QString HtmlExport::PageFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt)
+QString HtmlExport::PageFileName(const QString& DestDir, const QString& DestExt)
 {
     static const QLatin1String kFolderSuffix("_files");
     QString base = trimTrailingSlashes(DestDir);
     if (base.endsWith(kFolderSuffix))
         base.chop(kFolderSuffix.size());
-    // Lower-casing the extension could name another file than the chosen
-    // one, as names are case-sensitive here.
-    const QString chosenExt = ExtractFileExt(DestFileName);
-    if (!chosenExt.isEmpty() && DestFileName.chopped(chosenExt.size()) == base)
-        return DestFileName;
     return base + (DestExt.isEmpty() ? QStringLiteral(".htm") : DestExt.toLower());
 }
 

@@ -23,18 +23,17 @@ class HtmlExport {
 public:
     // SrcFileName: the source file whose path the title shows. DestDir: the
     // pictures folder, the page's path without extension followed by
-    // "_files". DestFileName and DestExt: the page as the user named it (see
-    // PageFileName). ColumnCount: cells per row; values below 1 count as 1.
-    HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
-               const QString& DestExt, int ColumnCount, bool IncludeNumbers, bool DrawBorders);
+    // "_files". DestExt: the page's extension (see PageFileName).
+    // ColumnCount: cells per row; values below 1 count as 1.
+    HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestExt, int ColumnCount,
+               bool IncludeNumbers, bool DrawBorders);
     ~HtmlExport();  // an unfinished page is discarded with its pictures
     HtmlExport(const HtmlExport&) = delete;
     HtmlExport& operator=(const HtmlExport&) = delete;
 
-    // The page file: DestFileName as it stands when it is the pictures
-    // folder's name less "_files" plus an extension; otherwise that name
-    // plus DestExt in lower case (".htm" when empty).
-    static QString PageFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt);
+    // The page file: DestDir less "_files", then DestExt in lower case
+    // (".htm" when empty), whatever extension the chosen name had.
+    static QString PageFileName(const QString& DestDir, const QString& DestExt);
 
     const QString& pageFileName() const { return m_pageFileName; }
 

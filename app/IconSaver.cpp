@@ -371,6 +371,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     // Only the grid's own file may borrow the grid's icon for one it lacks.
     const bool gridFile
         = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
+    // Before the first read, so that one file is read from start to end.
+    const std::optional<platform::FileIdentity> sourceIdentity = platform::fileIdentity(Source);
     if (!SrcFileName.isEmpty())
         CheckSourceReadable(Source);
     const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
@@ -416,7 +418,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     std::optional<DbaseExport> table;
     std::optional<PdfExport> document;
     if (FileType == kHtmlPage) {
-        page.emplace(Source, DestDir, DestFileName, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
+        page.emplace(Source, DestDir, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
         refuseSource(Source, page->pageFileName());
     } else if (FileType == kDbaseTable) {
         table.emplace(DestDir, DestFileName, destExt, DBFFieldName);
@@ -512,6 +514,10 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         budget.check(document ? document->bytesWritten() : 0);
     }
 
+    // A file renamed over the source, or rewritten, while it was read would
+    // give an export of two files' icons.
+    if (platform::fileIdentity(Source) != sourceIdentity)
+        throw TSourceError(QStringLiteral("%1 changed while it was read").arg(Source));
     if (page && page->pageCreated())
         page->finish();
     if (table && table->filesCreated())

@@ -94,9 +94,10 @@ public:
     // the run, so that two sources of the same name do not overwrite each
     // other. Callers start a run with all three empty. Icons that cannot be
     // read are left out (Skipped). Throws TSourceError when the source
-    // cannot be read or holds no readable icon, platform::Error when an
-    // output would replace the source file, and the writers' errors; a
-    // page, table or document is then not replaced, nor the page's pictures.
+    // cannot be read, holds no readable icon, or was replaced or rewritten
+    // while the run read it, platform::Error when an output would replace
+    // the source file, and the writers' errors; a page, table or document
+    // is then not replaced, nor the page's pictures.
     void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                  const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
                  bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,

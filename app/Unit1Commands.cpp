@@ -102,9 +102,9 @@ void TForm1::NHTMClick()
                 ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult, written);
     }
     ReportSkippedIcons();
-    // The page as written, which has an extension when the name had none.
+    // The page as written: its extension in lower case, ".htm" when none.
     if (OpenAfterSave)
-        OpenWithShell(HtmlExport::PageFileName(destDir, name, ext), QString());
+        OpenWithShell(HtmlExport::PageFileName(destDir, ext), QString());
 }
 
 void TForm1::NPDFClick()

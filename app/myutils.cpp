@@ -65,8 +65,14 @@ QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QS
         folder += u'/';
     const QString suffix = Ext.isEmpty() ? QString() : QStringLiteral(".") + Ext;
 
+    // Anything of the name is taken: a folder proposed as the name would
+    // turn the save dialog's button into one that opens it.
+    const auto taken = [](const QString& path) {
+        const QFileInfo info(path);
+        return info.exists() || info.isSymLink();
+    };
     QString name = base;
-    for (qint64 n = 1; QFileInfo(folder + name + suffix).isFile(); ++n)
+    for (qint64 n = 1; taken(folder + name + suffix); ++n)
         name = base + QString::number(n);
     return name;
 }

@@ -39,8 +39,8 @@ QString FormatUIText(const QString& format, std::initializer_list<UITextArg> arg
 
 // A name without folder and extension for a new file in Dir: the base name
 // of FileName (its file-name part less its last extension), or that name
-// followed by 1, 2, ... when a file (not a folder) Dir/Name.Ext already
-// exists. An empty Dir stands for the root folder; Ext has no dot, and an
+// followed by 1, 2, ... when anything (a file, a folder, a link) is named
+// Dir/Name.Ext already. An empty Dir stands for the root folder; Ext has no dot, and an
 // empty Ext means a name without extension.
 QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QString& Ext);
 

@@ -40,8 +40,7 @@ void BM_HtmlExport(benchmark::State& state)
     const QByteArray picture = pngBytes();
     const bool writePictures = state.range(0) != 0;
     for (auto _ : state) {
-        HtmlExport page(QStringLiteral("/src/library.dll"), folder, dir.filePath(QStringLiteral("icons.htm")),
-                        QStringLiteral(".htm"), 8, true, true);
+        HtmlExport page(QStringLiteral("/src/library.dll"), folder, QStringLiteral(".htm"), 8, true, true);
         for (int i = 0; i < kIcons; ++i) {
             const QString name
                 = folder + QStringLiteral("/ico_library_dll%1.png").arg(i + 1, 4, 10, QLatin1Char('0'));

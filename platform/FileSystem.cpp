@@ -38,6 +38,15 @@ bool isSameFile(const QString& a, const QString& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+std::optional<FileIdentity> fileIdentity(const QString& path)
+{
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), st.st_size,
+                         st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 bool writeAll(QIODevice& device, QByteArrayView data, QString* error)
 {
     // A short write sets no error; the next one meets the cause (a full

@@ -5,6 +5,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
 class QFileDevice;
 class QIODevice;
 
@@ -12,6 +15,20 @@ namespace platform {
 
 // True when both names exist and are the same file (links followed).
 bool isSameFile(const QString& a, const QString& b);
+
+// What tells a file from another one renamed over its name, and from
+// itself before a rewrite: its device, inode, size and modification time.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtimeSec = 0;
+    int64_t mtimeNsec = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file `path` names (links followed); nullopt when
+// there is none.
+std::optional<FileIdentity> fileIdentity(const QString& path);
 
 enum class WriteResult { Written, NotCreated, WriteFailed };
 

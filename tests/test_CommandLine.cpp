@@ -99,6 +99,10 @@ TEST(CommandLine, SwitchesFileNamesAndTheExportTheyMake)
          {"-e", "/s/a.dll", "/o/page.html", "-htmldestimagetype= gif "},
          "export htmltype=GIF index=1 src=</s/a.dll> dest=</o/page.html>",
          "SaveAll file=11 type=HTML dir=/o/page_files ext=.HTML html=2 open=/o/page.html"},
+        {"a page named .pdf",
+         {"-e", "/s/a.dll", "/o/x.pdf", "-desttype=HTM"},
+         "export type=HTM index=1 src=</s/a.dll> dest=</o/x.pdf>",
+         "SaveAll file=11 type=HTM dir=/o/x_files ext=.HTM html=0 open=/o/x.htm"},
         {"a 14-character field name",
          {"-e", "/s/a.dll", "/o/t.dbf", "-dbasefieldname= IconsAndMore14 ", "-dbasedesttype=jpg"},
          "export field=IconsAndMo dbftype=JPG index=1 src=</s/a.dll> dest=</o/t.dbf>",
@@ -133,9 +137,18 @@ TEST(CommandLine, SwitchesFileNamesAndTheExportTheyMake)
          {"-e", "/s/a.dll", "/o/x.gif", "-iconindex=two", "-iconindex=3", "-iconindex=4"},
          "export index=3 src=</s/a.dll> dest=</o/x.gif> errors=1",
          "SaveIcon file=4 type=GIF index=3 open=/o/x.gif"},
+        // A negative number is the first icon; only -1 counts as not given.
         {"index: negative",
          {"-e", "/s/a.dll", "/o/x.gif", "-iconindex=-5", "-iconindex=3"},
-         "export index=3 src=</s/a.dll> dest=</o/x.gif> errors=1",
+         "export index=1 src=</s/a.dll> dest=</o/x.gif>",
+         "SaveIcon file=4 type=GIF index=1 open=/o/x.gif"},
+        {"index: -1, then the next",
+         {"-e", "/s/a.dll", "/o/x.gif", "-iconindex=-1", "-iconindex=3"},
+         "export index=3 src=</s/a.dll> dest=</o/x.gif>",
+         "SaveIcon file=4 type=GIF index=3 open=/o/x.gif"},
+        {"index: with a plus sign",
+         {"-e", "/s/a.dll", "/o/x.gif", "-iconindex=+3"},
+         "export index=3 src=</s/a.dll> dest=</o/x.gif>",
          "SaveIcon file=4 type=GIF index=3 open=/o/x.gif"},
         {"values: the first non-empty one",
          {"-e", "-desttype=", "-desttype=gif", "-desttype=png", "/s/a.dll", "/o/x"},
@@ -191,11 +204,12 @@ TEST(CommandLine, ValuesThatDoNotParseAreRefused)
         const char* value;
         bool refused;
     } cases[] = {
-        {"-iconindex=-1", true},          {"-iconindex=abc", true}, {"-iconindex=0x1", true},
-        {"-iconindex=99999999999", true}, {"-iconindex=1.5", true}, {"-desttype=xyz", true},
-        {"/DESTTYPE=Tiff", true},         {"-iconindex=0", false},  {"-iconindex= 12 ", false},
-        {"-iconindex=", false},           {"-desttype=Jpg", false}, {"-desttype=", false},
-        {"-desttype=ico", false},
+        {"-iconindex=abc", true}, {"-iconindex=0x1", true},   {"-iconindex=99999999999", true},
+        {"-iconindex=1.5", true}, {"-iconindex=-", true},     {"-iconindex=+-3", true},
+        {"-iconindex=- 3", true}, {"-desttype=xyz", true},    {"/DESTTYPE=Tiff", true},
+        {"-iconindex=0", false},  {"-iconindex= 12 ", false}, {"-iconindex=", false},
+        {"-iconindex=-3", false}, {"-iconindex=-1", false},   {"-iconindex=+3", false},
+        {"-desttype=Jpg", false}, {"-desttype=", false},      {"-desttype=ico", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);

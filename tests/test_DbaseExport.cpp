@@ -191,11 +191,17 @@ TEST(DbaseExport, NamesAreStoredInTheCodePageAndCut)
     for (const Case& c : fields)
         EXPECT_EQ(DbaseExport::EncodeFieldName(QString::fromUtf8(c.text)), QByteArray(c.stored)) << c.text;
 
-    // The memo header's label: 8 bytes of the upper-cased name.
+    // The memo header's label: 8 bytes of the upper-cased name, "_" for
+    // each character the code page lacks, so a table of any name is made.
     const Case labels[] = {
         {"icons.dbf", "ICONS"},
         {"myiconlibrary.dbf", "MYICONLI"},
         {"\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA4\xC3\xB6.dbf", "\xC4\xD6\xDC\xC4\xD6"},
+        {"\xD0\xA2\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD1\x8F.dbf", "_______"},  // Таблиця
+        {"\xCE\xB5\xCE\xB9\xCE\xBA\xCF\x8C\xCE\xBD\xCE\xB5\xCF\x82\xCE\xB1.dbf", "________"},  // εικόνεςα
+        {"a\xE2\x82\xAC\xD0\x96\xF0\x9F\x98\x80"
+         "b.dbf",
+         "A\x80__B"},  // a€Ж😀b: one "_" a character
     };
     for (const Case& c : labels) {
         QTemporaryDir dir;
@@ -215,7 +221,6 @@ TEST(DbaseExport, NamesAreStoredInTheCodePageAndCut)
     } refused[] = {
         {"t.dbf", "\xD0\x96\xD1\x83\xD0\xBA"},
         {"t.dbf", "a\xF0\x9F\x98\x80"},
-        {"\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.dbf", "ICON"},
     };
     for (const auto& r : refused) {
         try {
@@ -246,6 +251,19 @@ TEST(DbaseExport, NamesAreStoredInTheCodePageAndCut)
     EXPECT_TRUE(read.startsWith("field GR\xF6\xDF"
                                 "E\nrecords 1\n"))
         << read.toHex().toStdString();
+
+    // So do the readers a table whose name the code page cannot hold.
+    const QString cyrillic
+        = dir.path() + QString::fromUtf8("/\xD0\xA2\xD0\xB0\xD0\xB1\xD0\xBB\xD0\xB8\xD1\x86\xD1\x8F");
+    exportTable(dir.path(), cyrillic + QStringLiteral(".dbf"), {pattern(5, 0)});
+    EXPECT_TRUE(run(QStringLiteral("file"), {QStringLiteral("-b"), cyrillic + QStringLiteral(".dbf")})
+                    .contains(QLatin1String("DBF")));
+    EXPECT_TRUE(run(QStringLiteral("file"), {QStringLiteral("-b"), cyrillic + QStringLiteral(".dbt")})
+                    .contains(QLatin1String("DBT")));
+    EXPECT_EQ(run(QStringLiteral("perl"),
+                  {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"),
+                   cyrillic + QStringLiteral(".dbf")}),
+              QStringLiteral("field ICON\nrecords 1\n") + QString::fromLatin1(pattern(5, 0).toHex()) + u'\n');
 }
 
 TEST(DbaseExport, FailuresLeaveNoPartialFiles)

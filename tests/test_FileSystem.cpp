@@ -11,7 +11,9 @@
 
 #include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -126,6 +128,53 @@ TEST(FileSystem, AFullDiskKeepsTheOldFileAndSaysSo)
             EXPECT_EQ(readAll(dest), old);
         }
     }
+}
+
+TEST(FileSystem, FileIdentityTellsAReplacedOrRewrittenFile)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("f.dll"));
+    const QString other = dir.filePath(QStringLiteral("other.dll"));
+    // Both files alike in size and time, so only what tells them apart can.
+    const auto make = [](const QString& path, const QByteArray& bytes) {
+        writeFile(path, bytes);
+        const timespec times[2] = {{1000, 0}, {1000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        bool same;
+    } cases[] = {
+        {"read only", [&] { readAll(file); }, true},
+        {"another file renamed over it",
+         [&] {
+             make(other, "abcdef");
+             ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(file).constData()),
+                       0);
+         },
+         false},
+        {"rewritten in place, same size",
+         [&] {
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             ASSERT_EQ(f.write("ABCDEF"), 6);
+         },
+         false},
+        {"truncated", [&] { ASSERT_EQ(::truncate(QFile::encodeName(file).constData(), 3), 0); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        make(file, "abcdef");
+        const auto before = platform::fileIdentity(file);
+        ASSERT_TRUE(before);
+        c.change();
+        EXPECT_EQ(platform::fileIdentity(file) == before, c.same);
+    }
+    // A link is the file it names; a missing file has none.
+    ASSERT_TRUE(QFile::link(file, dir.filePath(QStringLiteral("link.dll"))));
+    EXPECT_EQ(platform::fileIdentity(dir.filePath(QStringLiteral("link.dll"))), platform::fileIdentity(file));
+    EXPECT_FALSE(platform::fileIdentity(dir.filePath(QStringLiteral("missing.dll"))));
 }
 
 TEST(FileSystem, ReplacesAndCopiesWhole)

@@ -64,8 +64,8 @@ struct PageRun {
 QByteArray exportPage(const QString& dir, const PageRun& run)
 {
     const QString folder = dir + QStringLiteral("/icons_files");
-    HtmlExport page(QStringLiteral("/x/a.dll"), folder, dir + QStringLiteral("/icons.htm"),
-                    QStringLiteral(".htm"), run.columns, run.numbers, run.borders);
+    HtmlExport page(QStringLiteral("/x/a.dll"), folder, QStringLiteral(".htm"), run.columns, run.numbers,
+                    run.borders);
     for (int i : run.written)
         page.addCell(i, pictureName(folder, QStringLiteral("a_dll"), i), 32, 32);
     page.finish();
@@ -157,34 +157,28 @@ TEST(HtmlExport, NoCellWrittenLeavesNoPage)
 {
     QTemporaryDir dir;
     HtmlExport page(QStringLiteral("/x/a.dll"), dir.path() + QStringLiteral("/icons_files"),
-                    dir.path() + QStringLiteral("/icons.htm"), QStringLiteral(".htm"), 4, true, true);
+                    QStringLiteral(".htm"), 4, true, true);
     page.finish();
     EXPECT_FALSE(page.pageCreated());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
-TEST(HtmlExport, PageFileKeepsTheChosenName)
+TEST(HtmlExport, PageFileIsThePicturesFolderLessFilesWithTheExtensionLowerCased)
 {
     struct Case {
         const char* destDir;
-        const char* destFileName;
         const char* destExt;
         const char* page;
     };
     const Case cases[] = {
-        {"/w/Icons_files", "/w/Icons.HTML", ".HTML", "/w/Icons.HTML"},
-        {"/w/Icons_files", "/w/Icons.Htm", ".htm", "/w/Icons.Htm"},
-        // The command line names a destination without extension.
-        {"/w/icons_files", "/w/icons", ".HTML", "/w/icons.html"},
-        {"/w/icons_files", "", "", "/w/icons.htm"},
-        {"/w/icons_files/", "/w/other.htm", ".htm", "/w/icons.htm"},
-        {"/w/my.page_files", "/w/my.page.htm", ".htm", "/w/my.page.htm"},
+        {"/w/Page_files", ".HTML", "/w/Page.html"},     {"/w/x_files", ".HTM", "/w/x.htm"},
+        {"/w/icons_files", "", "/w/icons.htm"},         {"/w/icons_files/", ".htm", "/w/icons.htm"},
+        {"/w/my.page_files", ".Htm", "/w/my.page.htm"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(HtmlExport::PageFileName(QString::fromUtf8(c.destDir), QString::fromUtf8(c.destFileName),
-                                           QString::fromUtf8(c.destExt)),
+        EXPECT_EQ(HtmlExport::PageFileName(QString::fromUtf8(c.destDir), QString::fromUtf8(c.destExt)),
                   QString::fromUtf8(c.page))
-            << c.destDir << " " << c.destFileName;
+            << c.destDir << " " << c.destExt;
 }
 
 // Names that HTML or URLs give a meaning: every link must still lead to its
@@ -195,14 +189,14 @@ TEST(HtmlExport, AnyFileNameGivesAValidPageWithWorkingLinks)
     ASSERT_TRUE(dir.isValid());
     const QString source = QStringLiteral("/src/my <i> \"n\" & #2 'q' %41 ?.dll");
     const QString stem = QStringLiteral("my <i> \"n\" & #2 'q' %41 ?_dll");
-    const QString chosen = dir.path() + QStringLiteral("/We <b> \"q\" & #1 x\u00E9.HTM");
+    const QString chosen = dir.path() + QStringLiteral("/We <b> \"q\" & #1 x\u00E9.htm");
     const QString folder = dir.path() + QStringLiteral("/We <b> \"q\" & #1 x\u00E9_files");
     ASSERT_TRUE(QDir().mkdir(folder));
 
     QImage picture(32, 32, QImage::Format_ARGB32);
     picture.fill(Qt::red);
     std::set<QString> written;
-    HtmlExport page(source, folder, chosen, QStringLiteral(".htm"), 2, true, true);
+    HtmlExport page(source, folder, QStringLiteral(".htm"), 2, true, true);
     for (int i = 0; i < 3; ++i) {
         const QString name = pictureName(folder, stem, i);
         ASSERT_TRUE(picture.save(name, "PNG"));
@@ -240,7 +234,7 @@ TEST(HtmlExport, FailedOrUnfinishedPagesLeaveNothingBehind)
     }
     {
         // A run that stops after some cells (an exception in the caller).
-        HtmlExport page(QStringLiteral("/x/a.dll"), dir.path() + QStringLiteral("/icons_files"), pagePath,
+        HtmlExport page(QStringLiteral("/x/a.dll"), dir.path() + QStringLiteral("/icons_files"),
                         QStringLiteral(".htm"), 4, true, true);
         page.addCell(0, QStringLiteral("ico_a_dll0001.png"), 32, 32);
         EXPECT_TRUE(page.pageCreated());
@@ -251,7 +245,7 @@ TEST(HtmlExport, FailedOrUnfinishedPagesLeaveNothingBehind)
 
     const QString missing = dir.path() + QStringLiteral("/no such folder/icons.htm");
     HtmlExport page(QStringLiteral("/x/a.dll"), dir.path() + QStringLiteral("/no such folder/icons_files"),
-                    missing, QStringLiteral(".htm"), 4, true, true);
+                    QStringLiteral(".htm"), 4, true, true);
     try {
         page.addCell(0, QStringLiteral("ico_a_dll0001.png"), 32, 32);
         FAIL() << "no error for a page that cannot be created";

@@ -25,10 +25,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 using platform::Icon;
@@ -116,6 +118,24 @@ private:
     KXImageBoxLayout::TImageBoxLayout FLayout;
 };
 
+// A grid that runs Action once, when a run first asks the size of an icon
+// it is about to write: after the source was read, before it is finished.
+class GridWithAction : public FakeGrid {
+public:
+    GridWithAction(FakeGrid grid, std::function<void()> action)
+        : FakeGrid(std::move(grid)), FAction(std::move(action))
+    {}
+    int ItemWidth() const override
+    {
+        if (FAction)
+            std::exchange(FAction, {})();
+        return FakeGrid::ItemWidth();
+    }
+
+private:
+    mutable std::function<void()> FAction;
+};
+
 // Answers the message boxes of one test and restores the desktop ones.
 struct ScriptedBoxes {
     std::shared_ptr<platform::ScriptedMessageBoxes> boxes
@@ -144,6 +164,13 @@ struct SaveRun {
         saver.SaveAll(src, destDir, {}, {}, {}, fileType, 0, true, true, false, small, 0, SaveCount,
                       ConfirmResult, WrittenNames);
     }
+};
+
+// A kind of save-all export and where it goes.
+struct ExportKind {
+    const char* what;
+    int type;
+    QString dest, destDir;
 };
 
 class IconSaverTest : public ::testing::Test {
@@ -724,12 +751,7 @@ TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
     const FakeGrid grid = FakeGrid::of(kGroups);
     TIconSaver saver(grid, kGroups);
     BatchModeOn batch;
-    struct Kind {
-        const char* what;
-        int type;
-        QString dest, destDir;
-    };
-    const Kind kinds[] = {
+    const ExportKind kinds[] = {
         {"HTML page and pictures", 11, volume.filePath("s.htm"), volume.filePath("s_files")},
         {"dBASE table and memo file", 12, volume.filePath("t.dbf"), volume.path()},
     };
@@ -747,7 +769,7 @@ TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
          }},
         {"a failed rename", [](int n) { return std::make_shared<fixture::RenameFault>(n + 1); }},
     };
-    for (const Kind& k : kinds) {
+    for (const ExportKind& k : kinds) {
         SCOPED_TRACE(k.what);
         // The new export differs from the earlier one in every picture.
         const auto exportIcons = [&](bool grey, SaveRun& run) {
@@ -810,6 +832,54 @@ TEST_F(IconSaverTest, SaveAllNeverReplacesItsSource)
                                confirm, written),
                  platform::Error);
     EXPECT_EQ(readAll(src), before);
+}
+
+TEST_F(IconSaverTest, ASourceReplacedDuringTheRunFailsAndReplacesNothing)
+{
+    const QString src = path(QStringLiteral("lib.dll"));
+    const QString other = path(QStringLiteral("other.dll"));
+    const QString out = path(QStringLiteral("out"));
+    BatchModeOn batch;
+    const ExportKind kinds[] = {
+        {"numbered pictures", 5, {}, out},
+        {"HTML page and pictures", 11, out + "/p.htm", out + "/p_files"},
+        {"dBASE table and memo file", 12, out + "/t.dbf", out},
+        {"PDF document", 13, out + "/d.pdf", out},
+    };
+    for (const ExportKind& k : kinds) {
+        SCOPED_TRACE(k.what);
+        QFile::remove(src);
+        ASSERT_TRUE(QFile::copy(kGroups, src));
+        ASSERT_TRUE(QFile::copy(kLoader, other));
+        const auto exportIcons = [&](const TIconGridSource& grid, SaveRun& run) {
+            TIconSaver saver(grid, src);
+            saver.SaveAll({}, k.destDir, k.dest, {}, {}, k.type, 0, true, true, false, false, 0,
+                          run.SaveCount, run.ConfirmResult, run.WrittenNames);
+        };
+        SaveRun first;
+        exportIcons(FakeGrid::of(src), first);
+        ASSERT_EQ(first.SaveCount, 3);
+        const auto earlier = snapshot(out);
+
+        bool replaced = false;
+        const GridWithAction grid(FakeGrid::of(src), [&] {
+            replaced
+                = std::rename(QFile::encodeName(other).constData(), QFile::encodeName(src).constData()) == 0;
+        });
+        SaveRun run;
+        try {
+            exportIcons(grid, run);
+            ADD_FAILURE() << "no error";
+        } catch (const TSourceError& e) {
+            EXPECT_EQ(e.message(), src + " changed while it was read");
+        }
+        EXPECT_TRUE(replaced);
+        EXPECT_TRUE(snapshot(out) == earlier);
+        // The numbered files each came whole from the file as it was read.
+        if (k.type != 5) {
+            EXPECT_EQ(run.SaveCount, 0);
+        }
+    }
 }
 
 TEST_F(IconSaverTest, SaveAllHtmlPage)

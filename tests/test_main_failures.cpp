@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "CostCorpus.h"
 #include "FileBytes.h"
 #include "InstalledProgram.h"
 #include "PeBuilder.h"
@@ -49,6 +50,15 @@ QStringList tree(const QString& dir)
         out << QDir(dir).relativeFilePath(it.next());
     out.sort();
     return out;
+}
+
+// What tree(Dir) lists, each file with its bytes.
+QStringList contents(const QString& dir)
+{
+    QStringList files;
+    for (const QString& name : tree(dir))
+        files << name + u' ' + QString::fromLatin1(readAll(dir + u'/' + name).toHex());
+    return files;
 }
 
 class ProgramFailures : public InstalledProgram {
@@ -146,20 +156,14 @@ TEST_F(ProgramFailures, AFailedPageKeepsTheEarlierPageAndAllItsPictures)
     ASSERT_TRUE(QDir().mkpath(web));
     const Outcome first = run({"-e", source, out("web/s.htm")});
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
-    const auto contents = [&] {
-        QStringList files;
-        for (const QString& name : tree(web))
-            files << name + u' ' + QString::fromLatin1(readAll(web + u'/' + name).toHex());
-        return files;
-    };
-    const QStringList earlier = contents();
+    const QStringList earlier = contents(web);
     ASSERT_GT(earlier.size(), 3);
     // The page's folder takes no new file, its pictures folder does.
     ASSERT_EQ(chmod(QFile::encodeName(web).constData(), 0555), 0);
     const Outcome o = run({"-e", source, out("web/s.htm"), "-grayscale"}, {.withoutRootRights = true});
     chmod(QFile::encodeName(web).constData(), 0755);
     expectFailure(o, QStringLiteral("Permission denied"));
-    EXPECT_EQ(contents(), earlier);
+    EXPECT_EQ(contents(web), earlier);
 }
 
 TEST_F(ProgramFailures, AFullDiskReplacesNothingAndSaysSo)
@@ -288,7 +292,7 @@ TEST_F(ProgramFailures, ValuesAndNamesThatDoNotWorkAreSaidAsTheyAre)
         QString says;
     };
     const Case cases[] = {
-        {"a negative index", {"-e", kSource, out("o.png"), "-iconindex=-1"}, "\"-1\" is not an icon number"},
+        {"a sign alone", {"-e", kSource, out("o.png"), "-iconindex=-"}, "\"-\" is not an icon number"},
         {"letters", {"-e", kSource, out("o.png"), "-iconindex=abc"}, "\"abc\" is not an icon number"},
         {"hexadecimal", {"-e", kSource, out("o.png"), "-iconindex=0x1"}, "\"0x1\" is not an icon number"},
         {"too large",
@@ -382,4 +386,39 @@ TEST_F(ProgramFailures, AGroupThatNamesAnImageTwiceIsNotSaved)
                       "names the same image more than once");
         EXPECT_TRUE(tree(out("dest")).isEmpty()) << tree(out("dest")).join(' ').toStdString();
     }
+}
+
+// Another file renamed over the source while the page is made: the run
+// reads one file from start to end, or fails and keeps the earlier page.
+TEST_F(ProgramFailures, ASourceReplacedDuringTheExportFailsAndKeepsTheEarlierPage)
+{
+    // Enough icons that the run is still writing pictures when the source goes.
+    const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(32, 32, 24, 3), 400);
+    const QString source = out("many.dll");
+    const QString other = out("other.dll");
+    writeFile(source, QByteArray(reinterpret_cast<const char*>(module.data()), qsizetype(module.size())));
+    const QString web = out("web");
+    ASSERT_TRUE(QDir().mkpath(web));
+    const Outcome first = run({"-e", source, out("web/p.htm")});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const QStringList earlier = contents(web);
+    const int pictures = static_cast<int>(entries(out("web/p_files")).size());
+    ASSERT_EQ(pictures, 400);
+    ASSERT_TRUE(QFile::copy(kSource, other));
+
+    QProcess p;
+    p.setProcessEnvironment(batchEnvironment());
+    p.setWorkingDirectory(work.path());
+    p.start(installed.filePath("pictorium"), {"-e", source, out("web/p.htm"), "-grayscale"});
+    ASSERT_TRUE(p.waitForStarted());
+    // The new pictures' temporary files show that the source was read.
+    while (p.state() == QProcess::Running && entries(out("web/p_files")).size() == pictures)
+        usleep(1000);
+    const bool running = p.state() == QProcess::Running;
+    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(source).constData()), 0);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_TRUE(running) << "the run ended before the source was replaced";
+    expectFailure({p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())},
+                  source + " changed while it was read");
+    EXPECT_TRUE(contents(web) == earlier);
 }

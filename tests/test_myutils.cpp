@@ -262,10 +262,11 @@ TEST(MakeUniqueFileName, FirstFreeNumberedName)
         {d, "shell32.dll", "bmp", "shell32"},
         {d, "/x/a.b.dll", "ico", "a.b"},
         {d, "/x.y/noext", "ico", "noext"},
-        {d, "/x/folder.exe", "ico", "folder"},      // a folder is not a file
-        {d, "/x/linked.exe", "ico", "linked1"},     // a link to a file is one
-        {d, "/x/dangling.exe", "ico", "dangling"},  // a link to nothing is not
-        {d, "/x/plain.txt", "", "plain1"},          // no extension: no dot either
+        // Anything of the name is taken: a folder, a link, a link to nothing.
+        {d, "/x/folder.exe", "ico", "folder1"},
+        {d, "/x/linked.exe", "ico", "linked1"},
+        {d, "/x/dangling.exe", "ico", "dangling1"},
+        {d, "/x/plain.txt", "", "plain1"},  // no extension: no dot either
     };
     for (const auto& c : cases)
         EXPECT_EQ(MakeUniqueFileName(c.dir, c.fileName, c.ext), c.expected)
