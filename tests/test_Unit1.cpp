@@ -128,6 +128,25 @@ TEST_F(MainWindow, SettingsComeFromTheIniFileAndGoBackAtExit)
     EXPECT_TRUE(back.readBool("Settings", "SmallIcons", false));
 }
 
+TEST_F(MainWindow, APlacementAtTheEndsOfTheNumbersIsTakenAsAbsent)
+{
+    {
+        QFile file(ini());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Placement]\nLeft=-2147483648\nTop=0\nRight=2147483647\nBottom=600\n");
+    }
+    const QRect before = TForm1(QStringList(), programFile()).geometry();
+    {
+        auto form = start();
+        EXPECT_EQ(form->geometry().size(), before.size());
+        form->FormDestroy();
+    }
+    platform::IniFile back(ini());
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Placement", "Right", 0) - back.readInteger("Placement", "Left", 0),
+              before.width());
+}
+
 TEST_F(MainWindow, AnUnwritableIniFileIsSilentAtExit)
 {
     auto form = start();
