@@ -329,7 +329,7 @@ bool TIconSaver::MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& C
     if (Answer != platform::mrYesToAll && Answer != platform::mrNoToAll) {
         platform::MessageRequest request;
         request.caption = QStringLiteral("Pictorium");
-        request.text = FormatUIText(GetUIText(609), {Name});
+        request.text = FormatUIText(GetMessageText(609), {Name});
         request.type = platform::MsgType::Confirmation;
         request.buttons = platform::mbYes | platform::mbNo | platform::mbNoToAll | platform::mbYesToAll;
         // A box closed without an answer replaces nothing.

@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QWidget>
 
 #include <algorithm>
 #include <climits>
@@ -119,8 +120,7 @@ TPlacement readPlacement(const IniStore& Store, const TPlacement& Current, const
     result.Top = Store.readInteger(kPlacement, QStringLiteral("Top"), Current.Top);
     result.Right = Store.readInteger(kPlacement, QStringLiteral("Right"), Current.Right);
     result.Bottom = Store.readInteger(kPlacement, QStringLiteral("Bottom"), Current.Bottom);
-    // An empty or inside-out rectangle is no window: the current one stays.
-    if (int64_t {result.Right} - result.Left <= 0 || int64_t {result.Bottom} - result.Top <= 0) {
+    if (!PlacementUsable(result)) {
         result.Left = Current.Left;
         result.Top = Current.Top;
         result.Right = Current.Right;
@@ -286,6 +286,16 @@ int32_t ClampPanelSize(int32_t Value, int32_t MinSize, int32_t Limit)
     if (Value > Limit)
         return Limit;
     return Value;
+}
+
+bool PlacementUsable(const TPlacement& Placement)
+{
+    // Qt's own limit on a window's size; coordinates past it are no screen's.
+    constexpr int32_t kLimit = QWIDGETSIZE_MAX;
+    for (const int32_t edge : {Placement.Left, Placement.Top, Placement.Right, Placement.Bottom})
+        if (edge < -kLimit || edge > kLimit)
+            return false;
+    return Placement.Right > Placement.Left && Placement.Bottom > Placement.Top;
 }
 
 void PlaceOnScreen(TPlacement& Placement, const QList<QRect>& Screens)

@@ -98,6 +98,11 @@ void NSaveToRegistryClick(bool& Checked);
 // MinSize, otherwise above Limit it becomes Limit.
 int32_t ClampPanelSize(int32_t Value, int32_t MinSize, int32_t Limit);
 
+// True when the placement's rectangle is one a window can take: not empty,
+// not inside out, and no edge further from the origin than the largest
+// window size. Any other rectangle read from a store counts as absent.
+bool PlacementUsable(const TPlacement& Placement);
+
 // Moves a placement whose rectangle shows too little on every screen (given
 // by their available rectangles, the primary first) onto the nearest
 // screen, shrunk to fit it. With no screens nothing changes.

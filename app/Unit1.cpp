@@ -1,6 +1,7 @@
 // The main window: start-up, closing and exit, and the window's controls.
 #include "app/Unit1.h"
 
+#include "app/CommandLine.h"
 #include "app/IconEx.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
@@ -207,7 +208,7 @@ void TForm1::ApplyWindowSettings(const TWindowSettings& Window)
     FRecent.Load(Window.RecentFiles);
     RebuildRecentMenu();
     const TPlacement& p = Window.Placement;
-    if (p.Right > p.Left && p.Bottom > p.Top)
+    if (PlacementUsable(p))
         setGeometry(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top);
     if (p.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -225,10 +226,8 @@ void TForm1::FormCreate()
     TWindowSettings window = CurrentWindowSettings();
     const QString settingsNotice = LoadSettings(FIniFile, registry, window, screenRects());
     ApplyWindowSettings(window);
-    // Without a display (a batch export) the notice would only be noise
-    // among the export's own messages.
-    if (!settingsNotice.isEmpty() && platform::hasDisplay())
-        platform::messageBoxes().show(
+    if (!settingsNotice.isEmpty())
+        StartupNotice(
             {ApplicationTitle(), settingsNotice, platform::MsgType::Warning, platform::mbOK, platform::mrOk});
 
     FNSaveToRegistry->setChecked(SaveSettingsToRegistry);
@@ -254,6 +253,24 @@ void TForm1::FormCreate()
 
     if (FParams.isEmpty())
         SelectFile(FProgramFile);
+}
+
+void TForm1::StartupNotice(const platform::MessageRequest& Request)
+{
+    if (!FCommandLineHandled && TCommandLine::Parse(FParams).Export)
+        FStartupNotices.push_back(Request);
+    else
+        platform::messageBoxes().show(Request);
+}
+
+void TForm1::ShowStartupNotices()
+{
+    const std::vector<platform::MessageRequest> notices = std::move(FStartupNotices);
+    FStartupNotices.clear();
+    if (MainFormClosing || NoticesUnseen)
+        return;
+    for (const platform::MessageRequest& notice : notices)
+        platform::messageBoxes().show(notice);
 }
 
 void TForm1::FormCloseQuery(bool& CanClose)

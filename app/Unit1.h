@@ -1,6 +1,7 @@
 #pragma once
 // Program-wide state of the main window's unit. Main thread only.
 
+#include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
 
 #include <QString>
@@ -124,6 +125,9 @@ public:
     // 1 when the command line's export (or its source) failed, else 0: the
     // exit status of a run without a display.
     int CommandLineStatus() const { return FCommandLineStatus; }
+    // Set when nobody can see the window (no display): the start-up notices
+    // kept for after an export are then dropped.
+    bool NoticesUnseen = false;
     // Help: the contents, a topic ("export", "page|#anchor"), the
     // application's help hook and its hint handler (Hint: the whole hint).
     void HelpBtnClick();
@@ -282,6 +286,12 @@ private:
     void CreateToolBar();
     void SetToolBarEnabled(bool Enabled);
     void ApplyToolBarTexts();
+    // A notice of the start-up (settings, language pack, help file): shown
+    // at once, or kept for after the export when the command line asks for
+    // one, so that a script never waits on it.
+    void StartupNotice(const platform::MessageRequest& Request);
+    // The kept notices, unless the window closes with the export.
+    void ShowStartupNotices();
     TWindowSettings CurrentWindowSettings() const;
     void ApplyWindowSettings(const TWindowSettings& Window);
     // The language pack steps.
@@ -295,9 +305,11 @@ private:
     // name and filter index, or nullopt when cancelled.
     std::optional<std::pair<QString, int>> RunSaveDialog(int TitleId, const QString& Filter);
     // The export of the command line, once its source is open: the error
-    // message to show, or empty.
-    QString RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
-                                 const QString& StartDir);
+    // message to show, or nullopt when it went well.
+    // The command line's work, once per process.
+    void RunCommandLine();
+    std::optional<QString> RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
+                                                const QString& StartDir);
     // Names the files and icons the last save run left out, with why; true
     // when there were any.
     bool ReportSkippedIcons();
@@ -309,6 +321,7 @@ private:
     bool FCommandLineHandled = false;
     bool FCommandLineWaiting = false;  // posted during a search; runs when it ends
     int FCommandLineStatus = 0;
+    std::vector<platform::MessageRequest> FStartupNotices;
     // What a save run left out, per source file: the icons that cannot be
     // read, or the whole file and the reason.
     struct TLeftOut {

@@ -35,14 +35,14 @@ struct WaitCursor {
 
 const QString kLineBreak = QStringLiteral("\r\n");
 
-// Why Source cannot be opened as a file, or empty. A missing file is said
-// in the pack's words; every other cause by its own.
-QString SourceError(const QString& Source)
+// Why Source cannot be opened as a file, or nullopt when it can. A missing
+// file is said in the pack's words; every other cause by its own.
+std::optional<QString> SourceError(const QString& Source)
 {
     struct stat st {};
     if (stat(QFile::encodeName(Source).constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR || Source.isEmpty())
-            return FormatUIText(GetUIText(605), {Source});
+            return FormatUIText(GetMessageText(605), {Source});
         return QStringLiteral("Cannot open \"%1\": %2")
             .arg(Source, QString::fromLocal8Bit(std::strerror(errno)));
     }
@@ -50,7 +50,7 @@ QString SourceError(const QString& Source)
         return QStringLiteral("\"%1\" is a folder, not a file.").arg(Source);
     if (!S_ISREG(st.st_mode))
         return QStringLiteral("\"%1\" is not a regular file.").arg(Source);
-    return {};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -77,6 +77,19 @@ void TForm1::WMRunCommandLine()
         }
     } handled {this};
 
+    try {
+        RunCommandLine();
+    } catch (...) {
+        // After the toolkit has shown what escaped.
+        QMetaObject::invokeMethod(
+            this, [this] { ShowStartupNotices(); }, Qt::QueuedConnection);
+        throw;
+    }
+    ShowStartupNotices();
+}
+
+void TForm1::RunCommandLine()
+{
     if (FParams.isEmpty()) {
         if (Run == 1)
             HelpBtnClick();
@@ -90,38 +103,34 @@ void TForm1::WMRunCommandLine()
     struct BatchModeOff {
         ~BatchModeOff() { BatchMode = false; }
     } batchModeOff;
-    const QString errorHead = GetUIText(608);
+    const QString errorHead = GetMessageText(608);
 
     // The process's folder never changes, so it is the one started in.
     const QString startDir = QDir::currentPath();
     const QString source = ResolvePath(startDir, commandLine.Source());
-    QString error = SourceError(source);
-    if (error.isEmpty() && commandLine.Export && !commandLine.Errors.isEmpty())
+    std::optional<QString> error = SourceError(source);
+    if (!error && commandLine.Export && !commandLine.Errors.isEmpty())
         error = commandLine.Errors.join(kLineBreak);
-    if (!error.isEmpty()) {
-        error = errorHead + kLineBreak + error;
-    } else {
+    if (!error) {
         SelectFile(source);
         if (!commandLine.Export) {
             FCommandLineStatus = 0;
             return;
         }
         error = RunCommandLineExport(commandLine, source, startDir);
-        if (!error.isEmpty())
-            error = errorHead + kLineBreak + error;
     }
-    if (!error.isEmpty())
-        platform::messageBoxes().show(
-            {ApplicationTitle(), error, platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    if (error)
+        platform::messageBoxes().show({ApplicationTitle(), errorHead + kLineBreak + *error,
+                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
 }
 
-QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
-                                     const QString& StartDir)
+std::optional<QString> TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
+                                                    const QString& StartDir)
 {
     if (CommandLine.SmallIcons)
         FScrollBox->ImageBox()->SetIconSizing(isSmall);
     if (CommandLine.Dest().trimmed().isEmpty())
-        return GetUIText(604);
+        return GetMessageText(604);
     // Said as what it is, before anything is made for the export.
     try {
         CheckSourceReadable(Source);
@@ -150,7 +159,7 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
             // A file in the folder's place would take none of the icons.
             const bool madeDir = plan.MakeDestFolder && !QFileInfo(plan.DestDir).isDir();
             if (madeDir && !QDir().mkdir(plan.DestDir))
-                return FormatUIText(GetUIText(615), {plan.DestDir});
+                return FormatUIText(GetMessageText(615), {plan.DestDir});
             // A failed run leaves no empty folder of its own behind.
             struct DropEmptyFolder {
                 QString dir;
@@ -183,7 +192,7 @@ QString TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QStr
     if (CommandLine.CloseWhenDone)
         close();
     else if (!CommandLine.AllAsOne)
-        platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(602), {SaveCount}),
+        platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetMessageText(602), {SaveCount}),
                                        platform::MsgType::Information, platform::mbOK, platform::mrOk});
-    return {};
+    return std::nullopt;
 }

@@ -175,7 +175,7 @@ void TForm1::NDBFClick()
     const QString table = DbaseExport::TableFileName(FolderOf(name), name, ext);
     const QString memo = DbaseExport::MemoFileName(table);
     if (QFileInfo::exists(memo) && !QFileInfo::exists(table)
-        && platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(609), {memo}),
+        && platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetMessageText(609), {memo}),
                                           platform::MsgType::Confirmation, platform::mbYes | platform::mbNo,
                                           platform::mrNo})
             != platform::mrYes)

@@ -100,8 +100,8 @@ void TForm1::ScrollBoxDropFiles(QObject*, int, int, const QStringList& AFiles)
     SelectFile(AFiles.first());
     FScrollBox->setToolTip(QString());
     if (AFiles.size() > 1)
-        platform::messageBoxes().show({ApplicationTitle(), GetUIText(607), platform::MsgType::Information,
-                                       platform::mbOK, platform::mrOk});
+        platform::messageBoxes().show({ApplicationTitle(), GetMessageText(607),
+                                       platform::MsgType::Information, platform::mbOK, platform::mrOk});
 }
 
 TBitCount TForm1::GetColorCount(const platform::Icon& Icon) { return ::GetColorCount(Icon); }

@@ -2,7 +2,6 @@
 // hints that the status bar shows.
 #include "app/Unit1.h"
 
-#include "app/CommandLine.h"
 #include "app/myutils.h"
 #include "kxCommon/kxHelpUtils.h"
 #include "platform/ApplicationHelp.h"
@@ -52,10 +51,8 @@ void TForm1::CreateHelpControls()
         return ShowHelp(Command, Data, CallHelp);
     };
     help.onUnreadableFile = [](const QString& File) {
-        const QString text = GetUIText(613);
         platform::messageBoxes().show({ApplicationTitle(),
-                                       (text.isEmpty() ? QStringLiteral("Unable to load the file:") : text)
-                                           + QStringLiteral("\r\n") + File,
+                                       GetMessageText(613) + QStringLiteral("\r\n") + File,
                                        platform::MsgType::Error, platform::mbOK, platform::mrOk});
     };
     installEventFilter(new HintFilter(this));
@@ -92,13 +89,12 @@ void TForm1::ChooseHelpFile(QAction* Sender, const QString& Name, QString& HelpF
 void TForm1::ReportMissingHelpFile(QAction* Sender, const QString& Name, QString& HelpFileName)
 {
     HelpFileName = QStringLiteral("english.chm");
-    // Only an export without a display keeps quiet: nobody is there to see
-    // the box, and its line would stand among the export's own messages.
-    const bool unseen = !platform::hasDisplay() && TCommandLine::Parse(FParams).Export;
-    const bool firstRun = !Sender && !unseen && Run == 1 && (Language == 0 || Language == 1);
-    if (Sender || firstRun)
-        platform::messageBoxes().show(
-            {ApplicationTitle(),
-             FormatUIText(GetUIText(605), {Name}) + QStringLiteral("\r\n") + GetUIText(612),
-             platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    const platform::MessageRequest box {ApplicationTitle(),
+                                        FormatUIText(GetMessageText(605), {Name}) + QStringLiteral("\r\n")
+                                            + GetMessageText(612),
+                                        platform::MsgType::Error, platform::mbOK, platform::mrOk};
+    if (Sender)
+        platform::messageBoxes().show(box);
+    else if (Run == 1 && (Language == 0 || Language == 1))
+        StartupNotice(box);
 }

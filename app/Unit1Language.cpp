@@ -2,7 +2,6 @@
 // its texts to the main window.
 #include "app/Unit1.h"
 
-#include "ProgramVersion.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/kxMiscUtils.h"
@@ -16,6 +15,10 @@
 #include <QMenu>
 
 namespace {
+
+// The oldest pack whose texts fit this program. Fixed: it moves only when
+// the texts do, not with the program's version.
+const QString kLowestPackVersion = QStringLiteral("5.1.0.2");
 
 const char* const kPackFiles[]
     = {"english.lng", "ukrainian.lng", "greek.lng", "romanian.lng", "italian.lng", "polish.lng"};
@@ -52,11 +55,8 @@ bool TForm1::LoadLanguageLibrary(QAction* Sender, int32_t& Tag)
     QString path = ProgramDir() + packFile(Tag);
     if (!QFileInfo(path).isFile()) {
         if (FParams.isEmpty()) {
-            const QString missing = GetUIText(117);
-            errorBox(missing.isEmpty()
-                         ? QStringLiteral("File does not exist:\r\n") + path
-                             + QStringLiteral("\r\nIt can be found on Pictorium web page.")
-                         : FormatUIText(missing, {path}) + QStringLiteral("\r\n") + GetUIText(612));
+            errorBox(FormatUIText(GetMessageText(117), {path}) + QStringLiteral("\r\n")
+                     + GetMessageText(612));
         }
         const QString english = ProgramDir() + packFile(0);
         if (Sender || Tag == 0 || LangModule || !QFileInfo(english).isFile())
@@ -69,9 +69,7 @@ bool TForm1::LoadLanguageLibrary(QAction* Sender, int32_t& Tag)
     if (LangModule)
         return true;
     if (FParams.isEmpty()) {
-        const QString text = GetUIText(613);
-        errorBox((text.isEmpty() ? QStringLiteral("Unable to load the file:") : text) + QStringLiteral("\r\n")
-                 + path);
+        errorBox(GetMessageText(613) + QStringLiteral("\r\n") + path);
     }
     return false;
 }
@@ -93,11 +91,11 @@ void TForm1::NEnglishClick(QAction* Sender)
 
     if (FParams.isEmpty() || Sender) {
         const QString version = GetUIText(50000);
-        if (version.isEmpty() || CompareVersions(QStringLiteral(PICTORIUM_VERSION_TEXT), version) > 0) {
+        if (version.isEmpty() || CompareVersions(kLowestPackVersion, version) > 0) {
+            // A pack without a version says nothing in its own words either.
             const QString text = version.isEmpty()
-                ? QStringLiteral("Language pack is obsolete.\r\nPlease download its newer "
-                                 "version from Pictorium web page.")
-                : GetUIText(610) + QStringLiteral("\r\n") + GetUIText(611);
+                ? GetBuiltInText(610) + QStringLiteral("\r\n") + GetBuiltInText(611)
+                : GetMessageText(610) + QStringLiteral("\r\n") + GetMessageText(611);
             platform::messageBoxes().show(
                 {ApplicationTitle(), text, platform::MsgType::Warning, platform::mbOK, platform::mrOk});
         }

@@ -131,8 +131,8 @@ void TForm1::CheckSelection()
 {
     if (FScrollBox->ImageBox()->ItemIndex() >= 0)
         return;
-    platform::messageBoxes().show(
-        {ApplicationTitle(), GetUIText(606), platform::MsgType::Warning, platform::mbOK, platform::mrOk});
+    platform::messageBoxes().show({ApplicationTitle(), GetMessageText(606), platform::MsgType::Warning,
+                                   platform::mbOK, platform::mrOk});
     throw platform::Abort();
 }
 
@@ -207,8 +207,7 @@ void TForm1::SaveAllListClick(int FileType, const QString& Folder, const QString
 
 void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
 {
-    FDirDlg->SetTitle(FDirDlgTitle.isEmpty() ? QStringLiteral("Select folder to save images:")
-                                             : FDirDlgTitle);
+    FDirDlg->SetTitle(FDirDlgTitle);
     if (!FDirDlg->Execute(this))
         return;
     int saveCount = 0;
@@ -221,7 +220,7 @@ void TForm1::RunSaveAll(int FileType, const std::optional<QStringList>& Sources)
         int& count;
         ~Report()
         {
-            platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetUIText(603), {count}),
+            platform::messageBoxes().show({ApplicationTitle(), FormatUIText(GetMessageText(603), {count}),
                                            platform::MsgType::Information, platform::mbOK, platform::mrOk});
             form->ReportSkippedIcons();
         }

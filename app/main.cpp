@@ -114,6 +114,7 @@ int main(int argc, char** argv)
         // Nobody could use a window without a screen: the program ends once
         // its command line is handled.
         if (headless) {
+            form.NoticesUnseen = true;
             form.OnCommandLineHandled = [] { TApplication::exit(0); };
             // Shown for its layout and placement, which the exports and the
             // settings read; never painted, as nobody can see it.

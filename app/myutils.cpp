@@ -1,5 +1,6 @@
 #include "app/myutils.h"
 
+#include "app/BuiltInEnglish.h"
 #include "app/Unit1.h"
 
 #include <QFileInfo>
@@ -7,11 +8,13 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-QString GetUIText(int32_t Id)
+namespace {
+
+QString textOf(const platform::PeModule* Pack, int32_t Id)
 {
-    if (!LangModule || Id < 0 || Id > 0xFFFF)
+    if (!Pack || Id < 0 || Id > 0xFFFF)
         return {};
-    std::optional<QString> stored = LangModule->loadString(static_cast<uint32_t>(Id));
+    std::optional<QString> stored = Pack->loadString(static_cast<uint32_t>(Id));
     if (!stored)
         return {};
     QString text = std::move(*stored);
@@ -25,6 +28,24 @@ QString GetUIText(int32_t Id)
             text.chop(1);
     }
     return text;
+}
+
+}  // namespace
+
+QString GetUIText(int32_t Id) { return textOf(LangModule.get(), Id); }
+
+QString GetBuiltInText(int32_t Id)
+{
+    // Opened for each message: they are few, and the pack is small.
+    const std::unique_ptr<platform::PeModule> english
+        = platform::PeModule::fromBytes({kBuiltInEnglishPack, kBuiltInEnglishPackSize});
+    return textOf(english.get(), Id);
+}
+
+QString GetMessageText(int32_t Id)
+{
+    QString text = GetUIText(Id);
+    return text.isEmpty() ? GetBuiltInText(Id) : text;
 }
 
 QString FormatUIText(const QString& format, std::initializer_list<UITextArg> args)

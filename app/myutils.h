@@ -18,6 +18,15 @@ inline constexpr qsizetype kMaxUITextLength = 1023;
 // pack is loaded, the pack lacks the number or its string table is broken.
 QString GetUIText(int32_t Id);
 
+// Text `Id` of the English pack built into the program, whatever pack is
+// loaded; empty when it has no such number.
+QString GetBuiltInText(int32_t Id);
+
+// The text of a message (an error, a warning, a question or a result):
+// GetUIText, or where the pack gives no text the built-in English one, so
+// that no message is ever shown empty. Captions and labels take GetUIText.
+QString GetMessageText(int32_t Id);
+
 // One argument of a pack text: a text, or a number shown in decimal.
 class UITextArg {
 public:

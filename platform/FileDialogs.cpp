@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QVBoxLayout>
 
 namespace platform {
 
@@ -40,7 +42,29 @@ std::optional<SaveAnswer> DesktopFileDialogs::save(QWidget* parent, const SaveRe
 std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString& title,
                                                   const QString& initialDir)
 {
-    const QString dir = QFileDialog::getExistingDirectory(parent, title, initialDir);
+    // The title is a line of text above the folders, as the caller means it
+    // to be read, not just the window's caption.
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* heading = new QLabel(title, &dialog);
+    heading->setObjectName(QStringLiteral("folderDialogTitle"));
+    heading->setWordWrap(true);
+    heading->setTextFormat(Qt::PlainText);
+    heading->setVisible(!title.isEmpty());
+    layout->addWidget(heading);
+    auto* picker = new QFileDialog(&dialog);
+    // Part of this window, not one of its own.
+    picker->setWindowFlags(Qt::Widget);
+    picker->setOption(QFileDialog::DontUseNativeDialog);
+    picker->setFileMode(QFileDialog::Directory);
+    picker->setOption(QFileDialog::ShowDirsOnly);
+    picker->setDirectory(initialDir);
+    layout->addWidget(picker);
+    QObject::connect(picker, &QDialog::finished, &dialog, &QDialog::done);
+    if (dialog.exec() != QDialog::Accepted || picker->selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString dir = picker->selectedFiles().first();
     if (dir.isEmpty())
         return std::nullopt;
     return dir;

@@ -472,12 +472,24 @@ TEST_F(SettingsTest, PlacementRectangleThatIsNoWindowIsIgnored)
     load();
     EXPECT_EQ(std::tie(m_window.Placement.Left, m_window.Placement.Right), std::make_tuple(100, 900));
 
-    writeAll(ini(), "[Placement]\nLeft=-2147483648\nTop=-2147483648\nRight=2147483647\nBottom=2147483647\n");
+    // Edges no screen has, or a size no window can take, read as absent
+    // as a whole: the current rectangle stays, nothing is computed from them.
+    const char* unusable[] = {
+        "Left=-2147483648\nTop=-2147483648\nRight=2147483647\nBottom=2147483647\n",
+        "Left=-2147483648\nTop=0\nRight=2147483647\nBottom=300\n",
+        "Left=2147483000\nTop=0\nRight=2147483647\nBottom=300\n",
+        "Left=0\nTop=-20000000\nRight=800\nBottom=600\n",
+    };
+    for (const char* values : unusable) {
+        writeAll(ini(), QByteArray("[Placement]\n") + values);
+        load();
+        const TPlacement& p = m_window.Placement;
+        EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom), std::make_tuple(100, 50, 900, 650)) << values;
+    }
+    // Far off, but a rectangle all the same: brought back onto the screen.
+    writeAll(ini(), "[Placement]\nLeft=-16000000\nTop=0\nRight=-15999200\nBottom=600\n");
     load();
-    const TPlacement& p = m_window.Placement;
-    EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom),
-              std::make_tuple(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX))
-        << "huge but on the screen: left alone";
+    EXPECT_EQ(std::tie(m_window.Placement.Left, m_window.Placement.Right), std::make_tuple(0, 800));
 }
 
 TEST(PlaceOnScreen, MovesWindowsThatCannotBeReachedBackOn)

@@ -130,6 +130,26 @@ TEST_F(MainWindow, SettingsComeFromTheIniFileAndGoBackAtExit)
     EXPECT_TRUE(back.readBool("Settings", "SmallIcons", false));
 }
 
+TEST_F(MainWindow, APlacementAtTheEndsOfTheNumbersIsTakenAsAbsent)
+{
+    // The window's own rectangle; it writes its settings as it goes.
+    const QRect before = TForm1(QStringList(), programFile()).geometry();
+    {
+        QFile file(ini());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Placement]\nLeft=-2147483648\nTop=0\nRight=2147483647\nBottom=600\n");
+    }
+    {
+        auto form = start();
+        EXPECT_EQ(form->geometry().size(), before.size());
+        form->FormDestroy();
+    }
+    platform::IniFile back(ini());
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Placement", "Right", 0) - back.readInteger("Placement", "Left", 0),
+              before.width());
+}
+
 TEST_F(MainWindow, AnUnwritableIniFileIsSilentAtExit)
 {
     auto form = start();

@@ -2,6 +2,7 @@
 // window stays open as it does on a display.
 #include "app/Unit1.h"
 
+#include "app/Settings.h"
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "kxCommon/KXListBox.h"
@@ -53,6 +54,9 @@ protected:
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
         ASSERT_TRUE(QFile::copy(QStringLiteral(LANG_PACK), program.filePath("english.lng")));
         ASSERT_TRUE(QFile::copy(kFixtures + "/loader.dll", program.filePath("pictorium")));
+        // A first run without its help file would say so after each export.
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(HELP_FILE_DIR "/english.chm"), program.filePath("english.chm")));
     }
     void TearDown() override
     {
@@ -182,6 +186,100 @@ TEST_F(CommandLineRun, ErrorsAreShownAndTheWindowStaysOpen)
     ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
     EXPECT_EQ(blocker.readAll(), "a file, not a folder");
     EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList {"taken"});
+}
+
+TEST_F(CommandLineRun, NoticesOfTheStartUpWaitUntilTheExportIsDone)
+{
+    // Settings that cannot be read, on a first run without its help file.
+    QFile::remove(program.filePath("english.chm"));
+    {
+        QFile ini(program.filePath("gharv.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        const QString text = QStringLiteral("[Settings]\r\nRun=5\r\n");
+        ini.write("\xFF\xFE");
+        ini.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    }
+    auto start = [&](const QStringList& params) {
+        // Each start a first one: the registry holds the count.
+        platform::UserRegistry registry = ProgramRegistry();
+        registry.removeKey();
+        MainFormClosing = false;
+        boxes->shown.clear();
+        auto form = std::make_unique<TForm1>(params, program.filePath("pictorium"));
+        form->FormCreate();
+        return form;
+    };
+    const QString helpMissing
+        = FormatUIText(GetMessageText(605), {QStringLiteral("english.chm")}) + "\r\n" + GetMessageText(612);
+
+    // Without an export both are said at once.
+    start({});
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_TRUE(boxes->shown[0].text.startsWith("The settings file cannot be used: "));
+    EXPECT_EQ(boxes->shown[1].text, helpMissing);
+
+    // An export runs first; its own message comes before them.
+    auto form = start({"-e", kSource, dest("x.png")});
+    EXPECT_TRUE(boxes->shown.empty());
+    form->WMRunCommandLine();
+    EXPECT_TRUE(QFile::exists(dest("x.png")));
+    ASSERT_EQ(boxes->shown.size(), 3u);
+    EXPECT_EQ(boxes->shown[0].text, FormatUIText(GetUIText(602), {1}));
+    EXPECT_TRUE(boxes->shown[1].text.startsWith("The settings file cannot be used: "));
+    EXPECT_EQ(boxes->shown[2].text, helpMissing);
+
+    // A failed export too, after its error, as the window stays open.
+    form = start({"-e", kSource, "", "-closewhendone"});
+    form->WMRunCommandLine();
+    ASSERT_EQ(boxes->shown.size(), 3u);
+    EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
+
+    // Closing when done, the window tells nothing.
+    form = start({"-e", kSource, dest("y.png"), "-closewhendone"});
+    form->WMRunCommandLine();
+    EXPECT_TRUE(QFile::exists(dest("y.png")));
+    EXPECT_TRUE(MainFormClosing);
+    EXPECT_TRUE(boxes->shown.empty());
+    MainFormClosing = false;
+}
+
+TEST_F(CommandLineRun, AMissingSourceIsFoundWhenThePackGivesNoText)
+{
+    // A pack that does not load: every text of the pack is empty, and the
+    // messages are said in English.
+    QFile::remove(program.filePath("english.lng"));
+    {
+        QFile pack(program.filePath("english.lng"));
+        ASSERT_TRUE(pack.open(QIODevice::WriteOnly));
+        pack.write("no module");
+    }
+    const QString missing = QStringLiteral("/nonexistent/file.dll");
+    const QString sourceMissing = GetBuiltInText(608) + "\r\n" + FormatUIText(GetBuiltInText(605), {missing});
+    struct Case {
+        QStringList params;
+        QString text;
+    };
+    const Case cases[] = {
+        {{missing}, sourceMissing},
+        {{"-e", missing}, sourceMissing},
+        {{"-e", missing, dest("x.png"), "-closewhendone"}, sourceMissing},
+        {{"-e", kSource}, GetBuiltInText(608) + "\r\n" + GetBuiltInText(604)},
+        {{"-e", kSource, dest("x.png")}, FormatUIText(GetBuiltInText(602), {1})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.params.join(' ').toStdString());
+        MainFormClosing = false;
+        auto form = run(c.params);
+        EXPECT_FALSE(LangModule);
+        ASSERT_EQ(boxes->shown.size(), 1u);
+        EXPECT_EQ(boxes->shown[0].text, c.text);
+        if (c.params.contains(missing)) {
+            EXPECT_EQ(form->windowTitle(), "Pictorium");
+            EXPECT_TRUE(form->RecentFiles().Stored().isEmpty());
+            EXPECT_EQ(form->CommandLineStatus(), 1);
+        }
+    }
+    EXPECT_FALSE(GetBuiltInText(604).isEmpty());
 }
 
 TEST_F(CommandLineRun, OpensTheFileThatWasWritten)

@@ -240,6 +240,21 @@ TEST_F(Commands, SaveAllOfTheListedFilesReportsTheTotal)
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), expected);
 }
 
+TEST_F(Commands, TheFolderPickersTitleIsThePacksEvenWhenEmpty)
+{
+    // A pack without text 707.
+    form.reset();
+    QFile::remove(program.filePath("english.lng"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(FIXTURE_DIR "/packs/v51.lng"), program.filePath("english.lng")));
+    form = std::make_unique<TForm1>(QStringList(), program.filePath("pictorium"));
+    form->FormCreate();
+    ASSERT_TRUE(LangModule);
+    ASSERT_EQ(GetUIText(707), QString());
+    form->SaveAllClick(0);
+    ASSERT_EQ(dialogs->folderRequests.size(), 1u);
+    EXPECT_EQ(dialogs->folderRequests[0].title, QString());
+}
+
 TEST_F(Commands, OpenAfterSaveOpensTheSavedFileOnlyWhenOn)
 {
     OpenAfterSave = false;

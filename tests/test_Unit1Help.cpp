@@ -205,7 +205,7 @@ TEST_F(MainWindowHelp, AMissingHelpFileAtStartUp)
         // A start that opens a file is seen: the box comes all the same.
         {1, 0, {kFixtures + "/groups32.dll"}, true},
         {1, 1, {kFixtures + "/groups32.dll"}, true},
-        // An export without a display has nobody to show it to.
+        // An export is not held up: the box waits until it is done.
         {1, 0, {QStringLiteral("-e"), QStringLiteral("x"), QStringLiteral("y")}, false},
     };
     installPack("greek.lng");

@@ -3,7 +3,17 @@
 
 #include "platform/FileDialogs.h"
 
+#include "TestApplication.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -50,4 +60,55 @@ TEST_F(DirDialog, AConfirmedFolderBecomesTheDirectory)
     dialogs->folders = {QStringLiteral("/")};
     EXPECT_TRUE(dlg.Execute());
     EXPECT_EQ(dlg.Directory(), "/");
+}
+
+// The desktop's picker, answered by a click on its own button.
+TEST(DesktopDirDialog, ShowsItsTitleAboveTheFolders)
+{
+    TestApplication();
+    const QTemporaryDir dir;
+    QDir(dir.path()).mkdir("icons");
+    struct Seen {
+        QString title;
+        bool above = false;
+    };
+    auto answer = [](Seen& seen, bool confirm) {
+        QTimer::singleShot(0, [&seen, confirm] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_TRUE(box);
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+            const auto* label = box->findChild<QLabel*>("folderDialogTitle");
+            const auto* folders = box->findChild<QFileDialog*>();
+            if (label && folders && label->isVisible() && folders->isVisible()) {
+                seen.title = label->text();
+                seen.above
+                    = label->mapTo(box, QPoint(0, label->height())).y() <= folders->mapTo(box, QPoint()).y();
+            }
+            const auto* buttons = box->findChild<QDialogButtonBox*>();
+            ASSERT_TRUE(buttons);
+            QPushButton* button
+                = buttons->button(confirm ? QDialogButtonBox::Open : QDialogButtonBox::Cancel);
+            if (!button && confirm)
+                button = qobject_cast<QPushButton*>(buttons->buttons().value(0));
+            ASSERT_TRUE(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+        });
+    };
+    TKXDirDialog dlg;
+    dlg.SetTitle(QStringLiteral("Select folder to save images:"));
+    dlg.SetDirectory(dir.filePath("icons"));
+    Seen seen;
+    answer(seen, true);
+    EXPECT_TRUE(dlg.Execute());
+    EXPECT_EQ(seen.title, "Select folder to save images:");
+    EXPECT_TRUE(seen.above);
+    EXPECT_EQ(dlg.Directory(), dir.filePath("icons"));
+
+    // No title: no line above the folders; Cancel keeps the folder.
+    dlg.SetTitle(QString());
+    Seen untitled;
+    answer(untitled, false);
+    EXPECT_FALSE(dlg.Execute());
+    EXPECT_EQ(untitled.title, QString());
+    EXPECT_EQ(dlg.Directory(), dir.filePath("icons"));
 }

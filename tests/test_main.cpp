@@ -182,22 +182,38 @@ TEST_F(Program, ClosesWhenDoneWithoutAMessage)
     EXPECT_TRUE(QFile::exists(installed.filePath("gharv.ini")));
 }
 
-TEST_F(Program, ClosesWhenDoneOnADisplayWithTheFindPanelOpen)
+TEST_F(Program, ClosesWhenDoneOnADisplay)
 {
     const VirtualDisplay display;
     if (display.name().isEmpty())
         GTEST_SKIP() << "no Xvfb";
-    // The panel left open starts a search in the window's first turns.
-    QFile ini(installed.filePath("gharv.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nRun=2\nShowSeparateWindow=0\n[Placement]\nFindPanelVisible=1\n");
-    ini.close();
+    const QString utf16 = QStringLiteral("[Settings]\r\nRun=0\r\n");
+    struct Case {
+        const char* what;
+        QByteArray ini;
+    };
+    const Case cases[] = {
+        // The panel left open starts a search in the window's first turns.
+        {"find panel open", "[Settings]\nRun=2\nShowSeparateWindow=0\n[Placement]\nFindPanelVisible=1\n"},
+        // Settings that cannot be used, on a first run without the help
+        // file: both are notices that must not hold the export up.
+        {"settings in UTF-16",
+         QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(utf16.utf16()), utf16.size() * 2)},
+    };
     QProcessEnvironment env = batchEnvironment();
     env.insert("DISPLAY", display.name());
     env.insert("LSAN_OPTIONS", "suppressions=" SOURCE_DIR "/tests/support/lsan-display.supp");
-    const Outcome o = runWith(env, {"-e", kSource, out("x.png"), "-closewhendone"});
-    EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile ini(installed.filePath("gharv.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(c.ini);
+        ini.close();
+        QFile::remove(out("x.png"));
+        const Outcome o = runWith(env, {"-e", kSource, out("x.png"), "-closewhendone"});
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
+    }
 }
 
 TEST_F(Program, PlainEnvironmentLeavesStandardErrorToTheProgram)

@@ -183,6 +183,30 @@ TEST(GetUIText, EmptyWithoutPackOrNumber)
         EXPECT_EQ(GetUIText(id), QString()) << id;
 }
 
+// A message is never empty: the English pack inside the program fills in
+// what the loaded pack lacks, or every text when none is loaded.
+TEST(GetMessageText, EnglishStandsInWhereThePackGivesNothing)
+{
+    ASSERT_FALSE(LangModule);
+    std::unique_ptr<PeModule> english = PeModule::open(QStringLiteral(LANG_PACK));
+    ASSERT_TRUE(english);
+    for (int32_t id : {117, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 612, 613, 615}) {
+        EXPECT_EQ(GetMessageText(id), english->loadString(static_cast<uint32_t>(id)).value_or("-")) << id;
+        EXPECT_EQ(GetBuiltInText(id), GetMessageText(id)) << id;
+    }
+    EXPECT_EQ(GetMessageText(702), QString()) << "no text in English either";
+
+    // A pack's own text wins; one it lacks is English.
+    // Block 38 holds the numbers 592 to 607.
+    std::vector<std::u16string> texts(16);
+    texts[602 - 592] = u"Gespeichert: %d";
+    const ByteVec bytes = buildPe({{6, {}, 38, {}, 0x409, stringBlock(texts)}}).bytes;
+    LoadedPack pack(PeModule::fromBytes(bytes));
+    EXPECT_EQ(GetMessageText(602), "Gespeichert: %d");
+    EXPECT_EQ(GetMessageText(605), english->loadString(605).value_or("-"));
+    EXPECT_EQ(GetUIText(605), QString()) << "captions keep the empty text";
+}
+
 TEST(GetUIText, CutsAtZeroAndAfter1023CharactersKeepingPairsWhole)
 {
     const std::u16string pair = u"\U0001F600";
