@@ -624,15 +624,18 @@ void TkxFolderTree::ExpandAllStep()
     if (!FExpandAll)
         return;
     ExpandAll& walk = *FExpandAll;
-    // Long enough to get on, short enough that the window answers at once.
+    // Long enough to get on, short enough that the window answers at once,
+    // on a slow disk and a fast one.
     constexpr qint64 kStepMs = 25;
+    constexpr int kStepNodes = 1000;
+    int opened = 0;
     QElapsedTimer step;
     step.start();
     const QScopedValueRollback<bool> stepping(FInExpandAllStep, true);
     // With a layout pending, the view only notes each node it opens; the
     // rows are laid out once per step, not again at every node.
     scheduleDelayedItemsLayout();
-    while (!walk.Todo.empty() && step.elapsed() < kStepMs) {
+    while (!walk.Todo.empty() && step.elapsed() < kStepMs && opened < kStepNodes) {
         const auto [node, alive] = walk.Todo.back();
         walk.Todo.pop_back();
         if (alive.expired())
@@ -653,6 +656,7 @@ void TkxFolderTree::ExpandAllStep()
                 continue;
         }
         node->setExpanded(true);
+        ++opened;
         for (int i = node->childCount(); i-- > 0;)
             walk.Todo.emplace_back(node->child(i), dataOf(node->child(i))->FN_Alive);
     }

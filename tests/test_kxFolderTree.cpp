@@ -484,11 +484,12 @@ TEST_F(FolderTreeTest, AsteriskLeavesTheWindowAnsweringAndStopsAtEsc)
     int folders = 0;
     for (QChar a : letters)
         for (QChar b : letters)
-            for (QChar c : letters) {
-                ASSERT_TRUE(QDir().mkpath(desktop + "/wide/" + a + "/" + b + "/" + c + "/x"));
-                folders += 1;
-            }
-    folders += 8 + 64;
+            for (QChar c : letters)
+                for (QChar d : letters) {
+                    ASSERT_TRUE(QDir().mkpath(desktop + "/wide/" + a + "/" + b + "/" + c + "/" + d + "/x"));
+                    folders += 1;
+                }
+    folders += 8 + 64 + 512;
     auto& t = make();
     QTreeWidgetItem* wide = desktopChild("wide");
     t.SetSelected(wide);
