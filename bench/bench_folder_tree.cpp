@@ -1,7 +1,10 @@
 // Expanding a folder of 10,000 sub-folders in the folder tree, with a warm
 // cache: every other sub-folder holds a folder of its own, so each child's
 // expand button costs one listing. And what 100 expanded, watched folders
-// cost while nothing changes on disk: inotify instances and CPU.
+// cost while nothing changes on disk: inotify instances and CPU. And the
+// "*" key on the real Computer: how long the window takes to answer after
+// Esc, and how many inotify watches the tree then holds.
+#include "InotifyUse.h"
 #include "kxCommon/kxFolderTree.h"
 #include "platform/ShellFolders.h"
 
@@ -9,13 +12,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <benchmark/benchmark.h>
 
@@ -74,20 +80,6 @@ void BM_ListTenThousandSubFolders(benchmark::State& state)
 }
 BENCHMARK(BM_ListTenThousandSubFolders)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-int inotifyInstances()
-{
-    int count = 0;
-    for (const QString& fd : QDir(QStringLiteral("/proc/self/fd"))
-                                 .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        char target[64] = {};
-        const QByteArray link = QFile::encodeName("/proc/self/fd/" + fd);
-        if (readlink(link.constData(), target, sizeof target - 1) > 0
-            && std::strcmp(target, "anon_inode:inotify") == 0)
-            ++count;
-    }
-    return count;
-}
-
 double cpuSeconds()
 {
     rusage usage {};
@@ -107,7 +99,7 @@ void BM_IdleWithHundredExpandedFolders(benchmark::State& state)
     QTemporaryDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/bench-XXXXXX"));
     for (int i = 0; i < 100; ++i)
         QDir().mkpath(dir.path() + QString("/Desktop/folder%1/inner").arg(i, 3, 10, QChar('0')));
-    const int instancesBefore = inotifyInstances();
+    const int instancesBefore = inotify_use::instances();
     TkxFolderTree tree(nullptr,
                        TFolderTreePlaces {dir.path() + "/Desktop", dir.path() + "/trash",
                                           dir.path() + "/mountinfo", QString()});
@@ -131,10 +123,78 @@ void BM_IdleWithHundredExpandedFolders(benchmark::State& state)
         wall = double(timer.nsecsElapsed()) / 1e9;
     }
     state.counters["watchers"] = double(tree.RunningWatchers());
-    state.counters["inotify_instances"] = inotifyInstances() - instancesBefore;
+    state.counters["inotify_instances"] = inotify_use::instances() - instancesBefore;
     state.counters["idle_cpu_percent"] = cpu / wall * 100.0;
 }
 BENCHMARK(BM_IdleWithHundredExpandedFolders)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int nodesBelow(QTreeWidgetItem* node)
+{
+    int count = node->childCount();
+    for (int i = 0; i < node->childCount(); ++i)
+        count += nodesBelow(node->child(i));
+    return count;
+}
+
+// "*" on Computer, then Esc a second later, as a person would press it: the
+// key is posted from another thread, since the main thread may be busy, and
+// a step posted right behind it times when the window answers again.
+void BM_ExpandAllOfComputerThenEsc(benchmark::State& state)
+{
+    application();
+    TkxFolderTree tree;
+    tree.resize(400, 600);
+    tree.show();
+    tree.BuildRootNodes();
+    tree.SetSelected(tree.MyComputerNode());
+    QCoreApplication::processEvents();
+    double answer = 0, wall = 0;
+    int watches = 0, nodes = 0, nodesLater = 0, watchesLater = 0;
+    for (auto _ : state) {
+        using Clock = std::chrono::steady_clock;
+        std::atomic<bool> answered = false;
+        Clock::time_point escAt, answeredAt;
+        const Clock::time_point start = Clock::now();
+        std::thread person([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            escAt = Clock::now();
+            QCoreApplication::postEvent(&tree,
+                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QCoreApplication::postEvent(&tree,
+                                        new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
+            QMetaObject::invokeMethod(
+                &tree,
+                [&] {
+                    answeredAt = Clock::now();
+                    answered = true;
+                },
+                Qt::QueuedConnection);
+        });
+        QKeyEvent star(QEvent::KeyPress, Qt::Key_Asterisk, Qt::NoModifier, QStringLiteral("*"));
+        QCoreApplication::sendEvent(&tree, &star);
+        while (!answered)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        person.join();
+        answer = std::chrono::duration<double>(answeredAt - escAt).count();
+        wall = std::chrono::duration<double>(answeredAt - start).count();
+        watches = inotify_use::watches();
+        nodes = nodesBelow(tree.MyComputerNode());
+        // Whatever still runs after Esc shows as nodes added meanwhile.
+        QElapsedTimer later;
+        later.start();
+        while (later.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        nodesLater = nodesBelow(tree.MyComputerNode());
+        watchesLater = inotify_use::watches();
+    }
+    state.counters["answer_after_esc_s"] = answer;
+    state.counters["star_to_answer_s"] = wall;
+    state.counters["watches"] = watches;
+    state.counters["watches_2s_later"] = watchesLater;
+    state.counters["nodes"] = nodes;
+    state.counters["nodes_added_2s_later"] = nodesLater - nodes;
+}
+BENCHMARK(BM_ExpandAllOfComputerThenEsc)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

@@ -5,12 +5,15 @@
 #include "platform/WaitCursor.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QScopedValueRollback>
+#include <QSet>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -18,6 +21,7 @@
 #include <utility>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -87,6 +91,16 @@ struct TkxFolderTree::KeptSelection {
     std::vector<std::pair<QTreeWidgetItem*, std::weak_ptr<const char>>> Ancestors;
 };
 
+// The walk of the "*" key, between its steps.
+struct TkxFolderTree::ExpandAll {
+    QTreeWidgetItem* Start = nullptr;
+    std::vector<std::pair<QTreeWidgetItem*, std::weak_ptr<const char>>> Todo;
+    std::set<std::pair<dev_t, ino_t>> Opened;
+    // Never walked: their folders are the kernel's, endless or costly to read.
+    QSet<QString> KernelMounts;
+    std::set<dev_t> KernelDevices;
+};
+
 struct TkxFolderTree::Icons {
     QIcon Desktop = platform::smallShellIcon(platform::ShellIcon::Desktop);
     QIcon Computer = platform::smallShellIcon(platform::ShellIcon::Computer);
@@ -115,7 +129,8 @@ TkxFolderTree::TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places)
     setIconSize(QSize(16, 16));
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) { TreeExpanding(node); });
     connect(this, &QTreeWidget::itemClicked, this, [this] { TreeClick(); });
-    connect(this, &QTreeWidget::currentItemChanged, this, [this] {
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        ReReadUnwatched(current);
         if (FQuietDepth > 0)
             FChangeMissed = true;
         else if (FSelecting)
@@ -138,6 +153,7 @@ TkxFolderTree::TkxFolderTree(QWidget* AOwner, TFolderTreePlaces places)
 
 TkxFolderTree::~TkxFolderTree()
 {
+    StopExpandAll();
     blockSignals(true);
     // Every watcher is told to stop as its node goes, then freed: none
     // outlives the tree.
@@ -415,7 +431,8 @@ TkxFolderTree::NewChild TkxFolderTree::VolumeChild(const platform::Volume& volum
     child.Data.FN_Vol_Ser = GetDriveSerial(mountPoint);
     child.Text = volumeText(volume);
     child.Icon = FIcons->Drive;
-    child.HasChildren = platform::hasSubFolder(mountPoint);
+    // Read when opened, as a volume may be filled after it was mounted.
+    child.HasChildren = true;
     return child;
 }
 
@@ -468,7 +485,7 @@ std::vector<TkxFolderTree::NewChild> TkxFolderTree::ShareChildren(const QString&
         child.Data.FN_Vol_Ser = GetDriveSerial(path);
         child.Text = share.isEmpty() ? QFileInfo(path).fileName() : share;
         child.Icon = FIcons->Drive;
-        child.HasChildren = platform::hasSubFolder(path);
+        child.HasChildren = true;
         children.push_back(std::move(child));
     };
     for (const platform::Volume& volume : FVolumes) {
@@ -507,6 +524,7 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
     const int32_t parentSerial = d->FN_Vol_Ser;
 
     std::optional<std::vector<NewChild>> children;
+    std::unordered_set<std::string> links;
     switch (d->FN_Type) {
     case ftMyComputer: children = VolumeChildren(); break;
     case ftNetworkNeighborhood: children = ServerChildren(); break;
@@ -530,6 +548,8 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
                 child.Data.FN_Vol_Ser = parentSerial;
                 child.Text = std::move(folder.name);
                 child.Icon = folder.link ? FIcons->FolderLink : FIcons->Folder;
+                if (folder.link && !folder.nameNotUtf8)
+                    links.insert(QFile::encodeName(child.Text).toStdString());
                 child.HasChildren = folder.hasSubFolders && !folder.nameNotUtf8;
                 children->push_back(std::move(child));
             }
@@ -537,15 +557,20 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
         break;
     }
     // A folder that cannot be read keeps its button, and the next
-    // expansion tries again.
+    // expansion tries again; so does an empty volume, which may be filled.
     if (children) {
-        hasKids = !children->empty();
-        added = hasKids;
+        hasKids = volume || !children->empty();
+        added = !children->empty();
         AddChildren(Node, *children, d->FN_Type != ftMyComputer && d->FN_Type != ftNetworkNeighborhood);
     }
     SetHasChildren(Node, hasKids);
-    if (added && !d->FN_Change_Thread)
-        StartDirWatcher(Node);
+    if (added && !d->FN_Change_Thread) {
+        d->FN_Unwatched = FInExpandAllStep && WatchCount() >= FExpandAllWatches;
+        if (!d->FN_Unwatched)
+            StartDirWatcher(Node);
+    }
+    if (d->FN_Change_Thread)
+        d->FN_Change_Thread->SetLinks(std::move(links));
     return added;
 }
 
@@ -561,39 +586,123 @@ void TkxFolderTree::keyPressEvent(QKeyEvent* event)
 
 void TkxFolderTree::ExpandAllBelow(QTreeWidgetItem* Node)
 {
-    if (!Node)
+    StopExpandAll();
+    const TFolderNode* d = dataOf(Node);
+    if (!d)
         return;
-    platform::WaitCursor wait;
+    auto walk = std::make_unique<ExpandAll>();
+    walk->Start = Node;
+    walk->Todo.emplace_back(Node, d->FN_Alive);
+    for (const platform::MountEntry& mount : FMounts) {
+        if (platform::isKernelFileSystem(mount.fsType)) {
+            walk->KernelMounts.insert(mount.mountPoint);
+            walk->KernelDevices.insert(makedev(mount.major, mount.minor));
+        }
+    }
+    FExpandAll = std::move(walk);
+    if (!FExpandAllTimer) {
+        FExpandAllTimer = new QTimer(FMessageHandle);
+        FExpandAllTimer->setSingleShot(true);
+        connect(FExpandAllTimer, &QTimer::timeout, this, [this] { ExpandAllStep(); });
+    }
+    // Esc stops the walk wherever the focus is in the window.
+    QCoreApplication::instance()->installEventFilter(this);
+    ExpandAllStep();
+}
+
+void TkxFolderTree::StopExpandAll()
+{
+    if (!FExpandAll)
+        return;
+    FExpandAll.reset();
+    FExpandAllTimer->stop();
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+void TkxFolderTree::ExpandAllStep()
+{
+    if (!FExpandAll)
+        return;
+    ExpandAll& walk = *FExpandAll;
+    // Long enough to get on, short enough that the window answers at once,
+    // on a slow disk and a fast one.
+    constexpr qint64 kStepMs = 25;
+    constexpr int kStepNodes = 1000;
+    int opened = 0;
+    QElapsedTimer step;
+    step.start();
+    const QScopedValueRollback<bool> stepping(FInExpandAllStep, true);
     // With a layout pending, the view only notes each node it opens; the
-    // rows are laid out once, at the end, not again at every node.
+    // rows are laid out once per step, not again at every node.
     scheduleDelayedItemsLayout();
-    std::set<std::pair<dev_t, ino_t>> opened;
-    std::vector<QTreeWidgetItem*> todo {Node};
-    while (!todo.empty()) {
-        QTreeWidgetItem* node = todo.back();
-        todo.pop_back();
+    while (!walk.Todo.empty() && step.elapsed() < kStepMs && opened < kStepNodes) {
+        const auto [node, alive] = walk.Todo.back();
+        walk.Todo.pop_back();
+        if (alive.expired())
+            continue;  // deleted between two steps
         const TFolderType type = NodeType(node);
         if (type != ftFolder && type != ftDesktop && type != ftMyComputer)
             continue;
         if (type != ftMyComputer) {
-            const QByteArray path = QFile::encodeName(NodeShellFolder(node));
-            struct stat st {};
-            if (node != Node && (lstat(path.constData(), &st) != 0 || S_ISLNK(st.st_mode)))
+            const QString folder = NodeShellFolder(node);
+            if (walk.KernelMounts.contains(folder))
                 continue;
-            if (stat(path.constData(), &st) != 0 || !opened.insert({st.st_dev, st.st_ino}).second)
+            const QByteArray path = QFile::encodeName(folder);
+            struct stat st {};
+            if (node != walk.Start && (lstat(path.constData(), &st) != 0 || S_ISLNK(st.st_mode)))
+                continue;
+            if (stat(path.constData(), &st) != 0 || walk.KernelDevices.contains(st.st_dev)
+                || !walk.Opened.insert({st.st_dev, st.st_ino}).second)
                 continue;
         }
         node->setExpanded(true);
+        ++opened;
         for (int i = node->childCount(); i-- > 0;)
-            todo.push_back(node->child(i));
+            walk.Todo.emplace_back(node->child(i), dataOf(node->child(i))->FN_Alive);
     }
-    executeDelayedItemsLayout();
+    if (walk.Todo.empty())
+        StopExpandAll();
+    else
+        FExpandAllTimer->start(0);
+}
+
+bool TkxFolderTree::eventFilter(QObject* watched, QEvent* event)
+{
+    if (FExpandAll && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (const auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == window()) {
+            StopExpandAll();
+            return true;
+        }
+    }
+    return QTreeWidget::eventFilter(watched, event);
+}
+
+void TkxFolderTree::ReReadUnwatched(QTreeWidgetItem* Node)
+{
+    TFolderNode* d = dataOf(Node);
+    if (!d || !d->FN_Unwatched || FInExpandAllStep)
+        return;
+    d->FN_Unwatched = false;
+    // From the event loop: the toolkit is still inside its expansion or
+    // selection change, and the re-read replaces nodes.
+    QMetaObject::invokeMethod(
+        FMessageHandle,
+        [this, Node, alive = std::weak_ptr<const char>(d->FN_Alive)] {
+            if (!alive.expired())
+                ReReadNode(Node);
+        },
+        Qt::QueuedConnection);
 }
 
 void TkxFolderTree::TreeExpanding(QTreeWidgetItem* Node)
 {
-    if (FExpandingGuard || Node->childCount() > 0)
+    if (FExpandingGuard)
         return;
+    if (Node->childCount() > 0) {
+        ReReadUnwatched(Node);
+        return;
+    }
     if (!ExpandFolderNode(Node)) {
         FExpandingGuard = true;
         Node->setExpanded(false);
@@ -994,6 +1103,8 @@ void TkxFolderTree::StartDirWatcher(QTreeWidgetItem* Node)
     watcher->Start();
     FWatchers.push_back(std::move(watcher));
 }
+
+size_t TkxFolderTree::WatchCount() const { return FDirWatches ? FDirWatches->watchCount() : 0; }
 
 size_t TkxFolderTree::RunningWatchers() const
 {

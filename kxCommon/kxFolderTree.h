@@ -16,8 +16,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+class QTimer;
 class TkxFolderTree;
 class TThDirChange;
 
@@ -67,6 +69,9 @@ struct TFolderNode {
     // The folder's name on disk is not UTF-8: the path above is only its
     // look, nothing can be opened through it, so the node is never read.
     bool FN_NameNotUtf8 = false;
+    // Opened by "*" past its bound of watches: the folder may have changed
+    // unseen, and is read again when it is next opened or selected.
+    bool FN_Unwatched = false;
     // Expires with the node, so that a re-read notices a nested one that
     // deleted it.
     std::shared_ptr<const char> FN_Alive = std::make_shared<const char>(0);
@@ -134,8 +139,19 @@ public:
     // The "*" key: opens Node and every folder below it, Computer's volumes
     // included. A folder reached through a link below Node, or one already
     // opened on the way (a folder mounted inside itself), stays closed: it
-    // may lead back up the tree, and the walk would never end.
+    // may lead back up the tree, and the walk would never end. Nor is a
+    // kernel file system (proc, sysfs, ...) walked. The walk goes on in
+    // short steps from the event loop, so the window stays in the user's
+    // hands; Esc in the window, or a node deleted, ends or skips it. It
+    // starts watchers only while the tree holds fewer watches than the
+    // bound: every user's program shares the account's few thousand.
     void ExpandAllBelow(QTreeWidgetItem* Node);
+    void StopExpandAll();
+    bool ExpandingAll() const { return FExpandAll != nullptr; }
+    static constexpr size_t kExpandAllWatches = 1000;
+    void SetExpandAllWatches(size_t bound) { FExpandAllWatches = bound; }
+    // The kernel's watches the tree holds.
+    size_t WatchCount() const;
     // Watchers not yet told to stop.
     size_t RunningWatchers() const;
 
@@ -151,6 +167,7 @@ Q_SIGNALS:
 protected:
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct NewChild;
@@ -158,6 +175,9 @@ private:
     void AddChildren(QTreeWidgetItem* Parent, std::vector<NewChild>& children, bool sort);
     void SetHasChildren(QTreeWidgetItem* Node, bool hasChildren);
     void TreeExpanding(QTreeWidgetItem* Node);
+    struct ExpandAll;
+    void ExpandAllStep();
+    void ReReadUnwatched(QTreeWidgetItem* Node);
     void TreeClick();
     void WMSelectFolder();
     void CollapseBelow(QTreeWidgetItem* Node);
@@ -215,6 +235,10 @@ private:
     // move it about, and it comes back once they are all done.
     int FReReadDepth = 0;
     std::unique_ptr<KeptSelection> FKept;
+    std::unique_ptr<ExpandAll> FExpandAll;
+    size_t FExpandAllWatches = kExpandAllWatches;
+    bool FInExpandAllStep = false;  // the walk opens nodes: watches are bounded
+    QTimer* FExpandAllTimer = nullptr;
 
     struct Icons;
     std::unique_ptr<Icons> FIcons;
@@ -235,6 +259,9 @@ public:
     TThDirChange& operator=(const TThDirChange&) = delete;
 
     void Start();
+    // The links to folders the node shows, by their names on disk: their
+    // going or changing is a change too.
+    void SetLinks(std::unordered_set<std::string> links) { FLinks = std::move(links); }
     // Nothing is reported after, not even a step already queued.
     void Terminate();
     bool Terminated() const;
@@ -257,4 +284,5 @@ private:
     int FWatchId = 0;
     const QString FPathText;
     const std::string FPath;
+    std::unordered_set<std::string> FLinks;
 };

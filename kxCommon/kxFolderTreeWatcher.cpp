@@ -29,7 +29,9 @@ void TThDirChange::Start()
     // left) reports nothing and waits for its stop.
     FWatches = FolderTree->FDirWatches;
     if (FWatches)
-        FWatchId = FWatches->add(FPath, [this](platform::DirectoryWatches::Event event) { Changed(event); });
+        FWatchId = FWatches->add(
+            FPath, [this](platform::DirectoryWatches::Event event) { Changed(event); },
+            [this](const std::string& name) { return FLinks.contains(name); });
 }
 
 void TThDirChange::Terminate()

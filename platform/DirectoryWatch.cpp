@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +20,7 @@ DirectoryWatches::~DirectoryWatches()
         close(m_fd);  // ends every watch
 }
 
-int DirectoryWatches::add(const std::string& path, Callback callback)
+int DirectoryWatches::add(const std::string& path, Callback callback, Shown shown)
 {
     if (m_fd < 0) {
         // Without an instance left, a later watch tries again.
@@ -36,7 +37,7 @@ int DirectoryWatches::add(const std::string& path, Callback callback)
     if (wd < 0)
         return 0;
     const int id = m_nextId++;
-    m_watches.emplace(id, Watch {wd, std::move(callback)});
+    m_watches.emplace(id, Watch {wd, std::move(callback), std::move(shown), path});
     m_subscribers[wd].push_back(id);
     return id;
 }
@@ -105,6 +106,24 @@ void DirectoryWatches::drain()
             } else if (e.mask & IN_ISDIR) {
                 for (const int id : subscribers->second)
                     note(id, Event::Changed);
+            } else if (e.len > 0) {
+                // Inotify flags no link as a folder: one that comes is
+                // looked at, and one that goes (or is written over) counts
+                // when its owner shows it.
+                const char* const text = buffer + at - e.len;
+                const std::string name(text, strnlen(text, e.len));
+                const bool came = e.mask & (IN_CREATE | IN_MOVED_TO);
+                bool folder = false;
+                if (came && !subscribers->second.empty()) {
+                    struct stat st {};
+                    const std::string& path = m_watches[subscribers->second.front()].path;
+                    folder = stat((path + '/' + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+                }
+                for (const int id : subscribers->second) {
+                    const Watch& watch = m_watches[id];
+                    if (folder || (watch.shown && watch.shown(name)))
+                        note(id, Event::Changed);
+                }
             }
         }
     }

@@ -90,14 +90,11 @@ bool inSystemPlace(const QString& path)
 
 bool isPseudoFileSystem(const QString& fsType)
 {
+    // Beside the kernel's own, those in memory or stacked on other files.
     static const QSet<QString> pseudo = {
-        "proc",          "sysfs",      "devtmpfs", "devpts",    "tmpfs",     "ramfs",           "cgroup",
-        "cgroup2",       "overlay",    "autofs",   "bpf",       "tracefs",   "debugfs",         "securityfs",
-        "pstore",        "configfs",   "fusectl",  "mqueue",    "hugetlbfs", "binfmt_misc",     "nsfs",
-        "efivarfs",      "rpc_pipefs", "nfsd",     "selinuxfs", "squashfs",  "fuse.gvfsd-fuse", "fuse.portal",
-        "fuse.snapfuse", "aufs",
+        "tmpfs", "ramfs", "overlay", "squashfs", "fuse.gvfsd-fuse", "fuse.portal", "fuse.snapfuse", "aufs",
     };
-    return pseudo.contains(fsType);
+    return isKernelFileSystem(fsType) || pseudo.contains(fsType);
 }
 
 // The host of "host", "user@host" or "[v6::addr]".
@@ -121,6 +118,16 @@ QString withoutLeadingSlashes(QString path)
 }
 
 }  // namespace
+
+bool isKernelFileSystem(const QString& fsType)
+{
+    static const QSet<QString> kernel = {
+        "proc",        "sysfs",      "devtmpfs", "devpts",     "cgroup",  "cgroup2",   "bpf",       "tracefs",
+        "debugfs",     "securityfs", "pstore",   "configfs",   "fusectl", "mqueue",    "hugetlbfs", "autofs",
+        "binfmt_misc", "nsfs",       "efivarfs", "rpc_pipefs", "nfsd",    "selinuxfs",
+    };
+    return kernel.contains(fsType);
+}
 
 std::optional<MountEntry> parseMountInfoLine(QByteArrayView line)
 {

@@ -50,6 +50,10 @@ struct NetworkShare {
 };
 
 bool isNetworkFileSystem(const QString& fsType);
+// The kernel's own file systems (proc, sysfs, cgroup, devpts, debugfs, ...)
+// and autofs, which mounts what is looked into: no user's files, and
+// folders without end.
+bool isKernelFileSystem(const QString& fsType);
 // Server and share of a network mount; nullopt for other mounts.
 std::optional<NetworkShare> networkShareOf(const MountEntry& mount);
 // Server and share of a folder name under the gvfs mount

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <thread>
 
 namespace platform {
@@ -103,8 +104,10 @@ private:
 bool holdsFolder(int atFd, const char* path)
 {
     const int fd = openat(atFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder that is there but cannot be read now (no permission, a
+    // medium not ready) may well hold some: its button stays.
     if (fd < 0)
-        return false;
+        return errno != ENOENT && errno != ENOTDIR && errno != ELOOP;
     alignas(dirent64) char buffer[4096];
     bool found = false;
     for (;;) {

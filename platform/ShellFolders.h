@@ -21,8 +21,9 @@ QString gvfsFolder();
 
 struct SubFolder {
     QString name;
-    bool link = false;           // a symbolic link to a folder
-    bool hasSubFolders = false;  // holds at least one folder, or a link to one
+    bool link = false;  // a symbolic link to a folder
+    // Holds at least one folder, or a link to one; or cannot be read, and may.
+    bool hasSubFolders = false;
     // The name's bytes are not UTF-8: `name` only shows it, nothing opens
     // it, and it is not looked into (hasSubFolders stays false).
     bool nameNotUtf8 = false;
@@ -31,7 +32,8 @@ struct SubFolder {
 // The folders in `path`, dot-folders and links to folders included, in
 // directory order; nullopt when the folder cannot be read.
 std::optional<std::vector<SubFolder>> listSubFolders(const QString& path);
-// True when `path` holds a folder, or a link to one; stops at the first.
+// True when `path` holds a folder, or a link to one (stops at the first),
+// and when it is a folder that cannot be read: it may hold one.
 bool hasSubFolder(const QString& path);
 
 enum class ShellIcon { Desktop, Computer, Drive, Network, Trash, Folder };

@@ -75,6 +75,13 @@ TEST_F(DirectoryWatchesTest, SubFolderChangesReachTheirOwnWatchOnly)
          },
          {}},
         {"two levels down", [&] { return QDir().mkdir(at("a/old/deep")); }, {}},
+        {"a link to a folder", [&] { return QFile::link(at("b"), at("a/tob")); }, {"a:changed"}},
+        {"a link to a file",
+         [&] {
+             QFile f(at("file"));
+             return f.open(QIODevice::WriteOnly) && QFile::link(at("file"), at("a/tofile"));
+         },
+         {}},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -48,4 +53,55 @@ TEST(ShellFolders, ListsFoldersLinksAndTheirButtons)
     EXPECT_FALSE(hasSubFolder(base + "/f2"));
     EXPECT_FALSE(listSubFolders(dir.path() + "/missing"));
     EXPECT_FALSE(listSubFolders(base + "/plain.txt"));
+}
+
+namespace {
+
+// `check` seen by a user who may not read `locked`: as root, which reads
+// everything, another user's run in a child process; else the owner's,
+// with the folder's rights taken away.
+bool asOutsider(const QString& locked, const std::function<bool()>& check)
+{
+    const QByteArray path = QFile::encodeName(locked);
+    if (geteuid() != 0) {
+        chmod(path.constData(), 0);
+        const bool ok = check();
+        chmod(path.constData(), 0700);
+        return ok;
+    }
+    chmod(path.constData(), 0700);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+// A folder the user may not read can still hold folders: it keeps its
+// button, and its opening is tried (and refused) again each time.
+TEST(ShellFolders, AFolderThatCannotBeReadKeepsItsButton)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString base = dir.path() + "/base";
+    ASSERT_TRUE(QDir().mkpath(base + "/locked/inner"));
+    ASSERT_TRUE(QDir().mkpath(base + "/empty"));
+    for (const QString& open : {dir.path(), base})
+        ASSERT_EQ(chmod(QFile::encodeName(open).constData(), 0755), 0);
+    EXPECT_TRUE(asOutsider(base + "/locked", [&] {
+        const auto folders = listSubFolders(base);
+        if (!folders || folders->size() != 2)
+            return false;
+        for (const SubFolder& f : *folders) {
+            if (f.hasSubFolders != (f.name == "locked"))
+                return false;
+        }
+        return hasSubFolder(base + "/locked") && !listSubFolders(base + "/locked");
+    }));
 }

@@ -6,15 +6,18 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidgetItemIterator>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <iostream>
 
@@ -94,6 +97,14 @@ bool persistentIndexesNameLiveNodes(QTreeWidget& tree)
             return false;
     }
     return true;
+}
+
+int expandedBelow(QTreeWidgetItem* node)
+{
+    int count = 0;
+    for (int i = 0; i < node->childCount(); ++i)
+        count += int(node->child(i)->isExpanded()) + expandedBelow(node->child(i));
+    return count;
 }
 
 int threadCount()
@@ -451,6 +462,7 @@ TEST_F(FolderTreeTest, AsteriskOpensTheFoldersBelowButFollowsNoLink)
         QTreeWidgetItem* top = desktopChild(start);
         t.SetSelected(top);
         QTest::keyClick(&t, Qt::Key_Asterisk);
+        ASSERT_TRUE(waitFor([&] { return !t.ExpandingAll(); }));
         ASSERT_TRUE(top->isExpanded());
         QTreeWidgetItem* inner = child(top, "inner");
         ASSERT_NE(inner, nullptr);
@@ -462,6 +474,110 @@ TEST_F(FolderTreeTest, AsteriskOpensTheFoldersBelowButFollowsNoLink)
         EXPECT_FALSE(back->isExpanded());
         EXPECT_EQ(back->childCount(), 0);
     }
+}
+
+// "*" on a large tree leaves the window answering while it walks, and Esc
+// stops it where it is.
+TEST_F(FolderTreeTest, AsteriskLeavesTheWindowAnsweringAndStopsAtEsc)
+{
+    const QString letters = "abcdefgh";
+    int folders = 0;
+    for (QChar a : letters)
+        for (QChar b : letters)
+            for (QChar c : letters)
+                for (QChar d : letters) {
+                    ASSERT_TRUE(QDir().mkpath(desktop + "/wide/" + a + "/" + b + "/" + c + "/" + d + "/x"));
+                    folders += 1;
+                }
+    folders += 8 + 64 + 512;
+    auto& t = make();
+    QTreeWidgetItem* wide = desktopChild("wide");
+    t.SetSelected(wide);
+    bool answered = false;
+    QTimer::singleShot(0, &t, [&] { answered = true; });
+    QTest::keyClick(&t, Qt::Key_Asterisk);
+    ASSERT_TRUE(waitFor([&] { return answered; }));
+    EXPECT_TRUE(t.ExpandingAll());
+    QTest::keyClick(&t, Qt::Key_Escape);
+    EXPECT_FALSE(t.ExpandingAll());
+    const int opened = expandedBelow(wide);
+    settle();
+    EXPECT_EQ(expandedBelow(wide), opened);
+    EXPECT_GT(opened, 0);
+    EXPECT_LT(opened, folders);
+}
+
+// "*" walks no kernel file system: their folders are endless, or costly.
+TEST_F(FolderTreeTest, AsteriskWalksNoKernelFileSystem)
+{
+    for (const char* folder : {"walk/proc/self/fd", "walk/cg/system/slice", "walk/plain/sub"})
+        ASSERT_TRUE(QDir().mkpath(desktop + "/" + folder));
+    const QString walk = QString(desktop).replace(" ", "\\040") + "/walk";
+    writeMounts({rootLine, usbLine, nasLine, "60 22 0:999999 / " + walk + "/proc rw - proc proc rw",
+                 "61 22 0:999998 / " + walk + "/cg rw - cgroup2 cgroup2 rw"});
+    auto& t = make();
+    QTreeWidgetItem* top = desktopChild("walk");
+    t.SetSelected(top);
+    QTest::keyClick(&t, Qt::Key_Asterisk);
+    ASSERT_TRUE(waitFor([&] { return !t.ExpandingAll(); }));
+    ASSERT_TRUE(child(top, "plain")->isExpanded());
+    ASSERT_NE(child(child(top, "plain"), "sub"), nullptr);
+    for (const char* kernel : {"proc", "cg"}) {
+        SCOPED_TRACE(kernel);
+        EXPECT_FALSE(child(top, kernel)->isExpanded());
+        EXPECT_EQ(child(top, kernel)->childCount(), 0);
+    }
+}
+
+// "*" starts watches only up to its bound; a folder it opened past it is
+// read again when it is next selected or opened, and watched from then on.
+// A folder opened by hand is always watched.
+TEST_F(FolderTreeTest, AsteriskHoldsBoundedWatchesAndRereadsTheRestWhenUsed)
+{
+    constexpr int kFolders = 30;
+    for (int i = 0; i < kFolders; ++i)
+        ASSERT_TRUE(QDir().mkpath(desktop + QString("/walk/f%1/sub").arg(i, 2, 10, QChar('0'))));
+    ASSERT_TRUE(mkdir("Desktop/gamma/by-hand"));
+    auto& t = make();
+    t.resize(300, 900);
+    t.show();
+    t.SetExpandAllWatches(10);
+    const int before = inotify_use::watches();  // the Desktop's among them
+    QTreeWidgetItem* top = desktopChild("walk");
+    t.SetSelected(top);
+    QTest::keyClick(&t, Qt::Key_Asterisk);
+    ASSERT_TRUE(waitFor([&] { return !t.ExpandingAll(); }));
+    EXPECT_EQ(expandedBelow(top), kFolders);
+    EXPECT_EQ(t.WatchCount(), 10u);
+    EXPECT_EQ(inotify_use::watches() - before, 9);
+
+    std::vector<QTreeWidgetItem*> unwatched;
+    for (int i = 0; i < top->childCount(); ++i) {
+        if (!t.NodeData(top->child(i))->FN_Change_Thread)
+            unwatched.push_back(top->child(i));
+    }
+    ASSERT_GE(unwatched.size(), 2u);
+    QTreeWidgetItem* clicked = unwatched[0];
+    QTreeWidgetItem* reopened = unwatched[1];
+    for (QTreeWidgetItem* node : {clicked, reopened})
+        ASSERT_TRUE(QDir().mkdir(t.GetPath(node) + "/new"));
+    settle();
+    EXPECT_EQ(texts(clicked), QStringList {"sub"});  // not seen
+
+    t.scrollToItem(clicked);
+    QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, t.visualItemRect(clicked).center());
+    EXPECT_TRUE(waitFor([&] { return texts(t.currentItem()) == QStringList({"new", "sub"}); }));
+    EXPECT_NE(t.NodeData(t.currentItem())->FN_Change_Thread, nullptr);
+
+    reopened->setExpanded(false);
+    reopened->setExpanded(true);
+    EXPECT_TRUE(waitFor([&] {
+        QTreeWidgetItem* node = child(top, QFileInfo(t.GetPath(reopened)).fileName());
+        return node && node->isExpanded() && texts(node) == QStringList({"new", "sub"})
+            && t.NodeData(node)->FN_Change_Thread;
+    }));
+
+    EXPECT_NE(t.NodeData(open(desktopChild("gamma")))->FN_Change_Thread, nullptr);
 }
 
 TEST_F(FolderTreeTest, NestedReReadsKeepTheSelectedFolder)
@@ -666,6 +782,76 @@ TEST_F(FolderTreeTest, MountChangesRebuildTheVolumes)
     writeMounts({rootLine, cdLine});
     EXPECT_TRUE(waitFor([&] { return texts(t.MyComputerNode()) == QStringList({"/", "cd"}); }));
     EXPECT_TRUE(waitFor([&] { return texts(t.NetHoodNode()).isEmpty(); }));
+}
+
+// A volume mounted empty may be filled later: it keeps its button, and an
+// opening once it holds folders shows them.
+TEST_F(FolderTreeTest, AnEmptyVolumeKeepsItsButtonUntilItIsFilled)
+{
+    writeMounts({rootLine,
+                 "70 22 11:0 / " + QString(root).replace(" ", "\\040") + "/media/cd ro - iso9660 /dev/sr0 ro",
+                 usbLine, nasLine});
+    auto& t = make();
+    open(t.MyComputerNode());
+    QTreeWidgetItem* cd = child(t.MyComputerNode(), "cd");
+    ASSERT_NE(cd, nullptr);
+    EXPECT_EQ(cd->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    cd->setExpanded(true);
+    EXPECT_FALSE(cd->isExpanded());
+    EXPECT_EQ(cd->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    ASSERT_TRUE(mkdir("media/cd/photos"));
+    cd->setExpanded(true);
+    EXPECT_TRUE(cd->isExpanded());
+    EXPECT_EQ(texts(cd), QStringList {"photos"});
+}
+
+// A link to a folder that comes, goes or changes in a watched folder
+// re-reads it as a folder does.
+TEST_F(FolderTreeTest, LinksToFoldersThatChangeReReadTheirFolder)
+{
+    const QString alphaPath = desktop + "/alpha";
+    ASSERT_TRUE(mkdir("Desktop/alpha/zeta"));
+    ASSERT_TRUE(QFile::link(alphaPath + "/zeta", alphaPath + "/linkz"));
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 2; }));  // Desktop, alpha
+    ASSERT_EQ(texts(alpha), QStringList({"inner", "linkz", "zeta"}));
+
+    const auto relink = [&](const QString& target, const QString& name) {
+        // Made aside and renamed over, as "ln -sfn" does.
+        return QFile::link(target, alphaPath + "/.tmp")
+            && ::rename(QFile::encodeName(alphaPath + "/.tmp"), QFile::encodeName(alphaPath + "/" + name))
+            == 0;
+    };
+    const struct {
+        const char* what;
+        std::function<bool()> change;
+        QStringList after;
+    } steps[] = {
+        {"one goes, another comes",
+         [&] {
+             return QFile::remove(alphaPath + "/linkz")
+                 && QFile::link(alphaPath + "/zeta", alphaPath + "/linky");
+         },
+         {"inner", "linky", "zeta"}},
+        {"one now leads to a file",
+         [&] { return relink(desktop + "/notes.txt", "linky"); },
+         {"inner", "zeta"}},
+        {"a file's becomes a folder's",
+         [&] { return relink(alphaPath + "/inner", "linky"); },
+         {"inner", "linky", "zeta"}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        ASSERT_TRUE(step.change());
+        EXPECT_TRUE(waitFor([&] { return texts(alpha) == step.after; }))
+            << texts(alpha).join(",").toStdString();
+    }
+    // A link to a file is no change.
+    QTreeWidgetItem* inner = child(alpha, "inner");
+    ASSERT_TRUE(QFile::link(desktop + "/notes.txt", alphaPath + "/tofile"));
+    settle();
+    EXPECT_EQ(child(alpha, "inner"), inner);
 }
 
 TEST_F(FolderTreeTest, Screenshot)
