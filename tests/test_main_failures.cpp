@@ -3,18 +3,22 @@
 // nothing is counted, left half-written or replaced.
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "CostCorpus.h"
 #include "FileBytes.h"
 #include "InstalledProgram.h"
 #include "PeBuilder.h"
 #include "WriteFaults.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -49,6 +53,15 @@ QStringList tree(const QString& dir)
         out << QDir(dir).relativeFilePath(it.next());
     out.sort();
     return out;
+}
+
+// Every file below Dir with its bytes, every folder by its name.
+QStringList contents(const QString& dir)
+{
+    QStringList files;
+    for (const QString& name : tree(dir))
+        files << name + u' ' + QString::fromLatin1(readAll(dir + u'/' + name).toHex());
+    return files;
 }
 
 class ProgramFailures : public InstalledProgram {
@@ -146,20 +159,14 @@ TEST_F(ProgramFailures, AFailedPageKeepsTheEarlierPageAndAllItsPictures)
     ASSERT_TRUE(QDir().mkpath(web));
     const Outcome first = run({"-e", source, out("web/s.htm")});
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
-    const auto contents = [&] {
-        QStringList files;
-        for (const QString& name : tree(web))
-            files << name + u' ' + QString::fromLatin1(readAll(web + u'/' + name).toHex());
-        return files;
-    };
-    const QStringList earlier = contents();
+    const QStringList earlier = contents(web);
     ASSERT_GT(earlier.size(), 3);
     // The page's folder takes no new file, its pictures folder does.
     ASSERT_EQ(chmod(QFile::encodeName(web).constData(), 0555), 0);
     const Outcome o = run({"-e", source, out("web/s.htm"), "-grayscale"}, {.withoutRootRights = true});
     chmod(QFile::encodeName(web).constData(), 0755);
     expectFailure(o, QStringLiteral("Permission denied"));
-    EXPECT_EQ(contents(), earlier);
+    EXPECT_EQ(contents(web), earlier);
 }
 
 TEST_F(ProgramFailures, AFullDiskReplacesNothingAndSaysSo)
@@ -381,5 +388,53 @@ TEST_F(ProgramFailures, AGroupThatNamesAnImageTwiceIsNotSaved)
         expectFailure(run(QStringList {"-e", out("twice.dll"), out("dest/" + kind[0])} + kind.mid(1)),
                       "names the same image more than once");
         EXPECT_TRUE(tree(out("dest")).isEmpty()) << tree(out("dest")).join(' ').toStdString();
+    }
+}
+
+// A run ended by a signal part way through an export: the temporary files it
+// made are gone, the earlier export is as it was, and the run ends as that
+// signal ends a program.
+TEST_F(ProgramFailures, ASignalMidExportRemovesItsTemporaryFilesAndKeepsTheEarlierExport)
+{
+    // Thousands of groups: the export takes long enough to be caught in it.
+    const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(16, 16, 4, 1), 2000);
+    writeFile(out("many.dll"),
+              QByteArray(reinterpret_cast<const char*>(module.data()), qsizetype(module.size())));
+    const struct {
+        int signal;
+        const char* dest;
+        QStringList switches;
+    } cases[] = {
+        {SIGTERM, "page.htm", {}},
+        {SIGINT, "doc.pdf", {}},
+        {SIGHUP, "table.dbf", {"-dbasedesttype=png"}},
+    };
+    const QString dest = out("dest");
+    const auto temporaries = [&] { return tree(dest).filter(QStringLiteral(".pictorium-")); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dest);
+        QDir(dest).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dest));
+        const QStringList args
+            = QStringList {"-e", out("many.dll"), dest + u'/' + QLatin1String(c.dest)} + c.switches;
+        ASSERT_EQ(run(args).status, 0);
+        const QStringList earlier = contents(dest);
+
+        QProcess p;
+        p.setProcessEnvironment(batchEnvironment());
+        p.setWorkingDirectory(work.path());
+        p.start(installed.filePath("pictorium"), args + QStringList {"-grayscale"});
+        ASSERT_TRUE(p.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (temporaries().isEmpty() && p.state() == QProcess::Running && waited.elapsed() < 60000)
+            usleep(500);
+        ASSERT_FALSE(temporaries().isEmpty()) << "the export ended before it was caught";
+        kill(static_cast<pid_t>(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(p.exitCode(), c.signal);
+        EXPECT_EQ(temporaries().join(u' ').toStdString(), "");
+        EXPECT_TRUE(contents(dest) == earlier) << "the earlier export changed";
     }
 }
