@@ -11,6 +11,7 @@
 #include "kxCommon/kxXP.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QDir>
 #include <QStringDecoder>
@@ -51,6 +52,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TApplication app(qtArgc, qtArgv);
+    platform::removeTemporaryFilesOnSignals();
     const bool headless = !platform::hasDisplay();
     if (const auto bad = nameNotUtf8(argc, argv)) {
         platform::messageBoxes().show(

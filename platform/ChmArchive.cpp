@@ -167,6 +167,11 @@ qint64 residentBytes(pid_t pid)
     // (a sanitizer's, a fuzzer's) runs here, and nothing is dumped.
     for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS, SIGPIPE, SIGXCPU, SIGXFSZ})
         std::signal(sig, SIG_DFL);
+    // Nor does the parent's removal of its temporary files, which a signal
+    // sent to this process alone would set off.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        if (std::signal(sig, SIG_DFL) == SIG_IGN)
+            std::signal(sig, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

@@ -1,6 +1,7 @@
 #include "platform/FileSet.h"
 
 #include "platform/FileSystem.h"
+#include "platform/TemporaryFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -83,7 +84,7 @@ QFile* FileSet::create(const QString& Path, QString* Error)
     entry->file = std::make_unique<QFile>();
     if (!entry->file->open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        ::unlink(encoded(entry->temp).constData());
+        removeTemporaryFile(entry->temp);
         if (Error)
             *Error = entry->file->errorString();
         return nullptr;
@@ -101,7 +102,7 @@ WriteResult FileSet::add(const QString& Path, QByteArrayView Data, QString* Erro
     if (!file)
         return WriteResult::NotCreated;
     if (!writeAll(*file, Data, Error) || !finishWriting(*m_entries.back(), Error)) {
-        ::unlink(encoded(m_entries.back()->temp).constData());
+        removeTemporaryFile(m_entries.back()->temp);
         m_entries.pop_back();
         return WriteResult::WriteFailed;
     }
@@ -135,6 +136,8 @@ bool FileSet::commit(QString* FailedPath, QString* Error)
         if (e->file && !finishWriting(*e, &reason))
             return failed(*e, 0, reason);
     }
+    // A signal from here on ends the run with the set in place or undone.
+    const TemporaryFilesHold hold;
     for (const auto& e : m_entries) {
         if (exists(e->path)) {
             const QString backup = freeName(QFileInfo(e->path).absolutePath(), ".old");
@@ -142,8 +145,8 @@ bool FileSet::commit(QString* FailedPath, QString* Error)
                 return failed(*e, errno);
             e->backup = backup;
         }
-        if (std::rename(encoded(e->temp).constData(), encoded(e->path).constData()) != 0)
-            return failed(*e, errno);
+        if (const int code = installTemporaryFile(e->temp, e->path))
+            return failed(*e, code);
         e->installed = true;
     }
     for (const auto& e : m_entries)
@@ -163,7 +166,7 @@ void FileSet::discard()
             if (e.backup.isEmpty())
                 ::unlink(encoded(e.path).constData());
         } else {
-            ::unlink(encoded(e.temp).constData());
+            removeTemporaryFile(e.temp);
         }
         if (!e.backup.isEmpty())
             std::rename(encoded(e.backup).constData(), encoded(e.path).constData());

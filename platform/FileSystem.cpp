@@ -1,9 +1,10 @@
 #include "platform/FileSystem.h"
 
+#include "platform/TemporaryFiles.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstring>
@@ -108,23 +109,6 @@ using Fill = std::function<int(int fd)>;
 
 }  // namespace
 
-int createTemporaryFile(const QString& folder, unsigned mode, QString& temp)
-{
-    const QByteArray base = QFile::encodeName(folder) + "/.pictorium-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray name = base + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        // A new file gets its mode from the umask, as any program's files do.
-        const int fd
-            = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
-        if (fd >= 0 || errno != EEXIST) {
-            temp = QFile::decodeName(name);
-            return fd;
-        }
-    }
-    errno = EEXIST;
-    return -1;
-}
-
 bool writeDestination(const QString& path, QString& target, bool& replaces, unsigned& mode, QString* error)
 {
     target = path;
@@ -189,11 +173,10 @@ WriteResult writeThroughTemporary(const QString& path, const Fill& fill, QString
         failure = errno;
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0
-        && ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0)
-        failure = errno;
+    if (failure == 0)
+        failure = installTemporaryFile(temp, target);
     if (failure != 0) {
-        ::unlink(QFile::encodeName(temp).constData());
+        removeTemporaryFile(temp);
         setError(error, failure);
         return WriteResult::WriteFailed;
     }

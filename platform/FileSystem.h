@@ -54,12 +54,6 @@ bool flushAll(QFileDevice& file, QString* error = nullptr);
 bool writeDestination(const QString& path, QString& target, bool& replaces, unsigned& mode,
                       QString* error = nullptr);
 
-// A new file, open for reading and writing, under a short hidden name in
-// `folder`, so that a rename over the destination stays on one file system:
-// a name made from the destination's own would pass the system's limit on a
-// name's length when that one is near it. Its descriptor, or -1 and errno.
-int createTemporaryFile(const QString& folder, unsigned mode, QString& temp);
-
 // Copies `source` to `dest` the same way, overwriting it; a destination
 // that is the source itself is refused.
 bool copyFileAtomically(const QString& source, const QString& dest, QString* error = nullptr);

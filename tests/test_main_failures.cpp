@@ -3,6 +3,7 @@
 // nothing is counted, left half-written or replaced.
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -16,6 +17,8 @@
 #include "WriteFaults.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -421,4 +424,52 @@ TEST_F(ProgramFailures, ASourceReplacedDuringTheExportFailsAndKeepsTheEarlierPag
     expectFailure({p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())},
                   source + " changed while it was read");
     EXPECT_TRUE(contents(web) == earlier);
+}
+
+// A run ended by a signal part way through an export: the temporary files it
+// made are gone, the earlier export is as it was, and the run ends as that
+// signal ends a program.
+TEST_F(ProgramFailures, ASignalMidExportRemovesItsTemporaryFilesAndKeepsTheEarlierExport)
+{
+    // Thousands of groups: the export takes long enough to be caught in it.
+    const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(16, 16, 4, 1), 2000);
+    writeFile(out("many.dll"),
+              QByteArray(reinterpret_cast<const char*>(module.data()), qsizetype(module.size())));
+    const struct {
+        int signal;
+        const char* dest;
+        QStringList switches;
+    } cases[] = {
+        {SIGTERM, "page.htm", {}},
+        {SIGINT, "doc.pdf", {}},
+        {SIGHUP, "table.dbf", {"-dbasedesttype=png"}},
+    };
+    const QString dest = out("dest");
+    const auto temporaries = [&] { return tree(dest).filter(QStringLiteral(".pictorium-")); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dest);
+        QDir(dest).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dest));
+        const QStringList args
+            = QStringList {"-e", out("many.dll"), dest + u'/' + QLatin1String(c.dest)} + c.switches;
+        ASSERT_EQ(run(args).status, 0);
+        const QStringList earlier = contents(dest);
+
+        QProcess p;
+        p.setProcessEnvironment(batchEnvironment());
+        p.setWorkingDirectory(work.path());
+        p.start(installed.filePath("pictorium"), args + QStringList {"-grayscale"});
+        ASSERT_TRUE(p.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (temporaries().isEmpty() && p.state() == QProcess::Running && waited.elapsed() < 60000)
+            usleep(500);
+        ASSERT_FALSE(temporaries().isEmpty()) << "the export ended before it was caught";
+        kill(static_cast<pid_t>(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(p.exitCode(), c.signal);
+        EXPECT_EQ(temporaries().join(u' ').toStdString(), "");
+        EXPECT_TRUE(contents(dest) == earlier) << "the earlier export changed";
+    }
 }

@@ -1,0 +1,36 @@
+#pragma once
+// The temporary files the program has made and not yet put in place or
+// removed, so that a run ended by SIGTERM, SIGINT or SIGHUP removes them:
+// it leaves only what it had put in place whole, and every earlier file as
+// it was.
+
+#include <QString>
+
+namespace platform {
+
+// A new file, open for reading and writing, under a short hidden name in
+// `folder`, so that a rename over the destination stays on one file system:
+// a name made from the destination's own would pass the system's limit on a
+// name's length when that one is near it. Its descriptor, or -1 and errno.
+// The file counts as temporary until one of the two calls below.
+int createTemporaryFile(const QString& folder, unsigned mode, QString& temp);
+// Renames `temp` over `target`: 0, or the system's code of the failure.
+int installTemporaryFile(const QString& temp, const QString& target);
+void removeTemporaryFile(const QString& temp);
+
+// Held while files that belong together are put in place: a signal that
+// comes meanwhile ends the run only once all of them, or none, are there.
+class TemporaryFilesHold {
+public:
+    TemporaryFilesHold();
+    ~TemporaryFilesHold();
+    TemporaryFilesHold(const TemporaryFilesHold&) = delete;
+    TemporaryFilesHold& operator=(const TemporaryFilesHold&) = delete;
+};
+
+// From now on SIGTERM, SIGINT and SIGHUP (those not ignored when the program
+// started) remove every temporary file, then end the process by the same
+// signal. Called once, by the program's entry.
+void removeTemporaryFilesOnSignals();
+
+}  // namespace platform
