@@ -19,6 +19,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -196,6 +197,54 @@ void TkxPdfWriter::Save()
 }
 
 // -------------------------------------------------------------- document
+
+// The same bytes as compress2() makes of a body, with the compressor set up
+// once. A document of thousands of icons often shows one picture many
+// times, and packing is most of its cost: a small body packed before is
+// not packed again.
+struct TkxPDFDocument::Deflater {
+    static constexpr qsizetype kMaxRememberedBody = 64 * 1024;
+    static constexpr qsizetype kMaxRememberedBytes = 16 * 1024 * 1024;
+    z_stream z {};
+    QHash<QByteArray, QByteArray> remembered;
+    qsizetype rememberedBytes = 0;
+
+    Deflater()
+    {
+        const int rc = deflateInit(&z, Z_DEFAULT_COMPRESSION);
+        if (rc != Z_OK)
+            throw platform::Error(QStringLiteral("Compression failed (%1)").arg(rc));
+    }
+    ~Deflater() { deflateEnd(&z); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    QByteArray pack(const QByteArray& raw)
+    {
+        const bool small = raw.size() <= kMaxRememberedBody;
+        if (small)
+            if (const auto it = remembered.constFind(raw); it != remembered.cend())
+                return *it;
+        if (raw.size() > qsizetype {std::numeric_limits<uInt>::max() / 2})
+            throw platform::Error(QStringLiteral("Compression failed (%1)").arg(Z_BUF_ERROR));
+        QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(raw.size()))),
+                       Qt::Uninitialized);
+        deflateReset(&z);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.constData()));
+        z.avail_in = static_cast<uInt>(raw.size());
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = static_cast<uInt>(out.size());
+        const int rc = deflate(&z, Z_FINISH);
+        if (rc != Z_STREAM_END)
+            throw platform::Error(QStringLiteral("Compression failed (%1)").arg(rc));
+        out.resize(static_cast<qsizetype>(z.total_out));
+        if (small && rememberedBytes + raw.size() + out.size() <= kMaxRememberedBytes) {
+            remembered.insert(QByteArray(raw.constData(), raw.size()), out);
+            rememberedBytes += raw.size() + out.size();
+        }
+        return out;
+    }
+};
 
 TkxPDFDocument::TkxPDFDocument(QIODevice* AStream)
     : FLineTerminator("\r\n"), FStream(AStream), FClock([] { return QDateTime::currentDateTime(); })
@@ -500,13 +549,10 @@ void TkxPDFDocument::WriteStreamBody(bool IsImage, bool IsJPEG, bool WithLength1
         WriteDocLine("endstream");
         return;
     }
-    uLongf size = compressBound(static_cast<uLong>(L));
-    QByteArray packed(static_cast<qsizetype>(size), Qt::Uninitialized);
-    const int rc = compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
-                             reinterpret_cast<const Bytef*>(raw.constData()), static_cast<uLong>(L),
-                             Z_DEFAULT_COMPRESSION);
-    if (rc != Z_OK)
-        throw platform::Error(QStringLiteral("Compression failed (%1)").arg(rc));
+    if (!FDeflater)
+        FDeflater = std::make_unique<Deflater>();
+    const QByteArray packed = FDeflater->pack(raw);
+    const auto size = packed.size();
     lengthEntry(static_cast<int64_t>(size));
     WriteDocLine("/Filter /FlateDecode");
     WriteDocLine(">>");

@@ -204,6 +204,9 @@ private:
     std::vector<TPDFFont> FFonts;
     std::unique_ptr<QBuffer> FPDFStream;
     std::unique_ptr<TkxPdfWriter> FPDFWriter;
+    // One compressor for every stream: set up once, not once a stream.
+    struct Deflater;
+    std::unique_ptr<Deflater> FDeflater;
     int FPageHeight = 0;
     int FPageWidth = 0;
     int FPageMarginLeft = 0;

@@ -93,6 +93,16 @@ Icon Icon::fromImage(const QImage& picture)
     return Icon(std::move(image));
 }
 
+// Row y's scan lines, looked up once a row: a lookup a pixel costs more
+// than the pixel does.
+Icon::PixelRow Icon::pixelRow(int y) const
+{
+    if (m_image.isMonochrome())
+        return {m_image.mask.constScanLine(y), m_image.mask.constScanLine(y + height()), nullptr};
+    return {m_image.mask.constScanLine(y), nullptr,
+            reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y))};
+}
+
 QImage Icon::composed(bool invertingAsColor) const
 {
     if (isNull())
@@ -101,15 +111,12 @@ QImage Icon::composed(bool invertingAsColor) const
         return m_image.color.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = width(), h = height();
     QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
-    const bool mono = m_image.isMonochrome();
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
-        const auto* colour
-            = mono ? nullptr : reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y));
+        const PixelRow row = pixelRow(y);
         for (int x = 0; x < w; ++x) {
-            const uint32_t c = mono ? (bitAt(m_image.mask, x, y + h) ? 0xFFFFFFu : 0) : colour[x] & 0xFFFFFFu;
-            const bool keep = bitAt(m_image.mask, x, y);
-            line[x] = !keep || (c != 0 && invertingAsColor) ? 0xFF000000u | c : 0;
+            const uint32_t c = row.colour(x);
+            line[x] = !row.andBit(x) || (c != 0 && invertingAsColor) ? 0xFF000000u | c : 0;
         }
     }
     return out;
@@ -124,14 +131,12 @@ QImage Icon::invertingPixels() const
     if (isNull() || m_image.hasAlpha)
         return {};
     const int w = width(), h = height();
-    const bool mono = m_image.isMonochrome();
     QImage out;
     for (int y = 0; y < h; ++y) {
+        const PixelRow row = pixelRow(y);
         for (int x = 0; x < w; ++x) {
-            const uint32_t c = mono
-                ? (bitAt(m_image.mask, x, y + h) ? 0xFFFFFFu : 0)
-                : reinterpret_cast<const uint32_t*>(m_image.color.constScanLine(y))[x] & 0xFFFFFFu;
-            if (c == 0 || !bitAt(m_image.mask, x, y))
+            const uint32_t c = row.colour(x);
+            if (c == 0 || !row.andBit(x))
                 continue;
             if (out.isNull()) {
                 out = QImage(w, h, QImage::Format_RGB32);

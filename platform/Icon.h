@@ -58,6 +58,19 @@ public:
 private:
     QImage composed(bool invertingAsColor) const;
     QImage invertingPixels() const;
+    // One row of pixels: its AND bits, and its XOR bits or colour words.
+    struct PixelRow {
+        const uchar* andBits;
+        const uchar* xorBits;   // monochrome icons
+        const uint32_t* words;  // the others
+        static bool bit(const uchar* bits, int x) { return (bits[x / 8] >> (7 - x % 8)) & 1; }
+        bool andBit(int x) const { return bit(andBits, x); }
+        uint32_t colour(int x) const
+        {
+            return xorBits ? (bit(xorBits, x) ? 0xFFFFFFu : 0) : words[x] & 0xFFFFFFu;
+        }
+    };
+    PixelRow pixelRow(int y) const;
 
     IconImage m_image;
 };

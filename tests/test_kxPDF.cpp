@@ -678,6 +678,39 @@ TEST(PdfImages, BitmapsBecomeRgbOrIndexedImages)
     }
 }
 
+// A picture repeated is packed once; every body still holds its own
+// picture, in the bytes compress2() makes of it.
+TEST(PdfImages, RepeatedPicturesKeepTheirOwnBodies)
+{
+    QImage red(3, 2, QImage::Format_RGB888), blue(3, 2, QImage::Format_RGB888);
+    red.fill(qRgb(200, 10, 20));
+    blue.fill(qRgb(5, 6, 250));
+    const std::vector<QImage> images {red, blue, red, blue, red};
+    Doc doc;
+    doc.header(true);
+    for (size_t i = 0; i < images.size(); ++i)
+        doc.d->AddXObject(static_cast<int>(i) + 1, static_cast<int>(i), 0, images[i]);
+    doc.d->WritePageHeader();
+    doc.d->WriteFooter();
+    for (size_t i = 0; i < images.size(); ++i) {
+        SCOPED_TRACE(i);
+        const QRgb c = images[i].pixel(0, 0);
+        QByteArray samples;
+        for (int n = 0; n < 6; ++n)
+            samples += bytesOf({qRed(c), qGreen(c), qBlue(c)});
+        const int k = 4 + static_cast<int>(i);
+        EXPECT_EQ(streamOf(doc.bytes(), k), samples);
+        uLongf size = compressBound(static_cast<uLong>(samples.size()));
+        QByteArray packed(static_cast<qsizetype>(size), Qt::Uninitialized);
+        ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+                            reinterpret_cast<const Bytef*>(samples.constData()),
+                            static_cast<uLong>(samples.size()), Z_DEFAULT_COMPRESSION),
+                  Z_OK);
+        packed.resize(static_cast<qsizetype>(size));
+        EXPECT_TRUE(objectText(doc.bytes(), k).contains(">>\r\nstream\r\n" + packed + "\r\nendstream"));
+    }
+}
+
 TEST(PdfImages, InvalidImagesAreRefusedBeforeTheObjectBegins)
 {
     QImage small(2, 2, QImage::Format_Indexed8);

@@ -1,5 +1,6 @@
 // The program itself, started with no display: batch exports end the
 // process with a status, and their files are checked by real readers.
+#include "CostCorpus.h"
 #include "IcoBuilder.h"
 #include "InstalledProgram.h"
 #include "VirtualDisplay.h"
@@ -285,4 +286,27 @@ TEST_F(Program, RelativePathsAreTakenFromTheStartFolder)
     o = run({"-e", "in/my icons.dll", "numbered", "-iconindex=0", "-desttype=gif", "-closewhendone"});
     EXPECT_EQ(o.status, 0) << o.err.toStdString();
     EXPECT_EQ(QDir(out("numbered")).entryList({"ico_my icons_dll000?.gif"}, QDir::Files).size(), 3);
+}
+
+// 65,535 groups that share one tiny picture, from a module of half a
+// megabyte: the document stays within the run's output budget, so it is
+// written whole, or refused through that budget.
+TEST_F(Program, ADocumentOfManySharedGroupsIsWrittenWholeOrRefused)
+{
+    const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(16, 16, 4), 65535);
+    QFile file(out("tiny.dll"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(reinterpret_cast<const char*>(module.data()), qint64(module.size())),
+              qint64(module.size()));
+    file.close();
+    const Outcome o = run({"-e", out("tiny.dll"), out("doc.pdf"), "-closewhendone"});
+    if (o.status == 1) {
+        EXPECT_TRUE(o.err.contains("would write more than")) << o.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out("doc.pdf")));
+        return;
+    }
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const Tool check = tool("qpdf", {"--check", out("doc.pdf")});
+    EXPECT_EQ(check.status, 0) << check.out.toStdString();
+    EXPECT_EQ(tool("pdfimages", {"-list", out("doc.pdf")}).out.count(u'\n'), 2 + 65535);
 }
