@@ -1,8 +1,6 @@
 #include "app/IconSaver.h"
 
-#include "app/DbaseExport.h"
-#include "app/HtmlExport.h"
-#include "app/PdfExport.h"
+#include "app/SaveAllWriters.h"
 #include "app/Unit1.h"
 #include "app/myutils.h"
 #include "kxCommon/kxFileUtils.h"
@@ -12,7 +10,6 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ShellIcons.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 
@@ -20,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -29,33 +27,10 @@
 
 namespace {
 
-constexpr int kHtmlPage = 11;
-constexpr int kDbaseTable = 12;
-constexpr int kPdfDocument = 13;
-
 QString completeExtension(const QString& fileName, const QString& ext)
 {
     const QString e = ExtractFileExt(fileName);
     return e.isEmpty() || e == u"." ? fileName + u'.' + ext : fileName;
-}
-
-QString pictureCodeExtension(int code)
-{
-    switch (code) {
-    case kImageFormatBmp: return QStringLiteral("bmp");
-    case kImageFormatJpeg: return QStringLiteral("jpg");
-    case kImageFormatEmf: return QStringLiteral("emf");
-    case kImageFormatGif: return QStringLiteral("gif");
-    case kImageFormatPng: return QStringLiteral("png");
-    default: return {};
-    }
-}
-
-bool isPictureCode(int code) { return code >= kImageFormatBmp && code <= kImageFormatPng; }
-
-int htmlPictureCode(int TargetImageType)
-{
-    return TargetImageType == 1 ? kImageFormatJpeg : TargetImageType == 2 ? kImageFormatGif : kImageFormatPng;
 }
 
 // Replacing the file the icons are read from would destroy them.
@@ -68,62 +43,9 @@ void refuseSource(const QString& Source, const QString& Dest)
 
 QString runKey(const QString& Name) { return QFileInfo(Name).absoluteFilePath(); }
 
-[[noreturn]] void throwNoIcons(const QString& Source)
-{
-    throw TSourceError(QStringLiteral("\"%1\" holds no icons.").arg(Source));
-}
-
 [[noreturn]] void throwNoneReadable(const QString& Source)
 {
     throw TSourceError(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
-}
-
-QString brokenIconText(const QString& Source, int Index)
-{
-    return QStringLiteral("Icon %1 of \"%2\" cannot be read.").arg(qint64 {Index} + 1).arg(Source);
-}
-
-// Writes a whole file or throws with the reason.
-void writeWhole(const QString& Name, const QByteArray& Bytes)
-{
-    QString error;
-    switch (platform::replaceFile(Name, Bytes, &error)) {
-    case platform::WriteResult::Written: return;
-    case platform::WriteResult::NotCreated:
-        throw platform::InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(Name, error));
-    case platform::WriteResult::WriteFailed: break;
-    }
-    throw platform::InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(Name, error));
-}
-
-// The .ico file of group Index of a module, written whole, or an exception
-// that says why not.
-int writeIconGroup(const IconGroupSource& Group, const QString& Name, int Index)
-{
-    const QString& Source = Group.FileName;
-    int ImageCount = 0;
-    QString ErrorText;
-    if (!ExtractIconGroupToFile(Group, Name, Index, ImageCount, ErrorText))
-        throwNoIcons(Source);
-    if (ImageCount > 0)
-        return ImageCount;
-    if (ErrorText.isEmpty())
-        throw platform::Error(brokenIconText(Source, Index));
-    // The reader's texts name the source; the writer's is the system's own.
-    if (!ErrorText.contains(Source))
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(Name, ErrorText));
-    throw platform::Error(ErrorText);
-}
-
-// The .ico file Source copied whole after its check; the bytes written.
-qint64 copyIconFile(const QString& Source, const QString& Name, int Index)
-{
-    QString ErrorText;
-    const QByteArray bytes = ReadValidIconFile(Source, Index, ErrorText);
-    if (bytes.isEmpty())
-        throw platform::Error(ErrorText);
-    writeWhole(Name, bytes);
-    return bytes.size();
 }
 
 [[noreturn]] void throwTooMuchOutput(const QString& Source, qint64 Limit)
@@ -138,31 +60,60 @@ qint64 copyIconFile(const QString& Source, const QString& Name, int Index)
                            .arg(kRunOutputFloor / MB));
 }
 
-// What one source's run has written, against its limit.
+// What one source's run may write.
 class OutputBudget {
 public:
     OutputBudget(const QString& Source, qint64 Limit) : FSource(Source), FLimit(Limit) {}
-    // Throws when Files more files of their own would pass the limit.
+    // Throws when Files files of their own would pass the limit.
     void checkFiles(qint64 Files) const
     {
-        if (Files > (FLimit - FFiles) / kRunOutputFileBlock)
+        if (Files > FLimit / kRunOutputFileBlock)
             throwTooMuchOutput(FSource, FLimit);
     }
-    // A file of its own of Bytes; Other: what a page, table or document holds.
-    void addFile(qint64 Bytes) { FFiles += std::max(Bytes, kRunOutputFileBlock); }
-    void check(qint64 Other = 0) const
+    // Throws when the run has written past the limit.
+    void check(qint64 Written) const
     {
-        if (FFiles + Other > FLimit)
+        if (Written > FLimit)
             throwTooMuchOutput(FSource, FLimit);
     }
 
 private:
     const QString& FSource;
     qint64 FLimit;
-    qint64 FFiles = 0;
+};
+
+// A folder made for a run that fails goes while it is empty. Declared before
+// the run's writer, so that the writer's files are gone when it goes.
+class TMadeFolder {
+public:
+    explicit TMadeFolder(const QString& Dir) : FDir(Dir) {}
+    ~TMadeFolder()
+    {
+        if (FMade && !FKept)
+            QDir().rmdir(FDir);
+    }
+    TMadeFolder(const TMadeFolder&) = delete;
+    TMadeFolder& operator=(const TMadeFolder&) = delete;
+    void Make() { FMade = !QFileInfo::exists(FDir) && QDir().mkdir(FDir); }
+    void Keep() { FKept = true; }
+
+private:
+    const QString& FDir;
+    bool FMade = false;
+    bool FKept = false;
 };
 
 }  // namespace
+
+void ThrowNoIcons(const QString& Source)
+{
+    throw TSourceError(QStringLiteral("\"%1\" holds no icons.").arg(Source));
+}
+
+QString BrokenIconText(const QString& Source, int Index)
+{
+    return QStringLiteral("Icon %1 of \"%2\" cannot be read.").arg(qint64 {Index} + 1).arg(Source);
+}
 
 TBitCount GetColorCount(const platform::Icon& Icon)
 {
@@ -203,13 +154,13 @@ void CheckSourceReadable(const QString& Source)
 
 QString CompleteSaveIconFileName(const QString& FileName, int FileType)
 {
-    const QString ext = pictureCodeExtension(FileType);
+    const QString ext = PictureCodeExtension(FileType);
     return completeExtension(FileName, ext.isEmpty() ? QStringLiteral("ico") : ext);
 }
 
 QString CompleteSaveAllAsOneFileName(const QString& FileName, int DestType)
 {
-    const QString ext = pictureCodeExtension(DestType);
+    const QString ext = PictureCodeExtension(DestType);
     return completeExtension(FileName, ext.isEmpty() ? QStringLiteral("bmp") : ext);
 }
 
@@ -249,12 +200,12 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
     refuseSource(FFileName, name);
     // Said in the user's terms, not as the grid's index error.
     if (FGrid.Count() <= 0)
-        throwNoIcons(FFileName);
+        ThrowNoIcons(FFileName);
     // An .ico file shows as one icon and is copied whole, whichever is asked for.
-    if (!isPictureCode(FileType) && ExtractFileExt(FFileName).toLower() == u".ico") {
+    if (!IsPictureCode(FileType) && ExtractFileExt(FFileName).toLower() == u".ico") {
         if (FGrid.GetIcon(0).isNull())
-            throw platform::Error(brokenIconText(FFileName, 0));
-        copyIconFile(FFileName, name, 0);
+            throw platform::Error(BrokenIconText(FFileName, 0));
+        CopyIconFile(FFileName, name, 0);
         return 1;
     }
     if (IconIndex < 0 || IconIndex >= FGrid.Count())
@@ -265,18 +216,10 @@ int TIconSaver::SaveIcon(int IconIndex, const QString& FileName, int FileType, b
     const platform::Icon& icon = FGrid.GetIcon(IconIndex);
     // An icon that cannot be read is not saved as a blank one.
     if (icon.isNull())
-        throw platform::Error(brokenIconText(FFileName, IconIndex));
-    if (!isPictureCode(FileType))
-        return writeIconGroup(OpenIconGroupSource(FFileName), name, IconIndex);
-    platform::Bitmap bmp(0, 0, GrayScale ? platform::PixelFormat::Bits24 : platform::PixelFormat::Device);
-    bmp.setSize(icon.width(), icon.height());
-    {
-        platform::BitmapPainter painter(bmp);
-        icon.draw(painter, 0, 0);
-    }
-    if (GrayScale)
-        GrayscaleBitmap(bmp);
-    SaveBitmapToFile(bmp, name, FileType);
+        throw platform::Error(BrokenIconText(FFileName, IconIndex));
+    if (!IsPictureCode(FileType))
+        return WriteIconGroupFile(OpenIconGroupSource(FFileName), name, IconIndex);
+    SaveBitmapToFile(DrawIconBitmap(icon, icon.width(), icon.height(), GrayScale), name, FileType);
     return 1;
 }
 
@@ -286,7 +229,7 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
     refuseSource(FFileName, name);
     FSkipped.clear();
     if (FGrid.Count() <= 0)
-        throwNoIcons(FFileName);
+        ThrowNoIcons(FFileName);
     const int64_t width = int64_t {std::min(FGrid.Count(), FGrid.ColCount())} * FGrid.ColWidth() + 2;
     const int64_t height = FGrid.Height();
     CheckGridPictureSize(FGrid.Count(), width, height, QStringLiteral("saved"));
@@ -308,20 +251,6 @@ void TIconSaver::SaveAllAsOne(const QString& FileName, int DestType, bool GraySc
     FSkipped = unreadable;
 }
 
-void TIconSaver::PrepareBitmap(int W, int H, bool GrayScale)
-{
-    FBmp.clear();
-    if (GrayScale)
-        FBmp.setPixelFormat(platform::PixelFormat::Bits24);
-    FBmp.setSize(W, H);
-    {
-        platform::BitmapPainter painter(FBmp);
-        FIcon.draw(painter, 0, 0);
-    }
-    if (GrayScale)
-        GrayscaleBitmap(FBmp);
-}
-
 bool TIconSaver::MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& ConfirmResult) const
 {
     if (BatchMode || !QFileInfo::exists(Name))
@@ -341,31 +270,36 @@ bool TIconSaver::MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& C
     return Answer == platform::mrYes || Answer == platform::mrYesToAll;
 }
 
+namespace {
+
+// The N icons of Source (null where one cannot be read) and the count K of
+// those that can. Throws TSourceError when it holds none that can be read.
+std::vector<platform::Icon> sourceIcons(const QString& Source, bool FromGrid, int N, bool Small, qint64& K)
+{
+    if (N <= 0)
+        ThrowNoIcons(Source);
+    std::vector<platform::Icon> icons
+        = platform::extractIcons(Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
+    icons.resize(static_cast<size_t>(N));
+    K = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
+    const QString SrcExt = ExtractFileExt(Source).toLower().mid(1);
+    if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico")) {
+        // The grid shows a module without icons with its file type's icon.
+        if (FromGrid && platform::iconCount(Source) <= 0)
+            ThrowNoIcons(Source);
+        throwNoneReadable(Source);
+    }
+    return icons;
+}
+
+}  // namespace
+
 void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                          const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
                          bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small,
                          int TargetImageType, int& SaveCount, uint16_t& ConfirmResult,
                          QSet<QString>& WrittenNames)
 {
-    if (!isPictureCode(FileType) && FileType != kHtmlPage && FileType != kDbaseTable
-        && FileType != kPdfDocument)
-        FileType = kImageFormatIco;
-
-    QString pictureExt;
-    if (FileType == kImageFormatIco)
-        pictureExt = QStringLiteral(".ico");
-    else if (isPictureCode(FileType))
-        pictureExt = u'.' + pictureCodeExtension(FileType);
-    else if (FileType == kHtmlPage)
-        pictureExt = u'.' + pictureCodeExtension(htmlPictureCode(TargetImageType));
-
-    QString destExt = DestExt.toLower();
-    if (destExt.isEmpty())
-        destExt = FileType == kHtmlPage ? QStringLiteral(".htm")
-            : FileType == kDbaseTable   ? QStringLiteral(".dbf")
-            : FileType == kPdfDocument  ? QStringLiteral(".pdf")
-                                        : pictureExt;
-
     uint16_t Answer = ConfirmResult;
     const QString Source = SrcFileName.isEmpty() ? FFileName : SrcFileName;
     // Only the grid's own file may borrow the grid's icon for one it lacks.
@@ -376,63 +310,39 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     if (!SrcFileName.isEmpty())
         CheckSourceReadable(Source);
     const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
-    const QString SrcExt = ExtractFileExt(Source).toLower().mid(1);
-    const QString Stem = SaveAllStem(Source);
     FSkipped.clear();
 
     // The source is looked at first, so that a bad one leaves no folder.
-    if (N <= 0)
-        throwNoIcons(Source);
-    std::vector<platform::Icon> icons
-        = platform::extractIcons(Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
-    icons.resize(static_cast<size_t>(N));
-    const auto K
-        = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
-    if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico")) {
-        // The grid shows a module without icons with its file type's icon.
-        if (SrcFileName.isEmpty() && platform::iconCount(Source) <= 0)
-            throwNoIcons(Source);
-        throwNoneReadable(Source);
-    }
+    qint64 K = 0;
+    const std::vector<platform::Icon> icons = sourceIcons(Source, SrcFileName.isEmpty(), N, Small, K);
     OutputBudget budget(Source,
                         FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(QFileInfo(Source).size()));
-    // Every readable icon becomes a file of its own but in a table or a
-    // document: too many of them are refused before anything is written.
-    if (FileType != kDbaseTable && FileType != kPdfDocument)
+    const int side = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
+    const TSaveAllTarget target {Source,
+                                 DestDir,
+                                 DestFileName,
+                                 DestExt.toLower(),
+                                 DBFFieldName,
+                                 FileType,
+                                 DBFType,
+                                 TargetImageType,
+                                 IncludeNumbers,
+                                 DrawBorders,
+                                 GrayScale,
+                                 SrcFileName.isEmpty() ? FGrid.ItemWidth() : side,
+                                 SrcFileName.isEmpty() ? FGrid.ItemHeight() : side};
+    TMadeFolder madeFolder(DestDir);
+    const std::unique_ptr<TSaveAllWriter> writer = MakeSaveAllWriter(target);
+    const QString numberedExt = writer->NumberedFileExt();
+    // Every readable icon that becomes a file of its own counts against the
+    // run's output before anything is written.
+    if (!numberedExt.isEmpty())
         budget.checkFiles(K);
 
-    // A folder made for a run that fails goes while it is empty; declared
-    // first, so that the exports' files are gone when it goes.
-    struct DropMadeFolder {
-        const QString& dir;
-        bool made = false;
-        bool done = false;
-        ~DropMadeFolder()
-        {
-            if (made && !done)
-                QDir().rmdir(dir);
-        }
-    } madeFolder {DestDir};
-    madeFolder.made = !QFileInfo::exists(DestDir) && QDir().mkdir(DestDir);
-    std::optional<HtmlExport> page;
-    std::optional<DbaseExport> table;
-    std::optional<PdfExport> document;
-    if (FileType == kHtmlPage) {
-        page.emplace(Source, DestDir, destExt, HtmlColumnCount, IncludeNumbers, DrawBorders);
-        refuseSource(Source, page->pageFileName());
-    } else if (FileType == kDbaseTable) {
-        table.emplace(DestDir, DestFileName, destExt, DBFFieldName);
-        refuseSource(Source, table->tableFileName());
-        refuseSource(Source, table->memoFileName());
-    } else if (FileType == kPdfDocument) {
-        document.emplace(DestDir, DestFileName, IncludeNumbers, DrawBorders);
-        refuseSource(Source, document->documentFileName());
-    }
-
-    // What a page, table or document holds counts once it is written whole.
-    int stored = 0;
-    // The module is opened at the first group saved, and once for the run.
-    std::optional<IconGroupSource> groups;
+    madeFolder.Make();
+    for (const QString& name : writer->Start())
+        refuseSource(Source, name);
+    const QString Stem = SaveAllStem(Source);
     for (int i = 0; i < N; ++i) {
         platform::Icon handle = icons[static_cast<size_t>(i)];
         if (handle.isNull() && gridFile && FGrid.Count() == 1)
@@ -442,92 +352,26 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             FSkipped.append(i);
             continue;
         }
-
         QString Name;
-        if (FileType != kDbaseTable && FileType != kPdfDocument) {
-            Name = NextFreeRunName(SaveAllFileName(DestDir, Stem, i, pictureExt), WrittenNames);
+        if (!numberedExt.isEmpty()) {
+            Name = NextFreeRunName(SaveAllFileName(DestDir, Stem, i, numberedExt), WrittenNames);
             refuseSource(Source, Name);
             if (!MayOverwrite(Name, Answer, ConfirmResult))
                 continue;
         }
-
-        if (FileType == kImageFormatIco) {
-            if (SrcExt != u"ico") {
-                if (!groups)
-                    groups = OpenIconGroupSource(Source);
-                writeIconGroup(*groups, Name, i);
-                budget.addFile(QFileInfo(Name).size());
-            } else
-                budget.addFile(copyIconFile(Source, Name, i));
-            ++SaveCount;
-            WrittenNames.insert(runKey(Name));
-            budget.check();
-            continue;
-        }
-
-        int W, H;
-        if (!SrcFileName.isEmpty()) {
-            W = H = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
-        } else {
-            W = FGrid.ItemWidth();
-            H = FGrid.ItemHeight();
-        }
-        FIcon = handle;
-
-        if (FileType == kDbaseTable) {
-            QByteArray data;
-            QBuffer buffer(&data);
-            buffer.open(QIODevice::WriteOnly);
-            if (isPictureCode(DBFType)) {
-                PrepareBitmap(W, H, GrayScale);
-                SaveBitmapToStream(FBmp, buffer, DBFType);
-            } else {
-                SaveIconToStream(buffer, FIcon);
-            }
-            table->addIcon(i, data);
-            ++stored;
-            budget.check(table->bytesWritten());
-            continue;
-        }
-
-        PrepareBitmap(W, H, GrayScale);
-        if (isPictureCode(FileType)) {
-            SaveBitmapToFile(FBmp, Name, FileType);
-            budget.addFile(QFileInfo(Name).size());
-        } else if (FileType == kHtmlPage) {
-            QByteArray picture;
-            QBuffer buffer(&picture);
-            buffer.open(QIODevice::WriteOnly);
-            SaveBitmapToStream(FBmp, buffer, htmlPictureCode(TargetImageType));
-            page->addPicture(Name, picture);
-            page->addCell(i, Name, W, H);
-            budget.addFile(picture.size());
-        } else {
-            document->addIcon(i, FBmp);
-        }
+        SaveCount += writer->Add(i, handle, Name);
         if (!Name.isEmpty())
             WrittenNames.insert(runKey(Name));
-        if (isPictureCode(FileType))
-            ++SaveCount;
-        else
-            ++stored;
-        budget.check(document ? document->bytesWritten() : 0);
+        budget.check(writer->Output());
     }
-
     // A file renamed over the source, or rewritten, while it was read would
     // give an export of two files' icons.
     if (platform::fileIdentity(Source) != sourceIdentity)
         throw TSourceError(QStringLiteral("%1 changed while it was read").arg(Source));
-    if (page && page->pageCreated())
-        page->finish();
-    if (table && table->filesCreated())
-        table->finish();
-    if (document && document->documentCreated())
-        document->finish();
-    SaveCount += stored;
+    SaveCount += writer->Finish();
     if (FSkipped.size() == N) {
         FSkipped.clear();  // said once, by the error
         throwNoneReadable(Source);
     }
-    madeFolder.done = true;
+    madeFolder.Keep();
 }

@@ -4,9 +4,9 @@
 // files or through the HTML, dBASE and PDF exports. The window delegates to
 // a TIconSaver that reads its grid through TIconGridSource.
 //
-// A saver keeps its work bitmap and work icon from call to call; what lasts
-// across the calls of one save-all run (SaveCount, ConfirmResult and the
-// names written) is the caller's.
+// What lasts across the calls of one save-all run (SaveCount, ConfirmResult
+// and the names written) is the caller's. How each kind of export writes is
+// in SaveAllWriters.
 
 #include "app/IconGridSource.h"
 #include "kxCommon/kxGraphicUtils.h"
@@ -41,6 +41,11 @@ class TSourceError : public platform::Error {
 public:
     using Error::Error;
 };
+
+// Throws TSourceError: Source holds no icons.
+[[noreturn]] void ThrowNoIcons(const QString& Source);
+// The reason an icon that cannot be read is not saved.
+QString BrokenIconText(const QString& Source, int Index);
 
 // Throws TSourceError with the reason when Source cannot be read as a
 // regular file.
@@ -112,16 +117,12 @@ public:
     void SetRunOutputLimit(qint64 Bytes) { FRunOutputLimit = Bytes; }
 
 private:
-    // Draws the work icon into the work bitmap at W x H, grey on request.
-    void PrepareBitmap(int W, int H, bool GrayScale);
     // True when Name may be written: no file there, batch mode, or the
     // overwrite question allows it.
     bool MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& ConfirmResult) const;
 
     const TIconGridSource& FGrid;
     QString FFileName;
-    platform::Bitmap FBmp;
-    platform::Icon FIcon;
     QList<int> FSkipped;
     qint64 FRunOutputLimit = 0;
 };

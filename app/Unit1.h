@@ -1,9 +1,16 @@
 #pragma once
 // Program-wide state of the main window's unit. Main thread only.
 
+#include "app/RecentFiles.h"
+#include "app/Settings.h"
+#include "kxCommon/KXListBox.h"
+#include "kxCommon/kxIconUtils.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
 
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -39,17 +46,6 @@ extern int32_t ExpTargetImageType;   // HTML export pictures: 0 PNG, 1 JPEG, 2 G
 extern int32_t ExpDBFType;           // dBASE export data: 0 icon, 1-5 picture format codes
 
 // ---- The main window ------------------------------------------------------
-
-#include "app/RecentFiles.h"
-#include "app/Settings.h"
-#include "kxCommon/kxIconUtils.h"
-
-#include <QElapsedTimer>
-#include <QMainWindow>
-
-#include <QSet>
-
-#include "kxCommon/KXListBox.h"
 
 class QAction;
 class QActionGroup;

@@ -86,15 +86,7 @@ QByteArray encodeBitmap(const Bitmap& Bitmap, int Format)
 
 void SaveBitmapToFile(const Bitmap& Bitmap, const QString& FileName, int Format)
 {
-    const QByteArray bytes = encodeBitmap(Bitmap, Format);
-    QString error;
-    switch (platform::replaceFile(FileName, bytes, &error)) {
-    case platform::WriteResult::Written: return;
-    case platform::WriteResult::NotCreated:
-        throw platform::InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(FileName, error));
-    case platform::WriteResult::WriteFailed: break;
-    }
-    throw platform::InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(FileName, error));
+    platform::replaceWholeFile(FileName, encodeBitmap(Bitmap, Format));
 }
 
 void SaveBitmapToStream(const Bitmap& Bitmap, QIODevice& Stream, int Format)

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Exceptions.h"
 #include "platform/TemporaryFiles.h"
 
 #include <QCoreApplication>
@@ -189,6 +190,18 @@ WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error
 {
     return writeThroughTemporary(
         path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error);
+}
+
+void replaceWholeFile(const QString& path, QByteArrayView data)
+{
+    QString error;
+    switch (replaceFile(path, data, &error)) {
+    case WriteResult::Written: return;
+    case WriteResult::NotCreated:
+        throw InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, error));
+    case WriteResult::WriteFailed: break;
+    }
+    throw InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(path, error));
 }
 
 bool copyFileAtomically(const QString& source, const QString& dest, QString* error)

@@ -35,6 +35,9 @@ enum class WriteResult { Written, NotCreated, WriteFailed };
 // Writes `data` to a temporary file beside `path` and renames it over
 // `path`; on failure neither a partial file nor a damaged old one remains.
 WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error = nullptr);
+// replaceFile, throwing InOutError with the file's name and the system's
+// reason when the file is not written whole.
+void replaceWholeFile(const QString& path, QByteArrayView data);
 inline bool writeFileAtomically(const QString& path, QByteArrayView data, QString* error = nullptr)
 {
     return replaceFile(path, data, error) == WriteResult::Written;

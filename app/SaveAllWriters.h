@@ -1,0 +1,73 @@
+#pragma once
+// How a save-all run writes: one writer for each kind of export, chosen once
+// at the start of the run. A writer takes the run's readable icons one by
+// one and knows what it writes: numbered files of its own (.ico files or
+// pictures), or one page, table or document that it puts in place at the
+// end, together or not at all.
+
+#include "kxCommon/kxIconUtils.h"
+#include "platform/Bitmap.h"
+#include "platform/Icon.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// The format codes of the exports beside the picture codes 0-5.
+inline constexpr int kHtmlPage = 11;
+inline constexpr int kDbaseTable = 12;
+inline constexpr int kPdfDocument = 13;
+
+bool IsPictureCode(int Code);
+// "bmp", "jpg", "emf", "gif" or "png" for picture codes 1-5, empty otherwise.
+QString PictureCodeExtension(int Code);
+
+// Icon at W x H on a bitmap of its own, grey on request.
+platform::Bitmap DrawIconBitmap(const platform::Icon& Icon, int W, int H, bool GrayScale);
+// Icon group Index of a module as an .ico file, written whole; the image
+// count written. Throws with the reason otherwise.
+int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int Index);
+// The .ico file Source copied whole after its check; the bytes written.
+qint64 CopyIconFile(const QString& Source, const QString& Name, int Index);
+
+// What a run is asked to write: the options of the save-all run that the
+// writers read.
+struct TSaveAllTarget {
+    QString Source;  // the file the icons come from
+    QString DestDir;
+    QString DestFileName;
+    QString DestExt;  // lower case
+    QString DBFFieldName;
+    int FileType = 0;
+    int DBFType = 0;
+    int TargetImageType = 0;
+    bool IncludeNumbers = false;
+    bool DrawBorders = false;
+    bool GrayScale = false;
+    int Width = 0;  // of the pictures drawn
+    int Height = 0;
+};
+
+class TSaveAllWriter {
+public:
+    virtual ~TSaveAllWriter() = default;
+
+    // The extension (with its dot) of the numbered file each icon becomes,
+    // or empty when the icons go into one page, table or document. Each
+    // numbered file is asked the overwrite question on its own.
+    virtual QString NumberedFileExt() const { return {}; }
+    // Begins the run once its folder exists; the files it will put in place
+    // at the end, none of which may be the source.
+    virtual QStringList Start() { return {}; }
+    // Writes or stores the icon Index; Name is its numbered file (empty for a
+    // table or document). Returns what the run counts for it now.
+    virtual int Add(int Index, const platform::Icon& Icon, const QString& Name) = 0;
+    // The bytes written so far, a numbered file counting one block at least.
+    virtual qint64 Output() const = 0;
+    // Puts what was stored in place; what the run counts for it.
+    virtual int Finish() { return 0; }
+};
+
+// The writer of FileType; codes the run does not know write .ico files.
+std::unique_ptr<TSaveAllWriter> MakeSaveAllWriter(const TSaveAllTarget& Target);
