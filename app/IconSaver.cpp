@@ -318,19 +318,11 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     OutputBudget budget(Source,
                         FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(QFileInfo(Source).size()));
     const int side = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
-    const TSaveAllTarget target {Source,
-                                 DestDir,
-                                 DestFileName,
-                                 DestExt.toLower(),
-                                 DBFFieldName,
-                                 FileType,
-                                 DBFType,
-                                 TargetImageType,
-                                 IncludeNumbers,
-                                 DrawBorders,
-                                 GrayScale,
-                                 SrcFileName.isEmpty() ? FGrid.ItemWidth() : side,
-                                 SrcFileName.isEmpty() ? FGrid.ItemHeight() : side};
+    TSaveAllTarget target {Source,         DestDir,     DestFileName, DestExt.toLower(),
+                           DBFFieldName,   FileType,    DBFType,      TargetImageType,
+                           IncludeNumbers, DrawBorders, GrayScale};
+    target.Width = SrcFileName.isEmpty() ? FGrid.ItemWidth() : side;
+    target.Height = SrcFileName.isEmpty() ? FGrid.ItemHeight() : side;
     TMadeFolder madeFolder(DestDir);
     const std::unique_ptr<TSaveAllWriter> writer = MakeSaveAllWriter(target);
     const QString numberedExt = writer->NumberedFileExt();
