@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -105,16 +104,6 @@ private:
 
 }  // namespace
 
-void ThrowNoIcons(const QString& Source)
-{
-    throw TSourceError(QStringLiteral("\"%1\" holds no icons.").arg(Source));
-}
-
-QString BrokenIconText(const QString& Source, int Index)
-{
-    return QStringLiteral("Icon %1 of \"%2\" cannot be read.").arg(qint64 {Index} + 1).arg(Source);
-}
-
 TBitCount GetColorCount(const platform::Icon& Icon)
 {
     // The icon's own colour bits: drawn onto a bitmap, its alpha would be
@@ -127,15 +116,6 @@ TBitCount GetColorCount(const platform::Icon& Icon)
         Icon.draw(painter, 0, 0);
     }
     return ClassifyIconColours(bmp.image());
-}
-
-qint64 RunOutputLimit(qint64 SourceSize)
-{
-    if (SourceSize <= kRunOutputFloor / kRunOutputPerSourceByte)
-        return kRunOutputFloor;
-    if (SourceSize > std::numeric_limits<qint64>::max() / kRunOutputPerSourceByte)
-        return std::numeric_limits<qint64>::max();
-    return SourceSize * kRunOutputPerSourceByte;
 }
 
 void CheckSourceReadable(const QString& Source)

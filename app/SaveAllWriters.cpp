@@ -2,8 +2,8 @@
 
 #include "app/DbaseExport.h"
 #include "app/HtmlExport.h"
-#include "app/IconSaver.h"
 #include "app/PdfExport.h"
+#include "app/SaveAllRun.h"
 #include "app/Unit1.h"
 #include "kxCommon/kxFileUtils.h"
 #include "kxCommon/kxGraphicUtils.h"

@@ -1,6 +1,6 @@
 #include "app/SaveAllWriters.h"
 
-#include "app/IconSaver.h"
+#include "app/SaveAllRun.h"
 #include "platform/Icon.h"
 
 #include <QDir>
