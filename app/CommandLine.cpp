@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 constexpr int kHtmlPage = 11;
@@ -42,14 +45,27 @@ bool isSwitchName(const QString& Name)
     return false;
 }
 
-bool isKnownDestType(const QString& Type)
+// The type names each type switch takes; DBFTypeOf, TargetImageTypeOf and
+// FileTypeOf give their codes.
+const char* const kDestTypes[] = {"ICO", "BMP", "BITMAP", "JPEG", "JPG", "EMF",   "WMF", "METAFILE",
+                                  "GIF", "PNG", "HTM",    "HTML", "DBF", "DBASE", "PDF"};
+const char* const kDbaseDestTypes[]
+    = {"ICO", "ICON", "BMP", "BITMAP", "JPEG", "JPG", "EMF", "WMF", "METAFILE", "GIF", "PNG"};
+const char* const kHtmlDestImageTypes[] = {"PNG", "JPEG", "JPG", "GIF"};
+
+// A type switch's value, upper-cased and trimmed, into Item while it is
+// still empty; a type the switch does not take is refused, so that an
+// export is not run on a guess.
+template <size_t N>
+void takeType(const QString& Value, const QString& Param, const char* const (&Known)[N], QString& Item,
+              QStringList& Errors)
 {
-    static const char* const known[] = {"ICO", "BMP", "BITMAP", "JPEG", "JPG", "EMF",   "WMF", "METAFILE",
-                                        "GIF", "PNG", "HTM",    "HTML", "DBF", "DBASE", "PDF"};
-    for (const char* k : known)
-        if (Type == QLatin1String(k))
-            return true;
-    return false;
+    const QString type = Value.toUpper().trimmed();
+    const auto named = [&](const char* k) { return type == QLatin1String(k); };
+    if (!type.isEmpty() && std::none_of(std::begin(Known), std::end(Known), named))
+        Errors << QStringLiteral("Unknown type \"%1\" in %2").arg(Value.trimmed(), Param);
+    else if (Item.isEmpty())
+        Item = type;
 }
 
 // The folder part, up to and including the last "/".
@@ -130,17 +146,11 @@ TCommandLine TCommandLine::Parse(const QStringList& Params, const PathExists& Ex
             if (c.DBFFieldName.isEmpty())
                 c.DBFFieldName = value.trimmed().left(10);
         } else if (takeValue(sw, QLatin1String("-dbasedesttype="), value)) {
-            if (c.DBFDestType.isEmpty())
-                c.DBFDestType = value.toUpper().trimmed();
+            takeType(value, s, kDbaseDestTypes, c.DBFDestType, c.Errors);
         } else if (takeValue(sw, QLatin1String("-htmldestimagetype="), value)) {
-            if (c.HTMLDestImageType.isEmpty())
-                c.HTMLDestImageType = value.toUpper().trimmed();
+            takeType(value, s, kHtmlDestImageTypes, c.HTMLDestImageType, c.Errors);
         } else if (takeValue(sw, QLatin1String("-desttype="), value)) {
-            const QString type = value.toUpper().trimmed();
-            if (!type.isEmpty() && !isKnownDestType(type))
-                c.Errors << QStringLiteral("Unknown type \"%1\" in %2").arg(value.trimmed(), s);
-            else if (c.DestType.isEmpty())
-                c.DestType = type;
+            takeType(value, s, kDestTypes, c.DestType, c.Errors);
         } else if (takeValue(sw, QLatin1String("-iconindex="), value)) {
             // A sign and decimal digits, as the integer conversion reads
             // them; a negative number means the first icon, as none does.

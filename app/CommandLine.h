@@ -28,8 +28,9 @@ struct TCommandLine {
     int IconIndex = 1;          // from 1; 0 only when given as 0
     QStringList Arguments;      // the parameters that are not switches
     QStringList Params;         // the parameters looked at (the first kMaxParams)
-    // Values that do not parse ("-iconindex=abc", "-desttype=xyz"): an
-    // export is refused with these messages rather than run on a guess.
+    // Values that do not parse ("-iconindex=abc", a type that its switch
+    // does not take): an export is refused with these messages rather than
+    // run on a guess.
     QStringList Errors;
 
     // Whether a file or folder of a name exists; a parameter that names one

@@ -111,15 +111,24 @@ void writeRecent(IniStore& Store, const QStringList& Recent)
         Store.writeString(kRecent, QString::number(p), kept[p]);
 }
 
+// Qt's own limit on a window's size; coordinates past it are no screen's.
+bool edgeUsable(int32_t Edge) { return Edge >= -QWIDGETSIZE_MAX && Edge <= QWIDGETSIZE_MAX; }
+
 TPlacement readPlacement(const IniStore& Store, const TPlacement& Current, const QList<QRect>& Screens)
 {
     TPlacement result = Current;
     if (Store.readBool(kPlacement, QStringLiteral("Maximized"), false))
         result.Maximized = true;
-    result.Left = Store.readInteger(kPlacement, QStringLiteral("Left"), Current.Left);
-    result.Top = Store.readInteger(kPlacement, QStringLiteral("Top"), Current.Top);
-    result.Right = Store.readInteger(kPlacement, QStringLiteral("Right"), Current.Right);
-    result.Bottom = Store.readInteger(kPlacement, QStringLiteral("Bottom"), Current.Bottom);
+    // An edge no window can have reads as absent, as a missing one does;
+    // the others stay when the rectangle they make is a window.
+    const auto edge = [&](const QString& Name, int32_t CurrentEdge) {
+        const int32_t value = Store.readInteger(kPlacement, Name, CurrentEdge);
+        return edgeUsable(value) ? value : CurrentEdge;
+    };
+    result.Left = edge(QStringLiteral("Left"), Current.Left);
+    result.Top = edge(QStringLiteral("Top"), Current.Top);
+    result.Right = edge(QStringLiteral("Right"), Current.Right);
+    result.Bottom = edge(QStringLiteral("Bottom"), Current.Bottom);
     if (!PlacementUsable(result)) {
         result.Left = Current.Left;
         result.Top = Current.Top;
@@ -290,10 +299,8 @@ int32_t ClampPanelSize(int32_t Value, int32_t MinSize, int32_t Limit)
 
 bool PlacementUsable(const TPlacement& Placement)
 {
-    // Qt's own limit on a window's size; coordinates past it are no screen's.
-    constexpr int32_t kLimit = QWIDGETSIZE_MAX;
     for (const int32_t edge : {Placement.Left, Placement.Top, Placement.Right, Placement.Bottom})
-        if (edge < -kLimit || edge > kLimit)
+        if (!edgeUsable(edge))
             return false;
     return Placement.Right > Placement.Left && Placement.Bottom > Placement.Top;
 }

@@ -100,7 +100,8 @@ int32_t ClampPanelSize(int32_t Value, int32_t MinSize, int32_t Limit);
 
 // True when the placement's rectangle is one a window can take: not empty,
 // not inside out, and no edge further from the origin than the largest
-// window size. Any other rectangle read from a store counts as absent.
+// window size. The readers take such an edge as absent (the current one
+// stands for it), and the current rectangle for one that is still no window.
 bool PlacementUsable(const TPlacement& Placement);
 
 // Moves a placement whose rectangle shows too little on every screen (given

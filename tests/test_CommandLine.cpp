@@ -211,14 +211,35 @@ TEST(CommandLine, ValuesThatDoNotParseAreRefused)
         {"-iconindex=-3", false}, {"-iconindex=-1", false},   {"-iconindex=+3", false},
         {"-desttype=Jpg", false}, {"-desttype=", false},      {"-desttype=ico", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value);
-        const TCommandLine line = TCommandLine::Parse({"-e", "/s/a.dll", "/o/x", c.value}, exists);
-        ASSERT_EQ(line.Errors.size(), c.refused ? 1 : 0);
-        if (c.refused) {
-            const QString value = QString::fromLatin1(c.value).section(u'=', 1);
+    const auto expect = [&](const QString& param, bool refused) {
+        SCOPED_TRACE(param.toStdString());
+        const TCommandLine line = TCommandLine::Parse({"-e", "/s/a.dll", "/o/x", param}, exists);
+        ASSERT_EQ(line.Errors.size(), refused ? 1 : 0);
+        if (refused) {
+            const QString value = param.section(u'=', 1);
             EXPECT_TRUE(line.Errors[0].contains(value)) << line.Errors[0].toStdString();
         }
+    };
+    for (const auto& c : cases)
+        expect(QString::fromLatin1(c.value), c.refused);
+
+    // The picture types of a page and of a table are names, of the pictures
+    // each can hold.
+    const struct {
+        const char* name;
+        QStringList refused;
+        QStringList taken;
+    } types[] = {
+        {"-htmldestimagetype=", {"bogus", "Bmp", "1", "ico"}, {"", "png", "Jpeg", "jpg", " gif "}},
+        {"/DBASEDESTTYPE=",
+         {"bogus", "5", "htm", "Tiff"},
+         {"", "ico", "Icon", "bmp", "Bitmap", "jpeg", "jpg", "emf", "wmf", "Metafile", "gif", "png"}},
+    };
+    for (const auto& t : types) {
+        for (const QString& value : t.refused)
+            expect(t.name + value, true);
+        for (const QString& value : t.taken)
+            expect(t.name + value, false);
     }
 }
 

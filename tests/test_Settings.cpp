@@ -472,19 +472,31 @@ TEST_F(SettingsTest, PlacementRectangleThatIsNoWindowIsIgnored)
     load();
     EXPECT_EQ(std::tie(m_window.Placement.Left, m_window.Placement.Right), std::make_tuple(100, 900));
 
-    // Edges no screen has, or a size no window can take, read as absent
-    // as a whole: the current rectangle stays, nothing is computed from them.
-    const char* unusable[] = {
-        "Left=-2147483648\nTop=-2147483648\nRight=2147483647\nBottom=2147483647\n",
-        "Left=-2147483648\nTop=0\nRight=2147483647\nBottom=300\n",
-        "Left=2147483000\nTop=0\nRight=2147483647\nBottom=300\n",
-        "Left=0\nTop=-20000000\nRight=800\nBottom=600\n",
+    // An edge no screen has reads as absent, as a missing one does: the
+    // current one takes its place, and the edges read are kept when the
+    // rectangle they make with it is a window. Nothing is computed from the
+    // unusable ones.
+    const struct {
+        const char* values;
+        TPlacement out;
+    } edges[] = {
+        {"Left=-2147483648\nTop=-2147483648\nRight=2147483647\nBottom=2147483647\n", {100, 50, 900, 650}},
+        {"Left=-2147483648\nTop=0\nRight=2147483647\nBottom=300\n", {100, 0, 900, 300}},
+        {"Left=2147483000\nTop=0\nRight=2147483647\nBottom=300\n", {100, 0, 900, 300}},
+        {"Left=0\nTop=-20000000\nRight=800\nBottom=600\n", {0, 50, 800, 600}},
+        {"Left=-16777216\nTop=60\nRight=16777216\nBottom=500\n", {100, 60, 900, 500}},
+        {"Left=-16777215\nTop=60\nRight=-16776415\nBottom=500\n", {0, 60, 800, 500}},
+        // With the current edges the rest makes no window: all stay current.
+        {"Left=-2147483648\nTop=0\nRight=50\nBottom=300\n", {100, 50, 900, 650}},
+        {"Left=0\nTop=700\nRight=800\nBottom=2147483647\n", {100, 50, 900, 650}},
     };
-    for (const char* values : unusable) {
-        writeAll(ini(), QByteArray("[Placement]\n") + values);
+    for (const auto& c : edges) {
+        writeAll(ini(), QByteArray("[Placement]\n") + c.values);
         load();
         const TPlacement& p = m_window.Placement;
-        EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom), std::make_tuple(100, 50, 900, 650)) << values;
+        EXPECT_EQ(std::tie(p.Left, p.Top, p.Right, p.Bottom),
+                  std::tie(c.out.Left, c.out.Top, c.out.Right, c.out.Bottom))
+            << c.values;
     }
     // Far off, but a rectangle all the same: brought back onto the screen.
     writeAll(ini(), "[Placement]\nLeft=-16000000\nTop=0\nRight=-15999200\nBottom=600\n");

@@ -25,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 const QString kFixtures = QStringLiteral(FIXTURE_DIR);
@@ -130,24 +132,25 @@ TEST_F(MainWindow, SettingsComeFromTheIniFileAndGoBackAtExit)
     EXPECT_TRUE(back.readBool("Settings", "SmallIcons", false));
 }
 
-TEST_F(MainWindow, APlacementAtTheEndsOfTheNumbersIsTakenAsAbsent)
+TEST_F(MainWindow, PlacementEdgesAtTheEndsOfTheNumbersAreAbsentAndTheOthersKept)
 {
     // The window's own rectangle; it writes its settings as it goes.
     const QRect before = TForm1(QStringList(), programFile()).geometry();
     {
         QFile file(ini());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("[Placement]\nLeft=-2147483648\nTop=0\nRight=2147483647\nBottom=600\n");
+        file.write("[Placement]\nLeft=-2147483648\nTop=50\nRight=2147483647\nBottom=600\n");
     }
     {
         auto form = start();
-        EXPECT_EQ(form->geometry().size(), before.size());
+        EXPECT_EQ(form->geometry(), QRect(before.left(), 50, before.width(), 550));
         form->FormDestroy();
     }
     platform::IniFile back(ini());
     ASSERT_TRUE(back.load());
-    EXPECT_EQ(back.readInteger("Placement", "Right", 0) - back.readInteger("Placement", "Left", 0),
-              before.width());
+    const auto edge = [&](const char* name) { return back.readInteger("Placement", name, -1); };
+    EXPECT_EQ(std::make_tuple(edge("Left"), edge("Top"), edge("Right"), edge("Bottom")),
+              std::make_tuple(before.left(), 50, before.left() + before.width(), 600));
 }
 
 TEST_F(MainWindow, AnUnwritableIniFileIsSilentAtExit)
