@@ -31,9 +31,7 @@
 #include <QWindow>
 
 #include <functional>
-#include <memory>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -87,23 +85,13 @@ private:
 
 // While a search runs the window takes no input, as a disabled window
 // would (without greying every control): only Esc gets through, and it
-// stops the search. A close request waits for the search to end. Typed
-// keys are held and typed once the search is over, into the control that
-// then has the focus, so that typing on through a search loses nothing;
-// command keys (with Ctrl, Alt or Meta, and the F-keys) are dropped, as a
-// disabled window drops them.
+// stops the search. Every other key, and text from an input method, is
+// lost, so that nothing typed meanwhile acts once the search is over. A
+// close request waits for the search to end.
 class TSearchInputBlock : public QObject {
 public:
     explicit TSearchInputBlock(QWidget* form) : m_form(form) { qApp->installEventFilter(this); }
-    ~TSearchInputBlock() override
-    {
-        qApp->removeEventFilter(this);
-        QWidget* target = m_form->focusWidget() ? m_form->focusWidget() : m_form.data();
-        if (!target)
-            return;
-        for (const auto& key : m_keys)
-            QCoreApplication::postEvent(target, key->clone());
-    }
+    ~TSearchInputBlock() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
@@ -113,20 +101,14 @@ protected:
             return false;
         switch (e->type()) {
         case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            const auto* key = static_cast<QKeyEvent*>(e);
-            if (key->key() == Qt::Key_Escape) {
-                if (e->type() == QEvent::KeyPress && SearchRunning)
-                    SearchRunning = false;
-            } else if (!IsCommandKey(*key)) {
-                m_keys.emplace_back(key->clone());
-            }
+            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && SearchRunning)
+                SearchRunning = false;
             return true;
-        }
         case QEvent::ShortcutOverride:
             e->accept();  // no shortcut fires; the key is then swallowed above
             return true;
-        case QEvent::Close: e->ignore(); return true;
+        case QEvent::KeyRelease:
+        case QEvent::InputMethod:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
@@ -135,6 +117,7 @@ protected:
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::Drop: return true;
+        case QEvent::Close: e->ignore(); return true;
         default: return false;
         }
     }
@@ -148,14 +131,8 @@ private:
             return w->window() == m_form;
         return watched == m_form->windowHandle();
     }
-    static bool IsCommandKey(const QKeyEvent& key)
-    {
-        return (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            || (key.key() >= Qt::Key_F1 && key.key() <= Qt::Key_F35);
-    }
 
     QPointer<QWidget> m_form;
-    std::vector<std::unique_ptr<QKeyEvent>> m_keys;
 };
 
 }  // namespace

@@ -664,6 +664,11 @@ bool TKXListBox::AltArrowKey(int Key)
 void TKXListBox::keyPressEvent(QKeyEvent* e)
 {
     HideHint();
+    // The list copies nothing of its own: the copy key is its window's.
+    if (e->matches(QKeySequence::Copy)) {
+        e->ignore();
+        return;
+    }
     if ((e->modifiers() & Qt::AltModifier) && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down)
         && AltArrowKey(e->key()))
         return;

@@ -576,6 +576,11 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
 
 void TkxFolderTree::keyPressEvent(QKeyEvent* event)
 {
+    // The tree copies nothing of its own: the copy key is its window's.
+    if (event->matches(QKeySequence::Copy)) {
+        event->ignore();
+        return;
+    }
     if (event->key() == Qt::Key_Asterisk && currentItem()) {
         ExpandAllBelow(currentItem());
         event->accept();

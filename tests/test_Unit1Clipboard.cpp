@@ -4,6 +4,9 @@
 #include "app/Print.h"
 #include "app/Shortcuts.h"
 #include "app/myutils.h"
+#include "kxCommon/KXButton.h"
+#include "kxCommon/KXListBox.h"
+#include "kxCommon/kxFolderTree.h"
 #include "platform/PrintDialogs.h"
 
 #include "MainWindowFixture.h"
@@ -13,6 +16,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
 #include <QWindow>
@@ -135,6 +139,51 @@ TEST_F(MainWindowCommands, ClipboardHoldsTheIconsPixels)
         for (int x = 0; x < icon.width(); ++x)
             translucent |= qAlpha(icon.pixel(x, y)) < 255;
     EXPECT_TRUE(translucent);  // the alpha went along
+}
+
+// Over the find panel's list and tree, Ctrl+C is the window's copy: the
+// clipboard holds the selected icon, and neither control puts its own text
+// there, with Ctrl+C or any other copy key.
+TEST_F(MainWindowCommands, CtrlCOverTheFileListAndTheTreeCopiesTheIcon)
+{
+    form->resize(800, 600);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->SearchBtnClick(form->SearchBtn);
+    const QString folder = QStringLiteral(FIXTURE_DIR "/findpanel");
+    form->Tree->SetFolder(folder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == folder; }, 30000));
+    TKXListBox* list = form->FileBox;
+    ASSERT_EQ(list->ItemStrings().value(0), "a.dll");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    ASSERT_EQ(form->CurrentFileName(), folder + "/a.dll");
+    ASSERT_EQ(grid()->ItemIndex(), 0);
+    const QImage icon = grid()->GetIcon(0).toImage().convertToFormat(QImage::Format_ARGB32);
+
+    QWindow* window = form->windowHandle();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto holdsText = [&] {
+        const QMimeData* data = clipboard->mimeData();
+        return data && data->hasText();
+    };
+    TkxFolderTree* tree = form->Tree;
+    const std::pair<const char*, QWidget*> controls[] = {{"list", list}, {"tree", tree}};
+    for (const auto& [name, control] : controls) {
+        SCOPED_TRACE(name);
+        if (control == tree)
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualItemRect(tree->currentItem()).center());
+        ASSERT_TRUE(control->hasFocus());
+        ASSERT_EQ(form->CurrentFileName(), folder + "/a.dll");
+        clipboard->clear();
+        QTest::keyClick(window, Qt::Key_Insert, Qt::ControlModifier);
+        EXPECT_FALSE(holdsText());
+        EXPECT_TRUE(clipboard->image().isNull());
+        QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_FALSE(holdsText()) << clipboard->text().toStdString();
+        EXPECT_TRUE(clipboard->image().convertToFormat(QImage::Format_ARGB32) == icon);
+    }
 }
 
 TEST_F(MainWindowCommands, PrintsTheGridOrTheSelectionAtActualSizeOrFitted)
