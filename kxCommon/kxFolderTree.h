@@ -275,6 +275,9 @@ public:
 private:
     struct Shared;
     void Changed(platform::DirectoryWatches::Event event);
+    // Queues the step, or has it wait while the node was read too lately.
+    static void Schedule(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree, QTreeWidgetItem* node,
+                         const QPointer<platform::DirectoryWatches>& watches);
     // The queued step, on the main thread.
     static void DirChangeNotify(const std::shared_ptr<Shared>& shared, TkxFolderTree* tree,
                                 QTreeWidgetItem* node, const QPointer<platform::DirectoryWatches>& watches);

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace platform {
@@ -14,6 +16,33 @@ std::shared_ptr<FileDialogs>& current()
     static std::shared_ptr<FileDialogs> dialogs = std::make_shared<DesktopFileDialogs>();
     return dialogs;
 }
+
+// A path on one line that never widens its window: one too long for it is
+// shortened in the middle, where the folders between matter least, and is
+// shown whole as its tool tip.
+class PathLine : public QLabel {
+public:
+    explicit PathLine(QWidget* parent) : QLabel(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    void setPath(const QString& path)
+    {
+        setText(path);
+        setToolTip(path);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()),
+                              foregroundRole());
+    }
+};
 
 }  // namespace
 
@@ -60,6 +89,18 @@ std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString
     picker->setFileMode(QFileDialog::Directory);
     picker->setOption(QFileDialog::ShowDirsOnly);
     picker->setDirectory(initialDir);
+    // Under the title, the whole path of the folder that Open would take:
+    // the preselected one, then each one the user moves to.
+    auto* path = new PathLine(&dialog);
+    path->setObjectName(QStringLiteral("folderDialogPath"));
+    path->setPath(initialDir);
+    layout->addWidget(path);
+    const auto follow = [path](const QString& folder) {
+        if (!folder.isEmpty())
+            path->setPath(folder);
+    };
+    QObject::connect(picker, &QFileDialog::currentChanged, path, follow);
+    QObject::connect(picker, &QFileDialog::directoryEntered, path, follow);
     layout->addWidget(picker);
     QObject::connect(picker, &QDialog::finished, &dialog, &QDialog::done);
     if (dialog.exec() != QDialog::Accepted || picker->selectedFiles().isEmpty())

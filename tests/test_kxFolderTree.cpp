@@ -389,6 +389,44 @@ TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
     EXPECT_NE(t.MyComputerNode(), nullptr);
 }
 
+// A folder whose sub-folders come and go all the time (a busy /tmp) is read
+// again a few times a second, not at every change, and still shows each
+// state soon: the last one within a second.
+TEST_F(FolderTreeTest, SubFoldersChurningAreReadAFewTimesASecond)
+{
+    auto& t = make();
+    QTreeWidgetItem* alpha = open(desktopChild("alpha"));
+    ASSERT_TRUE(waitFor([&] { return t.RunningWatchers() == 2; }));  // Desktop, alpha
+    int reReads = 0;
+    // A re-read adds all the folder's children back in one go.
+    QObject::connect(t.model(), &QAbstractItemModel::rowsInserted, &t, [&](const QModelIndex& parent) {
+        if (parent.isValid() && t.itemFromIndex(parent) == alpha)
+            ++reReads;
+    });
+
+    QElapsedTimer churning;
+    churning.start();
+    for (int i = 1; i <= 100; ++i) {
+        ASSERT_TRUE(mkdir(QString("Desktop/alpha/churn%1").arg(i)));
+        if (i > 1) {
+            ASSERT_TRUE(QDir().rmdir(desktop + QString("/alpha/churn%1").arg(i - 1)));
+        }
+        settle(10);
+    }
+    const qint64 elapsed = churning.elapsed();
+    const int duringChurn = reReads;
+    EXPECT_GE(duringChurn, 2) << "the folder waits for the churn to stop";
+    EXPECT_LE(duringChurn, int(elapsed / 250) + 2) << elapsed << " ms";
+
+    ASSERT_TRUE(QDir().rmdir(desktop + "/alpha/churn100"));
+    EXPECT_TRUE(waitFor([&] { return texts(alpha) == QStringList({"inner"}); }, 1000))
+        << texts(alpha).join(",").toStdString();
+    EXPECT_TRUE(alpha->isExpanded());
+    settle(600);
+    EXPECT_EQ(texts(alpha), QStringList({"inner"}));
+    EXPECT_LE(reReads - duringChurn, 2);
+}
+
 TEST_F(FolderTreeTest, AReReadKeepsTheSelectionOnItsFolder)
 {
     static std::atomic<int> invalidIndex {0};
