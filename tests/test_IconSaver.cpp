@@ -943,7 +943,7 @@ TEST_F(IconSaverTest, AGroupThatCannotBeFoundIsSaidInTheUsersTerms)
             run.save(saver, {}, path(QStringLiteral("out")), 0);
             ADD_FAILURE() << "reported as saved";
         } catch (const platform::Error& e) {
-            EXPECT_EQ(e.message(), BrokenIconText(named, 0));
+            EXPECT_EQ(e.message().toStdString(), BrokenIconText(named, 0).toStdString());
         }
         EXPECT_EQ(run.SaveCount, 0);
     }
@@ -959,7 +959,7 @@ TEST_F(IconSaverTest, AGroupThatCannotBeFoundIsSaidInTheUsersTerms)
         saver.SaveIcon(3, path(QStringLiteral("x.ico")), 0, false);
         ADD_FAILURE() << "reported as saved";
     } catch (const platform::Error& e) {
-        EXPECT_EQ(e.message(), BrokenIconText(src, 3));
+        EXPECT_EQ(e.message().toStdString(), BrokenIconText(src, 3).toStdString());
     }
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("x.ico"))));
 }

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 
 #include <dirent.h>
@@ -85,19 +86,19 @@ void renameOver(const QString& from, const QString& to)
     ASSERT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()), 0);
 }
 
-// True when process Pid holds the file Path open.
-bool holdsOpen(qint64 pid, const QString& path)
+// The descriptor by which process Pid holds the file Path open, or -1.
+int openDescriptor(qint64 pid, const QString& path)
 {
     const QByteArray fds = QStringLiteral("/proc/%1/fd").arg(pid).toLocal8Bit();
     DIR* dir = opendir(fds.constData());
     if (!dir)
-        return false;
-    bool held = false;
+        return -1;
+    int held = -1;
     while (const dirent* e = readdir(dir)) {
         char target[4096];
         const ssize_t n = readlinkat(dirfd(dir), e->d_name, target, sizeof target);
         if (n > 0 && QFile::decodeName(QByteArray(target, n)) == path)
-            held = true;
+            held = atoi(e->d_name);
     }
     closedir(dir);
     return held;
@@ -509,11 +510,19 @@ TEST_F(ProgramFailures, ASourceRenamedOverBeforeTheFirstGroupIsWrittenChangesNot
     ASSERT_EQ(entries(out("ref")).size(), 600);
     ASSERT_TRUE(QFile::copy(kSource, other));
 
-    // Once the folder is made, the file the process holds open is the
-    // run's own: the export is under way, reading its icons.
+    // Once the folder is made, a file the process holds open for a while is
+    // the one the run reads its icons from.
     const QString opened = QFileInfo(source).canonicalFilePath();
-    const auto runHoldsTheSource
-        = [&](qint64 pid) { return QFileInfo(out("icons")).isDir() && holdsOpen(pid, opened); };
+    int heldBy = -1;
+    QElapsedTimer held;
+    const auto runHoldsTheSource = [&](qint64 pid) {
+        const int fd = QFileInfo(out("icons")).isDir() ? openDescriptor(pid, opened) : -1;
+        if (fd != heldBy) {
+            heldBy = fd;
+            held.start();
+        }
+        return fd >= 0 && held.elapsed() >= 30;
+    };
     bool running = false;
     const Outcome o = runChanging(
         {"-e", source, out("icons"), "-iconindex=0"}, runHoldsTheSource, [&] { renameOver(other, source); },
