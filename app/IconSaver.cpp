@@ -14,15 +14,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <memory>
-#include <optional>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -118,19 +111,22 @@ TBitCount GetColorCount(const platform::Icon& Icon)
     return ClassifyIconColours(bmp.image());
 }
 
-void CheckSourceReadable(const QString& Source)
+namespace {
+
+// Source open for a run; throws TSourceError when it cannot be read as a
+// regular file.
+std::unique_ptr<platform::IconSourceFile> OpenSource(const QString& Source)
 {
-    // Not blocking: a FIFO in the file's place must not hang the save.
-    const int fd = ::open(QFile::encodeName(Source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw TSourceError(QStringLiteral("Cannot read \"%1\": %2.")
-                               .arg(Source, QString::fromLocal8Bit(std::strerror(errno))));
-    struct stat st {};
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!regular)
-        throw TSourceError(QStringLiteral("Cannot read \"%1\": it is not a regular file.").arg(Source));
+    QString reason;
+    std::unique_ptr<platform::IconSourceFile> file = platform::IconSourceFile::open(Source, &reason);
+    if (!file)
+        throw TSourceError(QStringLiteral("Cannot read \"%1\": %2.").arg(Source, reason));
+    return file;
 }
+
+}  // namespace
+
+void CheckSourceReadable(const QString& Source) { OpenSource(Source); }
 
 QString CompleteSaveIconFileName(const QString& FileName, int FileType)
 {
@@ -254,18 +250,20 @@ namespace {
 
 // The N icons of Source (null where one cannot be read) and the count K of
 // those that can. Throws TSourceError when it holds none that can be read.
-std::vector<platform::Icon> sourceIcons(const QString& Source, bool FromGrid, int N, bool Small, qint64& K)
+std::vector<platform::Icon> sourceIcons(const platform::IconSourceFile& File, bool FromGrid, int N,
+                                        bool Small, qint64& K)
 {
+    const QString& Source = File.path();
     if (N <= 0)
         ThrowNoIcons(Source);
     std::vector<platform::Icon> icons
-        = platform::extractIcons(Source, Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
+        = File.icons(Small ? platform::kSmallIconSize : platform::kLargeIconSize, 0, N);
     icons.resize(static_cast<size_t>(N));
     K = std::count_if(icons.begin(), icons.end(), [](const platform::Icon& i) { return !i.isNull(); });
     const QString SrcExt = ExtractFileExt(Source).toLower().mid(1);
     if (K <= 0 && (SrcExt == u"exe" || SrcExt == u"dll" || SrcExt == u"ocx" || SrcExt == u"ico")) {
         // The grid shows a module without icons with its file type's icon.
-        if (FromGrid && platform::iconCount(Source) <= 0)
+        if (FromGrid && File.source().count <= 0)
             ThrowNoIcons(Source);
         throwNoneReadable(Source);
     }
@@ -285,24 +283,24 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     // Only the grid's own file may borrow the grid's icon for one it lacks.
     const bool gridFile
         = SrcFileName.isEmpty() || SrcFileName == FFileName || platform::isSameFile(SrcFileName, FFileName);
-    // Before the first read, so that one file is read from start to end.
-    const std::optional<platform::FileIdentity> sourceIdentity = platform::fileIdentity(Source);
-    if (!SrcFileName.isEmpty())
-        CheckSourceReadable(Source);
-    const int N = SrcFileName.isEmpty() ? FGrid.Count() : platform::iconCount(Source);
+    // Opened once: every icon, group and byte of the run comes from this one
+    // file, whatever is renamed over its name meanwhile.
+    const std::unique_ptr<platform::IconSourceFile> file = OpenSource(Source);
+    const int N = SrcFileName.isEmpty() ? FGrid.Count() : file->source().count;
     FSkipped.clear();
 
     // The source is looked at first, so that a bad one leaves no folder.
     qint64 K = 0;
-    const std::vector<platform::Icon> icons = sourceIcons(Source, SrcFileName.isEmpty(), N, Small, K);
+    const std::vector<platform::Icon> icons = sourceIcons(*file, SrcFileName.isEmpty(), N, Small, K);
     OutputBudget budget(Source,
-                        FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(QFileInfo(Source).size()));
+                        FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(file->identity().size));
     const int side = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
     TSaveAllTarget target {Source,         DestDir,     DestFileName, DestExt.toLower(),
                            DBFFieldName,   FileType,    DBFType,      TargetImageType,
                            IncludeNumbers, DrawBorders, GrayScale};
     target.Width = SrcFileName.isEmpty() ? FGrid.ItemWidth() : side;
     target.Height = SrcFileName.isEmpty() ? FGrid.ItemHeight() : side;
+    target.SourceFile = file.get();
     TMadeFolder madeFolder(DestDir);
     const std::unique_ptr<TSaveAllWriter> writer = MakeSaveAllWriter(target);
     const QString numberedExt = writer->NumberedFileExt();
@@ -336,9 +334,9 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             WrittenNames.insert(runKey(Name));
         budget.check(writer->Output());
     }
-    // A file renamed over the source, or rewritten, while it was read would
-    // give an export of two files' icons.
-    if (platform::fileIdentity(Source) != sourceIdentity)
+    // A source rewritten in place while it was read would give an export of
+    // two files' icons.
+    if (file->changed())
         throw TSourceError(QStringLiteral("%1 changed while it was read").arg(Source));
     SaveCount += writer->Finish();
     if (FSkipped.size() == N) {

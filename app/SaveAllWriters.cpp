@@ -49,16 +49,16 @@ private:
 class IconFiles final : public NumberedFiles {
 public:
     explicit IconFiles(const TSaveAllTarget& Target)
-        : FSource(Target.Source), FCopy(ExtractFileExt(Target.Source).toLower() == u".ico")
+        : FSource(*Target.SourceFile), FCopy(ExtractFileExt(Target.Source).toLower() == u".ico")
     {}
     QString NumberedFileExt() const override { return QStringLiteral(".ico"); }
     int Add(int Index, const platform::Icon&, const QString& Name) override
     {
+        // Groups and bytes come from the file the icons were read from.
         if (FCopy) {
             counted(CopyIconFile(FSource, Name, Index));
             return 1;
         }
-        // The module is opened at the first group saved, and once for the run.
         if (!FGroups)
             FGroups = OpenIconGroupSource(FSource);
         WriteIconGroupFile(*FGroups, Name, Index);
@@ -67,7 +67,7 @@ public:
     }
 
 private:
-    QString FSource;
+    const platform::IconSourceFile& FSource;
     bool FCopy;
     std::optional<IconGroupSource> FGroups;
 };
@@ -230,7 +230,17 @@ int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int In
     const QString& Source = Group.FileName;
     int ImageCount = 0;
     QString ErrorText;
-    if (!ExtractIconGroupToFile(Group, Name, Index, ImageCount, ErrorText))
+    bool found = false;
+    try {
+        found = ExtractIconGroupToFile(Group, Name, Index, ImageCount, ErrorText);
+    } catch (const platform::ListIndexError&) {
+        // No such group, or one named as no lookup finds it: said in the
+        // user's terms, not as the group list's index or conversion error.
+        throw platform::Error(BrokenIconText(Source, Index));
+    } catch (const platform::ConvertError&) {
+        throw platform::Error(BrokenIconText(Source, Index));
+    }
+    if (!found)
         ThrowNoIcons(Source);
     if (ImageCount > 0)
         return ImageCount;
@@ -242,14 +252,28 @@ int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int In
     throw platform::Error(ErrorText);
 }
 
-qint64 CopyIconFile(const QString& Source, const QString& Name, int Index)
+namespace {
+
+template <typename Source> qint64 copyIconFile(const Source& From, const QString& Name, int Index)
 {
     QString ErrorText;
-    const QByteArray bytes = ReadValidIconFile(Source, Index, ErrorText);
+    const QByteArray bytes = ReadValidIconFile(From, Index, ErrorText);
     if (bytes.isEmpty())
         throw platform::Error(ErrorText);
     platform::replaceWholeFile(Name, bytes);
     return bytes.size();
+}
+
+}  // namespace
+
+qint64 CopyIconFile(const QString& Source, const QString& Name, int Index)
+{
+    return copyIconFile(Source, Name, Index);
+}
+
+qint64 CopyIconFile(const platform::IconSourceFile& Source, const QString& Name, int Index)
+{
+    return copyIconFile(Source, Name, Index);
 }
 
 std::unique_ptr<TSaveAllWriter> MakeSaveAllWriter(const TSaveAllTarget& Target)

@@ -30,6 +30,8 @@ platform::Bitmap DrawIconBitmap(const platform::Icon& Icon, int W, int H, bool G
 int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int Index);
 // The .ico file Source copied whole after its check; the bytes written.
 qint64 CopyIconFile(const QString& Source, const QString& Name, int Index);
+// The same of a file held open, from the bytes it was read as.
+qint64 CopyIconFile(const platform::IconSourceFile& Source, const QString& Name, int Index);
 
 // What a run is asked to write: the options of the save-all run that the
 // writers read.
@@ -47,6 +49,9 @@ struct TSaveAllTarget {
     bool GrayScale = false;
     int Width = 0;  // of the pictures drawn
     int Height = 0;
+    // Source, open for the run: icon files take its groups and bytes from
+    // it. Needed by the icon files' writer.
+    const platform::IconSourceFile* SourceFile = nullptr;
 };
 
 class TSaveAllWriter {

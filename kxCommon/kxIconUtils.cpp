@@ -29,8 +29,6 @@ using platform::ResType;
 namespace {
 
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-// No more than an export may write of one file.
-constexpr qint64 kMaxIconFileBytes = 64 << 20;
 
 QString tr(const char* text) { return QCoreApplication::translate("kxIconUtils", text); }
 
@@ -188,25 +186,32 @@ bool IsValidIconFile(Bytes File)
 
 QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& ErrorText)
 {
-    QFile file;
     QString reason;
-    if (!openRegularFile(FileName, file, reason)) {
+    const auto file = platform::IconSourceFile::open(FileName, &reason);
+    if (!file) {
         ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, reason);
         return {};
     }
+    return ReadValidIconFile(*file, IconIndex, ErrorText);
+}
+
+QByteArray ReadValidIconFile(const platform::IconSourceFile& File, int IconIndex, QString& ErrorText)
+{
+    const QString& FileName = File.path();
     // A copy reads the file whole, so one larger than an icon file can be
     // (a sparse file of gigabytes) is refused before anything is read.
-    if (file.size() > kMaxIconFileBytes) {
+    if (File.identity().size > platform::kMaxIconFileBytes) {
         ErrorText = tr("\"%1\" is too large to be an icon file.").arg(FileName);
         return {};
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, file.errorString());
+    QString reason;
+    const QByteArray* bytes = File.bytes(&reason);
+    if (!bytes) {
+        ErrorText = tr("Cannot read \"%1\": %2").arg(FileName, reason);
         return {};
     }
-    if (!IsValidIconFile(
-            Bytes(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size())))) {
+    if (!IsValidIconFile(Bytes(reinterpret_cast<const uint8_t*>(bytes->constData()),
+                               static_cast<size_t>(bytes->size())))) {
         ErrorText = tr("\"%1\" is not a valid icon file.").arg(FileName);
         return {};
     }
@@ -216,7 +221,7 @@ QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& Er
             = tr("\"%1\" holds one icon; there is no icon %2.").arg(FileName).arg(qint64 {IconIndex} + 1);
         return {};
     }
-    return bytes;
+    return *bytes;
 }
 
 void WriteIconDirEntries(QByteArray& Out, const std::vector<IconImageEntry>& Entries)
@@ -328,7 +333,10 @@ bool WriteIconGroupFile(const QString& Module, const QString& DestFile, const QS
     return WriteIconGroupFile(*module, Module, DestFile, GroupName, ImageCount, ErrorText);
 }
 
-IconGroupSource OpenIconGroupSource(const QString& FileName)
+namespace {
+
+// The groups of FileName, whose own module OpenOwn opens when it is one.
+template <typename OpenOwn> IconGroupSource openIconGroups(const QString& FileName, OpenOwn openOwn)
 {
     IconGroupSource source;
     source.FileName = FileName;
@@ -338,29 +346,39 @@ IconGroupSource OpenIconGroupSource(const QString& FileName)
         return source;
     }
     source.ModuleName = FileName;
-    std::unique_ptr<PeModule> module;
-    if (ext != u".exe" && ext != u".dll" && ext != u".ocx") {
+    std::shared_ptr<const PeModule> module = openOwn();
+    if (ext != u".exe" && ext != u".dll" && ext != u".ocx"
+        && (!module || module->resourceCount(ResourceId::fromType(ResType::GroupIcon)) == 0)) {
         // Any PE file with icons of its own (.cpl, .scr, .icl, ...) is read as
-        // a module, so the saved group is the one its icons show.
-        module = PeModule::open(FileName);
-        if (!module || module->resourceCount(ResourceId::fromType(ResType::GroupIcon)) == 0) {
-            module.reset();
-            const QString location = GetDefaultIconLocation(ext);
-            const qsizetype comma = location.indexOf(u',');
-            if (comma >= 0) {
-                source.ModuleName = TrimBlanksAndControls(location.left(comma));
-                source.Index = toInteger(TrimBlanksAndControls(location.mid(comma + 1))).value_or(0);
-            } else {
-                source.ModuleName = location;
-            }
+        // a module, so the saved group is the one its icons show; any other
+        // file gives its type's icon.
+        const QString location = GetDefaultIconLocation(ext);
+        const qsizetype comma = location.indexOf(u',');
+        if (comma >= 0) {
+            source.ModuleName = TrimBlanksAndControls(location.left(comma));
+            source.Index = toInteger(TrimBlanksAndControls(location.mid(comma + 1))).value_or(0);
+        } else {
+            source.ModuleName = location;
         }
-    }
-    if (!module)
         module = PeModule::open(source.ModuleName);
+    }
     if (module)
         source.Names = groupNames(*module);
     source.Module = std::move(module);
     return source;
+}
+
+}  // namespace
+
+IconGroupSource OpenIconGroupSource(const QString& FileName)
+{
+    return openIconGroups(FileName,
+                          [&] { return std::shared_ptr<const PeModule>(PeModule::open(FileName)); });
+}
+
+IconGroupSource OpenIconGroupSource(const platform::IconSourceFile& File)
+{
+    return openIconGroups(File.path(), [&] { return File.module(); });
 }
 
 bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index,

@@ -2,6 +2,7 @@
 // Icon groups of modules and .ico files to multi-image .ico files.
 
 #include "platform/PeModule.h"
+#include "platform/ShellIcons.h"
 
 #include <QByteArray>
 #include <QString>
@@ -40,6 +41,8 @@ struct IconGroupSource {
     std::optional<int> Index;  // a default-icon location's index, which wins over the caller's
 };
 IconGroupSource OpenIconGroupSource(const QString& FileName);
+// The same of a file held open: its own groups come from that open file.
+IconGroupSource OpenIconGroupSource(const platform::IconSourceFile& File);
 // ExtractIconGroupToFile over an opened source.
 bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index,
                             int& ImageCount, QString& ErrorText);
@@ -85,6 +88,8 @@ bool IsValidIconFile(platform::Bytes File);
 // (from 0) can be copied: header, count and every image inside the file.
 // Otherwise empty, and ErrorText says why.
 QByteArray ReadValidIconFile(const QString& FileName, int IconIndex, QString& ErrorText);
+// The same of the bytes of a file held open, read once.
+QByteArray ReadValidIconFile(const platform::IconSourceFile& File, int IconIndex, QString& ErrorText);
 
 // ---- One icon to a one-image .ico file ------------------------------------
 

@@ -40,13 +40,30 @@ bool isSameFile(const QString& a, const QString& b)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+namespace {
+
+FileIdentity identityOf(const struct stat& st)
+{
+    return FileIdentity {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), st.st_size,
+                         st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
 std::optional<FileIdentity> fileIdentity(const QString& path)
 {
     struct stat st {};
     if (stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
-    return FileIdentity {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), st.st_size,
-                         st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    return identityOf(st);
+}
+
+std::optional<FileIdentity> fileIdentity(int fd)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return std::nullopt;
+    return identityOf(st);
 }
 
 bool writeAll(QIODevice& device, QByteArrayView data, QString* error)

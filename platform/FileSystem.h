@@ -29,6 +29,8 @@ struct FileIdentity {
 // The identity of the file `path` names (links followed); nullopt when
 // there is none.
 std::optional<FileIdentity> fileIdentity(const QString& path);
+// The identity of the open file `fd`, whatever names it now.
+std::optional<FileIdentity> fileIdentity(int fd);
 
 enum class WriteResult { Written, NotCreated, WriteFailed };
 

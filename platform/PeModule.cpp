@@ -150,6 +150,12 @@ void PeModule::readFromFile(uint64_t offset, uint64_t length) const
 
 std::unique_ptr<PeModule> PeModule::open(const QString& path) { return openFile(path, true); }
 
+std::unique_ptr<PeModule> PeModule::open(int fd, const QString& path)
+{
+    const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return own < 0 ? nullptr : fromDescriptor(own, path, true);
+}
+
 std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectProgram)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -158,6 +164,11 @@ std::unique_ptr<PeModule> PeModule::openFile(const QString& path, bool redirectP
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
+    return fromDescriptor(fd, path, redirectProgram);
+}
+
+std::unique_ptr<PeModule> PeModule::fromDescriptor(int fd, const QString& path, bool redirectProgram)
+{
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);

@@ -43,6 +43,9 @@ public:
     // that shrinks meanwhile cannot fault the reader: every call then
     // throws platform::Error "FILE changed while it was read".
     static std::unique_ptr<PeModule> open(const QString& path);
+    // The same of the file open as `fd`, whatever names `path` now; the
+    // module reads through a descriptor of its own.
+    static std::unique_ptr<PeModule> open(int fd, const QString& path);
     // The program is no PE file: its icons and version live in a resource
     // image beside it. Once set, opening the program's own file opens that.
     static void setProgramResourceImage(const QString& imagePath);
@@ -91,6 +94,8 @@ private:
 
     PeModule() = default;
     static std::unique_ptr<PeModule> openFile(const QString& path, bool redirectProgram);
+    // Takes `fd` over, closing it on every way out.
+    static std::unique_ptr<PeModule> fromDescriptor(int fd, const QString& path, bool redirectProgram);
     bool parse();
     // Bytes at a relative virtual address, bounded by its section and the file.
     std::optional<Bytes> atRva(uint64_t rva, uint64_t length) const;

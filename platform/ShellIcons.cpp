@@ -1,12 +1,18 @@
 #include "platform/ShellIcons.h"
 
 #include "platform/ByteReader.h"
+#include "platform/Exceptions.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -40,40 +46,46 @@ IconDirEntry readEntry(Span b, uint64_t at)
     return e;
 }
 
+// Reads up to `length` bytes at `offset` of the open file: the count read,
+// short only at the end of the file, or -1 with errno set.
+int64_t readAt(int fd, void* buffer, uint64_t length, uint64_t offset)
+{
+    uint64_t done = 0;
+    while (done < length) {
+        const ssize_t n
+            = pread(fd, static_cast<char*>(buffer) + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<uint64_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
+uint64_t addressOf(Span bytes) { return reinterpret_cast<uintptr_t>(bytes.data()); }
+
 // An .ico file read by its directory: the header and the directory first,
 // then only the images the loader tries, each within the file. A file far
 // larger than what its directory names (a sparse one of gigabytes) costs no
-// more than those images. Read, not mapped: a mapping would fault (SIGBUS)
-// on the pages of a file that shrinks while it is read.
+// more than those images. Read from an open file, not mapped: a mapping
+// would fault (SIGBUS) on the pages of a file that shrinks while it is
+// read; or from the file's bytes read whole.
 class IcoFile {
 public:
-    explicit IcoFile(const QString& path) : m_file(path)
-    {
-        if (!m_file.open(QIODevice::ReadOnly))
-            return;
-        m_size = static_cast<uint64_t>(m_file.size());
-        QByteArray head = m_file.read(6);
-        if (head.size() != 6)
-            return;
-        const uint64_t count = le16(asSpan(head), 4);
-        if (6 + count * 16 > m_size)
-            return;
-        head += m_file.read(static_cast<qint64>(count * 16));
-        m_entries = readIcoDirectory(asSpan(head));
-    }
+    IcoFile(int fd, uint64_t size) : m_fd(fd), m_size(size) { readDirectory(); }
+    explicit IcoFile(Span whole) : m_whole(whole), m_size(whole.size()) { readDirectory(); }
     const std::optional<std::vector<IconDirEntry>>& entries() const { return m_entries; }
-    uint64_t size() const { return m_size; }
     // The bytes of an entry up to the end of the file; nullopt for an image
     // that starts past the end, is larger than any icon image or cannot be read.
-    std::optional<QByteArray> image(const IconDirEntry& e)
+    std::optional<QByteArray> image(const IconDirEntry& e) const
     {
         const uint64_t length = imageLength(e);
-        if (length == 0 || length > kMaxIconImageBytes || !m_file.seek(static_cast<qint64>(e.location)))
+        if (length == 0 || length > kMaxIconImageBytes)
             return std::nullopt;
-        QByteArray bytes = m_file.read(static_cast<qint64>(length));
-        if (static_cast<uint64_t>(bytes.size()) != length)
-            return std::nullopt;
-        return bytes;
+        return read(e.location, length);
     }
     // A byte count past the end is a common slip of icon writers: the image
     // is read up to the end of the file.
@@ -87,39 +99,36 @@ public:
     }
 
 private:
-    QFile m_file;
+    void readDirectory()
+    {
+        const auto head = read(0, 6);
+        if (!head)
+            return;
+        const uint64_t count = le16(asSpan(*head), 4);
+        if (6 + count * 16 > m_size)
+            return;
+        if (const auto directory = read(0, 6 + count * 16))
+            m_entries = readIcoDirectory(asSpan(*directory));
+    }
+    // Bytes [at, at + length), which lie within the file's size.
+    std::optional<QByteArray> read(uint64_t at, uint64_t length) const
+    {
+        if (at > m_size || length > m_size - at)
+            return std::nullopt;
+        if (!m_whole.empty() || m_fd < 0)
+            return QByteArray(reinterpret_cast<const char*>(m_whole.data() + at),
+                              static_cast<qsizetype>(length));
+        QByteArray bytes(static_cast<qsizetype>(length), Qt::Uninitialized);
+        if (readAt(m_fd, bytes.data(), length, at) != static_cast<int64_t>(length))
+            return std::nullopt;
+        return bytes;
+    }
+
+    int m_fd = -1;
+    Span m_whole;
     uint64_t m_size = 0;
     std::optional<std::vector<IconDirEntry>> m_entries;
 };
-
-uint64_t addressOf(Span bytes) { return reinterpret_cast<uintptr_t>(bytes.data()); }
-
-bool startsWithMz(const QString& path, bool& readable)
-{
-    QFile file(path);
-    readable = QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
-    if (!readable)
-        return false;
-    char magic[2] = {};
-    return file.read(magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
-}
-
-// Only the header and the directory of an .ico file.
-bool isIcoFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray header = file.read(6);
-    if (header.size() != 6)
-        return false;
-    const Span h(reinterpret_cast<const uint8_t*>(header.constData()), 6);
-    const uint64_t dirBytes = 6 + uint64_t {le16(h, 4)} * 16;
-    if (le16(h, 0) != 0 || le16(h, 2) != 1 || le16(h, 4) == 0
-        || static_cast<uint64_t>(file.size()) < dirBytes)
-        return false;
-    return true;
-}
 
 }  // namespace
 
@@ -248,7 +257,7 @@ Icon iconFromIcoFile(Span file, int size)
 
 namespace {
 
-Icon iconFromIcoFile(IcoFile& file, int size)
+Icon iconFromIcoFile(const IcoFile& file, int size)
 {
     IconImageCache cache;
     for (size_t i : rankIconImages(*file.entries(), size)) {
@@ -265,54 +274,126 @@ Icon iconFromIcoFile(IcoFile& file, int size)
     return {};
 }
 
+std::vector<Icon> moduleIcons(const PeModule& module, int size, int first, int count)
+{
+    std::vector<Icon> icons;
+    const std::vector<ResourceId> names = module.resourceNames(kGroupType);
+    const size_t begin = static_cast<size_t>(first);
+    if (begin >= names.size())
+        return icons;
+    const size_t end = count < 0 ? names.size() : std::min(names.size(), begin + static_cast<size_t>(count));
+    icons.reserve(end - begin);
+    IconImageCache cache;
+    for (size_t i = begin; i < end; ++i) {
+        const auto group = module.findResource(kGroupType, names[i]);
+        icons.push_back(group ? iconFromGroup(module, *group, size, cache) : Icon());
+    }
+    return icons;
+}
+
+// Only the header and the directory of an .ico file.
+bool isIcoFile(int fd, uint64_t size)
+{
+    uint8_t header[6];
+    if (readAt(fd, header, 6, 0) != 6)
+        return false;
+    const Span h(header, 6);
+    return le16(h, 0) == 0 && le16(h, 2) == 1 && le16(h, 4) != 0 && size >= 6 + uint64_t {le16(h, 4)} * 16;
+}
+
 }  // namespace
+
+std::unique_ptr<IconSourceFile> IconSourceFile::open(const QString& path, QString* reason)
+{
+    // Not blocking: a FIFO put in the file's place must not stall the caller.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (reason)
+            *reason = QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
+    }
+    std::unique_ptr<IconSourceFile> file(new IconSourceFile(fd, path));
+    struct stat st {};
+    const auto identity = fileIdentity(fd);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !identity) {
+        if (reason)
+            *reason = QStringLiteral("it is not a regular file");
+        return nullptr;
+    }
+    file->m_identity = *identity;
+    // The module layer first: it also knows the program's own file, whose
+    // resources live in an image beside it.
+    file->m_module = PeModule::open(fd, path);
+    char magic[2] = {};
+    if (file->m_module)
+        file->m_source
+            = {IconSourceKind::Executable, static_cast<int>(file->m_module->resourceCount(kGroupType))};
+    else if (readAt(fd, magic, 2, 0) == 2 && magic[0] == 'M' && magic[1] == 'Z')
+        file->m_source = {IconSourceKind::Executable, 0};
+    else if (isIcoFile(fd, static_cast<uint64_t>(identity->size)))
+        file->m_source = {IconSourceKind::IconFile, 1};
+    return file;
+}
+
+IconSourceFile::IconSourceFile(int fd, const QString& path) : m_fd(fd), m_path(path) {}
+
+IconSourceFile::~IconSourceFile() { ::close(m_fd); }
+
+bool IconSourceFile::changed() const { return fileIdentity(m_fd) != m_identity; }
+
+std::vector<Icon> IconSourceFile::icons(int size, int first, int count) const
+{
+    if (first < 0 || count == 0 || size <= 0 || size > kMaxIconDimension)
+        return {};
+    if (m_module)
+        return moduleIcons(*m_module, size, first, count);
+    if (m_source.kind != IconSourceKind::IconFile || first != 0)
+        return {};
+    const uint64_t length = static_cast<uint64_t>(m_identity.size);
+    const QByteArray* whole = m_identity.size <= kMaxIconFileBytes ? bytes() : nullptr;
+    const IcoFile file = whole ? IcoFile(IcoFile::asSpan(*whole)) : IcoFile(m_fd, length);
+    if (!file.entries())
+        return {};
+    return {iconFromIcoFile(file, size)};
+}
+
+const QByteArray* IconSourceFile::bytes(QString* reason) const
+{
+    if (m_bytes)
+        return &*m_bytes;
+    if (m_identity.size > kMaxIconFileBytes) {
+        if (reason)
+            *reason = QStringLiteral("it is larger than %1 MB").arg(kMaxIconFileBytes >> 20);
+        return nullptr;
+    }
+    QByteArray bytes(static_cast<qsizetype>(m_identity.size), Qt::Uninitialized);
+    const int64_t n = readAt(m_fd, bytes.data(), static_cast<uint64_t>(bytes.size()), 0);
+    if (n < 0) {
+        if (reason)
+            *reason = QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
+    }
+    // Shorter than it was when it was opened: cut while the run reads it.
+    if (n != bytes.size())
+        throw Error(QStringLiteral("%1 changed while it was read").arg(m_path));
+    m_bytes = std::move(bytes);
+    return &*m_bytes;
+}
 
 IconSource probeIconSource(const QString& path)
 {
-    // The module layer first: it also knows the program's own file, whose
-    // resources live in an image beside it.
-    if (const auto module = PeModule::open(path))
-        return {IconSourceKind::Executable, static_cast<int>(module->resourceCount(kGroupType))};
-    bool readable = false;
-    if (startsWithMz(path, readable))
-        return {IconSourceKind::Executable, 0};
-    if (readable && isIcoFile(path))
-        return {IconSourceKind::IconFile, 1};
-    return {};
+    const auto file = IconSourceFile::open(path);
+    return file ? file->source() : IconSource {};
 }
 
 int iconCount(const QString& path) { return probeIconSource(path).count; }
 
 std::vector<Icon> extractIcons(const QString& path, int size, int first, int count)
 {
-    std::vector<Icon> icons;
     if (first < 0 || count == 0 || size <= 0 || size > kMaxIconDimension)
-        return icons;
-    bool readable = false;
-    const auto module = PeModule::open(path);
-    if (module || startsWithMz(path, readable)) {
-        if (!module)
-            return icons;
-        const std::vector<ResourceId> names = module->resourceNames(kGroupType);
-        const size_t begin = static_cast<size_t>(first);
-        if (begin >= names.size())
-            return icons;
-        const size_t end
-            = count < 0 ? names.size() : std::min(names.size(), begin + static_cast<size_t>(count));
-        icons.reserve(end - begin);
-        IconImageCache cache;
-        for (size_t i = begin; i < end; ++i) {
-            const auto group = module->findResource(kGroupType, names[i]);
-            icons.push_back(group ? iconFromGroup(*module, *group, size, cache) : Icon());
-        }
-        return icons;
-    }
-    if (!readable || first != 0)
-        return icons;
-    IcoFile file(path);
-    if (file.entries())
-        icons.push_back(iconFromIcoFile(file, size));
-    return icons;
+        return {};
+    const auto file = IconSourceFile::open(path);
+    return file ? file->icons(size, first, count) : std::vector<Icon> {};
 }
 
 Icon extractIcon(const QString& path, int index, int size)

@@ -2,13 +2,16 @@
 // The icons of a file, as the shell gives them: how many a file holds, the
 // icons of its groups at one size, and the icon of its file type.
 
+#include "platform/FileSystem.h"
 #include "platform/Icon.h"
 #include "platform/PeModule.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <compare>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -35,6 +38,52 @@ struct IconSource {
     int count = 0;  // the number of icons; 0 for None
 
     bool isIconSource() const { return kind != IconSourceKind::None; }
+};
+
+// The largest file read whole for its icons and its copy: no more than an
+// export may write of one file.
+constexpr int64_t kMaxIconFileBytes = int64_t {64} << 20;
+
+// A file whose icons are read, held open: its kind and count, its icons,
+// its module and its bytes all come from the one file opened, so that a
+// file renamed over its name meanwhile changes nothing of what it gives.
+class IconSourceFile {
+public:
+    // Opens `path` without waiting, so that a FIFO put in the file's place
+    // cannot stall the caller, and takes only a regular file. nullptr
+    // otherwise, the system's reason (or "it is not a regular file") in
+    // `reason`.
+    static std::unique_ptr<IconSourceFile> open(const QString& path, QString* reason = nullptr);
+    ~IconSourceFile();
+    IconSourceFile(const IconSourceFile&) = delete;
+    IconSourceFile& operator=(const IconSourceFile&) = delete;
+
+    const QString& path() const { return m_path; }
+    // The file as it was opened.
+    const FileIdentity& identity() const { return m_identity; }
+    // True when the open file is no longer as it was opened: rewritten in
+    // place, grown or cut.
+    bool changed() const;
+    // What the file is to the icon loader, as probeIconSource says.
+    const IconSource& source() const { return m_source; }
+    // As extractIcons says. An .ico file's icon comes from bytes().
+    std::vector<Icon> icons(int size, int first = 0, int count = -1) const;
+    // The module, opened once with the file; null for no PE file.
+    const std::shared_ptr<const PeModule>& module() const { return m_module; }
+    // The file's bytes, read whole once and kept; nullptr, with the reason,
+    // for a file larger than kMaxIconFileBytes or one that cannot be read.
+    // Throws platform::Error when the file was cut since it was opened.
+    const QByteArray* bytes(QString* reason = nullptr) const;
+
+private:
+    IconSourceFile(int fd, const QString& path);
+
+    int m_fd;
+    QString m_path;
+    FileIdentity m_identity;
+    IconSource m_source;
+    std::shared_ptr<const PeModule> m_module;
+    mutable std::optional<QByteArray> m_bytes;
 };
 
 // Reads no more of the file than its headers and directories.

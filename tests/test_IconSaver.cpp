@@ -11,6 +11,7 @@
 #include "CostCorpus.h"
 #include "FileBytes.h"
 #include "IcoBuilder.h"
+#include "PeBuilder.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -834,52 +835,133 @@ TEST_F(IconSaverTest, SaveAllNeverReplacesItsSource)
     EXPECT_EQ(readAll(src), before);
 }
 
-TEST_F(IconSaverTest, ASourceReplacedDuringTheRunFailsAndReplacesNothing)
+// The source changed after its icons were read and before the first is
+// written. A file renamed over its name is another file: the run reads on
+// from the one it opened and gives that file's export whole. The source
+// rewritten in place fails the run, which replaces nothing.
+TEST_F(IconSaverTest, ASourceChangedDuringTheRunIsReadAsItWasOpenedOrFails)
 {
-    const QString src = path(QStringLiteral("lib.dll"));
-    const QString other = path(QStringLiteral("other.dll"));
     const QString out = path(QStringLiteral("out"));
     BatchModeOn batch;
     const ExportKind kinds[] = {
+        {"numbered icon files", 0, {}, out},
         {"numbered pictures", 5, {}, out},
         {"HTML page and pictures", 11, out + "/p.htm", out + "/p_files"},
         {"dBASE table and memo file", 12, out + "/t.dbf", out},
         {"PDF document", 13, out + "/d.pdf", out},
     };
-    for (const ExportKind& k : kinds) {
-        SCOPED_TRACE(k.what);
-        QFile::remove(src);
-        ASSERT_TRUE(QFile::copy(kGroups, src));
-        ASSERT_TRUE(QFile::copy(kLoader, other));
-        const auto exportIcons = [&](const TIconGridSource& grid, SaveRun& run) {
-            TIconSaver saver(grid, src);
-            saver.SaveAll({}, k.destDir, k.dest, {}, {}, k.type, 0, true, true, false, false, 0,
-                          run.SaveCount, run.ConfirmResult, run.WrittenNames);
-        };
-        SaveRun first;
-        exportIcons(FakeGrid::of(src), first);
-        ASSERT_EQ(first.SaveCount, 3);
-        const auto earlier = snapshot(out);
-
-        bool replaced = false;
-        const GridWithAction grid(FakeGrid::of(src), [&] {
-            replaced
-                = std::rename(QFile::encodeName(other).constData(), QFile::encodeName(src).constData()) == 0;
-        });
-        SaveRun run;
-        try {
-            exportIcons(grid, run);
-            ADD_FAILURE() << "no error";
-        } catch (const TSourceError& e) {
-            EXPECT_EQ(e.message(), src + " changed while it was read");
+    const struct {
+        const char* name;
+        QString first, other;
+    } sources[] = {
+        {"lib.dll", kGroups, kLoader},
+        {"icon.ico", kMixedIco, kFixtures + QStringLiteral("/icons/depths.ico")},
+    };
+    // A document says when it was made; nothing else of an export differs.
+    const auto undated = [](std::map<QString, QByteArray> files) {
+        for (auto& [name, bytes] : files) {
+            const qsizetype at = bytes.indexOf("/CreationDate (D:");
+            if (at >= 0)
+                bytes.remove(at, bytes.indexOf(')', at) + 1 - at);
         }
-        EXPECT_TRUE(replaced);
-        EXPECT_TRUE(snapshot(out) == earlier);
-        // The numbered files each came whole from the file as it was read.
-        if (k.type != 5) {
-            EXPECT_EQ(run.SaveCount, 0);
+        return files;
+    };
+    for (const auto& source : sources) {
+        const QString src = path(QLatin1String(source.name));
+        const QString other = path(QStringLiteral("other"));
+        for (const bool inPlace : {false, true}) {
+            for (const ExportKind& k : kinds) {
+                SCOPED_TRACE(testing::Message()
+                             << source.name << (inPlace ? " rewritten in place, " : " renamed over, ")
+                             << k.what);
+                QDir(out).removeRecursively();
+                ASSERT_TRUE(QDir().mkpath(out));
+                QFile::remove(src);
+                ASSERT_TRUE(QFile::copy(source.first, src));
+                QFile::remove(other);
+                ASSERT_TRUE(QFile::copy(source.other, other));
+                const auto exportIcons = [&](const TIconGridSource& grid, SaveRun& run) {
+                    TIconSaver saver(grid, src);
+                    saver.SaveAll({}, k.destDir, k.dest, {}, {}, k.type, 0, true, true, false, false, 0,
+                                  run.SaveCount, run.ConfirmResult, run.WrittenNames);
+                };
+                SaveRun first;
+                exportIcons(FakeGrid::of(src), first);
+                ASSERT_GT(first.SaveCount, 0);
+                const auto earlier = undated(snapshot(out));
+
+                bool changed = false;
+                const GridWithAction grid(FakeGrid::of(src), [&] {
+                    if (inPlace) {
+                        QFile file(src);
+                        changed = file.open(QIODevice::WriteOnly) && file.write(readAll(other)) > 0;
+                    } else {
+                        changed = std::rename(QFile::encodeName(other).constData(),
+                                              QFile::encodeName(src).constData())
+                            == 0;
+                    }
+                });
+                SaveRun run;
+                try {
+                    exportIcons(grid, run);
+                    EXPECT_FALSE(inPlace) << "no error";
+                    EXPECT_EQ(run.SaveCount, first.SaveCount);
+                } catch (const TSourceError& e) {
+                    EXPECT_TRUE(inPlace) << e.what();
+                    EXPECT_EQ(e.message(), src + " changed while it was read");
+                    if (k.type > 5) {
+                        EXPECT_EQ(run.SaveCount, 0);
+                    }
+                }
+                EXPECT_TRUE(changed);
+                // The first file's icons and groups, whole, or what was there before.
+                EXPECT_TRUE(undated(snapshot(out)) == earlier);
+            }
         }
     }
+}
+
+// A group that no lookup finds (the grid's icon of a file put in its place
+// since, or a group whose name reads as no name and no number) is said in
+// the user's terms, not as the group list's index or conversion error.
+TEST_F(IconSaverTest, AGroupThatCannotBeFoundIsSaidInTheUsersTerms)
+{
+    const fixture::IcoImage image = fixture::dibImage(32, 32, 8, 1);
+    const auto pe = fixture::buildPe({{3, {}, 1, {}, 0x409, image.data},
+                                      {14, {}, 0, u"#X", 0x409, fixture::groupResource({image}, {1})}})
+                        .bytes;
+    const QString named = path(QStringLiteral("named.dll"));
+    writeFile(named, QByteArray(reinterpret_cast<const char*>(pe.data()), qsizetype(pe.size())));
+    {
+        const FakeGrid grid = FakeGrid::of(named);
+        ASSERT_EQ(grid.Count(), 1);
+        ASSERT_FALSE(grid.GetIcon(0).isNull());
+        TIconSaver saver(grid, named);
+        BatchModeOn batch;
+        SaveRun run;
+        try {
+            run.save(saver, {}, path(QStringLiteral("out")), 0);
+            ADD_FAILURE() << "reported as saved";
+        } catch (const platform::Error& e) {
+            EXPECT_EQ(e.message().toStdString(), BrokenIconText(named, 0).toStdString());
+        }
+        EXPECT_EQ(run.SaveCount, 0);
+    }
+
+    const QString src = path(QStringLiteral("lib.dll"));
+    ASSERT_TRUE(QFile::copy(kLoader, src));
+    const FakeGrid grid = FakeGrid::of(src);
+    ASSERT_GT(grid.Count(), 3);
+    QFile::remove(src);
+    ASSERT_TRUE(QFile::copy(kGroups, src));
+    TIconSaver saver(grid, src);
+    try {
+        saver.SaveIcon(3, path(QStringLiteral("x.ico")), 0, false);
+        ADD_FAILURE() << "reported as saved";
+    } catch (const platform::Error& e) {
+        EXPECT_EQ(e.message().toStdString(), BrokenIconText(src, 3).toStdString());
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("x.ico"))));
 }
 
 TEST_F(IconSaverTest, SaveAllHtmlPage)

@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <functional>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -64,6 +66,44 @@ QStringList contents(const QString& dir)
     return files;
 }
 
+// A module of Groups groups, each of an image of its own, so that reading
+// its icons takes a while.
+fixture::ByteVec moduleOfDistinctGroups(int groups)
+{
+    std::vector<fixture::PeRes> resources;
+    for (int g = 1; g <= groups; ++g) {
+        const uint16_t id = static_cast<uint16_t>(g);
+        const fixture::IcoImage image = fixture::dibImage(48, 48, 32, id);
+        resources.push_back({3, {}, id, {}, 0x409, image.data});
+        resources.push_back({14, {}, id, {}, 0x409, fixture::groupResource({image}, {id})});
+    }
+    return fixture::buildPe(resources).bytes;
+}
+
+// Renames From over To.
+void renameOver(const QString& from, const QString& to)
+{
+    ASSERT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()), 0);
+}
+
+// The descriptor by which process Pid holds the file Path open, or -1.
+int openDescriptor(qint64 pid, const QString& path)
+{
+    const QByteArray fds = QStringLiteral("/proc/%1/fd").arg(pid).toLocal8Bit();
+    DIR* dir = opendir(fds.constData());
+    if (!dir)
+        return -1;
+    int held = -1;
+    while (const dirent* e = readdir(dir)) {
+        char target[4096];
+        const ssize_t n = readlinkat(dirfd(dir), e->d_name, target, sizeof target);
+        if (n > 0 && QFile::decodeName(QByteArray(target, n)) == path)
+            held = atoi(e->d_name);
+    }
+    closedir(dir);
+    return held;
+}
+
 class ProgramFailures : public InstalledProgram {
 protected:
     Outcome run(const QStringList& args, const RunOptions& options = {})
@@ -92,6 +132,30 @@ protected:
         return o;
     }
     QString out(const QString& name) const { return work.filePath(name); }
+
+    // Runs the program with Args and calls Change once Ready(pid) holds, or
+    // when the run ends first; Running says whether it still ran then.
+    Outcome runChanging(const QStringList& args, const std::function<bool(qint64)>& ready,
+                        const std::function<void()>& change, bool& running)
+    {
+        QProcess p;
+        p.setProcessEnvironment(batchEnvironment());
+        p.setWorkingDirectory(work.path());
+        p.start(installed.filePath("pictorium"), args);
+        EXPECT_TRUE(p.waitForStarted());
+        bool finished = false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!(finished = p.waitForFinished(0)) && !ready(p.processId()) && waited.elapsed() < 60000)
+            usleep(200);
+        running = !finished && p.state() == QProcess::Running;
+        change();
+        if (!finished) {
+            EXPECT_TRUE(p.waitForFinished(60000));
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
 
     // A failed run: status 1, no count, and its reason on standard error.
     void expectFailure(const Outcome& o, const QString& says)
@@ -397,39 +461,82 @@ TEST_F(ProgramFailures, AGroupThatNamesAnImageTwiceIsNotSaved)
     }
 }
 
-// Another file renamed over the source while the page is made: the run
-// reads one file from start to end, or fails and keeps the earlier page.
-TEST_F(ProgramFailures, ASourceReplacedDuringTheExportFailsAndKeepsTheEarlierPage)
+// Another file renamed over the source while the page is made changes
+// nothing of the run, which reads on from the file it opened; the source
+// rewritten in place fails it, and the earlier page stays.
+TEST_F(ProgramFailures, ASourceChangedDuringTheExportIsReadAsOpenedOrKeepsTheEarlierPage)
 {
-    // Enough icons that the run is still writing pictures when the source goes.
+    // Enough icons that the run is still writing pictures when the source changes.
     const fixture::ByteVec module = fixture::moduleOfSharedGroups(fixture::dibImage(32, 32, 24, 3), 400);
+    const QByteArray moduleBytes(reinterpret_cast<const char*>(module.data()), qsizetype(module.size()));
     const QString source = out("many.dll");
     const QString other = out("other.dll");
-    writeFile(source, QByteArray(reinterpret_cast<const char*>(module.data()), qsizetype(module.size())));
+    writeFile(source, moduleBytes);
     const QString web = out("web");
     ASSERT_TRUE(QDir().mkpath(web));
+    ASSERT_TRUE(QDir().mkpath(out("grey")));
     const Outcome first = run({"-e", source, out("web/p.htm")});
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const Outcome grey = run({"-e", source, out("grey/p.htm"), "-grayscale"});
+    ASSERT_EQ(grey.status, 0) << grey.err.toStdString();
     const QStringList earlier = contents(web);
     const int pictures = static_cast<int>(entries(out("web/p_files")).size());
     ASSERT_EQ(pictures, 400);
+    // The new pictures' temporary files show that the source was read.
+    const auto reading = [&](qint64) { return entries(out("web/p_files")).size() != pictures; };
+    const QStringList args {"-e", source, out("web/p.htm"), "-grayscale"};
+
+    bool running = false;
+    const Outcome rewritten = runChanging(
+        args, reading, [&] { writeFile(source, readAll(kSource)); }, running);
+    EXPECT_TRUE(running) << "the run ended before the source was rewritten";
+    expectFailure(rewritten, source + " changed while it was read");
+    EXPECT_TRUE(contents(web) == earlier);
+
+    writeFile(source, moduleBytes);
+    ASSERT_TRUE(QFile::copy(kSource, other));
+    const Outcome renamedOver = runChanging(
+        args, reading, [&] { renameOver(other, source); }, running);
+    EXPECT_TRUE(running) << "the run ended before the source was replaced";
+    EXPECT_EQ(renamedOver.status, 0) << renamedOver.err.toStdString();
+    EXPECT_TRUE(contents(web) == contents(out("grey")));
+}
+
+// Every icon as icon files, with another file renamed over the source
+// after the run opened it and before it wrote the first group: the groups
+// are those of the file it opened, every one of them.
+TEST_F(ProgramFailures, ASourceRenamedOverBeforeTheFirstGroupIsWrittenChangesNothing)
+{
+    const fixture::ByteVec module = moduleOfDistinctGroups(600);
+    const QString source = out("many.dll");
+    const QString other = out("other.dll");
+    writeFile(source, QByteArray(reinterpret_cast<const char*>(module.data()), qsizetype(module.size())));
+    const Outcome reference = run({"-e", source, out("ref"), "-iconindex=0"});
+    ASSERT_EQ(reference.status, 0) << reference.err.toStdString();
+    ASSERT_EQ(entries(out("ref")).size(), 600);
     ASSERT_TRUE(QFile::copy(kSource, other));
 
-    QProcess p;
-    p.setProcessEnvironment(batchEnvironment());
-    p.setWorkingDirectory(work.path());
-    p.start(installed.filePath("pictorium"), {"-e", source, out("web/p.htm"), "-grayscale"});
-    ASSERT_TRUE(p.waitForStarted());
-    // The new pictures' temporary files show that the source was read.
-    while (p.state() == QProcess::Running && entries(out("web/p_files")).size() == pictures)
-        usleep(1000);
-    const bool running = p.state() == QProcess::Running;
-    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(source).constData()), 0);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    ASSERT_TRUE(running) << "the run ended before the source was replaced";
-    expectFailure({p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())},
-                  source + " changed while it was read");
-    EXPECT_TRUE(contents(web) == earlier);
+    // Once the folder is made, a file the process holds open for a while is
+    // the one the run reads its icons from.
+    const QString opened = QFileInfo(source).canonicalFilePath();
+    int heldBy = -1;
+    QElapsedTimer held;
+    const auto runHoldsTheSource = [&](qint64 pid) {
+        const int fd = QFileInfo(out("icons")).isDir() ? openDescriptor(pid, opened) : -1;
+        if (fd != heldBy) {
+            heldBy = fd;
+            held.start();
+        }
+        return fd >= 0 && held.elapsed() >= 30;
+    };
+    bool running = false;
+    const Outcome o = runChanging(
+        {"-e", source, out("icons"), "-iconindex=0"}, runHoldsTheSource, [&] { renameOver(other, source); },
+        running);
+    EXPECT_TRUE(running) << "the run ended before the source was replaced";
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_FALSE(o.err.contains(QLatin1String("index"))) << o.err.toStdString();
+    EXPECT_TRUE(contents(out("icons")) == contents(out("ref")));
 }
 
 // A run ended by a signal part way through an export: the temporary files it
