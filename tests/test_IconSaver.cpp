@@ -876,7 +876,7 @@ TEST_F(IconSaverTest, ALinkRePointedMidRunChangesNotWhereTheRunWrites)
         }
         platform::setMessageBoxes(nullptr);
         EXPECT_EQ(saved, 3);
-        EXPECT_EQ(snapshot(b), inB);
+        EXPECT_TRUE(snapshot(b) == inB) << "the run wrote through the link's new target";
         const auto now = snapshot(a);
         EXPECT_EQ(now.size(), earlier.size() + 1);
         for (const auto& [name, bytes] : now) {
