@@ -71,8 +71,6 @@ void removeAndEnd()
     std::_Exit(128 + sig);
 }
 
-}  // namespace
-
 // Makes a new name in `folder` with Make (a call that fails with EEXIST
 // when the name is taken) and lists it at once, so that no file made
 // escapes the removal: Make's result, with errno.
@@ -96,6 +94,8 @@ template <typename MakeName> int makeTemporaryName(const QString& folder, QStrin
     errno = EEXIST;
     return -1;
 }
+
+}  // namespace
 
 int createTemporaryFile(const QString& folder, unsigned mode, QString& temp)
 {
