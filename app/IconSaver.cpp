@@ -35,6 +35,15 @@ void refuseSource(const QString& Source, const QString& Dest)
 
 QString runKey(const QString& Name) { return QFileInfo(Name).absoluteFilePath(); }
 
+// A page's pictures folder by its own name, in the page's folder resolved.
+QString pageSideFolder(QString PicturesDir)
+{
+    while (PicturesDir.size() > 1 && PicturesDir.endsWith(u'/'))
+        PicturesDir.chop(1);
+    const QFileInfo info(PicturesDir);
+    return JoinPath(platform::resolvedFolder(info.path()), info.fileName());
+}
+
 [[noreturn]] void throwNoneReadable(const QString& Source)
 {
     throw TSourceError(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
@@ -310,9 +319,15 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         budget.checkFiles(K);
 
     madeFolder.Make();
+    // Every file of the run is written, put in place and removed in the
+    // folders the names lead to now, whatever a link among them leads to
+    // later. A page's pictures folder is named from the page as given.
+    const QString runDir = platform::resolvedFolder(DestDir);
+    target.DestDir = FileType == kHtmlPage ? pageSideFolder(DestDir) : runDir;
     for (const QString& name : writer->Start())
         refuseSource(Source, name);
     const QString Stem = SaveAllStem(Source);
+    QStringList written;
     for (int i = 0; i < N; ++i) {
         platform::Icon handle = icons[static_cast<size_t>(i)];
         if (handle.isNull() && gridFile && FGrid.Count() == 1)
@@ -324,14 +339,13 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         }
         QString Name;
         if (!numberedExt.isEmpty()) {
-            Name = NextFreeRunName(SaveAllFileName(DestDir, Stem, i, numberedExt), WrittenNames);
+            Name = NextFreeRunName(SaveAllFileName(runDir, Stem, i, numberedExt), WrittenNames);
             refuseSource(Source, Name);
             if (!MayOverwrite(Name, Answer, ConfirmResult))
                 continue;
+            written << Name;
         }
-        SaveCount += writer->Add(i, handle, Name);
-        if (!Name.isEmpty())
-            WrittenNames.insert(runKey(Name));
+        writer->Add(i, handle, Name);
         budget.check(writer->Output());
     }
     // A source rewritten in place while it was read would give an export of
@@ -339,6 +353,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     if (file->changed())
         throw TSourceError(QStringLiteral("%1 changed while it was read").arg(Source));
     SaveCount += writer->Finish();
+    for (const QString& name : std::as_const(written))
+        WrittenNames.insert(runKey(name));
     if (FSkipped.size() == N) {
         FSkipped.clear();  // said once, by the error
         throwNoneReadable(Source);

@@ -72,16 +72,17 @@ public:
     // Saves every icon of SrcFileName (the current file when empty):
     // FileType 0-5 numbered files in DestDir (other codes count as 0), 11 an
     // HTML page with its pictures in DestDir, 12 a dBASE table, 13 a PDF
-    // document. SaveCount grows by one for every file written or icon
-    // stored; ConfirmResult keeps a Yes to All or No to All answer of the
-    // overwrite question; WrittenNames holds the numbered files written in
-    // the run, so that two sources of the same name do not overwrite each
-    // other. Callers start a run with all three empty. Icons that cannot be
-    // read are left out (Skipped). Throws TSourceError when the source
-    // cannot be read, holds no readable icon, or was replaced or rewritten
-    // while the run read it, platform::Error when an output would replace
-    // the source file, and the writers' errors; a page, table or document
-    // is then not replaced, nor the page's pictures.
+    // document. Every file of a call is put in place at its end, together
+    // with the others or not at all. SaveCount grows by one for every file
+    // or icon put in place; ConfirmResult keeps a Yes to All or No to All
+    // answer of the overwrite question; WrittenNames holds the numbered
+    // files put in place in the run, so that two sources of the same name do
+    // not overwrite each other. Callers start a run with all three empty.
+    // Icons that cannot be read are left out (Skipped). Throws TSourceError
+    // when the source cannot be read, holds no readable icon, or was
+    // replaced or rewritten while the run read it, platform::Error when an
+    // output would replace the source file, and the writers' errors; no
+    // file of the call is then replaced or added, and none is counted.
     void SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                  const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
                  bool IncludeNumbers, bool DrawBorders, bool GrayScale, bool Small, int TargetImageType,
@@ -91,8 +92,7 @@ public:
     const QList<int>& Skipped() const { return FSkipped; }
     // What SaveAll may write for one source: RunOutputLimit of the source's
     // size unless set; past it the run throws TSourceError, before anything
-    // is written when the files' count alone passes it. What the run wrote
-    // as numbered files stays; a page, table or document is not replaced.
+    // is written when the files' count alone passes it.
     void SetRunOutputLimit(qint64 Bytes) { FRunOutputLimit = Bytes; }
 
 private:

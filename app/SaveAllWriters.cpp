@@ -8,6 +8,7 @@
 #include "kxCommon/kxFileUtils.h"
 #include "kxCommon/kxGraphicUtils.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSet.h"
 #include "platform/FileSystem.h"
 
 #include <QBuffer>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -33,16 +35,32 @@ template <typename Write> QByteArray inMemory(Write write)
     return data;
 }
 
-// Numbered files of their own, one per icon.
+// Numbered files of their own, one per icon, put in place together when the
+// run ends, so that a run that fails replaces none of them.
 class NumberedFiles : public TSaveAllWriter {
 public:
     qint64 Output() const override { return FOutput; }
+    int Finish() override
+    {
+        QString failed, reason;
+        if (!FFiles.commit(&failed, &reason))
+            throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(failed, reason));
+        return std::exchange(FAdded, 0);
+    }
 
 protected:
-    void counted(qint64 Bytes) { FOutput += std::max(Bytes, kRunOutputFileBlock); }
+    void put(const QString& Name, QByteArrayView Bytes)
+    {
+        QString reason;
+        platform::checkWritten(FFiles.add(Name, Bytes, &reason), Name, reason);
+        FOutput += std::max(qint64 {Bytes.size()}, kRunOutputFileBlock);
+        ++FAdded;
+    }
 
 private:
+    platform::FileSet FFiles;  // written and closed one by one: a run may make 65,535
     qint64 FOutput = 0;
+    int FAdded = 0;
 };
 
 // Every icon group copied into an .ico file; an .ico source copied whole.
@@ -52,18 +70,17 @@ public:
         : FSource(*Target.SourceFile), FCopy(ExtractFileExt(Target.Source).toLower() == u".ico")
     {}
     QString NumberedFileExt() const override { return QStringLiteral(".ico"); }
-    int Add(int Index, const platform::Icon&, const QString& Name) override
+    void Add(int Index, const platform::Icon&, const QString& Name) override
     {
         // Groups and bytes come from the file the icons were read from.
         if (FCopy) {
-            counted(CopyIconFile(FSource, Name, Index));
-            return 1;
+            put(Name, IconFileBytes(FSource, Index));
+            return;
         }
         if (!FGroups)
             FGroups = OpenIconGroupSource(FSource);
-        WriteIconGroupFile(*FGroups, Name, Index);
-        counted(QFileInfo(Name).size());
-        return 1;
+        int ImageCount = 0;
+        put(Name, IconGroupFileBytes(*FGroups, Name, Index, ImageCount));
     }
 
 private:
@@ -77,12 +94,11 @@ class PictureFiles final : public NumberedFiles {
 public:
     explicit PictureFiles(const TSaveAllTarget& Target) : FTarget(Target) {}
     QString NumberedFileExt() const override { return u'.' + PictureCodeExtension(FTarget.FileType); }
-    int Add(int, const platform::Icon& Icon, const QString& Name) override
+    void Add(int, const platform::Icon& Icon, const QString& Name) override
     {
-        SaveBitmapToFile(DrawIconBitmap(Icon, FTarget.Width, FTarget.Height, FTarget.GrayScale), Name,
-                         FTarget.FileType);
-        counted(QFileInfo(Name).size());
-        return 1;
+        put(Name,
+            encodeBitmap(DrawIconBitmap(Icon, FTarget.Width, FTarget.Height, FTarget.GrayScale),
+                         FTarget.FileType));
     }
 
 private:
@@ -104,7 +120,7 @@ public:
                       FTarget.DrawBorders);
         return {FPage->pageFileName()};
     }
-    int Add(int Index, const platform::Icon& Icon, const QString& Name) override
+    void Add(int Index, const platform::Icon& Icon, const QString& Name) override
     {
         const platform::Bitmap bmp = DrawIconBitmap(Icon, FTarget.Width, FTarget.Height, FTarget.GrayScale);
         const QByteArray picture = inMemory(
@@ -113,7 +129,6 @@ public:
         FPage->addCell(Index, Name, FTarget.Width, FTarget.Height);
         FOutput += std::max(qint64 {picture.size()}, kRunOutputFileBlock);
         ++FStored;
-        return 0;
     }
     qint64 Output() const override { return FOutput; }
     int Finish() override
@@ -140,7 +155,7 @@ public:
         FTable.emplace(FTarget.DestDir, FTarget.DestFileName, ext, FTarget.DBFFieldName);
         return {FTable->tableFileName(), FTable->memoFileName()};
     }
-    int Add(int Index, const platform::Icon& Icon, const QString&) override
+    void Add(int Index, const platform::Icon& Icon, const QString&) override
     {
         const QByteArray data = inMemory([&](QIODevice& out) {
             if (IsPictureCode(FTarget.DBFType))
@@ -151,7 +166,6 @@ public:
         });
         FTable->addIcon(Index, data);
         ++FStored;
-        return 0;
     }
     qint64 Output() const override { return FTable->bytesWritten(); }
     int Finish() override
@@ -176,11 +190,10 @@ public:
         FDocument.emplace(FTarget.DestDir, FTarget.DestFileName, FTarget.IncludeNumbers, FTarget.DrawBorders);
         return {FDocument->documentFileName()};
     }
-    int Add(int Index, const platform::Icon& Icon, const QString&) override
+    void Add(int Index, const platform::Icon& Icon, const QString&) override
     {
         FDocument->addIcon(Index, DrawIconBitmap(Icon, FTarget.Width, FTarget.Height, FTarget.GrayScale));
         ++FStored;
-        return 0;
     }
     qint64 Output() const override { return FDocument->bytesWritten(); }
     int Finish() override
@@ -225,55 +238,70 @@ platform::Bitmap DrawIconBitmap(const platform::Icon& Icon, int W, int H, bool G
     return bmp;
 }
 
-int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int Index)
+QByteArray IconGroupFileBytes(const IconGroupSource& Group, const QString& Name, int Index, int& ImageCount)
 {
     const QString& Source = Group.FileName;
-    int ImageCount = 0;
-    QString ErrorText;
-    bool found = false;
+    // No such group, or one named as no lookup finds it: said in the user's
+    // terms, not as the group list's index or conversion error.
+    const auto broken = [&] { return platform::Error(BrokenIconText(Source, Index)); };
+    std::optional<QString> group;
     try {
-        found = ExtractIconGroupToFile(Group, Name, Index, ImageCount, ErrorText);
+        group = IconGroupName(Group, Index);
     } catch (const platform::ListIndexError&) {
-        // No such group, or one named as no lookup finds it: said in the
-        // user's terms, not as the group list's index or conversion error.
-        throw platform::Error(BrokenIconText(Source, Index));
-    } catch (const platform::ConvertError&) {
-        throw platform::Error(BrokenIconText(Source, Index));
+        throw broken();
     }
-    if (!found)
+    if (!group)
         ThrowNoIcons(Source);
-    if (ImageCount > 0)
-        return ImageCount;
+    // The module may be another file than the source: a file type's icons.
+    if (platform::isSameFile(Group.ModuleName, Name))
+        throw platform::Error(
+            QStringLiteral("'%1' is the file the icon comes from; it is not overwritten.").arg(Name));
+    QString ErrorText;
+    QByteArray bytes;
+    try {
+        bytes = BuildIconGroupFile(*Group.Module, Group.ModuleName, *group, ImageCount, ErrorText);
+    } catch (const platform::ConvertError&) {
+        throw broken();
+    }
+    if (ImageCount > 0 && !bytes.isEmpty())
+        return bytes;
     if (ErrorText.isEmpty())
         throw platform::Error(BrokenIconText(Source, Index));
-    // The reader's texts name the source; the writer's is the system's own.
-    if (!ErrorText.contains(Source))
-        throw platform::InOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(Name, ErrorText));
     throw platform::Error(ErrorText);
+}
+
+int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int Index)
+{
+    int ImageCount = 0;
+    platform::replaceWholeFile(Name, IconGroupFileBytes(Group, Name, Index, ImageCount));
+    return ImageCount;
 }
 
 namespace {
 
-template <typename Source> qint64 copyIconFile(const Source& From, const QString& Name, int Index)
+template <typename Source> QByteArray iconFileBytes(const Source& From, int Index)
 {
     QString ErrorText;
-    const QByteArray bytes = ReadValidIconFile(From, Index, ErrorText);
+    QByteArray bytes = ReadValidIconFile(From, Index, ErrorText);
     if (bytes.isEmpty())
         throw platform::Error(ErrorText);
-    platform::replaceWholeFile(Name, bytes);
-    return bytes.size();
+    return bytes;
 }
 
 }  // namespace
 
-qint64 CopyIconFile(const QString& Source, const QString& Name, int Index)
+QByteArray IconFileBytes(const QString& Source, int Index) { return iconFileBytes(Source, Index); }
+
+QByteArray IconFileBytes(const platform::IconSourceFile& Source, int Index)
 {
-    return copyIconFile(Source, Name, Index);
+    return iconFileBytes(Source, Index);
 }
 
-qint64 CopyIconFile(const platform::IconSourceFile& Source, const QString& Name, int Index)
+qint64 CopyIconFile(const QString& Source, const QString& Name, int Index)
 {
-    return copyIconFile(Source, Name, Index);
+    const QByteArray bytes = IconFileBytes(Source, Index);
+    platform::replaceWholeFile(Name, bytes);
+    return bytes.size();
 }
 
 std::unique_ptr<TSaveAllWriter> MakeSaveAllWriter(const TSaveAllTarget& Target)

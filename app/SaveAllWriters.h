@@ -25,13 +25,17 @@ QString PictureCodeExtension(int Code);
 
 // Icon at W x H on a bitmap of its own, grey on request.
 platform::Bitmap DrawIconBitmap(const platform::Icon& Icon, int W, int H, bool GrayScale);
-// Icon group Index of a module as an .ico file, written whole; the image
-// count written. Throws with the reason otherwise.
+// Icon group Index of a module as the .ico file Name, and its image count.
+// Throws with the reason when it cannot be read or Name is the module.
+QByteArray IconGroupFileBytes(const IconGroupSource& Group, const QString& Name, int Index, int& ImageCount);
+// IconGroupFileBytes written whole; the image count written.
 int WriteIconGroupFile(const IconGroupSource& Group, const QString& Name, int Index);
+// The bytes of the .ico file Source after its check; throws with the reason.
+QByteArray IconFileBytes(const QString& Source, int Index);
+// The same of a file held open, from the bytes it was read as.
+QByteArray IconFileBytes(const platform::IconSourceFile& Source, int Index);
 // The .ico file Source copied whole after its check; the bytes written.
 qint64 CopyIconFile(const QString& Source, const QString& Name, int Index);
-// The same of a file held open, from the bytes it was read as.
-qint64 CopyIconFile(const platform::IconSourceFile& Source, const QString& Name, int Index);
 
 // What a run is asked to write: the options of the save-all run that the
 // writers read.
@@ -65,13 +69,14 @@ public:
     // Begins the run once its folder exists; the files it will put in place
     // at the end, none of which may be the source.
     virtual QStringList Start() { return {}; }
-    // Writes or stores the icon Index; Name is its numbered file (empty for a
-    // table or document). Returns what the run counts for it now.
-    virtual int Add(int Index, const platform::Icon& Icon, const QString& Name) = 0;
+    // Stores the icon Index; Name is its numbered file (empty for a table or
+    // document).
+    virtual void Add(int Index, const platform::Icon& Icon, const QString& Name) = 0;
     // The bytes written so far, a numbered file counting one block at least.
     virtual qint64 Output() const = 0;
-    // Puts what was stored in place; what the run counts for it.
-    virtual int Finish() { return 0; }
+    // Puts what was stored in place; what the run counts for it. Throws
+    // when it cannot, and nothing is replaced then.
+    virtual int Finish() = 0;
 };
 
 // The writer of FileType; codes the run does not know write .ico files.

@@ -405,11 +405,18 @@ bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFi
         ImageCount = static_cast<uint8_t>(header[4]) | (static_cast<uint8_t>(header[5]) << 8);
         return true;
     }
-    if (!Source.Module)
+    const std::optional<QString> name = IconGroupName(Source, Index);
+    if (!name)
         return false;
+    WriteIconGroupFile(*Source.Module, Source.ModuleName, DestFile, *name, ImageCount, ErrorText);
+    return true;
+}
+
+std::optional<QString> IconGroupName(const IconGroupSource& Source, int Index)
+{
     const QStringList& names = Source.Names;
-    if (names.isEmpty())
-        return false;
+    if (!Source.Module || names.isEmpty())
+        return std::nullopt;
     if (Source.Index)
         Index = *Source.Index;
     if (Index < 0) {
@@ -418,8 +425,7 @@ bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFi
     }
     if (Index >= names.size())
         throw platform::ListIndexError(Index);
-    WriteIconGroupFile(*Source.Module, Source.ModuleName, DestFile, names.at(Index), ImageCount, ErrorText);
-    return true;
+    return names.at(Index);
 }
 
 bool ExtractIconGroupToFile(const QString& FileName, const QString& DestFile, int Index, int& ImageCount,

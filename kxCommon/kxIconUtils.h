@@ -46,6 +46,10 @@ IconGroupSource OpenIconGroupSource(const platform::IconSourceFile& File);
 // ExtractIconGroupToFile over an opened source.
 bool ExtractIconGroupToFile(const IconGroupSource& Source, const QString& DestFile, int Index,
                             int& ImageCount, QString& ErrorText);
+// The name of the group ExtractIconGroupToFile saves for Index from a
+// module source; nullopt when it has no groups. Throws ListIndexError for
+// an index past the last group.
+std::optional<QString> IconGroupName(const IconGroupSource& Source, int Index);
 
 // Writes the group `GroupName` of the module file `Module` as an .ico file;
 // with an empty `DestFile` it only sets `ImageCount`. True when the whole

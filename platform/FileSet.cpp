@@ -5,10 +5,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,7 +18,8 @@ struct FileSet::Entry {
     QString path;
     QString temp;
     std::unique_ptr<QFile> file;
-    QString backup;  // where the old file waits while the set is put in place
+    QString second;      // the old file's second name while the set is put in place
+    bool moved = false;  // the old file was renamed to it, not linked
     bool installed = false;
 };
 
@@ -32,18 +31,6 @@ bool exists(const QString& path)
 {
     struct stat st {};
     return lstat(encoded(path).constData(), &st) == 0;
-}
-
-// A short hidden name in Dir that nothing has, for an old file set aside:
-// the destination's own name may already be as long as a name can be.
-QString freeName(const QString& dir, const char* suffix)
-{
-    for (;;) {
-        const QString name = dir + QStringLiteral("/.~")
-            + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(suffix);
-        if (!exists(name))
-            return name;
-    }
 }
 
 bool fail(QString* error, int code)
@@ -68,12 +55,11 @@ QFile* FileSet::create(const QString& Path, QString* Error)
     unsigned mode = 0;
     if (!writeDestination(Path, target, replaces, mode, Error))
         return nullptr;
-    for (const auto& e : m_entries)
-        if (e->path == target) {
-            if (Error)
-                *Error = QStringLiteral("The file is written twice.");
-            return nullptr;
-        }
+    if (m_paths.contains(target)) {
+        if (Error)
+            *Error = QStringLiteral("The file is written twice.");
+        return nullptr;
+    }
     auto entry = std::make_unique<Entry>();
     entry->path = target;
     const int fd = createTemporaryFile(QFileInfo(target).absolutePath(), replaces ? 0600 : 0666, entry->temp);
@@ -92,6 +78,7 @@ QFile* FileSet::create(const QString& Path, QString* Error)
     // A file that replaces another keeps the old one's permissions.
     if (replaces)
         fchmod(entry->file->handle(), static_cast<mode_t>(mode));
+    m_paths.insert(target);
     m_entries.push_back(std::move(entry));
     return m_entries.back()->file.get();
 }
@@ -103,6 +90,7 @@ WriteResult FileSet::add(const QString& Path, QByteArrayView Data, QString* Erro
         return WriteResult::NotCreated;
     if (!writeAll(*file, Data, Error) || !finishWriting(*m_entries.back(), Error)) {
         removeTemporaryFile(m_entries.back()->temp);
+        m_paths.remove(m_entries.back()->path);
         m_entries.pop_back();
         return WriteResult::WriteFailed;
     }
@@ -138,40 +126,47 @@ bool FileSet::commit(QString* FailedPath, QString* Error)
     }
     // A signal from here on ends the run with the set in place or undone.
     const TemporaryFilesHold hold;
+    // Each new file is renamed over its name, which so holds a whole file,
+    // old or new, at every moment; the old one keeps a second name until
+    // the whole set is in place. A set of one file has nothing to undo.
+    const bool undoable = m_entries.size() > 1;
     for (const auto& e : m_entries) {
-        if (exists(e->path)) {
-            const QString backup = freeName(QFileInfo(e->path).absolutePath(), ".old");
-            if (std::rename(encoded(e->path).constData(), encoded(backup).constData()) != 0)
-                return failed(*e, errno);
-            e->backup = backup;
-        }
+        if (undoable && exists(e->path))
+            if (const int code = keepOldFile(e->path, e->second, e->moved))
+                return failed(*e, code);
         if (const int code = installTemporaryFile(e->temp, e->path))
             return failed(*e, code);
         e->installed = true;
     }
     for (const auto& e : m_entries)
-        if (!e->backup.isEmpty())
-            ::unlink(encoded(e->backup).constData());
+        if (!e->second.isEmpty())
+            removeTemporaryFile(e->second);
     m_entries.clear();
+    m_paths.clear();
     return true;
 }
 
 void FileSet::discard()
 {
-    // Undone last first, so each old file returns to its own name.
+    // Undone last first, each old file renamed back over its name.
     for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it) {
         Entry& e = **it;
         e.file.reset();
-        if (e.installed) {
-            if (e.backup.isEmpty())
-                ::unlink(encoded(e.path).constData());
-        } else {
+        if (!e.installed)
             removeTemporaryFile(e.temp);
-        }
-        if (!e.backup.isEmpty())
-            std::rename(encoded(e.backup).constData(), encoded(e.path).constData());
+        else if (e.second.isEmpty())
+            ::unlink(encoded(e.path).constData());
+        if (e.second.isEmpty())
+            continue;
+        // A link whose file still has its name goes; a rename over a name
+        // that is the same file would do nothing.
+        if (e.installed || e.moved)
+            installTemporaryFile(e.second, e.path);
+        else
+            removeTemporaryFile(e.second);
     }
     m_entries.clear();
+    m_paths.clear();
 }
 
 }  // namespace platform

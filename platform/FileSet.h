@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -32,8 +33,9 @@ public:
     WriteResult add(const QString& Path, QByteArrayView Data, QString* Error = nullptr);
 
     // Writes out and syncs every file, then renames each over its
-    // destination. On failure every destination is as it was before, no
-    // temporary file is left, and FailedPath and Error say what failed.
+    // destination, which so names a whole file, old or new, at every moment.
+    // On failure every destination is as it was before, no temporary file
+    // is left, and FailedPath and Error say what failed.
     bool commit(QString* FailedPath = nullptr, QString* Error = nullptr);
     // Drops every file not committed.
     void discard();
@@ -46,6 +48,7 @@ private:
     // file, and closes it.
     bool finishWriting(Entry& e, QString* Error);
     std::vector<std::unique_ptr<Entry>> m_entries;
+    QSet<QString> m_paths;  // of m_entries, so that a set of many files is quick to add to
 };
 
 }  // namespace platform

@@ -209,16 +209,28 @@ WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error
         path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error);
 }
 
-void replaceWholeFile(const QString& path, QByteArrayView data)
+void checkWritten(WriteResult result, const QString& path, const QString& error)
 {
-    QString error;
-    switch (replaceFile(path, data, &error)) {
+    switch (result) {
     case WriteResult::Written: return;
     case WriteResult::NotCreated:
         throw InOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, error));
     case WriteResult::WriteFailed: break;
     }
     throw InOutError(QStringLiteral("Error writing file \"%1\". %2").arg(path, error));
+}
+
+void replaceWholeFile(const QString& path, QByteArrayView data)
+{
+    QString error;
+    const WriteResult result = replaceFile(path, data, &error);
+    checkWritten(result, path, error);
+}
+
+QString resolvedFolder(const QString& folder)
+{
+    const QString resolved = QFileInfo(folder).canonicalFilePath();
+    return resolved.isEmpty() ? folder : resolved;
 }
 
 bool copyFileAtomically(const QString& source, const QString& dest, QString* error)

@@ -40,6 +40,9 @@ WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error
 // replaceFile, throwing InOutError with the file's name and the system's
 // reason when the file is not written whole.
 void replaceWholeFile(const QString& path, QByteArrayView data);
+// Throws InOutError with the file's name and `error` unless `result` is
+// Written.
+void checkWritten(WriteResult result, const QString& path, const QString& error);
 inline bool writeFileAtomically(const QString& path, QByteArrayView data, QString* error = nullptr)
 {
     return replaceFile(path, data, error) == WriteResult::Written;
@@ -58,6 +61,11 @@ bool flushAll(QFileDevice& file, QString* error = nullptr);
 // false and the reason in the system's words when none can be written.
 bool writeDestination(const QString& path, QString& target, bool& replaces, unsigned& mode,
                       QString* error = nullptr);
+
+// The folder `folder` names, its links resolved, so that a run whose files
+// go there writes, puts in place and removes them in one folder however the
+// links change meanwhile; `folder` itself when it cannot be resolved.
+QString resolvedFolder(const QString& folder);
 
 // Copies `source` to `dest` the same way, overwriting it; a destination
 // that is the source itself is refused.

@@ -1,6 +1,7 @@
 #include "platform/TemporaryFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
 
@@ -70,30 +71,63 @@ void removeAndEnd()
     std::_Exit(128 + sig);
 }
 
-}  // namespace
-
-int createTemporaryFile(const QString& folder, unsigned mode, QString& temp)
+// Makes a new name in `folder` with Make (a call that fails with EEXIST
+// when the name is taken) and lists it at once, so that no file made
+// escapes the removal: Make's result, with errno.
+template <typename MakeName> int makeTemporaryName(const QString& folder, QString& temp, MakeName make)
 {
     const QByteArray base = QFile::encodeName(folder) + "/.pictorium-";
     Registry& r = registry();
-    // Made and listed at once, so that no file made escapes the removal.
     const std::lock_guard hold(r.lock);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray name = base + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        // A new file gets its mode from the umask, as any program's files do.
-        const int fd
-            = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
-        if (fd >= 0 || errno != EEXIST) {
+        const int result = make(name.constData());
+        if (result >= 0 || errno != EEXIST) {
             const int code = errno;
-            if (fd >= 0)
+            if (result >= 0)
                 r.names.insert(name);
             temp = QFile::decodeName(name);
             errno = code;
-            return fd;
+            return result;
         }
     }
     errno = EEXIST;
     return -1;
+}
+
+}  // namespace
+
+int createTemporaryFile(const QString& folder, unsigned mode, QString& temp)
+{
+    // A new file gets its mode from the umask, as any program's files do.
+    return makeTemporaryName(folder, temp, [mode](const char* name) {
+        return ::open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+    });
+}
+
+int keepOldFile(const QString& target, QString& second, bool& moved)
+{
+    const QByteArray from = QFile::encodeName(target);
+    moved = false;
+    const int made = makeTemporaryName(QFileInfo(target).absolutePath(), second, [&](const char* name) {
+        if (::link(from.constData(), name) == 0)
+            return 0;
+        // A file system without hard links (FAT, some network ones): the
+        // old file is renamed aside, and its name is empty for a moment.
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != EXDEV && errno != EMLINK && errno != ENOSYS)
+            return -1;
+        if (::access(name, F_OK) == 0) {
+            errno = EEXIST;
+            return -1;
+        }
+        moved = ::rename(from.constData(), name) == 0;
+        return moved ? 0 : -1;
+    });
+    if (made >= 0)
+        return 0;
+    const int code = errno;
+    second.clear();
+    return code;
 }
 
 int installTemporaryFile(const QString& temp, const QString& target)

@@ -18,6 +18,15 @@ int createTemporaryFile(const QString& folder, unsigned mode, QString& temp);
 int installTemporaryFile(const QString& temp, const QString& target);
 void removeTemporaryFile(const QString& temp);
 
+// Keeps the file `target` under a second hidden name in its folder, a
+// temporary file like the others, so that a set of files can be undone once
+// new ones are renamed over their names (installTemporaryFile puts it
+// back): 0, or the system's code of the failure. The second name is a hard
+// link and `target` keeps its file; where the file system has no hard
+// links, the file is renamed to it (`moved` is set), and `target` is empty
+// until a new file takes its place.
+int keepOldFile(const QString& target, QString& second, bool& moved);
+
 // Held while files that belong together are put in place: a signal that
 // comes meanwhile ends the run only once all of them, or none, are there.
 class TemporaryFilesHold {

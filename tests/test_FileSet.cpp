@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 using fixture::readAll;
@@ -27,9 +29,13 @@ TEST(FileSet, PutsEveryFileInPlaceOrNone)
     ASSERT_TRUE(dir.isValid());
     const QString a = dir.filePath("a"), b = dir.filePath("sub/b"), c = dir.filePath("c");
     ASSERT_TRUE(QDir().mkdir(dir.filePath("sub")));
-    writeFile(a, "old a");
-    writeFile(c, "old c");
-    ASSERT_TRUE(QFile::setPermissions(c, QFile::ReadOwner | QFile::ReadGroup));
+    const auto prepare = [&] {
+        QFile::remove(b);
+        QFile::remove(c);
+        writeFile(a, "old a");
+        writeFile(c, "old c");
+        ASSERT_TRUE(QFile::setPermissions(c, QFile::ReadOwner | QFile::ReadGroup));
+    };
     const auto fill = [&](platform::FileSet& set) {
         QString error;
         ASSERT_EQ(set.add(a, "new a", &error), platform::WriteResult::Written) << error.toStdString();
@@ -49,38 +55,59 @@ TEST(FileSet, PutsEveryFileInPlaceOrNone)
         EXPECT_TRUE(entries(dir.filePath("sub")).isEmpty());
     };
 
-    // A failed rename at every step of putting the files in place.
-    int n = 1;
-    for (;; ++n) {
-        ASSERT_LT(n, 20);
-        SCOPED_TRACE(n);
-        platform::FileSet set;
-        fill(set);
-        QString failed, error;
-        fixture::RenameFault fault(n, ENOSPC);
-        if (set.commit(&failed, &error)) {
-            EXPECT_FALSE(fault.met());
-            break;
+    // A failed rename at every step of putting the files in place, on a
+    // file system with hard links and on one without.
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "with hard links" : "without hard links");
+        std::optional<fixture::LinkFault> noLinks;
+        if (!links)
+            noLinks.emplace(EPERM);
+        prepare();
+        int n = 1;
+        for (;; ++n) {
+            ASSERT_LT(n, 20);
+            SCOPED_TRACE(n);
+            platform::FileSet set;
+            fill(set);
+            QString failed, error;
+            // Each name that had a file holds a whole one, old or new, at
+            // every step; an old one kept aside has a temporary's name.
+            int checks = 0;
+            const fixture::RenameWatch watch([&] {
+                if (!links)
+                    return;
+                ++checks;
+                EXPECT_TRUE(readAll(a) == "old a" || readAll(a) == "new a");
+                EXPECT_TRUE(readAll(c) == "old c" || readAll(c) == "new c");
+                for (const QString& name : entries(dir.path()))
+                    EXPECT_TRUE(name.startsWith(".pictorium-") || name == "a" || name == "c" || name == "sub")
+                        << name.toStdString();
+            });
+            fixture::RenameFault fault(n, ENOSPC);
+            if (set.commit(&failed, &error)) {
+                EXPECT_FALSE(fault.met());
+                EXPECT_EQ(checks, links ? 3 : 0);
+                break;
+            }
+            EXPECT_TRUE(fault.met());
+            EXPECT_TRUE(failed == a || failed == b || failed == c) << failed.toStdString();
+            EXPECT_EQ(error, qt_error_string(ENOSPC));
+            unchanged();
         }
-        EXPECT_TRUE(fault.met());
-        EXPECT_TRUE(failed == a || failed == b || failed == c) << failed.toStdString();
-        EXPECT_EQ(error, qt_error_string(ENOSPC));
-        unchanged();
+        // With links each file takes one rename; without, a and c move aside
+        // first.
+        EXPECT_EQ(n, links ? 4 : 6);
+        EXPECT_EQ(readAll(a), "new a");
+        EXPECT_EQ(readAll(b), "new b");
+        EXPECT_EQ(readAll(c), "new c");
+        const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+            | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+        EXPECT_EQ(QFile::permissions(c) & rw, QFile::ReadOwner | QFile::ReadGroup);
+        EXPECT_EQ(entries(dir.path()), (QStringList {"a", "c", "sub"}));
     }
-    EXPECT_EQ(n, 6);  // a and c move aside before their new files take their names
-    EXPECT_EQ(readAll(a), "new a");
-    EXPECT_EQ(readAll(b), "new b");
-    EXPECT_EQ(readAll(c), "new c");
-    const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
-        | QFile::ReadOther | QFile::WriteOther;
-    EXPECT_EQ(QFile::permissions(c) & rw, QFile::ReadOwner | QFile::ReadGroup);
-    EXPECT_EQ(entries(dir.path()), (QStringList {"a", "c", "sub"}));
 
     // What is not committed is dropped.
-    writeFile(a, "old a");
-    QFile::remove(c);
-    writeFile(c, "old c");
-    QFile::remove(b);
+    prepare();
     {
         platform::FileSet set;
         fill(set);

@@ -753,6 +753,8 @@ TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
     TIconSaver saver(grid, kGroups);
     BatchModeOn batch;
     const ExportKind kinds[] = {
+        {"numbered icon files", 0, {}, volume.filePath("icons")},
+        {"numbered pictures", 5, {}, volume.filePath("pictures")},
         {"HTML page and pictures", 11, volume.filePath("s.htm"), volume.filePath("s_files")},
         {"dBASE table and memo file", 12, volume.filePath("t.dbf"), volume.path()},
     };
@@ -772,7 +774,6 @@ TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
     };
     for (const ExportKind& k : kinds) {
         SCOPED_TRACE(k.what);
-        // The new export differs from the earlier one in every picture.
         const auto exportIcons = [&](bool grey, SaveRun& run) {
             saver.SaveAll(kGroups, k.destDir, k.dest, {}, {}, k.type, 5, true, true, grey, false, 0,
                           run.SaveCount, run.ConfirmResult, run.WrittenNames);
@@ -782,6 +783,9 @@ TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
             SaveRun first;
             exportIcons(false, first);
             ASSERT_EQ(first.SaveCount, 3);
+            // The new export differs from the earlier one in every file.
+            for (const auto& [name, bytes] : snapshot(volume.path()))
+                writeFile(volume.filePath(name), "earlier " + name.toUtf8());
             const auto earlier = snapshot(volume.path());
             int n = 0;
             for (;; ++n) {
@@ -806,6 +810,81 @@ TEST_F(IconSaverTest, AFailedExportLeavesTheEarlierOneWhole)
             const auto replaced = snapshot(volume.path());
             EXPECT_EQ(replaced.size(), earlier.size());
             EXPECT_FALSE(replaced == earlier);
+        }
+    }
+}
+
+// The destination reached through a link that is re-pointed while the run
+// writes: every file of the run is written, put in place and cleaned up in
+// the folder the link led to when the run began.
+TEST_F(IconSaverTest, ALinkRePointedMidRunChangesNotWhereTheRunWrites)
+{
+    const QString a = path(QStringLiteral("A")), b = path(QStringLiteral("B"));
+    const QString link = path(QStringLiteral("link"));
+    const FakeGrid grid = FakeGrid::of(kGroups);
+    TIconSaver saver(grid, kGroups);
+    const ExportKind kinds[] = {
+        {"numbered pictures", 5, {}, link},
+        {"HTML page and pictures", 11, link + "/p.htm", link + "/p_files"},
+    };
+    // Asked about the second icon's file, the user answers while the link
+    // moves on.
+    class RePointing : public platform::MessageBoxes {
+    public:
+        explicit RePointing(std::function<void()> action) : FAction(std::move(action)) {}
+        ModalResult show(const platform::MessageRequest&) override
+        {
+            if (FAction)
+                std::exchange(FAction, {})();
+            return platform::mrYes;
+        }
+
+    private:
+        std::function<void()> FAction;
+    };
+    for (const ExportKind& k : kinds) {
+        SCOPED_TRACE(k.what);
+        for (const QString& folder : {a, b}) {
+            QDir(folder).removeRecursively();
+            ASSERT_TRUE(QDir().mkpath(folder + "/p_files"));
+        }
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(a, link));
+        const auto exportIcons = [&](bool grey) {
+            SaveRun run;
+            saver.SaveAll(kGroups, k.destDir, k.dest, {}, {}, k.type, 0, true, true, grey, false, 0,
+                          run.SaveCount, run.ConfirmResult, run.WrittenNames);
+            return run.SaveCount;
+        };
+        {
+            BatchModeOn batch;
+            ASSERT_EQ(exportIcons(false), 3);
+        }
+        // The first picture is new, so the run writes it before it asks.
+        const QString inA = k.type == 11 ? a + "/p_files" : a;
+        ASSERT_TRUE(QFile::remove(inA + "/ico_groups32_dll0001.png"));
+        const auto earlier = snapshot(a);
+        const auto inB = snapshot(b);
+        platform::setMessageBoxes(std::make_shared<RePointing>([&] {
+            QFile::remove(link);
+            ASSERT_TRUE(QFile::link(b, link));
+        }));
+        int saved = 0;
+        try {
+            saved = exportIcons(true);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+        }
+        platform::setMessageBoxes(nullptr);
+        EXPECT_EQ(saved, 3);
+        EXPECT_TRUE(snapshot(b) == inB) << "the run wrote through the link's new target";
+        const auto now = snapshot(a);
+        EXPECT_EQ(now.size(), earlier.size() + 1);
+        for (const auto& [name, bytes] : now) {
+            EXPECT_FALSE(name.contains(".pictorium-")) << name.toStdString();
+            if (name.endsWith(".png")) {
+                EXPECT_NE(earlier.count(name) ? earlier.at(name) : QByteArray(), bytes) << name.toStdString();
+            }
         }
     }
 }
@@ -1186,8 +1265,8 @@ TEST_F(IconSaverTest, SaveAllAsOneRefusesAPictureTooLarge)
 
 // What one source's run writes is bounded: files past the limit by their
 // count alone are refused before anything is written; bytes past it stop
-// the run there, keep the numbered files written whole and their count, and
-// leave an earlier table or document as it was.
+// the run there, and leave the earlier numbered files, table or document as
+// they were, with nothing counted.
 TEST_F(IconSaverTest, SaveAllStopsAtItsOutputLimit)
 {
     const qint64 floorSource = kRunOutputFloor / kRunOutputPerSourceByte;
@@ -1224,10 +1303,14 @@ TEST_F(IconSaverTest, SaveAllStopsAtItsOutputLimit)
     fits.save(saver, kGroups, out, 5);
     EXPECT_EQ(fits.SaveCount, 3);
 
-    // A 32 x 32 BMP is larger than a block: the third passes the limit.
-    refused(1, 3 * kRunOutputFileBlock, 3);
+    // A 32 x 32 BMP is larger than a block: the third passes the limit, and
+    // an earlier export stays as it was, however many files come before it.
+    saver.SetRunOutputLimit(0);
     for (int n = 1; n <= 3; ++n)
-        EXPECT_TRUE(QFile::exists(numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".bmp"))));
+        writeFile(numbered(QStringLiteral("groups32_dll"), n, QStringLiteral(".bmp")), "old");
+    const auto earlierPictures = snapshot(out);
+    refused(1, 3 * kRunOutputFileBlock, 0);
+    EXPECT_EQ(snapshot(out), earlierPictures);
 
     saver.SetRunOutputLimit(0);
     for (const int type : {12, 13}) {

@@ -21,6 +21,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <map>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -102,6 +103,14 @@ int openDescriptor(qint64 pid, const QString& path)
     }
     closedir(dir);
     return held;
+}
+
+// Gives every file below Dir bytes of its own, which no export writes.
+void markEarlier(const QString& dir)
+{
+    for (const QString& name : tree(dir))
+        if (QFileInfo(dir + u'/' + name).isFile())
+            writeFile(dir + u'/' + name, "earlier " + name.toUtf8());
 }
 
 class ProgramFailures : public InstalledProgram {
@@ -556,6 +565,8 @@ TEST_F(ProgramFailures, ASignalMidExportRemovesItsTemporaryFilesAndKeepsTheEarli
         {SIGTERM, "page.htm", {}},
         {SIGINT, "doc.pdf", {}},
         {SIGHUP, "table.dbf", {"-dbasedesttype=png"}},
+        {SIGTERM, "icons", {"-iconindex=0"}},
+        {SIGTERM, "pngs", {"-iconindex=0", "-desttype=png"}},
     };
     const QString dest = out("dest");
     const auto temporaries = [&] { return tree(dest).filter(QStringLiteral(".pictorium-")); };
@@ -566,6 +577,8 @@ TEST_F(ProgramFailures, ASignalMidExportRemovesItsTemporaryFilesAndKeepsTheEarli
         const QStringList args
             = QStringList {"-e", out("many.dll"), dest + u'/' + QLatin1String(c.dest)} + c.switches;
         ASSERT_EQ(run(args).status, 0);
+        // Every earlier file differs from its new one.
+        markEarlier(dest);
         const QStringList earlier = contents(dest);
 
         QProcess p;
@@ -575,14 +588,113 @@ TEST_F(ProgramFailures, ASignalMidExportRemovesItsTemporaryFilesAndKeepsTheEarli
         ASSERT_TRUE(p.waitForStarted());
         QElapsedTimer waited;
         waited.start();
-        while (temporaries().isEmpty() && p.state() == QProcess::Running && waited.elapsed() < 60000)
+        // Caught once it writes: a temporary file, or a file it changed.
+        while (contents(dest) == earlier && p.state() == QProcess::Running && waited.elapsed() < 60000)
             usleep(500);
-        ASSERT_FALSE(temporaries().isEmpty()) << "the export ended before it was caught";
+        const bool caught = p.state() == QProcess::Running;
         kill(static_cast<pid_t>(p.processId()), c.signal);
         ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_TRUE(caught) << "the export ended before it was caught";
         EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
         EXPECT_EQ(p.exitCode(), c.signal);
         EXPECT_EQ(temporaries().join(u' ').toStdString(), "");
         EXPECT_TRUE(contents(dest) == earlier) << "the earlier export changed";
     }
+}
+
+// Every kind of export over an earlier one, the program killed just before
+// and just after each of its renames, from the first until a run ends on
+// its own: each name of the export then holds the whole earlier file or the
+// whole new one, and nothing else is left but hidden temporary files.
+TEST_F(ProgramFailures, AKillAtAnyRenameLeavesEveryNameAWholeFile)
+{
+#ifdef KILL_AT_RENAME
+    const struct {
+        const char* dest;
+        QStringList switches;
+    } kinds[] = {
+        {"icons", {"-iconindex=0"}},
+        {"pngs", {"-iconindex=0", "-desttype=png"}},
+        {"page.htm", {}},
+        {"table.dbf", {"-dbasedesttype=png"}},
+        {"doc.pdf", {}},
+    };
+    // The files of a folder by name, without the date an export writes into
+    // a table or document.
+    const auto files = [](const QString& dir) {
+        std::map<QString, QByteArray> out;
+        for (const QString& name : tree(dir)) {
+            if (!QFileInfo(dir + u'/' + name).isFile())
+                continue;
+            QByteArray bytes = readAll(dir + u'/' + name);
+            if (name.endsWith(".dbf") && bytes.size() > 4)
+                bytes.replace(1, 3, "ymd");
+            const qsizetype date = bytes.indexOf("/CreationDate (D:");
+            if (date >= 0)
+                bytes.replace(date + 17, 14, "yyyyMMddHHmmss");
+            out[name] = bytes;
+        }
+        return out;
+    };
+    const QString dest = out("dest"), clean = out("clean");
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.dest);
+        const QStringList switches = kind.switches + QStringList {"-grayscale"};
+        QDir(clean).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(clean));
+        ASSERT_EQ(run(QStringList {"-e", kSource, clean + u'/' + QLatin1String(kind.dest)} + switches).status,
+                  0);
+        const auto fresh = files(clean);
+        bool finished = false;
+        int killed = 0;
+        for (int n = 1; !finished; ++n) {
+            ASSERT_LT(n, 40);
+            for (const bool after : {false, true}) {
+                SCOPED_TRACE(
+                    QStringLiteral("rename %1, %2").arg(n).arg(after ? "after" : "before").toStdString());
+                QDir(dest).removeRecursively();
+                ASSERT_TRUE(QDir().mkpath(dest));
+                for (const auto& [name, bytes] : fresh) {
+                    QDir().mkpath(QFileInfo(dest + u'/' + name).absolutePath());
+                    writeFile(dest + u'/' + name, "earlier " + name.toUtf8());
+                }
+                const auto earlier = files(dest);
+
+                QProcessEnvironment env = batchEnvironment();
+                env.insert("LD_PRELOAD", KILL_AT_RENAME);
+                env.insert("KILL_AT_RENAME", QString::number(n));
+                env.insert("KILL_AT_RENAME_AFTER", after ? "1" : "0");
+                env.insert("ASAN_OPTIONS", "detect_leaks=1:verify_asan_link_order=0");
+                QProcess p;
+                p.setProcessEnvironment(env);
+                p.setWorkingDirectory(work.path());
+                p.start(installed.filePath("pictorium"),
+                        QStringList {"-e", kSource, dest + u'/' + QLatin1String(kind.dest)} + switches);
+                ASSERT_TRUE(p.waitForFinished(60000));
+                const auto now = files(dest);
+                if (p.exitStatus() == QProcess::NormalExit) {
+                    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+                    EXPECT_TRUE(now == fresh);
+                    finished = true;
+                    break;
+                }
+                ++killed;
+                ASSERT_EQ(p.exitCode(), SIGKILL);
+                for (const auto& [name, bytes] : now) {
+                    if (earlier.count(name)) {
+                        EXPECT_TRUE(bytes == earlier.at(name) || bytes == fresh.at(name))
+                            << name.toStdString();
+                    } else {
+                        EXPECT_TRUE(QFileInfo(name).fileName().startsWith(".pictorium-"))
+                            << name.toStdString();
+                    }
+                }
+                for (const auto& [name, bytes] : earlier)
+                    EXPECT_TRUE(now.count(name)) << name.toStdString() << " is gone";
+            }
+        }
+        // Every file of the export was met before and after its rename.
+        EXPECT_GE(killed, 2 * static_cast<int>(fresh.size()));
+    }
+#endif
 }

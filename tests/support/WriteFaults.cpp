@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <utility>
 
 #include <fcntl.h>
 
@@ -10,6 +11,8 @@ namespace {
 std::atomic<int> g_renamesLeft {0};  // 0: no fault armed
 std::atomic<int> g_code {0};
 std::atomic<bool> g_met {false};
+std::atomic<int> g_linkCode {0};  // 0: links work
+std::function<void()> g_beforeRename;
 
 }  // namespace
 
@@ -17,6 +20,8 @@ std::atomic<bool> g_met {false};
 // renameat unless it is the one a RenameFault chose.
 extern "C" int rename(const char* From, const char* To) noexcept
 {
+    if (g_beforeRename)
+        g_beforeRename();
     int left = g_renamesLeft.load();
     while (left > 0 && !g_renamesLeft.compare_exchange_weak(left, left - 1)) {}
     if (left == 1) {
@@ -25,6 +30,15 @@ extern "C" int rename(const char* From, const char* To) noexcept
         return -1;
     }
     return renameat(AT_FDCWD, From, AT_FDCWD, To);
+}
+
+extern "C" int link(const char* From, const char* To) noexcept
+{
+    if (const int code = g_linkCode.load()) {
+        errno = code;
+        return -1;
+    }
+    return linkat(AT_FDCWD, From, AT_FDCWD, To, 0);
 }
 
 namespace fixture {
@@ -39,5 +53,13 @@ RenameFault::RenameFault(int Nth, int Code)
 RenameFault::~RenameFault() { g_renamesLeft = 0; }
 
 bool RenameFault::met() const { return g_met; }
+
+RenameWatch::RenameWatch(std::function<void()> Before) { g_beforeRename = std::move(Before); }
+
+RenameWatch::~RenameWatch() { g_beforeRename = nullptr; }
+
+LinkFault::LinkFault(int Code) { g_linkCode = Code; }
+
+LinkFault::~LinkFault() { g_linkCode = 0; }
 
 }  // namespace fixture

@@ -2,7 +2,8 @@
 // Write faults below the program's file writers. A file-size limit makes
 // the kernel refuse every write past it (EFBIG) and works everywhere; a
 // small tmpfs runs out of room (ENOSPC) where the test may mount one; a
-// rename fault makes one rename of this process fail.
+// rename fault makes one rename of this process fail, a link fault every
+// hard link; a rename watch looks on before each rename.
 
 #include <QByteArray>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <functional>
 
 #include <cerrno>
 #include <csignal>
@@ -113,6 +115,25 @@ public:
     RenameFault& operator=(const RenameFault&) = delete;
     // True once the fault was met.
     bool met() const;
+};
+
+// While it lives, Before runs ahead of every rename of this process.
+class RenameWatch {
+public:
+    explicit RenameWatch(std::function<void()> Before);
+    ~RenameWatch();
+    RenameWatch(const RenameWatch&) = delete;
+    RenameWatch& operator=(const RenameWatch&) = delete;
+};
+
+// While it lives, every hard link this process makes fails with Code, as on
+// a file system that has none.
+class LinkFault {
+public:
+    explicit LinkFault(int Code = EPERM);
+    ~LinkFault();
+    LinkFault(const LinkFault&) = delete;
+    LinkFault& operator=(const LinkFault&) = delete;
 };
 
 }  // namespace fixture
