@@ -49,6 +49,11 @@ QString pageSideFolder(QString PicturesDir)
     throw TSourceError(QStringLiteral("No icon of \"%1\" can be read.").arg(Source));
 }
 
+[[noreturn]] void throwChanged(const QString& Source)
+{
+    throw TSourceError(QStringLiteral("%1 changed while it was read").arg(Source));
+}
+
 [[noreturn]] void throwTooMuchOutput(const QString& Source, qint64 Limit)
 {
     constexpr qint64 MB = 1024 * 1024;
@@ -328,30 +333,39 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         refuseSource(Source, name);
     const QString Stem = SaveAllStem(Source);
     QStringList written;
-    for (int i = 0; i < N; ++i) {
-        platform::Icon handle = icons[static_cast<size_t>(i)];
-        if (handle.isNull() && gridFile && FGrid.Count() == 1)
-            handle = FGrid.GetIcon(0);  // icons share their pixels: the grid keeps its own
-        // An icon that cannot be read is left out, and said so, by every kind.
-        if (handle.isNull()) {
-            FSkipped.append(i);
-            continue;
-        }
-        QString Name;
-        if (!numberedExt.isEmpty()) {
-            Name = NextFreeRunName(SaveAllFileName(runDir, Stem, i, numberedExt), WrittenNames);
-            refuseSource(Source, Name);
-            if (!MayOverwrite(Name, Answer, ConfirmResult))
+    try {
+        for (int i = 0; i < N; ++i) {
+            platform::Icon handle = icons[static_cast<size_t>(i)];
+            if (handle.isNull() && gridFile && FGrid.Count() == 1)
+                handle = FGrid.GetIcon(0);  // icons share their pixels: the grid keeps its own
+            // An icon that cannot be read is left out, and said so, by every kind.
+            if (handle.isNull()) {
+                FSkipped.append(i);
                 continue;
-            written << Name;
+            }
+            QString Name;
+            if (!numberedExt.isEmpty()) {
+                Name = NextFreeRunName(SaveAllFileName(runDir, Stem, i, numberedExt), WrittenNames);
+                refuseSource(Source, Name);
+                if (!MayOverwrite(Name, Answer, ConfirmResult))
+                    continue;
+                written << Name;
+            }
+            writer->Add(i, handle, Name);
+            budget.check(writer->Output());
         }
-        writer->Add(i, handle, Name);
-        budget.check(writer->Output());
+    } catch (const TSourceError&) {
+        throw;
+    } catch (const platform::Error&) {
+        // Cut short where the run had not read it yet: the source's fault.
+        if (file->changed())
+            throwChanged(Source);
+        throw;
     }
     // A source rewritten in place while it was read would give an export of
     // two files' icons.
     if (file->changed())
-        throw TSourceError(QStringLiteral("%1 changed while it was read").arg(Source));
+        throwChanged(Source);
     SaveCount += writer->Finish();
     for (const QString& name : std::as_const(written))
         WrittenNames.insert(runKey(name));

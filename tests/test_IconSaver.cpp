@@ -1046,6 +1046,40 @@ TEST_F(IconSaverTest, AGroupThatCannotBeFoundIsSaidInTheUsersTerms)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("x.ico"))));
 }
 
+// A source cut short where the run has not read it yet (a large image of a
+// group whose small one the icons showed) is the source's error, so that a
+// run over several files goes on with the next one.
+TEST_F(IconSaverTest, ASourceCutShortBeforeTheRunReadItIsTheSourcesError)
+{
+    const fixture::IcoImage small = fixture::dibImage(32, 32, 8, 1);
+    const fixture::IcoImage large = fixture::dibImage(256, 256, 32, 2);
+    const auto pe = fixture::buildPe({{3, {}, 1, {}, 0x409, small.data},
+                                      {3, {}, 2, {}, 0x409, large.data},
+                                      {14, {}, 1, {}, 0x409, fixture::groupResource({small, large}, {1, 2})}})
+                        .bytes;
+    const QString src = path(QStringLiteral("big.dll"));
+    writeFile(src, QByteArray(reinterpret_cast<const char*>(pe.data()), qsizetype(pe.size())));
+    const QString out = path(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    BatchModeOn batch;
+    for (const int type : {0, 5}) {
+        SCOPED_TRACE(type);
+        writeFile(src, QByteArray(reinterpret_cast<const char*>(pe.data()), qsizetype(pe.size())));
+        const GridWithAction grid(FakeGrid::of(src),
+                                  [&] { ASSERT_EQ(::truncate(QFile::encodeName(src), 4096), 0); });
+        TIconSaver saver(grid, src);
+        SaveRun run;
+        try {
+            run.save(saver, {}, out, type);
+            ADD_FAILURE() << "reported as saved";
+        } catch (const TSourceError& e) {
+            EXPECT_EQ(e.message(), src + " changed while it was read");
+        }
+        EXPECT_EQ(run.SaveCount, 0);
+        EXPECT_TRUE(QDir(out).isEmpty());
+    }
+}
+
 TEST_F(IconSaverTest, SaveAllHtmlPage)
 {
     const QString pictures = path(QStringLiteral("web/icons_files"));
