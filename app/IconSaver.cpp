@@ -309,9 +309,8 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     OutputBudget budget(Source,
                         FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(file->identity().size));
     const int side = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
-    TSaveAllTarget target {Source,         DestDir,     DestFileName, DestExt.toLower(),
-                           DBFFieldName,   FileType,    DBFType,      TargetImageType,
-                           IncludeNumbers, DrawBorders, GrayScale};
+    TSaveAllTarget target {Source,  DestDir,         DestFileName,   DestExt,     DBFFieldName, FileType,
+                           DBFType, TargetImageType, IncludeNumbers, DrawBorders, GrayScale};
     target.Width = SrcFileName.isEmpty() ? FGrid.ItemWidth() : side;
     target.Height = SrcFileName.isEmpty() ? FGrid.ItemHeight() : side;
     target.SourceFile = file.get();
