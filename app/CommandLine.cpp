@@ -267,17 +267,18 @@ TExportPlan PlanExport(const TCommandLine& c, const QString& Dest)
         return plan;
     }
     plan.Action = TExportPlan::SaveEveryIcon;
-    plan.DestExt = u'.' + plan.DestType;
-    // The save-all run writes the extension in lower case.
-    const QString ext = plan.DestExt.toLower();
+    // The type only chooses the kind: a name is written in the case given.
+    const QString givenExt = ExtractFileExt(Dest);
+    const QString typeExt = u'.' + plan.DestType;
+    plan.DestExt = givenExt.compare(typeExt, Qt::CaseInsensitive) == 0 ? givenExt : typeExt.toLower();
     switch (plan.FileType) {
     case kHtmlPage:
-        plan.DestDir = Dest.chopped(ExtractFileExt(Dest).size()) + QStringLiteral("_files");
-        plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, ext);
+        plan.DestDir = HtmlExport::PicturesFolder(Dest.chopped(givenExt.size()) + plan.DestExt);
+        plan.OpenFile = HtmlExport::PageFileName(plan.DestDir, plan.DestExt);
         break;
     case kDbaseTable:
         plan.DestDir = folderOf(Dest);
-        plan.OpenFile = DbaseExport::TableFileName(plan.DestDir, Dest, ext);
+        plan.OpenFile = DbaseExport::TableFileName(plan.DestDir, Dest, plan.DestExt);
         break;
     case kPdfDocument:
         plan.DestDir = folderOf(Dest);

@@ -84,7 +84,10 @@ struct TExportPlan {
     QString DestType;  // as FileTypeOf rewrote it
     int IconIndex = 1;
     QString DestDir;  // SaveEveryIcon: the folder of the files written
-    QString DestExt;  // SaveEveryIcon: "." + DestType
+    // SaveEveryIcon: Dest's extension as given when it is "." + DestType in
+    // any case, else "." + DestType in lower case: the page's extension,
+    // and the table's when Dest has none.
+    QString DestExt;
     // SaveEveryIcon of icons or pictures: DestDir is Dest, made a folder
     // when it does not exist.
     bool MakeDestFolder = false;

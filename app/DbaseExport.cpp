@@ -1,5 +1,6 @@
 #include "app/DbaseExport.h"
 
+#include "app/myutils.h"
 #include "kxCommon/kxFileUtils.h"
 #include "platform/ByteWriter.h"
 #include "platform/CodePage1252.h"
@@ -76,14 +77,18 @@ QString DbaseExport::TableFileName(const QString& DestDir, const QString& DestFi
     if (ExtractFileExt(table).isEmpty())
         table += DestExt.isEmpty() ? QStringLiteral(".dbf") : DestExt;
     // Any case: on a case-blind volume "X.DBT" and "X.dbt" are one file.
-    if (ExtractFileExt(table).compare(QLatin1String(".dbt"), Qt::CaseInsensitive) == 0)
-        table += QLatin1String(".dbf");
+    const QString ext = ExtractFileExt(table);
+    if (ext.compare(QLatin1String(".dbt"), Qt::CaseInsensitive) == 0)
+        table += FollowCase(QStringLiteral(".dbf"), ext);
     return table;
 }
 
 QString DbaseExport::MemoFileName(const QString& TableFileName)
 {
-    return TableFileName.chopped(ExtractFileExt(TableFileName).size()) + QLatin1String(".dbt");
+    // In the table's case: "t.DBF" and "t.dbf" are two tables, each with
+    // its own memo file.
+    const QString ext = ExtractFileExt(TableFileName);
+    return TableFileName.chopped(ext.size()) + FollowCase(QStringLiteral(".dbt"), ext);
 }
 
 QByteArray DbaseExport::EncodeFieldName(const QString& DBFFieldName)

@@ -42,10 +42,14 @@ public:
     DbaseExport& operator=(const DbaseExport&) = delete;
 
     // The table: DestDir joined to the name part of DestFileName, DestExt
-    // appended when that has no extension. A table named *.dbt gets ".dbf"
-    // appended as well, as its memo file would otherwise be the table itself.
+    // appended when that has no extension; no name is changed in case. A
+    // table named *.dbt in any case gets ".dbf" appended as well (in the
+    // case of that extension, FollowCase), as its memo file would otherwise
+    // be the table itself.
     static QString TableFileName(const QString& DestDir, const QString& DestFileName, const QString& DestExt);
-    // The memo file: the table with its extension replaced by ".dbt".
+    // The memo file: the table with its extension replaced by ".dbt" in the
+    // case of the table's extension (FollowCase): "t.dbf" has "t.dbt",
+    // "t.DBF" "t.DBT", "t.Dbf" "t.Dbt", "t" "t.dbt".
     static QString MemoFileName(const QString& TableFileName);
     // The field name as stored: Windows-1252, cut to 10 bytes. Throws
     // platform::Error for a name the code page cannot hold.

@@ -1,5 +1,7 @@
 #include "app/HtmlExport.h"
 
+#include "app/myutils.h"
+#include "kxCommon/kxFileUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
@@ -65,13 +67,24 @@ HtmlExport::HtmlExport(const QString& SrcFileName, const QString& DestDir, const
 
 HtmlExport::~HtmlExport() = default;
 
+namespace {
+
+const QLatin1String kFolderSuffix("_files");
+
+}  // namespace
+
 QString HtmlExport::PageFileName(const QString& DestDir, const QString& DestExt)
 {
-    static const QLatin1String kFolderSuffix("_files");
     QString base = trimTrailingSlashes(DestDir);
-    if (base.endsWith(kFolderSuffix))
+    if (base.endsWith(kFolderSuffix, Qt::CaseInsensitive))
         base.chop(kFolderSuffix.size());
-    return base + (DestExt.isEmpty() ? QStringLiteral(".htm") : DestExt.toLower());
+    return base + (DestExt.isEmpty() ? QStringLiteral(".htm") : DestExt);
+}
+
+QString HtmlExport::PicturesFolder(const QString& PageFileName)
+{
+    const QString ext = ExtractFileExt(PageFileName);
+    return PageFileName.chopped(ext.size()) + FollowCase(kFolderSuffix, ext);
 }
 
 void HtmlExport::write(const QByteArray& bytes)

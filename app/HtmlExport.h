@@ -22,8 +22,8 @@ class QFile;
 class HtmlExport {
 public:
     // SrcFileName: the source file whose path the title shows. DestDir: the
-    // pictures folder, the page's path without extension followed by
-    // "_files". DestExt: the page's extension (see PageFileName).
+    // pictures folder (PicturesFolder of the page). DestExt: the page's
+    // extension (see PageFileName).
     // ColumnCount: cells per row; values below 1 count as 1.
     HtmlExport(const QString& SrcFileName, const QString& DestDir, const QString& DestExt, int ColumnCount,
                bool IncludeNumbers, bool DrawBorders);
@@ -31,9 +31,16 @@ public:
     HtmlExport(const HtmlExport&) = delete;
     HtmlExport& operator=(const HtmlExport&) = delete;
 
-    // The page file: DestDir less "_files", then DestExt in lower case
-    // (".htm" when empty), whatever extension the chosen name had.
+    // The page file: DestDir less "_files" (in any case), then DestExt as
+    // it is given (".htm" when empty).
     static QString PageFileName(const QString& DestDir, const QString& DestExt);
+    // The pictures folder of the page PageFileName: the page without its
+    // extension followed by "_files" in the case of that extension
+    // (FollowCase), so that pages whose names differ only in the case of
+    // their extensions have folders of their own: "Page.html" has
+    // "Page_files", "Page.HTML" "Page_FILES". PageFileName of the folder and
+    // the page's extension gives the page back.
+    static QString PicturesFolder(const QString& PageFileName);
 
     const QString& pageFileName() const { return m_pageFileName; }
 

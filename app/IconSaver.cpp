@@ -284,7 +284,37 @@ std::vector<platform::Icon> sourceIcons(const platform::IconSourceFile& File, bo
     return icons;
 }
 
+// Runs Read, a run's reading of File, and throws TSourceError when File
+// changed meanwhile: a source rewritten in place while it was read would
+// give an export of two files' icons, and one cut short where the run had
+// not read it yet is the source's fault, not the writer's.
+template <typename Read>
+void readUnchanged(const platform::IconSourceFile& File, const QString& Source, Read read)
+{
+    try {
+        read();
+    } catch (const TSourceError&) {
+        throw;
+    } catch (const platform::Error&) {
+        if (File.changed())
+            throwChanged(Source);
+        throw;
+    }
+    if (File.changed())
+        throwChanged(Source);
+}
+
 }  // namespace
+
+TSaveAllTarget TIconSaver::RunTarget(const platform::IconSourceFile& File, bool FromGrid, bool Small,
+                                     TSaveAllTarget Target) const
+{
+    const int side = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
+    Target.Width = FromGrid ? FGrid.ItemWidth() : side;
+    Target.Height = FromGrid ? FGrid.ItemHeight() : side;
+    Target.SourceFile = &File;
+    return Target;
+}
 
 void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, const QString& DestFileName,
                          const QString& DestExt, const QString& DBFFieldName, int FileType, int DBFType,
@@ -308,13 +338,10 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
     const std::vector<platform::Icon> icons = sourceIcons(*file, SrcFileName.isEmpty(), N, Small, K);
     OutputBudget budget(Source,
                         FRunOutputLimit > 0 ? FRunOutputLimit : RunOutputLimit(file->identity().size));
-    const int side = Small ? platform::kSmallIconSize : platform::kLargeIconSize;
-    TSaveAllTarget target {Source,         DestDir,     DestFileName, DestExt.toLower(),
-                           DBFFieldName,   FileType,    DBFType,      TargetImageType,
-                           IncludeNumbers, DrawBorders, GrayScale};
-    target.Width = SrcFileName.isEmpty() ? FGrid.ItemWidth() : side;
-    target.Height = SrcFileName.isEmpty() ? FGrid.ItemHeight() : side;
-    target.SourceFile = file.get();
+    // Every name is written in the case the caller gave it.
+    TSaveAllTarget target = RunTarget(*file, SrcFileName.isEmpty(), Small,
+                                      {Source, DestDir, DestFileName, DestExt, DBFFieldName, FileType,
+                                       DBFType, TargetImageType, IncludeNumbers, DrawBorders, GrayScale});
     TMadeFolder madeFolder(DestDir);
     const std::unique_ptr<TSaveAllWriter> writer = MakeSaveAllWriter(target);
     const QString numberedExt = writer->NumberedFileExt();
@@ -333,7 +360,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
         refuseSource(Source, name);
     const QString Stem = SaveAllStem(Source);
     QStringList written;
-    try {
+    readUnchanged(*file, Source, [&] {
         for (int i = 0; i < N; ++i) {
             platform::Icon handle = icons[static_cast<size_t>(i)];
             if (handle.isNull() && gridFile && FGrid.Count() == 1)
@@ -354,18 +381,7 @@ void TIconSaver::SaveAll(const QString& SrcFileName, const QString& DestDir, con
             writer->Add(i, handle, Name);
             budget.check(writer->Output());
         }
-    } catch (const TSourceError&) {
-        throw;
-    } catch (const platform::Error&) {
-        // Cut short where the run had not read it yet: the source's fault.
-        if (file->changed())
-            throwChanged(Source);
-        throw;
-    }
-    // A source rewritten in place while it was read would give an export of
-    // two files' icons.
-    if (file->changed())
-        throwChanged(Source);
+    });
     SaveCount += writer->Finish();
     for (const QString& name : std::as_const(written))
         WrittenNames.insert(runKey(name));

@@ -22,6 +22,8 @@
 
 #include <cstdint>
 
+struct TSaveAllTarget;
+
 // The colour-depth class of an icon: of its colour bits, or of a
 // monochrome icon as drawn on a default bitmap.
 TBitCount GetColorCount(const platform::Icon& Icon);
@@ -96,6 +98,11 @@ public:
     void SetRunOutputLimit(qint64 Bytes) { FRunOutputLimit = Bytes; }
 
 private:
+    // Target, what a run of File is asked to write, with the size of its
+    // pictures (the grid's own for the grid's icons, FromGrid, else the
+    // system's icon size of Small) and File to read from.
+    TSaveAllTarget RunTarget(const platform::IconSourceFile& File, bool FromGrid, bool Small,
+                             TSaveAllTarget Target) const;
     // True when Name may be written: no file there, batch mode, or the
     // overwrite question allows it.
     bool MayOverwrite(const QString& Name, uint16_t& Answer, uint16_t& ConfirmResult) const;

@@ -43,7 +43,7 @@ struct TSaveAllTarget {
     QString Source;  // the file the icons come from
     QString DestDir;
     QString DestFileName;
-    QString DestExt;  // lower case
+    QString DestExt;  // as the caller gave it: names keep their case
     QString DBFFieldName;
     int FileType = 0;
     int DBFType = 0;

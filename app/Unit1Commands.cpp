@@ -91,7 +91,8 @@ void TForm1::NHTMClick()
         return;
     const QString& name = chosen->first;
     const QString ext = ExtractFileExt(name);
-    const QString destDir = name.chopped(ext.size()) + QStringLiteral("_files");
+    // The page is the name as chosen, in its case; so is its folder.
+    const QString destDir = HtmlExport::PicturesFolder(name);
     FSkippedIcons.clear();
     {
         platform::WaitCursor wait;
@@ -102,7 +103,7 @@ void TForm1::NHTMClick()
                 ExpGrayScale, SmallIcons, ExpTargetImageType, saveCount, confirmResult, written);
     }
     ReportSkippedIcons();
-    // The page as written: its extension in lower case, ".htm" when none.
+    // The page as written: ".htm" added when the name has no extension.
     if (OpenAfterSave)
         OpenWithShell(HtmlExport::PageFileName(destDir, ext), QString());
 }

@@ -5,8 +5,11 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QList>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -96,6 +99,24 @@ QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QS
     for (qint64 n = 1; taken(folder + name + suffix); ++n)
         name = base + QString::number(n);
     return name;
+}
+
+QString FollowCase(const QString& Text, const QString& Model)
+{
+    QList<bool> upper;
+    for (const QChar c : Model)
+        if (c.isUpper() || c.isLower())
+            upper.append(c.isUpper());
+    if (upper.isEmpty())
+        return Text;
+    QString cased = Text;
+    qsizetype k = 0;
+    for (QChar& c : cased) {
+        if (!c.isUpper() && !c.isLower())
+            continue;
+        c = upper[std::min(k++, upper.size() - 1)] ? c.toUpper() : c.toLower();
+    }
+    return cased;
 }
 
 void LayOutDialog(QWidget* Form, QVBoxLayout* Content, std::initializer_list<QWidget*> Buttons)

@@ -53,6 +53,15 @@ QString FormatUIText(const QString& format, std::initializer_list<UITextArg> arg
 // empty Ext means a name without extension.
 QString MakeUniqueFileName(const QString& Dir, const QString& FileName, const QString& Ext);
 
+// Text with its letters in the case of Model's letters, place by place:
+// the k-th letter of Text takes the case of Model's k-th letter, and those
+// past Model's last letter the case of that one; characters without case
+// are neither counted nor changed. Model without a letter of either case
+// leaves Text as it is. A file that belongs to another takes the case of
+// that one's extension so: FollowCase("dbt", "DBF") is "DBT",
+// FollowCase("dbt", "Dbf") "Dbt", FollowCase("_files", "HTML") "_FILES".
+QString FollowCase(const QString& Text, const QString& Model);
+
 // The dialogs' layout: Content's column on the left, the buttons top down
 // on the right.
 void LayOutDialog(QWidget* Form, QVBoxLayout* Content, std::initializer_list<QWidget*> Buttons);

@@ -153,11 +153,16 @@ TEST(DbaseExport, FileNames)
     const Case cases[] = {
         {"/db", "/db/icons", "", "/db/icons.dbf", "/db/icons.dbt"},
         {"/db/", "icons", ".dbase", "/db/icons.dbase", "/db/icons.dbt"},
-        {"/db", "/other/Icons.DBF", ".dbf", "/db/Icons.DBF", "/db/Icons.dbt"},
+        // The memo file takes the case of the table's extension.
+        {"/db", "/other/Icons.DBF", ".dbf", "/db/Icons.DBF", "/db/Icons.DBT"},
+        {"/db", "/db/t.Dbf", "", "/db/t.Dbf", "/db/t.Dbt"},
+        {"/db", "/db/t.dBASE", "", "/db/t.dBASE", "/db/t.dBT"},
+        {"/db", "/db/t.1", "", "/db/t.1", "/db/t.dbt"},
+        {"/db", "/db/t", ".DBF", "/db/t.DBF", "/db/t.DBT"},
         {"/db", "/db/a.b.c", ".dbf", "/db/a.b.c", "/db/a.b.dbt"},
         // The memo file must never be the table itself.
         {"/db", "/db/icons.dbt", ".dbt", "/db/icons.dbt.dbf", "/db/icons.dbt.dbt"},
-        {"/db", "/db/icons.DBT", ".dbt", "/db/icons.DBT.dbf", "/db/icons.DBT.dbt"},
+        {"/db", "/db/icons.DBT", ".dbt", "/db/icons.DBT.DBF", "/db/icons.DBT.DBT"},
         {"/db", "/db/icons", ".dbt", "/db/icons.dbt.dbf", "/db/icons.dbt.dbt"},
     };
     for (const Case& c : cases) {

@@ -163,7 +163,7 @@ TEST(HtmlExport, NoCellWrittenLeavesNoPage)
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
-TEST(HtmlExport, PageFileIsThePicturesFolderLessFilesWithTheExtensionLowerCased)
+TEST(HtmlExport, PageFileIsThePicturesFolderLessFilesWithTheExtensionAsGiven)
 {
     struct Case {
         const char* destDir;
@@ -171,14 +171,36 @@ TEST(HtmlExport, PageFileIsThePicturesFolderLessFilesWithTheExtensionLowerCased)
         const char* page;
     };
     const Case cases[] = {
-        {"/w/Page_files", ".HTML", "/w/Page.html"},     {"/w/x_files", ".HTM", "/w/x.htm"},
+        {"/w/Page_FILES", ".HTML", "/w/Page.HTML"},     {"/w/x_files", ".HTM", "/w/x.HTM"},
         {"/w/icons_files", "", "/w/icons.htm"},         {"/w/icons_files/", ".htm", "/w/icons.htm"},
-        {"/w/my.page_files", ".Htm", "/w/my.page.htm"},
+        {"/w/my.page_Files", ".Htm", "/w/my.page.Htm"}, {"/w/Page_files", ".html", "/w/Page.html"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(HtmlExport::PageFileName(QString::fromUtf8(c.destDir), QString::fromUtf8(c.destExt)),
                   QString::fromUtf8(c.page))
             << c.destDir << " " << c.destExt;
+}
+
+TEST(HtmlExport, PicturesFolderTakesTheCaseOfThePagesExtension)
+{
+    struct Case {
+        const char* page;
+        const char* folder;
+        const char* ext;
+    };
+    const Case cases[] = {
+        {"/w/Page.html", "/w/Page_files", ".html"}, {"/w/Page.HTML", "/w/Page_FILES", ".HTML"},
+        {"/w/Page.Html", "/w/Page_Files", ".Html"}, {"/w/Page.hTM", "/w/Page_fILES", ".hTM"},
+        {"/w/Page", "/w/Page_files", ""},           {"/w/my.dir/p", "/w/my.dir/p_files", ""},
+    };
+    for (const Case& c : cases) {
+        const QString folder = HtmlExport::PicturesFolder(QString::fromUtf8(c.page));
+        EXPECT_EQ(folder, QString::fromUtf8(c.folder)) << c.page;
+        // The page comes back from its folder and its extension.
+        if (*c.ext) {
+            EXPECT_EQ(HtmlExport::PageFileName(folder, QString::fromUtf8(c.ext)), QString::fromUtf8(c.page));
+        }
+    }
 }
 
 // Names that HTML or URLs give a meaning: every link must still lead to its

@@ -1102,7 +1102,8 @@ TEST_F(IconSaverTest, SaveAllHtmlPage)
         saver.SaveAll({}, pictures, path(QStringLiteral("web/icons.html")), QStringLiteral(".HTML"), {}, 11,
                       0, true, false, false, false, c.targetImageType, count, confirm, written);
         EXPECT_EQ(count, 3);
-        const QByteArray page = readAll(path(QStringLiteral("web/icons.html")));
+        // The extension as given.
+        const QByteArray page = readAll(path(QStringLiteral("web/icons.HTML")));
         ASSERT_FALSE(page.isEmpty());
         EXPECT_TRUE(page.startsWith("\xEF\xBB\xBF<!DOCTYPE HTML"));
         EXPECT_TRUE(page.endsWith("</html>"));

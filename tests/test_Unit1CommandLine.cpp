@@ -294,9 +294,9 @@ TEST_F(CommandLineRun, OpensTheFileThatWasWritten)
         {{"-e", kSource, dest("x"), "-desttype=Jpeg", "-opendestination"}, dest("x.jpg")},
         {{"-e", kSource, dest("i"), "-opendestination"}, dest("i.ico")},
         {{"-e", kSource, dest("all"), "-alliconsasoneimage", "-opendestination"}, dest("all.bmp")},
-        // The page: the pictures folder's name less "_files", with the
-        // type's extension in lower case.
-        {{"-e", kSource, dest("page.HTML"), "-opendestination"}, dest("page.html")},
+        // The page: as named when its extension is the type's, in any
+        // case; else with the type's extension in lower case.
+        {{"-e", kSource, dest("page.HTML"), "-opendestination"}, dest("page.HTML")},
         {{"-e", kSource, dest("x.pdf"), "-desttype=HTM", "-opendestination"}, dest("x.htm")},
         {{"-e", kSource, dest("t"), "-desttype=dbase", "-opendestination"}, dest("t.dbf")},
         {{"-e", kSource, dest("d.PDF"), "-opendestination"}, dest("d.PDF")},

@@ -4,6 +4,7 @@
 #include "app/myutils.h"
 #include "kxCommon/kxDialog.h"
 
+#include "FileBytes.h"
 #include "MainWindowFixture.h"
 
 #include <QCheckBox>
@@ -206,6 +207,51 @@ TEST_F(Commands, DbaseAsksOnceAboutAMemoFileBesideANewTable)
     answerSave("t.dbf", 1);
     form->NDBFClick();
     EXPECT_EQ(boxes->shown.size(), 2u);
+}
+
+// Beside a page or table whose name differs only in case, an export asks
+// about no file but the ones it replaces, and replaces none of the other's.
+TEST_F(Commands, AnExportBesideANameOnlyDifferentInCaseAsksAboutItsOwnFiles)
+{
+    OpenAfterSave = false;
+    forms->modifiers = Qt::ShiftModifier | Qt::ControlModifier;
+    answerSave("t.dbf", 1);
+    form->NDBFClick();
+    answerSave("Page.html", 1);
+    form->NHTMClick();
+    ASSERT_TRUE(boxes->shown.empty());
+    QStringList earlier;
+    for (const QString name : {"t.dbf", "t.dbt", "Page.html", "Page_files/ico_groups32_dll0001.png"})
+        earlier << name + u' ' + QString::fromLatin1(fixture::readAll(out.filePath(name)).toHex());
+
+    // Another file's icons into the names in upper case: nothing to ask.
+    form->SelectFile(QStringLiteral(FIXTURE_DIR "/system/shell32.dll"));
+    answerSave("t.DBF", 1);
+    form->NDBFClick();
+    answerSave("Page.HTML", 1);
+    form->NHTMClick();
+    EXPECT_TRUE(boxes->shown.empty());
+    for (const QString name : {"t.DBF", "t.DBT", "Page.HTML", "Page_FILES/ico_shell32_dll0003.png"})
+        EXPECT_TRUE(QFileInfo(out.filePath(name)).isFile()) << name.toStdString();
+    QStringList now;
+    for (const QString name : {"t.dbf", "t.dbt", "Page.html", "Page_files/ico_groups32_dll0001.png"})
+        now << name + u' ' + QString::fromLatin1(fixture::readAll(out.filePath(name)).toHex());
+    EXPECT_TRUE(now == earlier) << "the earlier export changed";
+
+    // Again: the question names the page's own pictures, and the memo file
+    // of the table in its case.
+    boxes->answers = {platform::mrNoToAll};
+    answerSave("Page.HTML", 1);
+    form->NHTMClick();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text,
+              FormatUIText(GetUIText(609), {out.filePath("Page_FILES/ico_shell32_dll0001.png")}));
+    ASSERT_TRUE(QFile::remove(out.filePath("t.DBF")));
+    boxes->answers = {platform::mrNo};
+    answerSave("t.DBF", 1);
+    form->NDBFClick();
+    ASSERT_EQ(boxes->shown.size(), 2u);
+    EXPECT_EQ(boxes->shown[1].text, FormatUIText(GetUIText(609), {out.filePath("t.DBT")}));
 }
 
 TEST_F(Commands, SaveAllOfTheListedFilesReportsTheTotal)

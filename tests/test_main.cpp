@@ -6,8 +6,10 @@
 #include "VirtualDisplay.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -39,6 +41,19 @@ Tool tool(const QString& program, const QStringList& args)
 }
 
 QString fileType(const QString& path) { return tool("file", {"-b", path}).out; }
+
+// Every file under Dir, by its path from there, with its bytes.
+QMap<QString, QByteArray> filesUnder(const QString& dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        files.insert(QDir(dir).relativeFilePath(path), f.open(QIODevice::ReadOnly) ? f.readAll() : "?");
+    }
+    return files;
+}
 
 class Program : public InstalledProgram {
 protected:
@@ -143,6 +158,55 @@ TEST_F(Program, ExportsEveryFormatAndKind)
         EXPECT_EQ(o.err, c.saved < 0 ? QString() : QString("Pictorium: Saved: %1\n").arg(c.saved));
         c.check(out(c.dest));
     }
+}
+
+// The type of an export is read from the extension without case, but a name
+// that differs from another only in case is a file of its own, and so is
+// every file that goes with it: the earlier export stays as it was.
+TEST_F(Program, NamesThatDifferOnlyInCaseAreFilesOfTheirOwn)
+{
+    const QString other = kFixtures + QStringLiteral("/system/shell32.dll");
+    struct Case {
+        const char* first;
+        const char* second;
+        QStringList added;  // by the second export
+    };
+    const Case cases[] = {
+        {"t.dbf", "t.DBF", {"t.DBF", "t.DBT"}},
+        {"Page.html",
+         "Page.HTML",
+         {"Page.HTML", "Page_FILES/ico_shell32_dll0001.png", "Page_FILES/ico_shell32_dll0002.png",
+          "Page_FILES/ico_shell32_dll0003.png"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second);
+        QTemporaryDir dir;
+        const QString first = dir.filePath(c.first);
+        const QString second = dir.filePath(c.second);
+        Outcome o = run({"-e", kSource, first, "-closewhendone"});
+        ASSERT_EQ(o.status, 0) << o.err.toStdString();
+        const QMap<QString, QByteArray> earlier = filesUnder(dir.path());
+        o = run({"-e", other, second, "-closewhendone"});
+        ASSERT_EQ(o.status, 0) << o.err.toStdString();
+        QMap<QString, QByteArray> now = filesUnder(dir.path());
+        for (const QString& name : c.added)
+            EXPECT_TRUE(now.remove(name) == 1) << name.toStdString() << " was not written";
+        EXPECT_EQ(now.keys().join(u' ').toStdString(), earlier.keys().join(u' ').toStdString());
+        EXPECT_TRUE(now == earlier) << "the earlier export changed";
+    }
+    // Each is whole, and the second shows the other file's icons.
+    QTemporaryDir dir;
+    for (const char* dest : {"t.dbf", "Page.html"})
+        ASSERT_EQ(run({"-e", kSource, dir.filePath(dest), "-closewhendone"}).status, 0);
+    for (const char* dest : {"t.DBF", "Page.HTML"})
+        ASSERT_EQ(run({"-e", other, dir.filePath(dest), "-closewhendone"}).status, 0);
+    EXPECT_TRUE(fileType(dir.filePath("t.DBF")).contains("with memo"));
+    EXPECT_TRUE(fileType(dir.filePath("t.DBT")).contains("DBT"))
+        << fileType(dir.filePath("t.DBT")).toStdString();
+    const QMap<QString, QByteArray> files = filesUnder(dir.path());
+    EXPECT_NE(files.value("t.DBT"), files.value("t.dbt"));
+    EXPECT_TRUE(files.value("Page.HTML").contains("<img src=\"Page_FILES/ico_shell32_dll0003.png\""));
+    EXPECT_TRUE(files.value("Page.html").contains("<img src=\"Page_files/ico_groups32_dll0003.png\""));
 }
 
 TEST_F(Program, ErrorsEndWithStatusOne)

@@ -296,3 +296,21 @@ TEST(MakeUniqueFileName, FirstFreeNumberedName)
         EXPECT_EQ(MakeUniqueFileName(c.dir, c.fileName, c.ext), c.expected)
             << c.dir.toStdString() << " " << c.fileName.toStdString() << " " << c.ext.toStdString();
 }
+
+TEST(FollowCase, LettersTakeTheCaseOfTheModelsLettersPlaceByPlace)
+{
+    const struct {
+        const char* text;
+        const char* model;
+        const char* expected;
+    } cases[] = {
+        {".dbt", ".dbf", ".dbt"},    {".dbt", ".DBF", ".DBT"},     {".dbt", ".Dbf", ".Dbt"},
+        {".dbt", ".dBF", ".dBT"},    {"_files", "HTML", "_FILES"}, {"_files", "html", "_files"},
+        {"_files", "Htm", "_Files"}, {"_files", "hTmL", "_fIlES"}, {".dbt", "", ".dbt"},
+        {".DBT", "123", ".DBT"},     {".dbt", ".7Z", ".DBT"},      {"_files", ".\xC3\x84x", "_Files"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FollowCase(QString::fromUtf8(c.text), QString::fromUtf8(c.model)),
+                  QString::fromUtf8(c.expected))
+            << c.text << " " << c.model;
+}
