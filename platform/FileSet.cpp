@@ -48,13 +48,12 @@ FileSet::~FileSet() { discard(); }
 
 QFile* FileSet::create(const QString& Path, QString* Error)
 {
-    // Written where any single file would be: a link's target, a regular
-    // file that may be written.
-    QString target;
-    bool replaces = false;
-    unsigned mode = 0;
-    if (!writeDestination(Path, target, replaces, mode, Error))
+    // Written where any single file would be: in a link's place, over a
+    // regular file that may be written.
+    Destination dest;
+    if (!writeDestination(Path, dest, Error))
         return nullptr;
+    const QString& target = dest.target;
     if (m_paths.contains(target)) {
         if (Error)
             *Error = QStringLiteral("The file is written twice.");
@@ -62,7 +61,8 @@ QFile* FileSet::create(const QString& Path, QString* Error)
     }
     auto entry = std::make_unique<Entry>();
     entry->path = target;
-    const int fd = createTemporaryFile(QFileInfo(target).absolutePath(), replaces ? 0600 : 0666, entry->temp);
+    const int fd
+        = createTemporaryFile(QFileInfo(target).absolutePath(), dest.mode ? 0600 : 0666, entry->temp);
     if (fd < 0) {
         fail(Error, errno);
         return nullptr;
@@ -76,8 +76,8 @@ QFile* FileSet::create(const QString& Path, QString* Error)
         return nullptr;
     }
     // A file that replaces another keeps the old one's permissions.
-    if (replaces)
-        fchmod(entry->file->handle(), static_cast<mode_t>(mode));
+    if (dest.mode)
+        fchmod(entry->file->handle(), static_cast<mode_t>(*dest.mode));
     m_paths.insert(target);
     m_entries.push_back(std::move(entry));
     return m_entries.back()->file.get();
@@ -124,20 +124,30 @@ bool FileSet::commit(QString* FailedPath, QString* Error)
         if (e->file && !finishWriting(*e, &reason))
             return failed(*e, 0, reason);
     }
-    // A signal from here on ends the run with the set in place or undone.
-    const TemporaryFilesHold hold;
+    // A signal from here on ends the run with the set undone, or, once it is
+    // all in place, lets the run succeed.
+    TemporaryFilesHold hold;
+    const auto stopIfSignalled = [&] {
+        if (hold.interrupted()) {
+            discard();
+            hold.end();
+        }
+    };
     // Each new file is renamed over its name, which so holds a whole file,
     // old or new, at every moment; the old one keeps a second name until
     // the whole set is in place. A set of one file has nothing to undo.
     const bool undoable = m_entries.size() > 1;
     for (const auto& e : m_entries) {
+        stopIfSignalled();
         if (undoable && exists(e->path))
             if (const int code = keepOldFile(e->path, e->second, e->moved))
                 return failed(*e, code);
+        stopIfSignalled();
         if (const int code = installTemporaryFile(e->temp, e->path))
             return failed(*e, code);
         e->installed = true;
     }
+    hold.placed();
     for (const auto& e : m_entries)
         if (!e->second.isEmpty())
             removeTemporaryFile(e->second);

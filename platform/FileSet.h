@@ -35,7 +35,9 @@ public:
     // Writes out and syncs every file, then renames each over its
     // destination, which so names a whole file, old or new, at every moment.
     // On failure every destination is as it was before, no temporary file
-    // is left, and FailedPath and Error say what failed.
+    // is left, and FailedPath and Error say what failed. SIGTERM, SIGINT
+    // or SIGHUP before the last rename undoes the set and ends the process
+    // by that signal; after it, the set stays in place (TemporaryFilesHold).
     bool commit(QString* FailedPath = nullptr, QString* Error = nullptr);
     // Drops every file not committed.
     void discard();

@@ -127,25 +127,33 @@ using Fill = std::function<int(int fd)>;
 
 }  // namespace
 
-bool writeDestination(const QString& path, QString& target, bool& replaces, unsigned& mode, QString* error)
+bool writeDestination(const QString& path, Destination& dest, QString* error, AtLink atLink)
 {
-    target = path;
-    QFileInfo info(path);
-    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth) {
-        target = info.symLinkTarget();
-        info.setFile(target);
+    dest = {path, false, std::nullopt};
+    if (atLink == AtLink::Follow) {
+        QFileInfo info(path);
+        for (int depth = 0; depth < 40 && info.isSymLink(); ++depth) {
+            dest.target = info.symLinkTarget();
+            info.setFile(dest.target);
+        }
     }
+    const QByteArray name = QFile::encodeName(dest.target);
     struct stat st {};
-    if (stat(QFile::encodeName(target).constData(), &st) != 0) {
+    const int looked = atLink == AtLink::Follow ? stat(name.constData(), &st) : lstat(name.constData(), &st);
+    if (looked != 0) {
         // Only "no such file" leaves a new one to make; a name too long or
         // a folder that cannot be searched is said in the system's words.
         if (errno != ENOENT) {
             setError(error, errno);
             return false;
         }
-        replaces = false;
         return true;
     }
+    dest.replaces = true;
+    // A link's target is not ours to change: the new file takes the link's
+    // name, and a new file's mode.
+    if (S_ISLNK(st.st_mode))
+        return true;
     if (S_ISDIR(st.st_mode)) {
         setError(error, EISDIR);
         return false;
@@ -155,12 +163,11 @@ bool writeDestination(const QString& path, QString& target, bool& replaces, unsi
             *error = QCoreApplication::translate("platform", "It is not a regular file.");
         return false;
     }
-    if (::access(QFile::encodeName(target).constData(), W_OK) != 0) {
+    if (::access(name.constData(), W_OK) != 0) {
         setError(error, errno);
         return false;
     }
-    replaces = true;
-    mode = st.st_mode & 07777;
+    dest.mode = st.st_mode & 07777;
     return true;
 }
 
@@ -171,33 +178,36 @@ namespace {
 // one is not synced: nothing existing can be lost if the machine stops
 // before the kernel writes it, and a sync a file costs a batch run most of
 // its time.
-WriteResult writeThroughTemporary(const QString& path, const Fill& fill, QString* error)
+WriteResult writeThroughTemporary(const QString& path, const Fill& fill, QString* error,
+                                  AtLink atLink = AtLink::Replace)
 {
-    QString target;
-    bool replaces = false;
-    unsigned mode = 0;
-    if (!writeDestination(path, target, replaces, mode, error))
+    Destination dest;
+    if (!writeDestination(path, dest, error, atLink))
         return WriteResult::NotCreated;
     QString temp;
-    const int fd = createTemporaryFile(QFileInfo(target).absolutePath(), replaces ? 0600 : 0666, temp);
+    const int fd = createTemporaryFile(QFileInfo(dest.target).absolutePath(), dest.mode ? 0600 : 0666, temp);
     if (fd < 0) {
         setError(error, errno);
         return WriteResult::NotCreated;
     }
-    int failure = replaces && ::fchmod(fd, static_cast<mode_t>(mode)) != 0 ? errno : 0;
+    int failure = dest.mode && ::fchmod(fd, static_cast<mode_t>(*dest.mode)) != 0 ? errno : 0;
     if (failure == 0)
         failure = fill(fd);
-    if (failure == 0 && replaces && ::fsync(fd) != 0)
+    if (failure == 0 && dest.replaces && ::fsync(fd) != 0)
         failure = errno;
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
+    TemporaryFilesHold hold;
+    if (hold.interrupted())
+        hold.end();
     if (failure == 0)
-        failure = installTemporaryFile(temp, target);
+        failure = installTemporaryFile(temp, dest.target);
     if (failure != 0) {
         removeTemporaryFile(temp);
         setError(error, failure);
         return WriteResult::WriteFailed;
     }
+    hold.placed();
     return WriteResult::Written;
 }
 
@@ -207,6 +217,12 @@ WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error
 {
     return writeThroughTemporary(
         path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error);
+}
+
+WriteResult rewriteFile(const QString& path, QByteArrayView data, QString* error)
+{
+    return writeThroughTemporary(
+        path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error, AtLink::Follow);
 }
 
 void checkWritten(WriteResult result, const QString& path, const QString& error)

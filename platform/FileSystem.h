@@ -35,8 +35,12 @@ std::optional<FileIdentity> fileIdentity(int fd);
 enum class WriteResult { Written, NotCreated, WriteFailed };
 
 // Writes `data` to a temporary file beside `path` and renames it over
-// `path`; on failure neither a partial file nor a damaged old one remains.
+// `path`, a link there included; on failure neither a partial file nor a
+// damaged old one remains.
 WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error = nullptr);
+// replaceFile for a file the program rewrites: a link is followed to the file
+// it names, which is replaced beside it, the link staying a link.
+WriteResult rewriteFile(const QString& path, QByteArrayView data, QString* error = nullptr);
 // replaceFile, throwing InOutError with the file's name and the system's
 // reason when the file is not written whole.
 void replaceWholeFile(const QString& path, QByteArrayView data);
@@ -55,12 +59,24 @@ bool writeAll(QIODevice& device, QByteArrayView data, QString* error = nullptr);
 // Writes out what `file` still buffers; false and the reason when it fails.
 bool flushAll(QFileDevice& file, QString* error = nullptr);
 
-// Where a file written to `path` goes: links are followed to the file they
-// name (the link stays a link), and a file that is there must be a regular
-// one we may write. `replaces` is set when a file is there, with its mode;
-// false and the reason in the system's words when none can be written.
-bool writeDestination(const QString& path, QString& target, bool& replaces, unsigned& mode,
-                      QString* error = nullptr);
+// What a name that is a symbolic link becomes when a file is written to it:
+// a new file in the link's place (any destination of an export), or the file
+// the link names, rewritten (the program's settings, kept where the user
+// moved them).
+enum class AtLink { Replace, Follow };
+
+// Where a file written to a name goes, and what is there now.
+struct Destination {
+    QString target;                // the name the new file takes
+    bool replaces = false;         // a file or a link is there, synced over
+    std::optional<unsigned> mode;  // the permissions of a file the new one replaces
+};
+
+// Where a file written to `path` goes: a file that is there must be a
+// regular one we may write; a link is replaced or followed as `atLink` says.
+// False and the reason in the system's words when none can be written.
+bool writeDestination(const QString& path, Destination& dest, QString* error = nullptr,
+                      AtLink atLink = AtLink::Replace);
 
 // The folder `folder` names, its links resolved, so that a run whose files
 // go there writes, puts in place and removes them in one folder however the

@@ -431,7 +431,7 @@ bool IniFile::save(QString* error) const
             *error = QStringLiteral("Cannot create the folder %1.").arg(folder);
         return false;
     }
-    return writeFileAtomically(m_fileName, bytes, error);
+    return rewriteFile(m_fileName, bytes, error) == WriteResult::Written;
 }
 
 std::optional<IniFile::Span> IniFile::findSection(const QString& section) const

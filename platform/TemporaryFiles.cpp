@@ -1,10 +1,12 @@
 #include "platform/TemporaryFiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -24,6 +26,9 @@ struct Registry {
     // own files.
     std::recursive_mutex lock;
     QSet<QByteArray> names;
+    // Signals that came while files were put in place, all of which got
+    // there: the run succeeded, and they end it as a success.
+    int answered = 0;
 };
 
 // Never destroyed: a signal may come while the program ends.
@@ -36,32 +41,32 @@ Registry& registry()
 // Written by the handler, read by the thread that removes the files.
 int signalPipe[2] = {-1, -1};
 
+// Set by the handler at once, so that files being put in place meet the
+// signal at their next step: those caught and not yet answered, and the last.
+std::atomic<int> caughtSignals {0};
+std::atomic<int> lastSignal {0};
+static_assert(std::atomic<int>::is_always_lock_free, "a handler may only touch lock-free atomics");
+
 // A handler may do next to nothing safely: it passes the signal on.
 void onEndingSignal(int sig)
 {
     const int saved = errno;
+    lastSignal.store(sig);
+    caughtSignals.fetch_add(1);
     const auto number = static_cast<unsigned char>(sig);
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &number, 1);
     errno = saved;
 }
 
-void removeAndEnd()
+// Removes every temporary file and ends the process as Sig would have
+// ended it. The registry's lock is held and kept to the end: no file is
+// made or put in place after this.
+[[noreturn]] void removeAllAndEnd(int sig)
 {
-    unsigned char sig = 0;
-    for (;;) {
-        const ssize_t n = ::read(signalPipe[0], &sig, 1);
-        if (n == 1)
-            break;
-        if (n == 0 || errno != EINTR)
-            return;
-    }
     Registry& r = registry();
-    // Kept to the end: no file is made or put in place after this.
-    r.lock.lock();
     for (const QByteArray& name : std::as_const(r.names))
         ::unlink(name.constData());
     r.names.clear();
-    // Ended as the signal itself would have ended it.
     std::signal(sig, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
@@ -69,6 +74,25 @@ void removeAndEnd()
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
     ::raise(sig);
     std::_Exit(128 + sig);
+}
+
+void removeAndEnd()
+{
+    Registry& r = registry();
+    for (;;) {
+        unsigned char sig = 0;
+        const ssize_t n = ::read(signalPipe[0], &sig, 1);
+        if (n != 1) {
+            if (n == 0 || errno != EINTR)
+                return;
+            continue;
+        }
+        r.lock.lock();
+        if (r.answered == 0)
+            removeAllAndEnd(sig);
+        --r.answered;
+        r.lock.unlock();
+    }
 }
 
 // Makes a new name in `folder` with Make (a call that fails with EEXIST
@@ -152,13 +176,34 @@ void removeTemporaryFile(const QString& temp)
 
 TemporaryFilesHold::TemporaryFilesHold() { registry().lock.lock(); }
 
-TemporaryFilesHold::~TemporaryFilesHold() { registry().lock.unlock(); }
+TemporaryFilesHold::~TemporaryFilesHold()
+{
+    Registry& r = registry();
+    if (m_placed) {
+        if (const int signals = caughtSignals.exchange(0)) {
+            // The files are in place: the run is done, and the program ends
+            // as one closed would, not as a run cut short.
+            r.answered += signals;
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        }
+    }
+    r.lock.unlock();
+}
+
+bool TemporaryFilesHold::interrupted() const { return caughtSignals.load() != 0; }
+
+void TemporaryFilesHold::end() { removeAllAndEnd(lastSignal.load()); }
 
 void removeTemporaryFilesOnSignals()
 {
     registry();
     if (signalPipe[0] >= 0 || pipe2(signalPipe, O_CLOEXEC) != 0)
         return;
+    // A file that may grow no more fails its write, as on a full disk,
+    // instead of ending the run with its temporary files left.
+    std::signal(SIGXFSZ, SIG_IGN);
     // A handler never waits, however many signals come.
     fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
     std::thread(removeAndEnd).detach();

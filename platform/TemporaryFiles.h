@@ -27,19 +27,33 @@ void removeTemporaryFile(const QString& temp);
 // until a new file takes its place.
 int keepOldFile(const QString& target, QString& second, bool& moved);
 
-// Held while files that belong together are put in place: a signal that
-// comes meanwhile ends the run only once all of them, or none, are there.
+// Held while files are put in place. A signal that comes meanwhile ends the
+// run only once all of them, or none, are there: the holder asks
+// interrupted() before each step and, when it says so, puts back what it
+// changed and calls end(). One still unmet when every file is there
+// (placed()) finds the run done: the program's event loop ends with status
+// 0 once this hold is released, as when the window is closed.
 class TemporaryFilesHold {
 public:
     TemporaryFilesHold();
     ~TemporaryFilesHold();
     TemporaryFilesHold(const TemporaryFilesHold&) = delete;
     TemporaryFilesHold& operator=(const TemporaryFilesHold&) = delete;
+
+    bool interrupted() const;
+    // Removes every temporary file and ends the process by the signal.
+    [[noreturn]] void end();
+    // Every file is in place.
+    void placed() { m_placed = true; }
+
+private:
+    bool m_placed = false;
 };
 
 // From now on SIGTERM, SIGINT and SIGHUP (those not ignored when the program
 // started) remove every temporary file, then end the process by the same
-// signal. Called once, by the program's entry.
+// signal; a file-size limit fails a write instead of ending the process.
+// Called once, by the program's entry.
 void removeTemporaryFilesOnSignals();
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "FileBytes.h"
@@ -113,4 +114,34 @@ TEST(FileSet, PutsEveryFileInPlaceOrNone)
         fill(set);
     }
     unchanged();
+}
+
+// A name of the set that is a link: the set puts its file in the link's
+// place, or puts the link back when it fails; the file the link named,
+// outside the set's folder, is never written.
+TEST(FileSet, ReplacesALinkAsANameAndPutsItBack)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir().mkdir(dir.filePath("n")));
+    const QString outside = dir.filePath("prec.txt");
+    const QString link = dir.filePath("n/a.ico"), other = dir.filePath("n/b.ico");
+    writeFile(outside, "precious");
+    ASSERT_TRUE(QFile::link("../prec.txt", link));
+    for (const bool fails : {true, false}) {
+        SCOPED_TRACE(fails ? "a failed set" : "a set put in place");
+        platform::FileSet set;
+        QString error;
+        ASSERT_EQ(set.add(link, "new a", &error), platform::WriteResult::Written) << error.toStdString();
+        ASSERT_EQ(set.add(other, "new b"), platform::WriteResult::Written);
+        std::optional<fixture::RenameFault> fault;
+        if (fails)
+            fault.emplace(2, ENOSPC);
+        EXPECT_EQ(set.commit(nullptr, &error), !fails) << error.toStdString();
+        EXPECT_EQ(readAll(outside), "precious");
+        EXPECT_EQ(QFileInfo(link).isSymLink(), fails);
+        EXPECT_EQ(readAll(link), fails ? "precious" : "new a");
+        EXPECT_EQ(entries(dir.filePath("n")),
+                  fails ? QStringList({"a.ico"}) : QStringList({"a.ico", "b.ico"}));
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -219,6 +220,44 @@ TEST(FileSystem, NewAndReplacedFilesComeOutWhole)
     EXPECT_EQ(readAll(dir.filePath("copy.ico")), "small");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"copy.ico", "new.ico", "old.ico"}));
+}
+
+// A destination name that is a link gets a new file in the link's place;
+// the file the link named, elsewhere, stays as it was. The settings file,
+// rewritten where the user's link leads, is the one file written through.
+TEST(FileSystem, ALinkAtTheDestinationIsReplacedNotWrittenThrough)
+{
+    QTemporaryDir dir;
+    const mode_t mask = umask(022);
+    umask(mask);
+    ASSERT_TRUE(QDir().mkdir(dir.filePath("out")));
+    const QString elsewhere = dir.filePath("elsewhere.txt");
+    const QString dest = dir.filePath("out/x.ico");
+    for (const NamedWriter& w : writers(dir.path())) {
+        for (const char* to : {"../elsewhere.txt", "../missing.txt", "."}) {
+            SCOPED_TRACE(std::string(w.name) + " to " + to);
+            writeFile(elsewhere, "precious");
+            ASSERT_EQ(::chmod(QFile::encodeName(elsewhere).constData(), 0600), 0);
+            QFile::remove(dest);
+            ASSERT_EQ(::symlink(to, QFile::encodeName(dest).constData()), 0);
+            QString error;
+            ASSERT_TRUE(w.prepare("new")(dest, error)) << error.toStdString();
+            EXPECT_FALSE(QFileInfo(dest).isSymLink());
+            EXPECT_EQ(readAll(dest), "new");
+            EXPECT_EQ(modeOf(dest), 0666 & ~mask);
+            EXPECT_EQ(readAll(elsewhere), "precious");
+            EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing.txt")));
+            EXPECT_EQ(QDir(dir.filePath("out"))
+                          .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                      QStringList {"x.ico"});
+        }
+    }
+    const QString settings = dir.filePath("out/gharv.ini");
+    ASSERT_TRUE(QFile::link(elsewhere, settings));
+    EXPECT_EQ(platform::rewriteFile(settings, "[ini]"), platform::WriteResult::Written);
+    EXPECT_TRUE(QFileInfo(settings).isSymLink());
+    EXPECT_EQ(readAll(elsewhere), "[ini]");
+    EXPECT_EQ(modeOf(elsewhere), 0600u);
 }
 
 TEST(FileSystem, NewFileThatCannotBeMadeLeavesNothing)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -33,7 +34,8 @@ const QString kFixtures = QStringLiteral(FIXTURE_DIR);
 const QString kSource = kFixtures + QStringLiteral("/groups32.dll");
 
 struct RunOptions {
-    rlim_t fileSizeLimit = 0;  // 0: none
+    rlim_t fileSizeLimit = 0;     // 0: none
+    bool limitSignalled = false;  // the limit's signal left as a shell leaves it, not ignored
     bool withoutRootRights = false;
 };
 
@@ -81,6 +83,11 @@ fixture::ByteVec moduleOfDistinctGroups(int groups)
     return fixture::buildPe(resources).bytes;
 }
 
+void writeModule(const QString& path, const fixture::ByteVec& module)
+{
+    writeFile(path, QByteArray(reinterpret_cast<const char*>(module.data()), qsizetype(module.size())));
+}
+
 // Renames From over To.
 void renameOver(const QString& from, const QString& to)
 {
@@ -122,8 +129,11 @@ protected:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(work.path());
         if (options.fileSizeLimit)
-            p.setChildProcessModifier(
-                [limit = options.fileSizeLimit] { fixture::FileSizeLimit::applyInChild(limit); });
+            p.setChildProcessModifier([limit = options.fileSizeLimit, signalled = options.limitSignalled] {
+                fixture::FileSizeLimit::applyInChild(limit);
+                if (signalled)
+                    std::signal(SIGXFSZ, SIG_DFL);
+            });
         if (options.withoutRootRights && geteuid() == 0) {
             // Root reads every file; without these rights a file's mode counts.
             p.start("setpriv",
@@ -164,6 +174,21 @@ protected:
         }
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+
+    // The batch environment with Signal sent at the Nth rename of the run,
+    // just before it or just after.
+    QProcessEnvironment atRename(int n, bool after, int signal = SIGKILL) const
+    {
+        QProcessEnvironment env = batchEnvironment();
+#ifdef KILL_AT_RENAME
+        env.insert("LD_PRELOAD", KILL_AT_RENAME);
+#endif
+        env.insert("KILL_AT_RENAME", QString::number(n));
+        env.insert("KILL_AT_RENAME_AFTER", after ? "1" : "0");
+        env.insert("KILL_AT_RENAME_SIGNAL", QString::number(signal));
+        env.insert("ASAN_OPTIONS", "detect_leaks=1:verify_asan_link_order=0");
+        return env;
     }
 
     // A failed run: status 1, no count, and its reason on standard error.
@@ -660,13 +685,8 @@ TEST_F(ProgramFailures, AKillAtAnyRenameLeavesEveryNameAWholeFile)
                 }
                 const auto earlier = files(dest);
 
-                QProcessEnvironment env = batchEnvironment();
-                env.insert("LD_PRELOAD", KILL_AT_RENAME);
-                env.insert("KILL_AT_RENAME", QString::number(n));
-                env.insert("KILL_AT_RENAME_AFTER", after ? "1" : "0");
-                env.insert("ASAN_OPTIONS", "detect_leaks=1:verify_asan_link_order=0");
                 QProcess p;
-                p.setProcessEnvironment(env);
+                p.setProcessEnvironment(atRename(n, after));
                 p.setWorkingDirectory(work.path());
                 p.start(installed.filePath("pictorium"),
                         QStringList {"-e", kSource, dest + u'/' + QLatin1String(kind.dest)} + switches);
@@ -697,4 +717,157 @@ TEST_F(ProgramFailures, AKillAtAnyRenameLeavesEveryNameAWholeFile)
         EXPECT_GE(killed, 2 * static_cast<int>(fresh.size()));
     }
 #endif
+}
+
+// A signal caught while the files of an export are renamed into place: until
+// the last of them is there, the run puts every earlier file back and ends
+// by the signal; from then on the export is done and the run succeeds.
+TEST_F(ProgramFailures, ASignalWhileFilesArePutInPlaceUndoesThemOrLetsTheRunSucceed)
+{
+#ifdef KILL_AT_RENAME
+    // A page of 185 files, as of a system library.
+    const QString many = out("many.dll");
+    writeModule(many, moduleOfDistinctGroups(184));
+    const struct {
+        const char* dest;
+        QString source;
+        QStringList switches;
+        int signal;
+        bool everyRename;  // else from the one before the last
+    } kinds[] = {
+        {"page.htm", kSource, {}, SIGTERM, true},
+        {"table.dbf", kSource, {"-dbasedesttype=png"}, SIGINT, true},
+        {"icons", kSource, {"-iconindex=0"}, SIGHUP, true},
+        {"doc.pdf", kSource, {}, SIGTERM, true},
+        {"page.htm", many, {}, SIGTERM, false},
+    };
+    const QString dest = out("dest"), clean = out("clean");
+    const auto withoutDates = [](QStringList files) {
+        for (QString& file : files)
+            if (file.contains(".pdf ") || file.contains(".dbf "))
+                file = file.section(u' ', 0, 0);
+        return files;
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(QStringLiteral("%1 of %2").arg(kind.dest, kind.source).toStdString());
+        const auto exportTo = [&](const QString& folder, const QStringList& more) {
+            return QStringList {"-e", kind.source, folder + u'/' + QLatin1String(kind.dest)} + kind.switches
+                + more;
+        };
+        QDir(clean).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(clean));
+        ASSERT_EQ(run(exportTo(clean, {"-grayscale"})).status, 0);
+        const QStringList fresh = withoutDates(contents(clean));
+        const int files = static_cast<int>(tree(clean).filter(QRegularExpression("\\.[a-z]+$")).size());
+        for (int n = kind.everyRename ? 1 : files - 1; n <= files + 1; ++n) {
+            for (const bool after : {false, true}) {
+                SCOPED_TRACE(QStringLiteral("rename %1 of %2, %3")
+                                 .arg(n)
+                                 .arg(files)
+                                 .arg(after ? "after" : "before")
+                                 .toStdString());
+                QDir(dest).removeRecursively();
+                ASSERT_TRUE(QDir().mkpath(dest));
+                ASSERT_EQ(run(exportTo(dest, {})).status, 0);
+                markEarlier(dest);
+                const QStringList earlier = contents(dest);
+
+                QProcess p;
+                p.setProcessEnvironment(atRename(n, after, kind.signal));
+                p.setWorkingDirectory(work.path());
+                p.start(installed.filePath("pictorium"), exportTo(dest, {"-grayscale"}));
+                ASSERT_TRUE(p.waitForFinished(60000));
+                const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+                if (n < files) {
+                    EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << err.toStdString();
+                    EXPECT_EQ(p.exitCode(), kind.signal);
+                    EXPECT_TRUE(contents(dest) == earlier) << "the earlier export changed";
+                } else {
+                    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+                    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+                    EXPECT_TRUE(withoutDates(contents(dest)) == fresh) << "the new export is not whole";
+                }
+            }
+        }
+    }
+#endif
+}
+
+// A file-size limit, its signal not ignored as a shell's "ulimit -f" leaves
+// it: the write that passes it fails as on a full disk, with the file's name
+// and status 1, and the earlier export stays whole, no temporary file left.
+TEST_F(ProgramFailures, AFileSizeLimitFailsTheRunAndKeepsTheEarlierExport)
+{
+    const QString source = out("many.dll");
+    writeModule(source, moduleOfDistinctGroups(200));
+    const struct {
+        const char* dest;
+        QStringList switches;
+    } kinds[] = {
+        {"doc.pdf", {}},
+        {"page.htm", {}},
+        {"icons", {"-iconindex=0"}},
+    };
+    const QString dest = out("dest");
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.dest);
+        QDir(dest).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(dest));
+        const QStringList args
+            = QStringList {"-e", source, dest + u'/' + QLatin1String(kind.dest)} + kind.switches;
+        ASSERT_EQ(run(args).status, 0);
+        markEarlier(dest);
+        const QStringList earlier = contents(dest);
+        for (const QStringList& closing : {QStringList {}, QStringList {"-closewhendone"}}) {
+            const Outcome o = run(args + QStringList {"-grayscale"} + closing,
+                                  {.fileSizeLimit = 8 * 512, .limitSignalled = true});
+            expectFailure(o, QStringLiteral("File too large"));
+            EXPECT_TRUE(o.err.contains(dest + u'/')) << o.err.toStdString();
+            EXPECT_TRUE(contents(dest) == earlier) << tree(dest).join(u' ').toStdString();
+        }
+    }
+}
+
+// A destination name that is a link, as one planted in a folder others may
+// write: the run puts its file in the link's place and writes nothing where
+// the link leads.
+TEST_F(ProgramFailures, ALinkAtADestinationNameIsReplacedNotWrittenThrough)
+{
+    const struct {
+        const char* what;
+        QString source;
+        const char* dest;
+        QStringList switches;
+        const char* link;  // relative to the destination folder
+    } kinds[] = {
+        {"a numbered icon file", kSource, "n", {"-iconindex=0"}, "n/ico_groups32_dll0001.ico"},
+        {"a numbered picture", kSource, "n", {"-iconindex=0", "-desttype=png"}, "n/ico_groups32_dll0002.png"},
+        {"a named picture", kSource, "s.png", {}, "s.png"},
+        {"an icon file", kSource, "s.ico", {}, "s.ico"},
+        {"an icon file copied", kFixtures + "/icons/mixed.ico", "s.ico", {}, "s.ico"},
+        {"every icon as one picture", kSource, "s.bmp", {"-alliconsasoneimage"}, "s.bmp"},
+        {"a page's picture", kSource, "page.htm", {}, "page_files/ico_groups32_dll0003.png"},
+        {"a page", kSource, "page.htm", {}, "page.htm"},
+        {"a table's memo", kSource, "t.dbf", {"-dbasedesttype=png"}, "t.dbt"},
+        {"a document", kSource, "doc.pdf", {}, "doc.pdf"},
+    };
+    const QString dest = out("dest"), precious = out("prec.txt");
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        QDir(dest).removeRecursively();
+        const QString link = dest + u'/' + QLatin1String(kind.link);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(link).absolutePath()));
+        writeFile(precious, "precious");
+        ASSERT_TRUE(QFile::link(precious, link));
+        for (const QStringList& closing : {QStringList {"-closewhendone"}, QStringList {}}) {
+            const Outcome o = run(QStringList {"-e", kind.source, dest + u'/' + QLatin1String(kind.dest)}
+                                  + kind.switches + closing);
+            EXPECT_EQ(o.status, 0) << o.err.toStdString();
+            EXPECT_EQ(readAll(precious), "precious");
+            EXPECT_FALSE(QFileInfo(link).isSymLink());
+            EXPECT_GT(QFileInfo(link).size(), 0);
+            EXPECT_TRUE(tree(dest).filter(QStringLiteral(".pictorium-")).isEmpty());
+        }
+        EXPECT_EQ(entries(work.path()), (QStringList {"dest", "prec.txt"}));
+    }
 }

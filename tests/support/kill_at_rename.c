@@ -2,7 +2,8 @@
  * one rename, as a crash or a power cut would end it. KILL_AT_RENAME=N
  * picks the Nth rename of the process (from 1); with KILL_AT_RENAME_AFTER=1
  * the kill comes just after it is made, else just before. Every rename is
- * counted, whichever call makes it. */
+ * counted, whichever call makes it. KILL_AT_RENAME_SIGNAL names another
+ * signal to send there, one the program may catch; the rename is still made. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <signal.h>
@@ -23,16 +24,22 @@ static int afterwards(void)
     return after && after[0] == '1';
 }
 
+static int signalToSend(void)
+{
+    const char* sig = getenv("KILL_AT_RENAME_SIGNAL");
+    return sig ? atoi(sig) : SIGKILL;
+}
+
 /* Calls Real between the two points where the chosen rename may end it. */
 #define AROUND(call)                                                                                         \
     do {                                                                                                     \
         const int n = atomic_fetch_add(&renames, 1) + 1;                                                     \
         const int here = n == chosen();                                                                      \
         if (here && !afterwards())                                                                           \
-            raise(SIGKILL);                                                                                  \
+            raise(signalToSend());                                                                           \
         const int result = call;                                                                             \
-        if (here)                                                                                            \
-            raise(SIGKILL);                                                                                  \
+        if (here && afterwards())                                                                            \
+            raise(signalToSend());                                                                           \
         return result;                                                                                       \
     } while (0)
 
