@@ -293,6 +293,9 @@ private:
     // The kept notices, unless the window closes with the export.
     void ShowStartupNotices();
     TWindowSettings CurrentWindowSettings() const;
+    // The settings into both stores, once: when the window closes, or when
+    // it is destroyed without having closed.
+    void WriteSettings();
     void ApplyWindowSettings(const TWindowSettings& Window);
     // The language pack steps.
     bool LoadLanguageLibrary(QAction* Sender, int32_t& Tag);
@@ -332,6 +335,7 @@ private:
     };
     std::vector<TLeftOut> FSkippedIcons;
     bool FDestroyed = false;
+    bool FSettingsWritten = false;
     TRecentFiles FRecent;
 
     TKXScrollBox* FScrollBox = nullptr;

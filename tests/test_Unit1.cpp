@@ -161,6 +161,53 @@ TEST_F(MainWindow, AnUnwritableIniFileIsSilentAtExit)
     EXPECT_TRUE(boxes->shown.empty());
 }
 
+TEST_F(MainWindow, ARegistryThatCannotBeWrittenIsToldOnceAsTheWindowCloses)
+{
+    // The user's configuration folder is a file: no settings file can be
+    // made below it.
+    {
+        QFile blocker(config.filePath(".config"));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.filePath(".config"));
+    {
+        platform::IniFile file(ini());
+        file.writeBool("Settings", "SaveSettingsToRegistry", true);
+        ASSERT_TRUE(file.save());
+    }
+    // What the user saw when the box came.
+    struct SeenBoxes : platform::ScriptedMessageBoxes {
+        QWidget* window = nullptr;
+        std::vector<bool> windowShown;
+        platform::ModalResult show(const platform::MessageRequest& request) override
+        {
+            windowShown.push_back(window && window->isVisible());
+            return ScriptedMessageBoxes::show(request);
+        }
+    };
+    auto seen = std::make_shared<SeenBoxes>();
+    platform::setMessageBoxes(seen);
+    auto form = start();
+    ASSERT_TRUE(SaveSettingsToRegistry);
+    seen->window = form.get();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    seen->shown.clear();
+    seen->windowShown.clear();
+    form->close();
+    form.reset();
+    ASSERT_EQ(seen->shown.size(), 1u);
+    EXPECT_EQ(seen->shown[0].type, platform::MsgType::Error);
+    EXPECT_TRUE(seen->shown[0].text.contains(config.filePath(".config/Quellmark/Pictorium.conf")))
+        << seen->shown[0].text.toStdString();
+    EXPECT_EQ(seen->windowShown, std::vector<bool> {true});
+    // The INI file took them all the same.
+    platform::IniFile back(ini());
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Settings", "Run", 0), 1);
+    SaveSettingsToRegistry = false;
+}
+
 TEST_F(MainWindow, StatusPanelsFollowTheSelection)
 {
     auto form = start();
