@@ -285,6 +285,10 @@ void TForm1::closeEvent(QCloseEvent* event)
     bool canClose = true;
     FormCloseQuery(canClose);
     event->setAccepted(canClose);
+    // Written while the window is still there, so that a store that cannot
+    // take them is told before it goes.
+    if (canClose)
+        WriteSettings();
 }
 
 void TForm1::FormDestroy()
@@ -294,6 +298,15 @@ void TForm1::FormDestroy()
     FDestroyed = true;
     delete FFrmIconEx;
     FFrmIconEx = nullptr;
+    WriteSettings();
+    LangModule.reset();
+}
+
+void TForm1::WriteSettings()
+{
+    if (FSettingsWritten)
+        return;
+    FSettingsWritten = true;
     const TWindowSettings window = CurrentWindowSettings();
     try {
         WriteINI(FIniFile, window);
@@ -303,10 +316,12 @@ void TForm1::FormDestroy()
     try {
         platform::UserRegistry registry = ProgramRegistry();
         WriteReg(registry, window);
-    } catch (const std::exception&) {
-        // Nor when the registry file cannot be written.
+    } catch (const std::exception& e) {
+        // The registry keeps the settings the INI file may not: losing
+        // them is said.
+        platform::messageBoxes().show({ApplicationTitle(), QString::fromUtf8(e.what()),
+                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
     }
-    LangModule.reset();
 }
 
 void TForm1::NSaveToRegistryClick()

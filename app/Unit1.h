@@ -118,9 +118,13 @@ public:
     // after an exception the handler let through has been shown. main()
     // ends the program there when there is no display to leave it open on.
     std::function<void()> OnCommandLineHandled;
-    // 1 when the command line's export (or its source) failed, else 0: the
-    // exit status of a run without a display.
+    // The program's exit status: 1 when the command line's export failed
+    // (its source included), else 0; a file that was only to be opened
+    // counts as 0.
     int CommandLineStatus() const { return FCommandLineStatus; }
+    // The messages that told of the export's failure, in their order; a run
+    // on a display repeats them on standard error at exit.
+    const std::vector<platform::MessageRequest>& CommandLineFailures() const { return FCommandLineFailures; }
     // Set when nobody can see the window (no display): the start-up notices
     // kept for after an export are then dropped.
     bool NoticesUnseen = false;
@@ -289,6 +293,9 @@ private:
     // The kept notices, unless the window closes with the export.
     void ShowStartupNotices();
     TWindowSettings CurrentWindowSettings() const;
+    // The settings into both stores, once: when the window closes, or when
+    // it is destroyed without having closed.
+    void WriteSettings();
     void ApplyWindowSettings(const TWindowSettings& Window);
     // The language pack steps.
     bool LoadLanguageLibrary(QAction* Sender, int32_t& Tag);
@@ -306,9 +313,9 @@ private:
     void RunCommandLine();
     std::optional<QString> RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
                                                 const QString& StartDir);
-    // Names the files and icons the last save run left out, with why; true
-    // when there were any.
-    bool ReportSkippedIcons();
+    // Names the files and icons the last save run left out, with why: the
+    // message shown, or nullopt when there were none.
+    std::optional<platform::MessageRequest> ReportSkippedIcons();
 
     QStringList FParams;
     QString FProgramFile;
@@ -317,6 +324,7 @@ private:
     bool FCommandLineHandled = false;
     bool FCommandLineWaiting = false;  // posted during a search; runs when it ends
     int FCommandLineStatus = 0;
+    std::vector<platform::MessageRequest> FCommandLineFailures;
     std::vector<platform::MessageRequest> FStartupNotices;
     // What a save run left out, per source file: the icons that cannot be
     // read, or the whole file and the reason.
@@ -327,6 +335,7 @@ private:
     };
     std::vector<TLeftOut> FSkippedIcons;
     bool FDestroyed = false;
+    bool FSettingsWritten = false;
     TRecentFiles FRecent;
 
     TKXScrollBox* FScrollBox = nullptr;

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include <sys/stat.h>
 
@@ -53,6 +54,19 @@ std::optional<QString> SourceError(const QString& Source)
     return std::nullopt;
 }
 
+// The text the toolkit's guard shows for an exception; none for the silent
+// abort.
+std::optional<QString> EscapedMessage(const std::exception_ptr& Escaped)
+{
+    try {
+        std::rethrow_exception(Escaped);
+    } catch (const platform::Abort&) {
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {}
+    return std::nullopt;
+}
+
 }  // namespace
 
 void TForm1::WMRunCommandLine()
@@ -80,6 +94,10 @@ void TForm1::WMRunCommandLine()
     try {
         RunCommandLine();
     } catch (...) {
+        // The toolkit's guard shows it; the export failed with its message.
+        if (const auto message = EscapedMessage(std::current_exception()); message && FCommandLineStatus != 0)
+            FCommandLineFailures.push_back(
+                {ApplicationTitle(), *message, platform::MsgType::Error, platform::mbOK, platform::mrOk});
         // After the toolkit has shown what escaped.
         QMetaObject::invokeMethod(
             this, [this] { ShowStartupNotices(); }, Qt::QueuedConnection);
@@ -97,8 +115,9 @@ void TForm1::RunCommandLine()
     }
 
     const TCommandLine commandLine = TCommandLine::Parse(FParams);
-    // Until the run ends well; an exception that escapes leaves it so.
-    FCommandLineStatus = 1;
+    // Until the export ends well; an exception that escapes leaves it so.
+    // A file that cannot be opened is only the window's business.
+    FCommandLineStatus = commandLine.Export ? 1 : 0;
     BatchMode = true;
     struct BatchModeOff {
         ~BatchModeOff() { BatchMode = false; }
@@ -113,15 +132,17 @@ void TForm1::RunCommandLine()
         error = commandLine.Errors.join(kLineBreak);
     if (!error) {
         SelectFile(source);
-        if (!commandLine.Export) {
-            FCommandLineStatus = 0;
+        if (!commandLine.Export)
             return;
-        }
         error = RunCommandLineExport(commandLine, source, startDir);
     }
-    if (error)
-        platform::messageBoxes().show({ApplicationTitle(), errorHead + kLineBreak + *error,
-                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    if (!error)
+        return;
+    const platform::MessageRequest box {ApplicationTitle(), errorHead + kLineBreak + *error,
+                                        platform::MsgType::Error, platform::mbOK, platform::mrOk};
+    if (FCommandLineStatus != 0)
+        FCommandLineFailures.push_back(box);
+    platform::messageBoxes().show(box);
 }
 
 std::optional<QString> TForm1::RunCommandLineExport(const TCommandLine& CommandLine, const QString& Source,
@@ -139,7 +160,7 @@ std::optional<QString> TForm1::RunCommandLineExport(const TCommandLine& CommandL
     }
 
     int SaveCount = 0;
-    bool skipped = false;
+    std::optional<platform::MessageRequest> skipped;
     {
         WaitCursor wait;
         const QString Dest = ResolvePath(StartDir, CommandLine.Dest());
@@ -189,6 +210,8 @@ std::optional<QString> TForm1::RunCommandLineExport(const TCommandLine& CommandL
 
     // Icons left out make the export incomplete: the run's status says so.
     FCommandLineStatus = skipped ? 1 : 0;
+    if (skipped)
+        FCommandLineFailures.push_back(*skipped);
     if (CommandLine.CloseWhenDone)
         close();
     else if (!CommandLine.AllAsOne)

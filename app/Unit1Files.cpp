@@ -5,12 +5,12 @@
 #include "app/myutils.h"
 #include "kxCommon/KXImageBox.h"
 #include "platform/Bitmap.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/WaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -67,9 +67,11 @@ void TForm1::OpenBtnClick()
                                                   "(*.dll)|*.dll|ActiveX files (*.ocx)|*.ocx|Any file "
                                                   "(*.*)|*.*")
                                  : FOpenDlgFilter);
-    const QString chosen = QFileDialog::getOpenFileName(this, title, FOpenDlgInitialDir, filter);
-    if (chosen.isEmpty())
+    const std::optional<QString> answer
+        = platform::fileDialogs().open(this, {title, filter.split(QStringLiteral(";;")), FOpenDlgInitialDir});
+    if (!answer || answer->isEmpty())
         return;
+    const QString& chosen = *answer;
     FOpenDlgInitialDir = QFileInfo(chosen).absolutePath();
     if (FSaveDlgInitialDir.isEmpty())
         FSaveDlgInitialDir = FOpenDlgInitialDir;

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QStatusTipEvent>
 
 namespace {
@@ -21,7 +22,7 @@ public:
     explicit HintFilter(TForm1* form) : QObject(form), m_form(form) {}
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_form && event->type() == QEvent::StatusTip) {
+        if (event->type() == QEvent::StatusTip) {
             m_form->AppOnHint(static_cast<QStatusTipEvent*>(event)->tip());
             return true;
         }
@@ -55,7 +56,11 @@ void TForm1::CreateHelpControls()
                                        GetMessageText(613) + QStringLiteral("\r\n") + File,
                                        platform::MsgType::Error, platform::mbOK, platform::mrOk});
     };
-    installEventFilter(new HintFilter(this));
+    auto* hints = new HintFilter(this);
+    installEventFilter(hints);
+    // A menu is a window of its own, so its items' hints stop there: the
+    // recent files' full paths are taken from it.
+    FMRUPopup->installEventFilter(hints);
 }
 
 void TForm1::AppOnHint(const QString& Hint)

@@ -102,10 +102,10 @@ void TForm1::SaveAll(const QString& SrcFileName, const QString& DestDir, const Q
                   WrittenNames);
 }
 
-bool TForm1::ReportSkippedIcons()
+std::optional<platform::MessageRequest> TForm1::ReportSkippedIcons()
 {
     if (FSkippedIcons.empty())
-        return false;
+        return std::nullopt;
     QStringList lines;
     for (const auto& [source, skipped, reason] : FSkippedIcons) {
         if (!reason.isEmpty()) {
@@ -122,9 +122,10 @@ bool TForm1::ReportSkippedIcons()
         lines << text.arg(numbers.join(QStringLiteral(", ")), source);
     }
     FSkippedIcons.clear();
-    platform::messageBoxes().show({ApplicationTitle(), lines.join(QStringLiteral("\r\n")),
-                                   platform::MsgType::Warning, platform::mbOK, platform::mrOk});
-    return true;
+    const platform::MessageRequest report {ApplicationTitle(), lines.join(QStringLiteral("\r\n")),
+                                           platform::MsgType::Warning, platform::mbOK, platform::mrOk};
+    platform::messageBoxes().show(report);
+    return report;
 }
 
 void TForm1::CheckSelection()

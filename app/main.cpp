@@ -125,8 +125,15 @@ int main(int argc, char** argv)
         form.FormCreate();
         form.show();
         status = TApplication::exec();
-        if (headless)
-            status = form.CommandLineStatus();
+        if (form.CommandLineStatus() != 0) {
+            status = 1;
+            // The boxes that told of the failure are gone with the window;
+            // whoever started the export reads it where a run without a
+            // display writes it.
+            if (!headless)
+                for (const platform::MessageRequest& failure : form.CommandLineFailures())
+                    platform::printToStandardError(failure);
+        }
         finalizeUnits();
     }
     platform::setMessageBoxes(nullptr);

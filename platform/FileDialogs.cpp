@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
+#include <QSettings>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace platform {
 
@@ -44,28 +48,85 @@ protected:
     }
 };
 
+// The folder the toolkit keeps a user's settings in now: that of any
+// program's settings file.
+QString userSettingsFolder()
+{
+    const QSettings probe(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quellmark"));
+    return QFileInfo(probe.fileName()).absolutePath();
+}
+
+// The toolkit's file dialog keeps a history (the folders visited, its view)
+// in a settings file of the toolkit's, read as the dialog is made and
+// written as it goes, and offers no way to turn that off. The program keeps
+// its settings in its own stores alone: while a dialog is made and while it
+// goes, the toolkit's settings folder leads where no file can be made, so
+// that file is neither read nor written. Nothing else runs meanwhile, and
+// the folder is put back at once.
+class ToolkitSettingsAway {
+public:
+    ToolkitSettingsAway() : m_folder(userSettingsFolder())
+    {
+        // No folder can be made below a device file.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    }
+    ~ToolkitSettingsAway() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_folder); }
+    ToolkitSettingsAway(const ToolkitSettingsAway&) = delete;
+    ToolkitSettingsAway& operator=(const ToolkitSettingsAway&) = delete;
+
+private:
+    QString m_folder;
+};
+
+struct DeleteFileDialog {
+    void operator()(QFileDialog* dialog) const
+    {
+        const ToolkitSettingsAway away;
+        delete dialog;
+    }
+};
+using FileDialog = std::unique_ptr<QFileDialog, DeleteFileDialog>;
+
+FileDialog makeFileDialog(QWidget* parent, const QString& title = {}, const QString& folder = {})
+{
+    const ToolkitSettingsAway away;
+    return FileDialog(new QFileDialog(parent, title, folder));
+}
+
 }  // namespace
+
+std::optional<QString> DesktopFileDialogs::open(QWidget* parent, const OpenRequest& request)
+{
+    const FileDialog dialog = makeFileDialog(parent, request.title, request.initialDir);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setNameFilters(request.filters);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog->selectedFiles().first();
+}
 
 std::optional<SaveAnswer> DesktopFileDialogs::save(QWidget* parent, const SaveRequest& request)
 {
-    QFileDialog dialog(parent, request.title, request.initialDir);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(request.filters);
+    const FileDialog dialog = makeFileDialog(parent, request.title, request.initialDir);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilters(request.filters);
     if (request.filterIndex >= 1 && request.filterIndex <= request.filters.size())
-        dialog.selectNameFilter(request.filters[request.filterIndex - 1]);
-    dialog.setDefaultSuffix(request.defaultExt);
+        dialog->selectNameFilter(request.filters[request.filterIndex - 1]);
+    dialog->setDefaultSuffix(request.defaultExt);
     if (request.onTypeChange)
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
-            const int index = static_cast<int>(request.filters.indexOf(filter)) + 1;
-            if (index > 0)
-                dialog.setDefaultSuffix(request.onTypeChange(index));
-        });
-    dialog.selectFile(request.proposedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        QObject::connect(dialog.get(), &QFileDialog::filterSelected, dialog.get(),
+                         [&](const QString& filter) {
+                             const int index = static_cast<int>(request.filters.indexOf(filter)) + 1;
+                             if (index > 0)
+                                 dialog->setDefaultSuffix(request.onTypeChange(index));
+                         });
+    dialog->selectFile(request.proposedName);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const int index = static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())) + 1;
-    return SaveAnswer {dialog.selectedFiles().first(), index > 0 ? index : 1};
+    const int index = static_cast<int>(request.filters.indexOf(dialog->selectedNameFilter())) + 1;
+    return SaveAnswer {dialog->selectedFiles().first(), index > 0 ? index : 1};
 }
 
 std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString& title,
@@ -82,7 +143,9 @@ std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString
     heading->setTextFormat(Qt::PlainText);
     heading->setVisible(!title.isEmpty());
     layout->addWidget(heading);
-    auto* picker = new QFileDialog(&dialog);
+    // Gone before the window that holds it.
+    const FileDialog pickerDialog = makeFileDialog(&dialog);
+    QFileDialog* picker = pickerDialog.get();
     // Part of this window, not one of its own.
     picker->setWindowFlags(Qt::Widget);
     picker->setOption(QFileDialog::DontUseNativeDialog);
@@ -111,24 +174,36 @@ std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString
     return dir;
 }
 
+namespace {
+
+// The next scripted answer; none (cancelled) when the queue is empty.
+template <typename Answer> std::optional<Answer> nextAnswer(std::deque<Answer>& answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace
+
+std::optional<QString> ScriptedFileDialogs::open(QWidget*, const OpenRequest& request)
+{
+    openRequests.push_back(request);
+    return nextAnswer(opens);
+}
+
 std::optional<SaveAnswer> ScriptedFileDialogs::save(QWidget*, const SaveRequest& request)
 {
     saveRequests.push_back(request);
-    if (saves.empty())
-        return std::nullopt;
-    SaveAnswer answer = saves.front();
-    saves.pop_front();
-    return answer;
+    return nextAnswer(saves);
 }
 
 std::optional<QString> ScriptedFileDialogs::folder(QWidget*, const QString& title, const QString& initialDir)
 {
     folderRequests.push_back({title, initialDir});
-    if (folders.empty())
-        return std::nullopt;
-    QString answer = folders.front();
-    folders.pop_front();
-    return answer;
+    return nextAnswer(folders);
 }
 
 FileDialogs& fileDialogs() { return *current(); }

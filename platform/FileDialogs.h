@@ -30,17 +30,27 @@ struct SaveAnswer {
     int filterIndex = 1;
 };
 
+struct OpenRequest {
+    QString title;
+    QStringList filters;  // "Executable files (*.exe)", ...
+    QString initialDir;   // empty: the process's current folder
+};
+
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
     // nullopt when cancelled.
+    virtual std::optional<QString> open(QWidget* parent, const OpenRequest& request) = 0;
     virtual std::optional<SaveAnswer> save(QWidget* parent, const SaveRequest& request) = 0;
     virtual std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialDir)
         = 0;
 };
 
+// The toolkit's dialogs. They keep no history of their own: no settings
+// file of the toolkit is read or written for them.
 class DesktopFileDialogs : public FileDialogs {
 public:
+    std::optional<QString> open(QWidget* parent, const OpenRequest& request) override;
     std::optional<SaveAnswer> save(QWidget* parent, const SaveRequest& request) override;
     std::optional<QString> folder(QWidget* parent, const QString& title, const QString& initialDir) override;
 };
@@ -48,7 +58,10 @@ public:
 // For tests: answers from queues, cancels when they are empty.
 class ScriptedFileDialogs : public FileDialogs {
 public:
+    std::optional<QString> open(QWidget*, const OpenRequest& request) override;
     std::optional<SaveAnswer> save(QWidget*, const SaveRequest& request) override;
+    std::deque<QString> opens;
+    std::vector<OpenRequest> openRequests;
     std::optional<QString> folder(QWidget*, const QString& title, const QString& initialDir) override;
     std::deque<SaveAnswer> saves;
     std::deque<QString> folders;

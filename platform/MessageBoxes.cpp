@@ -37,12 +37,17 @@ bool hasDisplay()
     return platform != u"offscreen" && platform != u"minimal";
 }
 
+void printToStandardError(const MessageRequest& request)
+{
+    QString text = request.text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    std::fprintf(stderr, "%s: %s\n", qPrintable(request.caption), qPrintable(text));
+}
+
 ModalResult DesktopMessageBoxes::show(const MessageRequest& request)
 {
     if (!hasDisplay()) {
-        QString text = request.text;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        std::fprintf(stderr, "%s: %s\n", qPrintable(request.caption), qPrintable(text));
+        printToStandardError(request);
         return request.escape;
     }
     QMessageBox box(iconOf(request.type), request.caption, request.text);

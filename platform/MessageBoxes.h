@@ -70,4 +70,8 @@ void setMessageBoxes(std::shared_ptr<MessageBoxes> boxes);
 // True when windows can be shown (not the offscreen or minimal platform).
 bool hasDisplay();
 
+// Writes a box's caption and text to standard error, as a run without a
+// display shows every box.
+void printToStandardError(const MessageRequest& request);
+
 }  // namespace platform

@@ -11,10 +11,13 @@
 #include "TestApplication.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -22,6 +25,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -161,6 +165,53 @@ TEST_F(MainWindow, AnUnwritableIniFileIsSilentAtExit)
     EXPECT_TRUE(boxes->shown.empty());
 }
 
+TEST_F(MainWindow, ARegistryThatCannotBeWrittenIsToldOnceAsTheWindowCloses)
+{
+    // The user's configuration folder is a file: no settings file can be
+    // made below it.
+    {
+        QFile blocker(config.filePath(".config"));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.filePath(".config"));
+    {
+        platform::IniFile file(ini());
+        file.writeBool("Settings", "SaveSettingsToRegistry", true);
+        ASSERT_TRUE(file.save());
+    }
+    // What the user saw when the box came.
+    struct SeenBoxes : platform::ScriptedMessageBoxes {
+        QWidget* window = nullptr;
+        std::vector<bool> windowShown;
+        platform::ModalResult show(const platform::MessageRequest& request) override
+        {
+            windowShown.push_back(window && window->isVisible());
+            return ScriptedMessageBoxes::show(request);
+        }
+    };
+    auto seen = std::make_shared<SeenBoxes>();
+    platform::setMessageBoxes(seen);
+    auto form = start();
+    ASSERT_TRUE(SaveSettingsToRegistry);
+    seen->window = form.get();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    seen->shown.clear();
+    seen->windowShown.clear();
+    form->close();
+    form.reset();
+    ASSERT_EQ(seen->shown.size(), 1u);
+    EXPECT_EQ(seen->shown[0].type, platform::MsgType::Error);
+    EXPECT_TRUE(seen->shown[0].text.contains(config.filePath(".config/Quellmark/Pictorium.conf")))
+        << seen->shown[0].text.toStdString();
+    EXPECT_EQ(seen->windowShown, std::vector<bool> {true});
+    // The INI file took them all the same.
+    platform::IniFile back(ini());
+    ASSERT_TRUE(back.load());
+    EXPECT_EQ(back.readInteger("Settings", "Run", 0), 1);
+    SaveSettingsToRegistry = false;
+}
+
 TEST_F(MainWindow, StatusPanelsFollowTheSelection)
 {
     auto form = start();
@@ -275,6 +326,66 @@ TEST_F(MainWindow, SaveCommands)
     EXPECT_EQ(boxes->shown.back().text, GetUIText(606));
     platform::setFileDialogs(nullptr);
     OpenAfterSave = true;
+}
+
+TEST_F(MainWindow, TheFileDialogsKeepNoHistoryOfTheirOwn)
+{
+    platform::setFileDialogs(nullptr);  // the toolkit's own dialogs
+    // The next file dialog, once it shows: where it started; then Esc, as a
+    // user would cancel it.
+    const auto cancelWhenShown = [](QString& folder) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, &folder] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            folder = dialog->directory().absolutePath();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        timer->start(10);
+    };
+    const auto toolkitFiles = [&] {
+        QStringList files;
+        QDirIterator it(config.path(), {"QtProject*"}, QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        return files.join(u' ').toStdString();
+    };
+
+    auto form = start();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // Both start in the folder the program was started in.
+    QString open, save;
+    cancelWhenShown(open);
+    form->OpenBtnClick();
+    cancelWhenShown(save);
+    form->SaveSelClick();
+    EXPECT_EQ(open, QDir::currentPath());
+    EXPECT_EQ(save, QDir::currentPath());
+    EXPECT_EQ(toolkitFiles(), "");
+
+    // A history that another program of the toolkit left neither leads the
+    // dialog nor is added to.
+    const QByteArray left = "[FileDialog]\nhistory=file:///usr/share\nlastVisited=file:///usr/share\n"
+                            "shortcuts=file:///usr/share\nqtVersion=" QT_VERSION_STR "\n";
+    const QString shared = config.filePath("QtProject.conf");
+    {
+        QFile file(shared);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(left);
+    }
+    cancelWhenShown(open);
+    form->OpenBtnClick();
+    EXPECT_EQ(open, QDir::currentPath());
+    QFile file(shared);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), left);
+    // The program's own store kept its place.
+    EXPECT_EQ(ProgramRegistry().fileName(), config.filePath("Quellmark/Pictorium.conf"));
 }
 
 TEST_F(MainWindow, WithoutAnIniFileTheRegistryIsRead)

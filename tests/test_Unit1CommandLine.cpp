@@ -182,6 +182,12 @@ TEST_F(CommandLineRun, ErrorsAreShownAndTheWindowStaysOpen)
         EXPECT_FALSE(text.isEmpty());
         EXPECT_EQ(boxes->shown[0].type, platform::MsgType::Error);
         EXPECT_FALSE(MainFormClosing);
+        // An export's error is kept for standard error at exit.
+        const auto& failures = form->CommandLineFailures();
+        ASSERT_EQ(failures.size(), c.params.contains("-e") ? 1u : 0u);
+        if (!failures.empty()) {
+            EXPECT_EQ(failures[0].text, boxes->shown[0].text);
+        }
     }
     ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
     EXPECT_EQ(blocker.readAll(), "a file, not a folder");
@@ -276,7 +282,8 @@ TEST_F(CommandLineRun, AMissingSourceIsFoundWhenThePackGivesNoText)
         if (c.params.contains(missing)) {
             EXPECT_EQ(form->windowTitle(), "Pictorium");
             EXPECT_TRUE(form->RecentFiles().Stored().isEmpty());
-            EXPECT_EQ(form->CommandLineStatus(), 1);
+            // A file that is not there to open is no export that failed.
+            EXPECT_EQ(form->CommandLineStatus(), c.params.contains("-e") ? 1 : 0);
         }
     }
     EXPECT_FALSE(GetBuiltInText(604).isEmpty());
@@ -376,6 +383,13 @@ TEST_F(CommandLineRun, TheStatusIsTheExportsOwn)
             // shown by the application's guard in the program
         }
         EXPECT_EQ(form->CommandLineStatus(), c.status);
+        // What told of the failure, for standard error at exit: the run's
+        // own messages only.
+        EXPECT_EQ(form->CommandLineFailures().empty(), c.status == 0);
+        for (const platform::MessageRequest& failure : form->CommandLineFailures()) {
+            EXPECT_NE(failure.text, "earlier");
+            EXPECT_FALSE(failure.text.isEmpty());
+        }
     }
     EXPECT_FALSE(QFile::exists(dest("y.png")));
     // The icons that could be read were written and the left-out one named,

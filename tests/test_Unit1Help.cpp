@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QLabel>
@@ -289,6 +290,45 @@ TEST_F(MainWindowHelp, HoveringAHintedControlShowsItsLongHint)
         QCoreApplication::sendEvent(control, &leave);
         EXPECT_EQ(panel->text(), QString()) << id;
     }
+}
+
+TEST_F(MainWindowHelp, HoveringARecentFileShowsItsPath)
+{
+    installPack();
+    // Two files of one name, told apart by their folders only.
+    ASSERT_TRUE(QDir(program.path()).mkpath("a") && QDir(program.path()).mkpath("b"));
+    const QString older = program.filePath("a/icons.dll");
+    const QString newer = program.filePath("b/icons.dll");
+    ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", older));
+    ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", newer));
+    auto form = start();
+    form->SelectFile(older);
+    form->SelectFile(newer);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QLabel* panel = form->StatusPanel(0);
+
+    auto* openBtn = form->ToolBar()->findChild<QWidget*>("OpenBtn");
+    ASSERT_NE(openBtn, nullptr);
+    QMenu* menu = form->MRUPopup();
+    QTest::mouseClick(openBtn, Qt::LeftButton, {}, QPoint(33, 13));  // the drop-down part
+    ASSERT_TRUE(menu->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    const QList<QAction*> items = menu->actions();
+    ASSERT_GE(items.size(), 2);
+    for (const auto& [item, path] : {std::pair {items[0], newer}, std::pair {items[1], older}}) {
+        EXPECT_EQ(item->text(), "icons.dll");
+        QTest::mouseMove(menu, menu->actionGeometry(item).center());
+        EXPECT_EQ(panel->text().toStdString(), path.toStdString());
+    }
+    // Off the menu, the path goes, as a tool bar button's hint does.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(menu, &leave);
+    EXPECT_EQ(panel->text().toStdString(), "");
+    QTest::mouseMove(menu, menu->actionGeometry(items[0]).center());
+    EXPECT_EQ(panel->text().toStdString(), newer.toStdString());
+    menu->close();
+    EXPECT_EQ(panel->text().toStdString(), "");
 }
 
 TEST_F(MainWindowHelp, ThePackNamesTheSaveMenu)

@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -279,6 +281,71 @@ TEST_F(Program, ClosesWhenDoneOnADisplay)
         EXPECT_EQ(o.status, 0);
         EXPECT_EQ(tool("pngcheck", {out("x.png")}).status, 0);
     }
+}
+
+TEST_F(Program, OnADisplayAFailedExportEndsWithStatusOneOnceTheWindowCloses)
+{
+    const VirtualDisplay display;
+    const QString xdotool = QStandardPaths::findExecutable("xdotool");
+    const QString wmctrl = QStandardPaths::findExecutable("wmctrl");
+    const QString openbox = QStandardPaths::findExecutable("openbox");
+    if (display.name().isEmpty() || xdotool.isEmpty() || wmctrl.isEmpty() || openbox.isEmpty())
+        GTEST_SKIP() << "needs Xvfb, openbox, xdotool and wmctrl";
+    QProcessEnvironment env = batchEnvironment();
+    env.insert("DISPLAY", display.name());
+    env.insert("LSAN_OPTIONS",
+               "print_suppressions=0:suppressions=" SOURCE_DIR "/tests/support/lsan-display.supp");
+    // A window manager, which closes a window as a user's click on its
+    // close button does.
+    QProcess manager;
+    manager.setProcessEnvironment(env);
+    manager.start(openbox, {"--sm-disable"});
+    ASSERT_TRUE(manager.waitForStarted(10000));
+    const auto x = [&](const QString& program, const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        p.waitForFinished(30000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    };
+    const auto programWindows = [&] {
+        return x(xdotool, {"search", "--onlyvisible", "--name", "^Pictorium"});
+    };
+    const auto waitFor = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 600 && !done(); ++i)
+            QThread::msleep(100);
+        return done();
+    };
+
+    const QStringList cases[] = {
+        {"-e", kFixtures + "/missing.dll", out("x.png"), "-closewhendone"},
+        {"-e", kSource, out("x.png"), "-iconindex=9", "-closewhendone"},
+        {"-e", kSource, out("x.png")},  // a good one: its count in a box
+    };
+    for (const QStringList& args : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome headless = run(args);
+        QFile::remove(out("x.png"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(work.path());
+        p.start(installed.filePath("pictorium"), args);
+        // The window and its box; OK on the box, then the window closed.
+        ASSERT_TRUE(waitFor([&] { return programWindows().size() == 2; })) << programWindows().size();
+        ASSERT_TRUE(waitFor([&] {
+            x(xdotool, {"key", "Return"});
+            QThread::msleep(200);
+            return programWindows().size() == 1;
+        }));
+        x(wmctrl, {"-c", "Pictorium"});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), headless.status);
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()).toStdString(),
+                  headless.status == 0 ? "" : headless.err.toStdString());
+    }
+    manager.terminate();
+    manager.waitForFinished(5000);
 }
 
 TEST_F(Program, PlainEnvironmentLeavesStandardErrorToTheProgram)
