@@ -94,7 +94,7 @@ void TForm1::WMRunCommandLine()
     try {
         RunCommandLine();
     } catch (...) {
-        // The toolkit's guard shows it; the export failed with its message.
+        // The toolkit's guard shows it; the run failed with its message.
         if (const auto message = EscapedMessage(std::current_exception()); message && FCommandLineStatus != 0)
             FCommandLineFailures.push_back(
                 {ApplicationTitle(), *message, platform::MsgType::Error, platform::mbOK, platform::mrOk});
@@ -115,9 +115,8 @@ void TForm1::RunCommandLine()
     }
 
     const TCommandLine commandLine = TCommandLine::Parse(FParams);
-    // Until the export ends well; an exception that escapes leaves it so.
-    // A file that cannot be opened is only the window's business.
-    FCommandLineStatus = commandLine.Export ? 1 : 0;
+    // Until the run ends well; an exception that escapes leaves it so.
+    FCommandLineStatus = 1;
     BatchMode = true;
     struct BatchModeOff {
         ~BatchModeOff() { BatchMode = false; }
@@ -132,16 +131,17 @@ void TForm1::RunCommandLine()
         error = commandLine.Errors.join(kLineBreak);
     if (!error) {
         SelectFile(source);
-        if (!commandLine.Export)
+        if (!commandLine.Export) {
+            FCommandLineStatus = 0;
             return;
+        }
         error = RunCommandLineExport(commandLine, source, startDir);
     }
     if (!error)
         return;
     const platform::MessageRequest box {ApplicationTitle(), errorHead + kLineBreak + *error,
                                         platform::MsgType::Error, platform::mbOK, platform::mrOk};
-    if (FCommandLineStatus != 0)
-        FCommandLineFailures.push_back(box);
+    FCommandLineFailures.push_back(box);
     platform::messageBoxes().show(box);
 }
 
