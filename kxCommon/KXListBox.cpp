@@ -734,6 +734,13 @@ void TKXListBox::mousePressEvent(QMouseEvent* e)
 {
     if (FEditorVisible)
         SetEditorVisible(false);
+    // Only the left button selects. The owner hears of left clicks alone,
+    // so a selection moved by another button would name an item the owner
+    // never showed.
+    if (e->button() != Qt::LeftButton) {
+        e->accept();
+        return;
+    }
     QListWidget::mousePressEvent(e);
 }
 

@@ -564,7 +564,9 @@ bool TkxFolderTree::ExpandFolderNode(QTreeWidgetItem* Node)
         AddChildren(Node, *children, d->FN_Type != ftMyComputer && d->FN_Type != ftNetworkNeighborhood);
     }
     SetHasChildren(Node, hasKids);
-    if (added && !d->FN_Change_Thread) {
+    // The Desktop always holds Computer and the rest, so it is watched even
+    // while its folder holds none: the first folder made there shows.
+    if ((added || d->FN_Type == ftDesktop) && !d->FN_Change_Thread) {
         d->FN_Unwatched = FInExpandAllStep && WatchCount() >= FExpandAllWatches;
         if (!d->FN_Unwatched)
             StartDirWatcher(Node);

@@ -1,9 +1,12 @@
 #include "platform/FileDialogs.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QSettings>
 #include <QStyle>
@@ -153,17 +156,27 @@ std::optional<QString> DesktopFileDialogs::folder(QWidget* parent, const QString
     picker->setOption(QFileDialog::ShowDirsOnly);
     picker->setDirectory(initialDir);
     // Under the title, the whole path of the folder that Open would take:
-    // the preselected one, then each one the user moves to.
+    // the preselected one, then each one the user clicks, moves to, types
+    // or enters. A row made current without being chosen is not taken, and
+    // a name typed in part names no folder yet: the line keeps the last one.
     auto* path = new PathLine(&dialog);
     path->setObjectName(QStringLiteral("folderDialogPath"));
     path->setPath(initialDir);
     layout->addWidget(path);
-    const auto follow = [path](const QString& folder) {
-        if (!folder.isEmpty())
+    const auto follow = [path, picker] {
+        const QString folder = picker->selectedFiles().value(0);
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
             path->setPath(folder);
     };
     QObject::connect(picker, &QFileDialog::currentChanged, path, follow);
     QObject::connect(picker, &QFileDialog::directoryEntered, path, follow);
+    // Typing a name, or the view's type-ahead, chooses a row without
+    // telling the dialog's own signals.
+    if (auto* name = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        QObject::connect(name, &QLineEdit::textChanged, path, follow);
+    if (auto* view = picker->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        view && view->selectionModel())
+        QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, path, follow);
     layout->addWidget(picker);
     QObject::connect(picker, &QDialog::finished, &dialog, &QDialog::done);
     if (dialog.exec() != QDialog::Accepted || picker->selectedFiles().isEmpty())

@@ -192,6 +192,46 @@ TEST(KXListBox, EscClickAndFocusLossCloseTheEdit)
     EXPECT_FALSE(f.list->EditorVisible());
 }
 
+// The right and the middle button close the edit as any click does, and
+// select nothing: the owner, told only of left clicks, would show another
+// item than the selected one.
+TEST(KXListBox, OnlyTheLeftButtonSelects)
+{
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        SCOPED_TRACE(int(button));
+        ListFixture f;
+        const auto centre = [&](int i) { return f.list->visualItemRect(f.list->item(i)).center(); };
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, centre(1));
+        ASSERT_EQ(f.list->ItemIndex(), 1);
+        ASSERT_EQ(f.clicks, 1);
+        const auto unmoved = [&] {
+            EXPECT_EQ(f.list->ItemIndex(), 1);
+            EXPECT_EQ(f.list->currentRow(), 1);
+            EXPECT_EQ(f.list->selectedItems(), QList<QListWidgetItem*> {f.list->item(1)});
+            EXPECT_EQ(f.clicks, 1);
+        };
+
+        QTest::keyClick(f.list.get(), 'u');
+        ASSERT_TRUE(f.list->EditorVisible());
+        QTest::mouseClick(f.list->viewport(), button, {}, centre(3));
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(f.list->EditorVisible());
+        EXPECT_TRUE(f.list->hasFocus());
+        unmoved();
+        for (int i : {2, 1, 0}) {
+            SCOPED_TRACE(i);
+            QTest::mouseClick(f.list->viewport(), button, {}, centre(i));
+            unmoved();
+            QTest::mouseDClick(f.list->viewport(), button, {}, centre(i));
+            unmoved();
+        }
+
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, centre(3));
+        EXPECT_EQ(f.list->ItemIndex(), 3);
+        EXPECT_EQ(f.clicks, 2);
+    }
+}
+
 // Every way the edit is hidden from inside one of its own handlers, with
 // the list scrolled: the edit lives until the handler has returned.
 TEST(KXListBox, TheEditOutlivesTheHandlerThatHidesIt)

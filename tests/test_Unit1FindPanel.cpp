@@ -5,6 +5,7 @@
 #include "app/myutils.h"
 #include "kxCommon/KXCtrl.h"
 #include "kxCommon/KXImageBox.h"
+#include "kxCommon/KXListBox.h"
 #include "kxCommon/kxFolderTree.h"
 #include "platform/AlignedPanel.h"
 #include "platform/Exceptions.h"
@@ -639,4 +640,37 @@ TEST_F(FindPanel, ANodeWithoutAFolderEmptiesTheListAndItsCount)
     EXPECT_FALSE(form->SaveAllBtn->isEnabled());
     EXPECT_TRUE(form->Label6->isHidden());
     EXPECT_TRUE(form->StatusPanel(0)->text().isEmpty());
+}
+
+// The list's highlight and the grid name the same file: the right and the
+// middle button move neither, the left one both.
+TEST_F(FindPanel, OnlyALeftClickInTheListMovesTheSelectionAndTheFile)
+{
+    auto form = start();
+    form->show();
+    form->SearchBtnClick(form->SearchBtn);
+    choose(*form, folder);
+    TKXListBox* list = form->FileBox;
+    ASSERT_EQ(list->ItemStrings(), (QStringList {"a.dll", "B.exe"}));
+    const auto click = [&](Qt::MouseButton button, int index) {
+        QTest::mouseClick(list->viewport(), button, {}, list->visualItemRect(list->item(index)).center());
+        QCoreApplication::processEvents();
+    };
+    const auto agree = [&](int index, const QString& name) {
+        EXPECT_EQ(list->ItemIndex(), index);
+        EXPECT_EQ(list->currentRow(), index);
+        EXPECT_EQ(list->selectedItems(), QList<QListWidgetItem*> {list->item(index)});
+        EXPECT_EQ(form->CurrentFileName(), at(name));
+        EXPECT_EQ(form->ScrollBox()->ImageBox()->FileName(), at(name));
+        EXPECT_TRUE(form->windowTitle().endsWith(" - " + name)) << form->windowTitle().toStdString();
+    };
+    click(Qt::LeftButton, 0);
+    agree(0, "a.dll");
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        SCOPED_TRACE(int(button));
+        click(button, 1);
+        agree(0, "a.dll");
+    }
+    click(Qt::LeftButton, 1);
+    agree(1, "B.exe");
 }

@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -197,4 +199,86 @@ TEST(DesktopDirDialog, ShowsTheSelectedFoldersPathUnderItsTitle)
     EXPECT_EQ(seen.afterKey.toStdString(), (icons + "/a").toStdString());
     // The path shown is the folder taken.
     EXPECT_EQ(dlg.Directory().toStdString(), (icons + "/a").toStdString());
+}
+
+// The path follows the folder Open would take however the user gets there:
+// the view taking the keyboard (its first row current, none chosen), its
+// type-ahead, a name typed whole, a folder entered.
+TEST(DesktopDirDialog, TheFoldersPathFollowsWhatIsTyped)
+{
+    TestApplication();
+    const QTemporaryDir dir;
+    const QString icons = dir.filePath("icons");
+    for (const char* name : {"icons/apple", "icons/banana", "icons/cherry/pits"})
+        QDir(dir.path()).mkpath(name);
+    struct Step {
+        const char* what;
+        QString path, taken;
+    };
+    std::vector<Step> steps;
+    QTimer::singleShot(0, [&steps] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_TRUE(box);
+        // Cancelled however the steps end, so that a failing one hangs nothing.
+        const auto cancel = qScopeGuard([box] {
+            if (auto* buttons = box->findChild<QDialogButtonBox*>())
+                buttons->button(QDialogButtonBox::Cancel)->click();
+        });
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        box->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        auto* picker = box->findChild<QFileDialog*>();
+        const auto* path = box->findChild<QLabel*>("folderDialogPath");
+        auto* name = box->findChild<QLineEdit*>("fileNameEdit");
+        QAbstractItemView* view = folderView(box);
+        ASSERT_TRUE(picker && path && name && view);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "cherry").isValid(); }));
+        const auto see = [&](const char* what) {
+            steps.push_back({what, path->text(), picker->selectedFiles().value(0)});
+        };
+        see("start");
+        // Tab into the view: its first row becomes current, unchosen.
+        for (int i = 0; i < 20 && QApplication::focusWidget() != view; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), view);
+        see("view focused");
+        QTest::keyClicks(view, "ba");
+        see("ba in the view");
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(name, "apple");
+        see("apple typed");
+        const QPoint cherry = view->visualRect(row(view, "cherry")).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cherry);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cherry);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "pits").isValid(); }));
+        see("cherry entered");
+        QTest::mouseClick(name, Qt::LeftButton);
+        QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(name, "pi");  // no folder yet: the last one stays
+        see("pi typed");
+        QTest::keyClicks(name, "ts");
+        see("pits typed");
+    });
+    TKXDirDialog dlg;
+    dlg.SetTitle(QStringLiteral("Select folder to save images:"));
+    dlg.SetDirectory(icons);
+    EXPECT_FALSE(dlg.Execute());
+    const std::vector<std::pair<const char*, QString>> expected = {
+        {"start", icons},
+        {"view focused", icons},
+        {"ba in the view", icons + "/banana"},
+        {"apple typed", icons + "/apple"},
+        {"cherry entered", icons + "/cherry"},
+        {"pi typed", icons + "/cherry"},
+        {"pits typed", icons + "/cherry/pits"},
+    };
+    ASSERT_EQ(steps.size(), expected.size());
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(steps[i].what);
+        EXPECT_EQ(steps[i].path.toStdString(), expected[i].second.toStdString());
+        if (QString(steps[i].what) != "pi typed") {  // Open takes nothing then
+            EXPECT_EQ(steps[i].taken.toStdString(), expected[i].second.toStdString());
+        }
+    }
 }

@@ -389,6 +389,32 @@ TEST_F(FolderTreeTest, SubFolderChangesReReadAnOpenFolder)
     EXPECT_NE(t.MyComputerNode(), nullptr);
 }
 
+// The Desktop always shows Computer and the rest: it is watched even when
+// its folder holds no folder yet, so the first one made there shows. Both
+// an empty Desktop folder and a home without folders standing in for it.
+TEST_F(FolderTreeTest, AnEmptyDesktopShowsTheFirstFolderMadeOnIt)
+{
+    for (const char* place : {"EmptyDesktop", "home"}) {
+        SCOPED_TRACE(place);
+        desktop = root + "/" + place;
+        ASSERT_TRUE(QDir().mkpath(desktop));
+        if (QString(place) == "home") {
+            QFile profile(desktop + "/.profile");
+            ASSERT_TRUE(profile.open(QIODevice::WriteOnly));
+        }
+        auto& t = make();
+        ASSERT_EQ(texts(t.DesktopNode()).join(",").toStdString(), "Computer,Network,Trash");
+        EXPECT_NE(t.NodeData(t.DesktopNode())->FN_Change_Thread, nullptr);
+        EXPECT_EQ(t.WatchCount(), 1u);
+
+        ASSERT_TRUE(QDir().mkdir(desktop + "/New"));
+        EXPECT_TRUE(waitFor([&] { return child(t.DesktopNode(), "New") != nullptr; }));
+        EXPECT_EQ(texts(t.DesktopNode()).join(",").toStdString(), "Computer,Network,Trash,New");
+        EXPECT_TRUE(t.DesktopNode()->isExpanded());
+        EXPECT_EQ(t.WatchCount(), 1u);  // the re-read starts no second one
+    }
+}
+
 // A folder whose sub-folders come and go all the time (a busy /tmp) is read
 // again a few times a second, not at every change, and still shows each
 // state soon: the last one within a second.
