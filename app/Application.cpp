@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -57,10 +59,16 @@ void ToolkitStartUp::Finish()
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) { Finish(); }
 
-void TApplication::ShowException(const std::exception& e)
+void TApplication::ShowException(const std::exception& e) noexcept
 {
-    platform::messageBoxes().show({QStringLiteral("Pictorium"), QString::fromUtf8(e.what()),
-                                   platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    try {
+        platform::messageBoxes().show({QStringLiteral("Pictorium"), platform::messageOf(e),
+                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    } catch (const std::exception&) {
+        // No memory left even for the box: the message goes out as it is.
+        const char* text = dynamic_cast<const std::bad_alloc*>(&e) ? platform::kOutOfMemoryText : e.what();
+        std::fprintf(stderr, "Pictorium: %s\n", text);
+    }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -27,5 +27,5 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows an exception as the application object does.
-    static void ShowException(const std::exception& e);
+    static void ShowException(const std::exception& e) noexcept;
 };
