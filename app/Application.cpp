@@ -32,6 +32,14 @@ void filterToolkitMessages()
 ToolkitStartUp::ToolkitStartUp()
 {
     filterToolkitMessages();
+    // Without a screen nothing needs the desktop's event loop library, which
+    // ends the process when an allocation of its own fails: the toolkit's
+    // own loop serves instead.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if ((platform == "offscreen" || platform == "minimal") && qEnvironmentVariableIsEmpty("QT_NO_GLIB")) {
+        qputenv("QT_NO_GLIB", "1");
+        FOwnLoopAsked = true;
+    }
     // The toolkit's start-up looks for a sandbox's marker file in the
     // user's runtime folder. Without a session (cron, env -i) there is
     // none, and the toolkit would make /tmp/runtime-USER and warn. A
@@ -49,9 +57,13 @@ ToolkitStartUp::~ToolkitStartUp() { Finish(); }
 
 void ToolkitStartUp::Finish()
 {
+    // Programs started later get the environment the program was given.
+    if (FOwnLoopAsked) {
+        qunsetenv("QT_NO_GLIB");
+        FOwnLoopAsked = false;
+    }
     if (FRuntimeFolder.isEmpty())
         return;
-    // Programs started later get the environment the program was given.
     qunsetenv("XDG_RUNTIME_DIR");
     QDir(QFile::decodeName(FRuntimeFolder)).removeRecursively();
     FRuntimeFolder.clear();

@@ -19,6 +19,7 @@ protected:
 
 private:
     QByteArray FRuntimeFolder;
+    bool FOwnLoopAsked = false;
 };
 
 class TApplication : private ToolkitStartUp, public QApplication {
