@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -30,6 +32,14 @@ void filterToolkitMessages()
 ToolkitStartUp::ToolkitStartUp()
 {
     filterToolkitMessages();
+    // Without a screen nothing needs the desktop's event loop library, which
+    // ends the process when an allocation of its own fails: the toolkit's
+    // own loop serves instead.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if ((platform == "offscreen" || platform == "minimal") && qEnvironmentVariableIsEmpty("QT_NO_GLIB")) {
+        qputenv("QT_NO_GLIB", "1");
+        FOwnLoopAsked = true;
+    }
     // The toolkit's start-up looks for a sandbox's marker file in the
     // user's runtime folder. Without a session (cron, env -i) there is
     // none, and the toolkit would make /tmp/runtime-USER and warn. A
@@ -47,9 +57,13 @@ ToolkitStartUp::~ToolkitStartUp() { Finish(); }
 
 void ToolkitStartUp::Finish()
 {
+    // Programs started later get the environment the program was given.
+    if (FOwnLoopAsked) {
+        qunsetenv("QT_NO_GLIB");
+        FOwnLoopAsked = false;
+    }
     if (FRuntimeFolder.isEmpty())
         return;
-    // Programs started later get the environment the program was given.
     qunsetenv("XDG_RUNTIME_DIR");
     QDir(QFile::decodeName(FRuntimeFolder)).removeRecursively();
     FRuntimeFolder.clear();
@@ -57,10 +71,16 @@ void ToolkitStartUp::Finish()
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) { Finish(); }
 
-void TApplication::ShowException(const std::exception& e)
+void TApplication::ShowException(const std::exception& e) noexcept
 {
-    platform::messageBoxes().show({QStringLiteral("Pictorium"), QString::fromUtf8(e.what()),
-                                   platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    try {
+        platform::messageBoxes().show({QStringLiteral("Pictorium"), platform::messageOf(e),
+                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+    } catch (const std::exception&) {
+        // No memory left even for the box: the message goes out as it is.
+        const char* text = dynamic_cast<const std::bad_alloc*>(&e) ? platform::kOutOfMemoryText : e.what();
+        std::fprintf(stderr, "Pictorium: %s\n", text);
+    }
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

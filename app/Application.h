@@ -19,6 +19,7 @@ protected:
 
 private:
     QByteArray FRuntimeFolder;
+    bool FOwnLoopAsked = false;
 };
 
 class TApplication : private ToolkitStartUp, public QApplication {
@@ -27,5 +28,5 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows an exception as the application object does.
-    static void ShowException(const std::exception& e);
+    static void ShowException(const std::exception& e) noexcept;
 };

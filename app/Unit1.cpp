@@ -1,6 +1,7 @@
 // The main window: start-up, closing and exit, and the window's controls.
 #include "app/Unit1.h"
 
+#include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/IconEx.h"
 #include "app/myutils.h"
@@ -24,6 +25,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <cstdlib>
 
 bool BatchMode = false;
 bool SearchRunning = false;
@@ -88,7 +91,14 @@ TForm1::TForm1(const QStringList& Params, const QString& ProgramFile, QWidget* p
     : QMainWindow(parent), FParams(Params), FProgramFile(ProgramFile)
 {
     FIniFile = IniFileName(ProgramDir());
-    CreateControls();
+    try {
+        CreateControls();
+    } catch (const std::exception& e) {
+        // The toolkit cannot take apart widgets whose making failed half-way
+        // (a refused allocation): the program ends here, after its message.
+        TApplication::ShowException(e);
+        std::_Exit(1);
+    }
 }
 
 TForm1::~TForm1()

@@ -13,6 +13,7 @@
 #include "kxCommon/kxGraphicUtils.h"
 #include "kxCommon/kxIconUtils.h"
 #include "platform/Exceptions.h"
+#include "platform/ImageMemory.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ModalForms.h"
 #include "platform/PrintDialogs.h"
@@ -36,7 +37,7 @@ void TForm1::CopyBtnClick()
     // The icon's own pixels at its size, with their alpha: a pasted icon
     // keeps its shape.
     const platform::Icon& icon = grid->GetIcon(grid->ItemIndex());
-    QGuiApplication::clipboard()->setImage(icon.toImage().convertToFormat(QImage::Format_ARGB32));
+    QGuiApplication::clipboard()->setImage(platform::converted(icon.toImage(), QImage::Format_ARGB32));
 }
 
 void TForm1::PrintBtnClick()

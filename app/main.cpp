@@ -9,6 +9,7 @@
 #include "kxCommon/kxODBCUtils.h"
 #include "kxCommon/kxPageMetrics.h"
 #include "kxCommon/kxXP.h"
+#include "platform/ImageThreads.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PeModule.h"
 #include "platform/TemporaryFiles.h"
@@ -16,6 +17,8 @@
 #include <QDir>
 #include <QStringDecoder>
 
+#include <cstdlib>
+#include <new>
 #include <optional>
 
 namespace {
@@ -52,7 +55,20 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TApplication app(qtArgc, qtArgv);
-    platform::removeTemporaryFilesOnSignals();
+    // Threads that could not be made (under a memory limit) end the run:
+    // without them a signal would leave temporary files, and no large icon
+    // could be shown or saved.
+    try {
+        platform::removeTemporaryFilesOnSignals();
+    } catch (const std::exception& e) {
+        TApplication::ShowException(e);
+        return 1;
+    }
+    if (!platform::startImageThread()) {
+        // The pool would wait at exit for the thread it could not make.
+        TApplication::ShowException(std::bad_alloc());
+        std::_Exit(1);
+    }
     const bool headless = !platform::hasDisplay();
     if (const auto bad = nameNotUtf8(argc, argv)) {
         platform::messageBoxes().show(
@@ -111,7 +127,9 @@ int main(int argc, char** argv)
     }
 
     int status = 0;
-    {
+    // What escapes outside the message loop (a refused allocation while the
+    // settings are read) ends the run as an error, after its message.
+    try {
         TForm1 form(params, programFile);
         // Nobody could use a window without a screen: the program ends once
         // its command line is handled.
@@ -135,6 +153,10 @@ int main(int argc, char** argv)
                     platform::printToStandardError(failure);
         }
         finalizeUnits();
+    } catch (const std::exception& e) {
+        finalizeUnits();
+        TApplication::ShowException(e);
+        status = 1;
     }
     platform::setMessageBoxes(nullptr);
     return status;

@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/ImageMemory.h"
 #include "platform/MulDiv.h"
 #include "platform/PictureFormats.h"
 #include "platform/Printer.h"
@@ -136,7 +137,7 @@ void PrintBitmap(const Bitmap& Bitmap, int Mode, platform::Printer& Printer)
     // A straight copy of the pixels: alpha is not blended, as a raster copy ignores it.
     QImage pixels = Bitmap.image();
     if (pixels.hasAlphaChannel())
-        pixels = pixels.convertToFormat(QImage::Format_RGB32);
+        pixels = platform::converted(pixels, QImage::Format_RGB32);
     QPainter& canvas = Printer.canvas();
     canvas.save();
     canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);

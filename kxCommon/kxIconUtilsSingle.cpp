@@ -3,6 +3,7 @@
 
 #include "platform/ByteWriter.h"
 #include "platform/FileSystem.h"
+#include "platform/ImageMemory.h"
 
 #include <algorithm>
 #include <array>
@@ -135,7 +136,7 @@ std::vector<uint32_t> CopyToDIB32(const QImage& Bitmap)
         return {};
     // A bitmap without alpha channel reads back with 0 in the top byte.
     const bool alpha = Bitmap.hasAlphaChannel();
-    const QImage image = Bitmap.convertToFormat(QImage::Format_ARGB32);
+    const QImage image = platform::converted(Bitmap, QImage::Format_ARGB32);
     const int w = image.width(), h = image.height();
     std::vector<uint32_t> words(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y) {
@@ -250,8 +251,8 @@ bool SplitMonochromeMask(IconBitmaps& Bitmaps)
         return false;
     const QImage& mask = *Bitmaps.mask;
     const int h = mask.height() / 2;
-    QImage top = mask.copy(0, 0, mask.width(), h).convertToFormat(QImage::Format_Mono);
-    QImage bottom = mask.copy(0, h, mask.width(), h).convertToFormat(QImage::Format_Mono);
+    QImage top = platform::converted(mask.copy(0, 0, mask.width(), h), QImage::Format_Mono);
+    QImage bottom = platform::converted(mask.copy(0, h, mask.width(), h), QImage::Format_Mono);
     if (top.isNull() || bottom.isNull())
         return false;
     Bitmaps.mask = top;

@@ -7,6 +7,7 @@
 #include "kxCommon/kxPDFPrivate.h"
 #include "platform/CodePage1252.h"
 #include "platform/FileSystem.h"
+#include "platform/ImageMemory.h"
 
 #include <QBuffer>
 
@@ -591,7 +592,7 @@ QImage indexed8(const QImage& G)
 {
     if (G.format() == QImage::Format_Indexed8)
         return G;
-    QImage b = G.convertToFormat(QImage::Format_Indexed8);
+    QImage b = platform::converted(G, QImage::Format_Indexed8);
     QList<QRgb> palette = b.colorTable();
     palette.resize(256, qRgb(0, 0, 0));
     b.setColorTable(palette);
@@ -681,7 +682,7 @@ void TkxPDFDocument::WriteImageXObject(int ObjectNo, int ObjCounter, const QImag
         WriteDocLine("/ColorSpace /DeviceRGB");
         QImage b = G;
         if (kind == ImageKind::Direct24 || kind == ImageKind::Other)
-            b = G.convertToFormat(QImage::Format_BGR888);
+            b = platform::converted(G, QImage::Format_BGR888);
         const int pixelSize = kind == ImageKind::Direct32 ? 4 : 3;
         for (int y = 0; y < H; ++y)
             FPDFWriter->WriteRGB(b.constScanLine(y), pixelSize, W);

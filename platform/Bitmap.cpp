@@ -1,5 +1,7 @@
 #include "platform/Bitmap.h"
 
+#include "platform/ImageMemory.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -37,16 +39,16 @@ QImage blank(int width, int height, PixelFormat format, const QList<QRgb>& table
 QImage convert(const QImage& source, PixelFormat format)
 {
     if (!isIndexed(format))
-        return source.convertToFormat(Bitmap::imageFormat(format));
+        return converted(source, Bitmap::imageFormat(format));
     if (source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono
         || source.format() == QImage::Format_MonoLSB) {
         if (source.colorCount() > 0 && source.colorCount() <= paletteCapacity(format))
-            return source.convertToFormat(QImage::Format_Indexed8);
+            return converted(source, QImage::Format_Indexed8);
     }
     // Nearest colour of the standard palette, no dithering, as a device
     // conversion does it.
-    return source.convertToFormat(QImage::Format_ARGB32)
-        .convertToFormat(QImage::Format_Indexed8, Bitmap::standardPalette(format), Qt::AvoidDither);
+    return converted(converted(source, QImage::Format_ARGB32), QImage::Format_Indexed8,
+                     Bitmap::standardPalette(format), Qt::AvoidDither);
 }
 
 }  // namespace
@@ -157,7 +159,7 @@ BitmapPainter::BitmapPainter(Bitmap& bitmap) : bitmap_(bitmap)
         return;
     indexed_ = bitmap.image().format() == QImage::Format_Indexed8;
     if (indexed_) {
-        work_ = bitmap.image().convertToFormat(QImage::Format_RGB32);
+        work_ = converted(bitmap.image(), QImage::Format_RGB32);
         begin(&work_);
     } else {
         begin(&bitmap.image());
@@ -170,7 +172,7 @@ BitmapPainter::~BitmapPainter()
         end();
     if (indexed_)
         bitmap_.image()
-            = work_.convertToFormat(QImage::Format_Indexed8, bitmap_.image().colorTable(), Qt::AvoidDither);
+            = converted(work_, QImage::Format_Indexed8, bitmap_.image().colorTable(), Qt::AvoidDither);
 }
 
 }  // namespace platform

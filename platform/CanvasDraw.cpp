@@ -1,5 +1,7 @@
 #include "platform/CanvasDraw.h"
 
+#include "platform/ImageMemory.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
@@ -71,7 +73,7 @@ void setPenAndBrush(Canvas& canvas)
         p.setBrush(canvas.brush().color);
 }
 
-QImage argb(const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); }
+QImage argb(const QImage& image) { return converted(image, QImage::Format_ARGB32); }
 
 // The shape of an image (its non-background pixels, first w columns) in one colour.
 QImage shape(const QImage& image, int w, const QColor& color)

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <new>
 #include <stdexcept>
 
 namespace platform {
@@ -46,5 +47,16 @@ class Abort : public Error {
 public:
     Abort() : Error(QStringLiteral("Operation aborted")) {}
 };
+
+inline constexpr char kOutOfMemoryText[] = "Out of memory.";
+
+// The text an exception is shown with: a refused allocation says what it
+// means to the user.
+inline QString messageOf(const std::exception& e)
+{
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QString::fromLatin1(kOutOfMemoryText);
+    return QString::fromUtf8(e.what());
+}
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/Icon.h"
 
+#include "platform/ImageMemory.h"
+
 #include <QPaintEngine>
 #include <QPainter>
 #include <QRegion>
@@ -26,7 +28,7 @@ void scaleMonoInto(const QImage& src, int top, int srcH, QImage& dst, int dstTop
 
 QImage blankMono(int w, int h)
 {
-    QImage image(w, h, QImage::Format_Mono);
+    QImage image = newImage(w, h, QImage::Format_Mono);
     image.setColorTable({0xFF000000u, 0xFFFFFFFFu});
     image.fill(0);
     return image;
@@ -35,7 +37,7 @@ QImage blankMono(int w, int h)
 // Word by word, so that colour kept under alpha 0 survives.
 QImage scaleWords(const QImage& src, int w, int h)
 {
-    QImage dst(w, h, QImage::Format_ARGB32);
+    QImage dst = newImage(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y) {
         const auto* in = reinterpret_cast<const uint32_t*>(
             src.constScanLine(static_cast<int>(int64_t {y} * src.height() / h)));
@@ -67,9 +69,9 @@ Icon::Icon(IconImage image, int width, int height) : m_image(std::move(image))
     scaleMonoInto(m_image.mask, 0, srcH, mask, 0, width, height);
     m_image.mask = mask;
     if (m_image.hasAlpha)
-        m_image.color = m_image.color.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                            .scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                            .convertToFormat(QImage::Format_ARGB32);
+        m_image.color = converted(
+            smoothlyScaled(converted(m_image.color, QImage::Format_ARGB32_Premultiplied), width, height),
+            QImage::Format_ARGB32);
     else
         m_image.color = scaleWords(m_image.color, width, height);
 }
@@ -79,7 +81,7 @@ Icon Icon::fromImage(const QImage& picture)
     if (picture.isNull() || picture.width() > kMaxIconDimension || picture.height() > kMaxIconDimension)
         return {};
     IconImage image;
-    image.color = picture.convertToFormat(QImage::Format_ARGB32);
+    image.color = converted(picture, QImage::Format_ARGB32);
     image.mask = blankMono(image.color.width(), image.color.height());
     image.bits = 32;
     image.hasAlpha = true;
@@ -108,9 +110,9 @@ QImage Icon::composed(bool invertingAsColor) const
     if (isNull())
         return {};
     if (m_image.hasAlpha)
-        return m_image.color.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return converted(m_image.color, QImage::Format_ARGB32_Premultiplied);
     const int w = width(), h = height();
-    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage out = newImage(w, h, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<uint32_t*>(out.scanLine(y));
         const PixelRow row = pixelRow(y);
@@ -139,7 +141,7 @@ QImage Icon::invertingPixels() const
             if (c == 0 || !row.andBit(x))
                 continue;
             if (out.isNull()) {
-                out = QImage(w, h, QImage::Format_RGB32);
+                out = newImage(w, h, QImage::Format_RGB32);
                 out.fill(0);
             }
             reinterpret_cast<uint32_t*>(out.scanLine(y))[x] = c;

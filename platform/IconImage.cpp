@@ -1,6 +1,7 @@
 #include "platform/IconImage.h"
 
 #include "platform/ByteReader.h"
+#include "platform/ImageMemory.h"
 #include "platform/PictureFormats.h"
 
 #include <array>
@@ -42,9 +43,7 @@ struct Channel {
 
 QImage monoImage(int width, int height)
 {
-    QImage image(width, height, QImage::Format_Mono);
-    if (image.isNull())
-        return image;
+    QImage image = newImage(width, height, QImage::Format_Mono);
     image.setColorTable({0xFF000000u, 0xFFFFFFFFu});
     image.fill(0);
     return image;
@@ -173,8 +172,6 @@ std::optional<IconImage> decodeDib(Span b)
         && (palette[1] == 0 || palette[1] == 0xFFFFFF);
     if (blackWhite) {
         out.mask = monoImage(w, h * 2);
-        if (out.mask.isNull())
-            return std::nullopt;
         const bool invert = palette[0] != 0;
         for (int y = 0; y < h; ++y) {
             const Span andRow = rowAt(maskAt, d.maskStride, y);
@@ -189,10 +186,8 @@ std::optional<IconImage> decodeDib(Span b)
         return out;
     }
 
-    out.color = QImage(w, h, QImage::Format_ARGB32);
+    out.color = newImage(w, h, QImage::Format_ARGB32);
     out.mask = monoImage(w, h);
-    if (out.color.isNull() || out.mask.isNull())
-        return std::nullopt;
     const Channel red(d.masks[0]), green(d.masks[1]), blue(d.masks[2]), alpha(d.masks[3]);
     const bool plain32 = d.bits == 32 && d.masks[0] == 0x00FF0000u && d.masks[1] == 0x0000FF00u
         && d.masks[2] == 0x000000FFu && d.masks[3] == 0xFF000000u;
@@ -279,8 +274,6 @@ std::optional<IconImage> decodePngImage(Span b)
     out.hasAlpha = true;
     out.color = std::move(*decoded);
     out.mask = monoImage(out.color.width(), out.color.height());
-    if (out.color.isNull() || out.mask.isNull())
-        return std::nullopt;
     // The mask follows the alpha channel, so mask-only drawing still shows
     // the shape.
     for (int y = 0; y < out.color.height(); ++y) {

@@ -41,7 +41,8 @@ bool isPngImage(std::span<const uint8_t> bytes);
 
 // Decodes one image. nullopt for anything malformed, unsupported or larger
 // than kMaxIconDimension, and for a PNG stream whose chunks up to IEND do
-// not lie whole inside `bytes`; never reads outside `bytes`.
+// not lie whole inside `bytes`; never reads outside `bytes`. Memory refused
+// for the pixels throws std::bad_alloc: the image is not the fault.
 std::optional<IconImage> decodeIconImage(std::span<const uint8_t> bytes);
 
 }  // namespace platform

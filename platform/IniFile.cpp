@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -187,9 +188,17 @@ bool IniFile::load(QString* error)
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(QStringLiteral("%1 is not a regular file.").arg(m_fileName));
-    // Read one byte past the limit, so that a file that grows while it is
-    // read, or lies about its size, is still caught.
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    // Read to its end or one byte past the limit, so that a file that grows
+    // while it is read, or lies about its size, is still caught; in pieces,
+    // so that a small file takes little memory.
+    constexpr qint64 kPiece = 64 * 1024;
+    QByteArray bytes;
+    while (bytes.size() <= kMaxFileSize) {
+        const QByteArray piece = file.read(std::min(kPiece, kMaxFileSize + 1 - bytes.size()));
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
     if (file.error() != QFileDevice::NoError)
         return fail(file.errorString());
     if (bytes.size() > kMaxFileSize)

@@ -1,6 +1,7 @@
 // JPEG through libjpeg's version 62 interface. The library reports errors
 // by longjmp, so the part that calls it holds no object with a destructor.
 
+#include "platform/ImageMemory.h"
 #include "platform/PictureFormats.h"
 
 #include <csetjmp>
@@ -105,7 +106,7 @@ QByteArray encodeJpeg(const Bitmap& bitmap)
     if (bitmap.isEmpty())
         throw std::runtime_error("Cannot write an empty picture as JPEG");
     // Always from a 24-bit picture.
-    const QImage rgb = bitmap.image().convertToFormat(QImage::Format_RGB888);
+    const QImage rgb = converted(bitmap.image(), QImage::Format_RGB888);
     Destination dest {};
     dest.capacity = kChunk;
     dest.data = static_cast<unsigned char*>(std::malloc(kChunk));

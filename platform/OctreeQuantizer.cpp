@@ -1,5 +1,7 @@
 #include "platform/OctreeQuantizer.h"
 
+#include "platform/ImageMemory.h"
+
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -201,7 +203,7 @@ QuantizedImage quantizeOctree(const QImage& image, int maxColors)
 {
     if (maxColors < 8 || maxColors > 256)
         throw std::invalid_argument("quantizeOctree: between 8 and 256 colours");
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    const QImage rgb = converted(image, QImage::Format_RGB32);
     QuantizedImage out;
     out.width = rgb.width();
     out.height = rgb.height();

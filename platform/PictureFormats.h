@@ -41,7 +41,8 @@ QByteArray encodeEmf(const Bitmap& bitmap);
 // Format_ARGB32; nullopt, and the decoder's reason in `error`, for a stream
 // that is damaged, of another size or ends early. Says nothing on the
 // console. Only the image's own chunks are read: text, colour profiles and
-// every other ancillary chunk are skipped without being inflated.
+// every other ancillary chunk are skipped without being inflated. Memory
+// refused for the pixels throws std::bad_alloc.
 std::optional<QImage> decodePng(std::span<const uint8_t> bytes, int width, int height,
                                 std::string* error = nullptr);
 

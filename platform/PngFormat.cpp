@@ -1,6 +1,7 @@
 // PNG through libpng, both ways. The library reports errors by longjmp, so
 // the parts that call it hold no object with a destructor.
 
+#include "platform/ImageMemory.h"
 #include "platform/PictureFormats.h"
 
 #include <cstddef>
@@ -287,11 +288,11 @@ QByteArray encodePng(const Bitmap& bitmap)
         break;
     }
     case PixelFormat::Bits32:
-        pixels = bitmap.image().convertToFormat(QImage::Format_RGBA8888);
+        pixels = converted(bitmap.image(), QImage::Format_RGBA8888);
         layout.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
         break;
     case PixelFormat::Device:
-    case PixelFormat::Bits24: pixels = bitmap.image().convertToFormat(QImage::Format_RGB888); break;
+    case PixelFormat::Bits24: pixels = converted(bitmap.image(), QImage::Format_RGB888); break;
     }
     std::vector<png_bytep> rows(static_cast<size_t>(h));
     for (int y = 0; y < h; ++y)
@@ -318,9 +319,7 @@ std::optional<QImage> decodePng(std::span<const uint8_t> bytes, int width, int h
     };
     if (width <= 0 || height <= 0)
         return fail("no pixels");
-    QImage image(width, height, QImage::Format_ARGB32);
-    if (image.isNull())
-        return fail("out of memory");
+    QImage image = newImage(width, height, QImage::Format_ARGB32);
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     for (int y = 0; y < height; ++y)
         rows[size_t(y)] = image.scanLine(y);
