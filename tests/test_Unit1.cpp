@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxes.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QAction>
@@ -241,7 +242,7 @@ TEST_F(MainWindow, RefreshSelectsTheFirstIconAndTheWindowAgrees)
     ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", file));
     auto form = start();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     QWindow* window = form->windowHandle();
     form->SelectFile(file);
     grid(*form)->SetItemIndex(2);

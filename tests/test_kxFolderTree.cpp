@@ -1,5 +1,6 @@
 #include "kxCommon/kxFolderTree.h"
 
+#include "support/HangGuard.h"
 #include "support/InotifyUse.h"
 #include "support/TestApplication.h"
 
@@ -26,7 +27,7 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, int ms = 15000)
+bool waitFor(const std::function<bool()>& done, int ms = kHangGuard)
 {
     QElapsedTimer timer;
     timer.start();

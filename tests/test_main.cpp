@@ -1,6 +1,7 @@
 // The program itself, started with no display: batch exports end the
 // process with a status, and their files are checked by real readers.
 #include "CostCorpus.h"
+#include "HangGuard.h"
 #include "IcoBuilder.h"
 #include "InstalledProgram.h"
 #include "VirtualDisplay.h"
@@ -36,7 +37,7 @@ Tool tool(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(kHangGuard))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError())};
@@ -77,7 +78,7 @@ protected:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(workDir.isEmpty() ? work.path() : workDir);
         p.start(installed.filePath("pictorium"), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_TRUE(p.waitForFinished(kHangGuard));
         Outcome o {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                    QString::fromLocal8Bit(p.readAllStandardError())};
         for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
