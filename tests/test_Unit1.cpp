@@ -196,7 +196,7 @@ TEST_F(MainWindow, ARegistryThatCannotBeWrittenIsToldOnceAsTheWindowCloses)
     ASSERT_TRUE(SaveSettingsToRegistry);
     seen->window = form.get();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     seen->shown.clear();
     seen->windowShown.clear();
     form->close();
@@ -358,7 +358,7 @@ TEST_F(MainWindow, TheFileDialogsKeepNoHistoryOfTheirOwn)
 
     auto form = start();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     // Both start in the folder the program was started in.
     QString open, save;
     cancelWhenShown(open);

@@ -306,7 +306,7 @@ TEST_F(MainWindowHelp, HoveringARecentFileShowsItsPath)
     form->SelectFile(older);
     form->SelectFile(newer);
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     QLabel* panel = form->StatusPanel(0);
 
     auto* openBtn = form->ToolBar()->findChild<QWidget*>("OpenBtn");
@@ -314,7 +314,7 @@ TEST_F(MainWindowHelp, HoveringARecentFileShowsItsPath)
     QMenu* menu = form->MRUPopup();
     QTest::mouseClick(openBtn, Qt::LeftButton, {}, QPoint(33, 13));  // the drop-down part
     ASSERT_TRUE(menu->isVisible());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, kHangGuard));
     const QList<QAction*> items = menu->actions();
     ASSERT_GE(items.size(), 2);
     for (const auto& [item, path] : {std::pair {items[0], newer}, std::pair {items[1], older}}) {

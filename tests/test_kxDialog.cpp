@@ -227,15 +227,15 @@ TEST(DesktopDirDialog, TheFoldersPathFollowsWhatIsTyped)
             if (auto* buttons = box->findChild<QDialogButtonBox*>())
                 buttons->button(QDialogButtonBox::Cancel)->click();
         });
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box, kHangGuard));
         box->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box, kHangGuard));
         auto* picker = box->findChild<QFileDialog*>();
         const auto* path = box->findChild<QLabel*>("folderDialogPath");
         auto* name = box->findChild<QLineEdit*>("fileNameEdit");
         QAbstractItemView* view = folderView(box);
         ASSERT_TRUE(picker && path && name && view);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "cherry").isValid(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "cherry").isValid(); }, kHangGuard));
         const auto see = [&](const char* what) {
             steps.push_back({what, path->text(), picker->selectedFiles().value(0)});
         };
@@ -254,7 +254,7 @@ TEST(DesktopDirDialog, TheFoldersPathFollowsWhatIsTyped)
         const QPoint cherry = view->visualRect(row(view, "cherry")).center();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cherry);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cherry);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "pits").isValid(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "pits").isValid(); }, kHangGuard));
         see("cherry entered");
         QTest::mouseClick(name, Qt::LeftButton);
         QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);

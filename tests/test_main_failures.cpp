@@ -777,7 +777,7 @@ TEST_F(ProgramFailures, ASignalWhileFilesArePutInPlaceUndoesThemOrLetsTheRunSucc
                 p.setProcessEnvironment(atRename(n, after, kind.signal));
                 p.setWorkingDirectory(work.path());
                 p.start(installed.filePath("pictorium"), exportTo(dest, {"-grayscale"}));
-                ASSERT_TRUE(p.waitForFinished(60000));
+                ASSERT_TRUE(p.waitForFinished(kHangGuard));
                 const QString err = QString::fromLocal8Bit(p.readAllStandardError());
                 if (n < files) {
                     EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << err.toStdString();
