@@ -2,6 +2,8 @@
 
 #include "platform/Exceptions.h"
 
+#include "HangGuard.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -78,7 +80,7 @@ QString run(const QString& program, const QStringList& args, int* exitCode = nul
 {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(kHangGuard))
         return {};
     if (exitCode)
         *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -251,7 +253,7 @@ TEST(DbaseExport, NamesAreStoredInTheCodePageAndCut)
     perl.start(QStringLiteral("perl"),
                {QStringLiteral(SOURCE_DIR "/tests/support/read_dbase_memos.pl"),
                 dir.path() + QStringLiteral("/t.dbf")});
-    ASSERT_TRUE(perl.waitForFinished(30000));
+    ASSERT_TRUE(perl.waitForFinished(kHangGuard));
     const QByteArray read = perl.readAllStandardOutput();
     EXPECT_TRUE(read.startsWith("field GR\xF6\xDF"
                                 "E\nrecords 1\n"))

@@ -1,5 +1,6 @@
 #include "platform/DirectoryWatch.h"
 
+#include "support/HangGuard.h"
 #include "support/InotifyUse.h"
 #include "support/TestApplication.h"
 
@@ -17,15 +18,23 @@ namespace {
 
 using Event = platform::DirectoryWatches::Event;
 
-// Lets the event loop hand out what the kernel queued.
-void pump(int ms = 150)
+// Lets the event loop hand out what the kernel queued: until Log holds the
+// Expected number of events, and then a while longer, so that one too many
+// would show.
+void pump(const QStringList& log, qsizetype expected)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
+    const auto run = [](const std::function<bool()>& more) {
+        do {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(2);
+        } while (more());
+    };
+    QElapsedTimer waited;
+    waited.start();
+    run([&] { return log.size() < expected && waited.elapsed() < kHangGuard; });
+    QElapsedTimer after;
+    after.start();
+    run([&] { return after.elapsed() < 150; });
 }
 
 class DirectoryWatchesTest : public ::testing::Test {
@@ -87,7 +96,7 @@ TEST_F(DirectoryWatchesTest, SubFolderChangesReachTheirOwnWatchOnly)
         SCOPED_TRACE(step.what);
         log.clear();
         ASSERT_TRUE(step.change());
-        pump();
+        pump(log, step.expected.size());
         log.sort();
         EXPECT_EQ(log, step.expected);
     }
@@ -104,7 +113,7 @@ TEST_F(DirectoryWatchesTest, TheSameFolderTwiceSharesOneWatchUntilTheLastGoes)
     ASSERT_NE(second, 0);
     EXPECT_EQ(inotify_use::watches() - before, 1);
     ASSERT_TRUE(QDir().mkdir(at("a/x")));
-    pump();
+    pump(log, 2);
     log.sort();
     EXPECT_EQ(log, QStringList({"first:changed", "second:changed"}));
 
@@ -112,14 +121,14 @@ TEST_F(DirectoryWatchesTest, TheSameFolderTwiceSharesOneWatchUntilTheLastGoes)
     log.clear();
     ASSERT_TRUE(QDir().mkdir(at("a/y")));
     watches.remove(first);
-    pump();
+    pump(log, 1);
     EXPECT_EQ(log, QStringList {"second:changed"});
     EXPECT_EQ(inotify_use::watches() - before, 1);
     log.clear();
     ASSERT_TRUE(QDir().mkdir(at("a/z")));
     watches.remove(second);
     EXPECT_EQ(inotify_use::watches(), before);  // released at once
-    pump();
+    pump(log, 0);
     EXPECT_TRUE(log.isEmpty());
 }
 
@@ -132,14 +141,14 @@ TEST_F(DirectoryWatchesTest, AFolderThatGoesEndsItsWatch)
     ASSERT_NE(moved, 0);
     ASSERT_TRUE(QDir().rename(at("a/old"), at("a/renamed")));
     ASSERT_TRUE(QDir().rmdir(at("b")));
-    pump();
+    pump(log, 2);
     log.sort();
     EXPECT_EQ(log, QStringList({"moved:gone", "removed:gone"}));
     EXPECT_EQ(inotify_use::watches(), before);
     // Under its new name the folder is no longer followed.
     log.clear();
     ASSERT_TRUE(QDir().mkdir(at("a/renamed/x")));
-    pump();
+    pump(log, 0);
     EXPECT_TRUE(log.isEmpty());
     watches.remove(moved);  // after the end, harmless
 

@@ -5,6 +5,7 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/MessageBoxes.h"
 
+#include "HangGuard.h"
 #include "RightClicks.h"
 #include "TestApplication.h"
 
@@ -255,7 +256,7 @@ TEST_F(Viewer, NoRightClickCanHideTheBar)
 {
     platform::HelpViewer* viewer = show(kHelpFile, platform::DisplayContents);
     ASSERT_NE(viewer, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer, kHangGuard));
     auto* bar = viewer->findChild<QToolBar*>();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(fixture::MenusOpenedByRightClicks(bar), 0);
@@ -272,7 +273,7 @@ TEST(HelpFiles, AnIndependentReaderExtractsEveryPage)
         QTemporaryDir out;
         QProcess reader;
         reader.start(QStringLiteral("extract_chmLib"), {chm, out.path()});
-        ASSERT_TRUE(reader.waitForFinished(30000));
+        ASSERT_TRUE(reader.waitForFinished(kHangGuard));
         ASSERT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
         const QDir source(QStringLiteral(SOURCE_DIR "/help/") + language);
         int pages = 0;

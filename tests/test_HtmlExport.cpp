@@ -2,6 +2,8 @@
 
 #include "platform/Exceptions.h"
 
+#include "HangGuard.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -82,7 +84,7 @@ Lint xmllint(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral("xmllint"), args);
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(kHangGuard))
         return {-1, {}, "xmllint did not run"};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};

@@ -2,6 +2,8 @@
 
 #include "platform/Exceptions.h"
 
+#include "HangGuard.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -332,7 +334,7 @@ TEST(IniFile, FifoIsOpenedWithoutWaitingAndNotRead)
     IniFile ini(path);
     QString error;
     auto loaded = std::async(std::launch::async, [&] { return ini.load(&error); });
-    if (loaded.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    if (loaded.wait_for(std::chrono::milliseconds(kHangGuard)) != std::future_status::ready) {
         ADD_FAILURE() << "load waits for a writer";
         ::close(::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK));  // lets it go
     }

@@ -3,6 +3,7 @@
 
 #include "platform/CanvasDraw.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QCursor>
@@ -56,7 +57,7 @@ protected:
     void show()
     {
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), kHangGuard));
     }
     template <typename Button> Button* add(QWidget* parent, int x, int w = 27)
     {
@@ -344,7 +345,7 @@ TEST_F(Buttons, AcceleratorClicks)
     b->SetCaption(QStringLiteral("&Go"));
     show();
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), kHangGuard));
     QTest::keyClick(window.get(), Qt::Key_G, Qt::AltModifier);
     EXPECT_EQ(events.size(), 1u);
     b->setEnabled(false);
@@ -445,7 +446,7 @@ TEST_F(Buttons, PushButtonCaptionAndFocus)
     }
     show();
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), kHangGuard));
     using Match = bool (*)(QColor);
     const auto count = [](const QImage& image, Match match) {
         int n = 0;
@@ -494,7 +495,7 @@ TEST_F(Buttons, TheDefaultCaptionStaysBoldWhereverTheFocusIs)
         b->setFixedSize(90, 27);
     dialog.show();
     dialog.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, kHangGuard));
     const auto ink = [](TKXButton* b) {
         const QImage image = b->grab().toImage();
         int n = 0;
@@ -612,7 +613,7 @@ TEST_F(Buttons, PushButtonsInADialog)
         dialog.setResult(-1);
         dialog.show();
         dialog.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog, kHangGuard));
         edit->setFocus();
         QTest::keyClick(&dialog, static_cast<Qt::Key>(key));
         flush();

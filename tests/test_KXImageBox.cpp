@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Printer.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ protected:
         box->OnSelectItem = [this](QObject* sender, int index) { selections.push_back({sender, index}); };
         host->show();
         host->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(host.get(), kHangGuard));
         box->setFocus();
         settle();
     }

@@ -1,5 +1,6 @@
 #include "kxCommon/KXListBox.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QDropEvent>
@@ -33,7 +34,7 @@ struct ListFixture {
         list->show();
         list->activateWindow();
         list->setFocus();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(list.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(list.get(), kHangGuard));
     }
 
     QLineEdit* edit() const { return list->Editor(); }

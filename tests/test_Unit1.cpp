@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBoxes.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QAction>
@@ -195,7 +196,7 @@ TEST_F(MainWindow, ARegistryThatCannotBeWrittenIsToldOnceAsTheWindowCloses)
     ASSERT_TRUE(SaveSettingsToRegistry);
     seen->window = form.get();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     seen->shown.clear();
     seen->windowShown.clear();
     form->close();
@@ -241,7 +242,7 @@ TEST_F(MainWindow, RefreshSelectsTheFirstIconAndTheWindowAgrees)
     ASSERT_TRUE(QFile::copy(kFixtures + "/groups32.dll", file));
     auto form = start();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     QWindow* window = form->windowHandle();
     form->SelectFile(file);
     grid(*form)->SetItemIndex(2);
@@ -357,7 +358,7 @@ TEST_F(MainWindow, TheFileDialogsKeepNoHistoryOfTheirOwn)
 
     auto form = start();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     // Both start in the folder the program was started in.
     QString open, save;
     cancelWhenShown(open);

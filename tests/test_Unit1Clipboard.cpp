@@ -9,6 +9,7 @@
 #include "kxCommon/kxFolderTree.h"
 #include "platform/PrintDialogs.h"
 
+#include "HangGuard.h"
 #include "MainWindowFixture.h"
 #include "RunTool.h"
 
@@ -149,11 +150,11 @@ TEST_F(MainWindowCommands, CtrlCOverTheFileListAndTheTreeCopiesTheIcon)
     form->resize(800, 600);
     form->show();
     form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kHangGuard));
     form->SearchBtnClick(form->SearchBtn);
     const QString folder = QStringLiteral(FIXTURE_DIR "/findpanel");
     form->Tree->SetFolder(folder);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == folder; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == folder; }, kHangGuard));
     TKXListBox* list = form->FileBox;
     ASSERT_EQ(list->ItemStrings().value(0), "a.dll");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());

@@ -9,6 +9,7 @@
 #include "kxCommon/kxFolderTree.h"
 #include "platform/MessageBoxes.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QCoreApplication>
@@ -131,11 +132,11 @@ TEST_F(CommandLineRun, RunsAfterTheStartUpSearchAndThenCloses)
     };
     form->FormCreate();
     form->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handled; }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled; }, kHangGuard));
     EXPECT_TRUE(listedWhenRun);
     EXPECT_EQ(QImage(dest("x.png")).size(), QSize(32, 32));
     // Closed, not swallowed by the search.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, kHangGuard));
     EXPECT_TRUE(boxes->shown.empty());
     EXPECT_FALSE(SearchRunning);
 }

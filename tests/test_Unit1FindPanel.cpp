@@ -15,6 +15,7 @@
 #include "platform/ModalForms.h"
 #include "platform/UpDown.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QCheckBox>
@@ -87,7 +88,7 @@ protected:
         auto form = start();
         form->show();
         form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get(), kHangGuard));
         form->SearchBtnClick(form->SearchBtn);
         choose(*form, folder);
         form->Edit1->setFocus();
@@ -98,7 +99,7 @@ protected:
     static void choose(TForm1& form, const QString& path)
     {
         form.Tree->SetFolder(path);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return form.Tree->Folder() == path; }, 30000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form.Tree->Folder() == path; }, kHangGuard));
     }
 };
 
@@ -109,7 +110,7 @@ TEST_F(FindPanel, TheTreeShowsNetworkAndNoTrash)
     auto form = start();
     TkxFolderTree& tree = *form->Tree;
     EXPECT_EQ(tree.FolderOptions(), SFolderOption {foNetworkNeighborhood});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tree.DesktopNode() != nullptr; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tree.DesktopNode() != nullptr; }, kHangGuard));
     ASSERT_NE(tree.NetHoodNode(), nullptr);
     EXPECT_EQ(tree.DesktopNode()->child(0), tree.MyComputerNode());
     EXPECT_EQ(tree.DesktopNode()->child(1), tree.NetHoodNode());
@@ -195,7 +196,7 @@ TEST_F(FindPanel, MinimumCountSubfoldersAndOpeningAnEntry)
                 form->CopyDirBtnClick(form->CopyDirBtn);
             return form->Tree->Folder() == at("sub") && form->FileBox->ItemStrings() == QStringList {"c.dll"};
         },
-        10000));
+        kHangGuard));
     EXPECT_EQ(form->FileBox->ItemStrings(), (QStringList {"c.dll"}));
 }
 
@@ -244,7 +245,7 @@ TEST_F(FindPanel, NoCommandKeyActsWhileASearchRuns)
     auto form = start();
     form->show();
     form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kHangGuard));
     form->SelectFile(kFixtures + "/groups32.dll");
     form->ScrollBox()->ImageBox()->SetItemIndex(2);
     form->SearchBtnClick(form->SearchBtn);
@@ -575,13 +576,14 @@ TEST_F(FindPanel, TheListKeepsToTheTreesFolderThroughReReads)
     ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
     picture.close();
     ASSERT_TRUE(QDir().mkpath(base.filePath("beside")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return before.expired(); }, 10000));  // the folder above was re-read
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return before.expired(); }, kHangGuard));  // the folder above was re-read
     QTest::qWait(100);
     agree();
 
     // The chosen folder goes: the list follows the tree to what is left.
     ASSERT_TRUE(QDir(scan).removeRecursively());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == base.path(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Tree->Folder() == base.path(); }, kHangGuard));
     QTest::qWait(100);
     EXPECT_EQ(form->FileBox->count(), 0);
 }

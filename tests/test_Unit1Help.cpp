@@ -13,6 +13,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/UpDown.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QAction>
@@ -305,7 +306,7 @@ TEST_F(MainWindowHelp, HoveringARecentFileShowsItsPath)
     form->SelectFile(older);
     form->SelectFile(newer);
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     QLabel* panel = form->StatusPanel(0);
 
     auto* openBtn = form->ToolBar()->findChild<QWidget*>("OpenBtn");
@@ -313,7 +314,7 @@ TEST_F(MainWindowHelp, HoveringARecentFileShowsItsPath)
     QMenu* menu = form->MRUPopup();
     QTest::mouseClick(openBtn, Qt::LeftButton, {}, QPoint(33, 13));  // the drop-down part
     ASSERT_TRUE(menu->isVisible());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, kHangGuard));
     const QList<QAction*> items = menu->actions();
     ASSERT_GE(items.size(), 2);
     for (const auto& [item, path] : {std::pair {items[0], newer}, std::pair {items[1], older}}) {
@@ -369,7 +370,7 @@ TEST_F(MainWindowHelp, F1ShowsTheContentsAndClosingTheWindowClosesThem)
     auto form = start();
     form->show();
     form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kHangGuard));
     QTest::keyClick(form->windowHandle(), Qt::Key_F1);
     ASSERT_EQ(platform::helpViewers().size(), 1);
     platform::HelpViewer* viewer = platform::helpViewers().first();
@@ -453,7 +454,7 @@ TEST_F(MainWindowHelp, TitleLabelRightOfTheButtonsOpensTheContents)
     settings(5, 0);
     auto form = start();
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     EXPECT_EQ(form->Label1->text(), "Pictorium");
     EXPECT_EQ(form->Label1->cursor().shape(), Qt::PointingHandCursor);
     for (QWidget* w : form->ToolBar()->findChildren<TkxSoftButton*>())

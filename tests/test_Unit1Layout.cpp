@@ -7,6 +7,7 @@
 #include "platform/AlignedPanel.h"
 #include "platform/IniFile.h"
 
+#include "HangGuard.h"
 #include "LeftButtonDrag.h"
 #include "MainWindowFixture.h"
 
@@ -23,7 +24,7 @@ protected:
     {
         MainWindowFixture::SetUp();
         form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
         resizeWindow(1000, 700);
         form->SearchBtnClick(form->SearchBtn);
         ASSERT_FALSE(form->FindPanel->isHidden());
@@ -34,7 +35,7 @@ protected:
     void resizeWindow(int w, int h)
     {
         form->windowHandle()->resize(w, h);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->size() == QSize(w, h); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->size() == QSize(w, h); }, kHangGuard));
     }
     // Drags a splitter so that its left or top edge ends at Pos in its parent.
     static void dragTo(TkxSplitter* splitter, int pos)

@@ -6,6 +6,7 @@
 #include "kxCommon/KXImageBox.h"
 #include "platform/MessageBoxes.h"
 
+#include "HangGuard.h"
 #include "RightClicks.h"
 #include "TestApplication.h"
 
@@ -79,7 +80,7 @@ TEST_F(ToolBar, ButtonsRunTheirCommandsAndMenus)
 {
     form->SelectFile(kFixtures + "/groups32.dll");
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     TKXImageBox* grid = form->ScrollBox()->ImageBox();
     grid->SetItemIndex(2);
     QTest::mouseClick(button("RefreshBtn"), Qt::LeftButton, {}, QPoint(13, 13));
@@ -107,7 +108,7 @@ TEST_F(ToolBar, ButtonsRunTheirCommandsAndMenus)
 TEST_F(ToolBar, NoRightClickCanHideTheBar)
 {
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), kHangGuard));
     auto* bar = qobject_cast<QToolBar*>(form->ToolBar()->parentWidget());
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(fixture::MenusOpenedByRightClicks(bar), 0);

@@ -3,6 +3,7 @@
 
 #include "platform/FileDialogs.h"
 
+#include "HangGuard.h"
 #include "TestApplication.h"
 
 #include <QAbstractItemView>
@@ -79,7 +80,7 @@ TEST(DesktopDirDialog, ShowsItsTitleAboveTheFolders)
         QTimer::singleShot(0, [&seen, confirm] {
             QWidget* box = QApplication::activeModalWidget();
             ASSERT_TRUE(box);
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(box, kHangGuard));
             const auto* label = box->findChild<QLabel*>("folderDialogTitle");
             const auto* folders = box->findChild<QFileDialog*>();
             if (label && folders && label->isVisible() && folders->isVisible()) {
@@ -158,7 +159,7 @@ TEST(DesktopDirDialog, ShowsTheSelectedFoldersPathUnderItsTitle)
         QWidget* box = QApplication::activeModalWidget();
         ASSERT_TRUE(box);
         const auto look = [&] {
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(box, kHangGuard));
             const auto* title = box->findChild<QLabel*>("folderDialogTitle");
             const auto* path = box->findChild<QLabel*>("folderDialogPath");
             ASSERT_TRUE(title && path && path->isVisible());
@@ -170,10 +171,12 @@ TEST(DesktopDirDialog, ShowsTheSelectedFoldersPathUnderItsTitle)
             QAbstractItemView* view = folderView(box);
             ASSERT_TRUE(view);
             // Listed in the background, and sorted after.
-            ASSERT_TRUE(QTest::qWaitFor([&] {
-                const QModelIndex a = row(view, "a"), b = row(view, "b");
-                return a.isValid() && b.isValid() && a.row() < b.row();
-            }));
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] {
+                    const QModelIndex a = row(view, "a"), b = row(view, "b");
+                    return a.isValid() && b.isValid() && a.row() < b.row();
+                },
+                kHangGuard));
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                               view->visualRect(row(view, "b")).center());
             seen.afterClick = path->text();
@@ -224,15 +227,15 @@ TEST(DesktopDirDialog, TheFoldersPathFollowsWhatIsTyped)
             if (auto* buttons = box->findChild<QDialogButtonBox*>())
                 buttons->button(QDialogButtonBox::Cancel)->click();
         });
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box, kHangGuard));
         box->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(box, kHangGuard));
         auto* picker = box->findChild<QFileDialog*>();
         const auto* path = box->findChild<QLabel*>("folderDialogPath");
         auto* name = box->findChild<QLineEdit*>("fileNameEdit");
         QAbstractItemView* view = folderView(box);
         ASSERT_TRUE(picker && path && name && view);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "cherry").isValid(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "cherry").isValid(); }, kHangGuard));
         const auto see = [&](const char* what) {
             steps.push_back({what, path->text(), picker->selectedFiles().value(0)});
         };
@@ -251,7 +254,7 @@ TEST(DesktopDirDialog, TheFoldersPathFollowsWhatIsTyped)
         const QPoint cherry = view->visualRect(row(view, "cherry")).center();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cherry);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cherry);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "pits").isValid(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return row(view, "pits").isValid(); }, kHangGuard));
         see("cherry entered");
         QTest::mouseClick(name, Qt::LeftButton);
         QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);

@@ -1,5 +1,6 @@
 #include "kxCommon/kxFolderTree.h"
 
+#include "support/HangGuard.h"
 #include "support/InotifyUse.h"
 #include "support/TestApplication.h"
 
@@ -26,7 +27,7 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()>& done, int ms = 15000)
+bool waitFor(const std::function<bool()>& done, int ms = kHangGuard)
 {
     QElapsedTimer timer;
     timer.start();
@@ -417,7 +418,7 @@ TEST_F(FolderTreeTest, AnEmptyDesktopShowsTheFirstFolderMadeOnIt)
 
 // A folder whose sub-folders come and go all the time (a busy /tmp) is read
 // again a few times a second, not at every change, and still shows each
-// state soon: the last one within a second.
+// state: the last one once the churn stops (how soon is measured in bench/).
 TEST_F(FolderTreeTest, SubFoldersChurningAreReadAFewTimesASecond)
 {
     auto& t = make();
@@ -445,7 +446,7 @@ TEST_F(FolderTreeTest, SubFoldersChurningAreReadAFewTimesASecond)
     EXPECT_LE(duringChurn, int(elapsed / 250) + 2) << elapsed << " ms";
 
     ASSERT_TRUE(QDir().rmdir(desktop + "/alpha/churn100"));
-    EXPECT_TRUE(waitFor([&] { return texts(alpha) == QStringList({"inner"}); }, 1000))
+    EXPECT_TRUE(waitFor([&] { return texts(alpha) == QStringList({"inner"}); }))
         << texts(alpha).join(",").toStdString();
     EXPECT_TRUE(alpha->isExpanded());
     settle(600);

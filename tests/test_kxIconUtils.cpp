@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 
 #include "CostCorpus.h"
+#include "HangGuard.h"
 #include "PeBuilder.h"
 
 #include <QDir>
@@ -486,7 +487,7 @@ TEST_F(IconGroups, AFifoIsNoIconFile)
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const auto unblocked = [&](auto call) {
         auto done = std::async(std::launch::async, call);
-        if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        if (done.wait_for(std::chrono::milliseconds(kHangGuard)) == std::future_status::ready)
             return done.get();
         ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
         done.wait();

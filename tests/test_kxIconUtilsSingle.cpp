@@ -1,6 +1,8 @@
 // One icon to a one-image .ico file, and the colour-depth class.
 #include "kxCommon/kxIconUtils.h"
 
+#include "HangGuard.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -204,7 +206,7 @@ TEST(SaveIconToFile, RealReadersSeeTheColours)
         ASSERT_GT(SaveIconToFile(path, &icon), 0);
         QProcess icotool;
         icotool.start("icotool", {"-l", path});
-        icotool.waitForFinished();
+        icotool.waitForFinished(kHangGuard);
         EXPECT_EQ(icotool.exitCode(), 0);
         const QString listing = icotool.readAllStandardOutput();
         EXPECT_TRUE(listing.contains(QString("--bit-depth=%1").arg(c.bits))) << listing.toStdString();

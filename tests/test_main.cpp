@@ -1,12 +1,14 @@
 // The program itself, started with no display: batch exports end the
 // process with a status, and their files are checked by real readers.
 #include "CostCorpus.h"
+#include "HangGuard.h"
 #include "IcoBuilder.h"
 #include "InstalledProgram.h"
 #include "VirtualDisplay.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -36,7 +38,7 @@ Tool tool(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(kHangGuard))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError())};
@@ -77,7 +79,7 @@ protected:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(workDir.isEmpty() ? work.path() : workDir);
         p.start(installed.filePath("pictorium"), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_TRUE(p.waitForFinished(kHangGuard));
         Outcome o {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                    QString::fromLocal8Bit(p.readAllStandardError())};
         for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
@@ -300,19 +302,21 @@ TEST_F(Program, OnADisplayAFailedExportEndsWithStatusOneOnceTheWindowCloses)
     QProcess manager;
     manager.setProcessEnvironment(env);
     manager.start(openbox, {"--sm-disable"});
-    ASSERT_TRUE(manager.waitForStarted(10000));
+    ASSERT_TRUE(manager.waitForStarted(kHangGuard));
     const auto x = [&](const QString& program, const QStringList& args) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(program, args);
-        p.waitForFinished(30000);
+        p.waitForFinished(kHangGuard);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     };
     const auto programWindows = [&] {
         return x(xdotool, {"search", "--onlyvisible", "--name", "^Pictorium"});
     };
     const auto waitFor = [&](const std::function<bool()>& done) {
-        for (int i = 0; i < 600 && !done(); ++i)
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < kHangGuard)
             QThread::msleep(100);
         return done();
     };
@@ -338,7 +342,7 @@ TEST_F(Program, OnADisplayAFailedExportEndsWithStatusOneOnceTheWindowCloses)
             return programWindows().size() == 1;
         }));
         x(wmctrl, {"-c", "Pictorium"});
-        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_TRUE(p.waitForFinished(kHangGuard));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), headless.status);
         EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()).toStdString(),

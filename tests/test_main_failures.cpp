@@ -13,6 +13,7 @@
 
 #include "CostCorpus.h"
 #include "FileBytes.h"
+#include "HangGuard.h"
 #include "InstalledProgram.h"
 #include "PeBuilder.h"
 #include "WriteFaults.h"
@@ -143,7 +144,7 @@ protected:
         } else {
             p.start(installed.filePath("pictorium"), args);
         }
-        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_TRUE(p.waitForFinished(kHangGuard));
         Outcome o {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                    QString::fromLocal8Bit(p.readAllStandardError())};
         for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
@@ -161,16 +162,16 @@ protected:
         p.setProcessEnvironment(batchEnvironment());
         p.setWorkingDirectory(work.path());
         p.start(installed.filePath("pictorium"), args);
-        EXPECT_TRUE(p.waitForStarted());
+        EXPECT_TRUE(p.waitForStarted(kHangGuard));
         bool finished = false;
         QElapsedTimer waited;
         waited.start();
-        while (!(finished = p.waitForFinished(0)) && !ready(p.processId()) && waited.elapsed() < 60000)
+        while (!(finished = p.waitForFinished(0)) && !ready(p.processId()) && waited.elapsed() < kHangGuard)
             usleep(200);
         running = !finished && p.state() == QProcess::Running;
         change();
         if (!finished) {
-            EXPECT_TRUE(p.waitForFinished(60000));
+            EXPECT_TRUE(p.waitForFinished(kHangGuard));
         }
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromLocal8Bit(p.readAllStandardError())};
@@ -457,7 +458,7 @@ TEST_F(ProgramFailures, NamesThatAreNotUtf8AreRefused)
         env.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
         p.setProcessEnvironment(env);
         p.start("sh", {"-c", script, installed.filePath("pictorium"), out("m"), out("o"), kSource});
-        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_TRUE(p.waitForFinished(kHangGuard));
         EXPECT_EQ(p.exitCode(), 1);
         const QByteArray err = p.readAllStandardError();
         EXPECT_TRUE(err.contains("is not UTF-8 text")) << err.toStdString();
@@ -610,15 +611,15 @@ TEST_F(ProgramFailures, ASignalMidExportRemovesItsTemporaryFilesAndKeepsTheEarli
         p.setProcessEnvironment(batchEnvironment());
         p.setWorkingDirectory(work.path());
         p.start(installed.filePath("pictorium"), args + QStringList {"-grayscale"});
-        ASSERT_TRUE(p.waitForStarted());
+        ASSERT_TRUE(p.waitForStarted(kHangGuard));
         QElapsedTimer waited;
         waited.start();
         // Caught once it writes: a temporary file, or a file it changed.
-        while (contents(dest) == earlier && p.state() == QProcess::Running && waited.elapsed() < 60000)
+        while (contents(dest) == earlier && p.state() == QProcess::Running && waited.elapsed() < kHangGuard)
             usleep(500);
         const bool caught = p.state() == QProcess::Running;
         kill(static_cast<pid_t>(p.processId()), c.signal);
-        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_TRUE(p.waitForFinished(kHangGuard));
         ASSERT_TRUE(caught) << "the export ended before it was caught";
         EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
         EXPECT_EQ(p.exitCode(), c.signal);
@@ -690,7 +691,7 @@ TEST_F(ProgramFailures, AKillAtAnyRenameLeavesEveryNameAWholeFile)
                 p.setWorkingDirectory(work.path());
                 p.start(installed.filePath("pictorium"),
                         QStringList {"-e", kSource, dest + u'/' + QLatin1String(kind.dest)} + switches);
-                ASSERT_TRUE(p.waitForFinished(60000));
+                ASSERT_TRUE(p.waitForFinished(kHangGuard));
                 const auto now = files(dest);
                 if (p.exitStatus() == QProcess::NormalExit) {
                     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
@@ -776,7 +777,7 @@ TEST_F(ProgramFailures, ASignalWhileFilesArePutInPlaceUndoesThemOrLetsTheRunSucc
                 p.setProcessEnvironment(atRename(n, after, kind.signal));
                 p.setWorkingDirectory(work.path());
                 p.start(installed.filePath("pictorium"), exportTo(dest, {"-grayscale"}));
-                ASSERT_TRUE(p.waitForFinished(60000));
+                ASSERT_TRUE(p.waitForFinished(kHangGuard));
                 const QString err = QString::fromLocal8Bit(p.readAllStandardError());
                 if (n < files) {
                     EXPECT_EQ(p.exitStatus(), QProcess::CrashExit) << err.toStdString();

@@ -2,6 +2,7 @@
 
 #include "app/Unit1.h"
 
+#include "HangGuard.h"
 #include "PeBuilder.h"
 
 #include <QDir>
@@ -131,7 +132,7 @@ TEST(GetUIText, EnglishPackIsAPe32ModuleWithStringTables)
     const auto run = [](const QString& program, const QStringList& args) {
         QProcess process;
         process.start(program, args);
-        EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+        EXPECT_TRUE(process.waitForFinished(kHangGuard)) << program.toStdString();
         EXPECT_EQ(process.exitCode(), 0) << program.toStdString();
         return QString::fromLocal8Bit(process.readAllStandardOutput());
     };

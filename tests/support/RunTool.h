@@ -2,6 +2,8 @@
 // Runs a real reader of our output (qpdf, pngcheck, icotool, file, ...)
 // and gives its exit code and what it printed, both channels together.
 
+#include "HangGuard.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -18,7 +20,7 @@ inline ToolResult runTool(const QString& program, const QStringList& args)
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
-    if (!process.waitForFinished(60000))
+    if (!process.waitForFinished(kHangGuard))
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAll())};

@@ -1,10 +1,13 @@
 #pragma once
 // An X server of the test's own (Xvfb), for runs of the program on a display.
 
+#include "HangGuard.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 
+#include <poll.h>
 #include <unistd.h>
 
 class VirtualDisplay {
@@ -27,8 +30,9 @@ public:
         ::close(fds[1]);
         QByteArray number;
         char c = 0;
-        if (m_server.waitForStarted(10000))
-            while (::read(fds[0], &c, 1) == 1 && c != '\n')
+        pollfd in {fds[0], POLLIN, 0};
+        if (m_server.waitForStarted(kHangGuard))
+            while (::poll(&in, 1, kHangGuard) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
                 number += c;
         ::close(fds[0]);
         if (!number.isEmpty())
@@ -37,10 +41,11 @@ public:
     ~VirtualDisplay()
     {
         if (m_server.state() != QProcess::NotRunning) {
+            // A few seconds to end cleanly, then it is killed.
             m_server.terminate();
             if (!m_server.waitForFinished(5000))
                 m_server.kill();
-            m_server.waitForFinished(5000);
+            m_server.waitForFinished(kHangGuard);
         }
     }
     VirtualDisplay(const VirtualDisplay&) = delete;
