@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include "CostCorpus.h"
+#include "HangGuard.h"
 #include "InstalledProgram.h"
 
 #include <gtest/gtest.h>
@@ -39,9 +40,9 @@ protected:
             setrlimit(RLIMIT_AS, &limit);
         });
         p.start(installed.filePath("pictorium"), args);
-        if (!p.waitForFinished(120000)) {
+        if (!p.waitForFinished(kHangGuard)) {
             p.kill();
-            p.waitForFinished();
+            p.waitForFinished(kHangGuard);
             ADD_FAILURE() << "the run hung";
             return {};
         }
