@@ -11,6 +11,7 @@
 #include "kxCommon/kxHelpUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Screen.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -193,7 +194,7 @@ TWindowSettings TForm1::CurrentWindowSettings() const
 {
     TWindowSettings window;
     window.RecentFiles = FRecent.Stored();
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QRect normal = platform::outerNormalGeometry(*this);
     window.Placement.Left = normal.left();
     window.Placement.Top = normal.top();
     window.Placement.Right = normal.left() + normal.width();
@@ -209,7 +210,7 @@ void TForm1::ApplyWindowSettings(const TWindowSettings& Window)
     RebuildRecentMenu();
     const TPlacement& p = Window.Placement;
     if (PlacementUsable(p))
-        setGeometry(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top);
+        platform::setOuterGeometry(*this, QRect(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top));
     if (p.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     RestoreFindPanelPlacement(p);

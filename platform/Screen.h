@@ -2,9 +2,21 @@
 // What the program asks of the screen. With no screen (offscreen, tests)
 // the answers are those of a common 32-bit, 96-dpi display.
 
+#include <QRect>
+
+class QWidget;
+
 namespace platform {
 
 int screenBitsPerPixel();
 int screenPixelsPerInch();
+
+// A top-level window's normal (restored) outer rectangle, frame included,
+// as the window manager draws it.
+QRect outerNormalGeometry(const QWidget& window);
+// Gives a window that is not shown yet the outer rectangle `outer`: its
+// frame goes to the rectangle's top-left, and once the window manager has
+// framed it, the client area is what the frame leaves.
+void setOuterGeometry(QWidget& window, const QRect& outer);
 
 }  // namespace platform

@@ -1,0 +1,242 @@
+// The program's windows under a window manager (Xvfb and openbox): where the
+// main window's frame goes, how the icon window stacks with modal dialogs,
+// and help asked for from a dialog. Driven from outside, as a user would.
+#include "InstalledProgram.h"
+#include "VirtualDisplay.h"
+
+#include <QElapsedTimer>
+#include <QPoint>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+class WindowManagerRun : public InstalledProgram {
+protected:
+    VirtualDisplay display {VirtualDisplay::WithWindowManager};
+    QProcess program;
+
+    void SetUp() override
+    {
+        InstalledProgram::SetUp();
+        if (IsSkipped())
+            return;
+        for (const char* tool : {"xdotool", "xprop", "xwininfo", "wmctrl", "import"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                GTEST_SKIP() << "no " << tool;
+        if (display.name().isEmpty())
+            GTEST_SKIP() << "no Xvfb with openbox";
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(HELP_FILE_DIR "/english.chm"), installed.filePath("english.chm")));
+    }
+    void TearDown() override
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = batchEnvironment();
+        env.insert("DISPLAY", display.name());
+        env.insert("LSAN_OPTIONS", "suppressions=" SOURCE_DIR "/tests/support/lsan-display.supp");
+        return env;
+    }
+    void settings(const QByteArray& ini)
+    {
+        QFile file(installed.filePath("gharv.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ini);
+    }
+    // Starts the program and waits for its main window; its id, or 0.
+    qulonglong start()
+    {
+        program.setProcessEnvironment(environment());
+        program.setWorkingDirectory(work.path());
+        program.start(installed.filePath("pictorium"), {});
+        if (!program.waitForStarted(30000))
+            return 0;
+        return waitForWindow("^Pictorium - ");
+    }
+    // Closes the main window as its close button does; false on a hang.
+    bool close()
+    {
+        x("wmctrl", {"-c", "Pictorium - "});
+        const bool ended = program.waitForFinished(60000);
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
+            EXPECT_FALSE(err.contains(QLatin1String(report))) << err.toStdString();
+        return ended && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
+    }
+
+    QString x(const QString& tool, const QStringList& args) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(tool, args);
+        p.waitForFinished(30000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput());
+    }
+    static bool waitUntil(const std::function<bool()>& done)
+    {
+        // Only a guard against a hang: generous for a sanitizer build.
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > 60000)
+                return false;
+            QThread::msleep(100);
+        }
+        return true;
+    }
+    qulonglong window(const QString& title) const
+    {
+        const QStringList ids = x("xdotool", {"search", "--onlyvisible", "--name", title}).split(u'\n');
+        return ids.first().trimmed().toULongLong();
+    }
+    qulonglong waitForWindow(const QString& title) const
+    {
+        qulonglong id = 0;
+        waitUntil([&] { return (id = window(title)) != 0; });
+        return id;
+    }
+    // The managed windows from the bottom up, as the window manager stacks them.
+    QList<qulonglong> stacking() const
+    {
+        QList<qulonglong> ids;
+        const QString text = x("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+        for (const QString& id : text.section(u'#', 1).split(u',', Qt::SkipEmptyParts))
+            ids << id.trimmed().toULongLong(nullptr, 16);
+        return ids;
+    }
+    bool above(qulonglong upper, qulonglong lower) const
+    {
+        const QList<qulonglong> order = stacking();
+        return order.contains(upper) && order.contains(lower) && order.indexOf(upper) > order.indexOf(lower);
+    }
+    // The top-left corner of the window's frame on the screen.
+    QPoint frameTopLeft(qulonglong id) const
+    {
+        const QString info = x("xwininfo", {"-id", QString::number(id)});
+        const auto value = [&](const char* name) {
+            return QRegularExpression(QLatin1String(name) + QStringLiteral(":\\s+(-?\\d+)"))
+                .match(info)
+                .captured(1)
+                .toInt();
+        };
+        const QStringList extents = x("xprop", {"-id", QString::number(id), "_NET_FRAME_EXTENTS"})
+                                        .section(u'=', 1)
+                                        .split(u',', Qt::SkipEmptyParts);
+        if (extents.size() != 4)
+            return {-10000, -10000};
+        return {value("Absolute upper-left X") - extents[0].trimmed().toInt(),
+                value("Absolute upper-left Y") - extents[2].trimmed().toInt()};
+    }
+    QByteArray picture(qulonglong id) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start("import", {"-window", QString::number(id), "rgb:-"});
+        p.waitForFinished(30000);
+        return p.readAllStandardOutput();
+    }
+    void keys(qulonglong id, const QStringList& keys) const
+    {
+        x("xdotool",
+          QStringList {"windowactivate", "--sync", QString::number(id), "key", "--delay", "100"} + keys);
+    }
+};
+
+}  // namespace
+
+TEST_F(WindowManagerRun, FirstRunFrameIsOnScreenAndThePlacementStaysOverStarts)
+{
+    settings("[Settings]\nRun=1\n");
+    QString first;
+    for (int run = 1; run <= 5; ++run) {
+        SCOPED_TRACE(run);
+        const qulonglong main = start();
+        ASSERT_NE(main, 0u);
+        // The frame, title bar included, at the first run's position.
+        ASSERT_TRUE(waitUntil([&] { return frameTopLeft(main) == QPoint(0, 0); }))
+            << frameTopLeft(main).x() << "," << frameTopLeft(main).y();
+        ASSERT_TRUE(close());
+        QFile ini(installed.filePath("gharv.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        const QString placement = QString::fromUtf8(ini.readAll()).section(QStringLiteral("[Placement]"), 1);
+        QStringList edges;
+        for (const char* edge : {"Left", "Top", "Right", "Bottom"})
+            edges << QRegularExpression(QLatin1String(edge) + QStringLiteral("=(-?\\d+)"))
+                         .match(placement)
+                         .captured(1);
+        if (run == 1) {
+            EXPECT_EQ(edges[0], "0");
+            EXPECT_EQ(edges[1], "0");
+            first = edges.join(u' ');
+        }
+        EXPECT_EQ(edges.join(u' '), first);
+    }
+}
+
+TEST_F(WindowManagerRun, ModalDialogsStandAboveTheIconWindow)
+{
+    settings("[Settings]\nRun=1\n");
+    const qulonglong main = start();
+    ASSERT_NE(main, 0u);
+    const qulonglong icons = waitForWindow("^Selected icon$");
+    ASSERT_NE(icons, 0u);
+    ASSERT_TRUE(waitUntil([&] { return above(icons, main); }));
+
+    keys(main, {"ctrl+o"});
+    const qulonglong open = waitForWindow("^Select file$");
+    ASSERT_NE(open, 0u);
+    EXPECT_TRUE(waitUntil([&] { return above(open, icons); }));
+    keys(open, {"Escape"});
+    ASSERT_TRUE(waitUntil([&] { return window("^Select file$") == 0; }));
+    EXPECT_TRUE(waitUntil([&] { return above(icons, main); }));
+    EXPECT_TRUE(close());
+}
+
+TEST_F(WindowManagerRun, HelpFromTheExportOptionsComesToTheFrontAndTakesInput)
+{
+    settings("[Settings]\nRun=1\n");
+    const qulonglong main = start();
+    ASSERT_NE(main, 0u);
+    // The save button's menu, its HTML export, the options' Help button.
+    x("xdotool",
+      {"windowactivate", "--sync", QString::number(main), "mousemove", "--window", QString::number(main),
+       "60", "19", "click", "1"});
+    QThread::msleep(500);
+    x("xdotool", {"key", "h"});
+    const qulonglong options = waitForWindow("^HTML Export$");
+    ASSERT_NE(options, 0u);
+    keys(options, {"alt+h"});
+    const qulonglong help = waitForWindow("^Pictorium Help$");
+    ASSERT_NE(help, 0u);
+    EXPECT_TRUE(waitUntil([&] { return !stacking().isEmpty() && stacking().last() == help; }));
+
+    // The wheel over the page scrolls it; a click in it and a key scroll it back.
+    QByteArray before = picture(help);
+    x("xdotool",
+      {"mousemove", "--window", QString::number(help), "600", "300", "click", "--repeat", "5", "5"});
+    EXPECT_TRUE(waitUntil([&] { return picture(help) != before; })) << "the wheel did not reach the help";
+    before = picture(help);
+    x("xdotool", {"click", "1", "key", "Prior"});
+    EXPECT_TRUE(waitUntil([&] { return picture(help) != before; }))
+        << "the click and key did not reach the help";
+
+    // Still open, and the help stays once the options are gone.
+    ASSERT_NE(window("^HTML Export$"), 0u);
+    keys(options, {"Escape"});
+    ASSERT_TRUE(waitUntil([&] { return window("^HTML Export$") == 0; }));
+    EXPECT_NE(window("^Pictorium Help$"), 0u);
+    EXPECT_TRUE(close());
+}
