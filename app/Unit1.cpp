@@ -210,8 +210,9 @@ void TForm1::ApplyWindowSettings(const TWindowSettings& Window)
     RebuildRecentMenu();
     const TPlacement& p = Window.Placement;
     if (PlacementUsable(p))
-        platform::setOuterGeometry(*this, QRect(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top));
-    if (p.Maximized)
+        platform::setOuterGeometry(*this, QRect(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top),
+                                   p.Maximized);
+    else if (p.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     RestoreFindPanelPlacement(p);
 }

@@ -5,26 +5,73 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace platform {
 
 namespace {
 
 const QString kOuterSize = QStringLiteral("platform-outer-size");
+const QString kNormalFrame = QStringLiteral("platform-normal-frame");
+constexpr int kRestoredFrame = 250;  // ms
+constexpr int kTurns = 4;
+constexpr int kSettling = 2000;  // ms
 
 QScreen* screen() { return QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr; }
 
-QMargins frameMargins(const QWidget& window)
+// The widget's copy of the frame, taken when the window last moved, stays
+// once the window is hidden; the platform window's own is fresher while it
+// shows.
+QMargins frameMargins(const QWidget& window, bool fresh = false)
 {
+    if (const QWindow* handle = window.windowHandle(); fresh && handle)
+        return handle->frameMargins();
     const QRect frame = window.frameGeometry();
     const QRect client = window.geometry();
     return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
             frame.bottom() - client.bottom()};
 }
 
+bool normalState(const QWidget& window)
+{
+    return !(window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized));
+}
+
+// The frame a window has in its normal state, kept while it is maximized,
+// when the window manager draws it otherwise or not at all.
+class NormalFrame : public QObject {
+public:
+    explicit NormalFrame(QWidget& window) : QObject(&window), m_window(window)
+    {
+        setObjectName(kNormalFrame);
+        window.installEventFilter(this);
+    }
+    static NormalFrame* of(const QWidget& window)
+    {
+        return static_cast<NormalFrame*>(
+            window.findChild<QObject*>(kNormalFrame, Qt::FindDirectChildrenOnly));
+    }
+    QMargins margins() const { return m_margins; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_window && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+            QTimer::singleShot(0, this, [this] {
+                const QMargins frame = frameMargins(m_window, true);
+                if (m_window.isVisible() && normalState(m_window) && !frame.isNull())
+                    m_margins = frame;
+            });
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    QMargins m_margins;
+};
+
 // The frame of a window is known only once a window manager has framed it,
 // after the window is shown: until then the client area has the whole outer
-// size, and it is made smaller by the frame the first time the window is
+// rectangle, and it takes what the frame leaves the first time the window is
 // seen framed in its normal state.
 class OuterSize : public QObject {
 public:
@@ -46,9 +93,13 @@ public:
             case QEvent::Show:
             case QEvent::Move:
             case QEvent::Resize:
-            case QEvent::WindowStateChange:
                 // After the toolkit has taken in the frame the event reports.
                 QTimer::singleShot(0, this, [this] { fit(); });
+                break;
+            case QEvent::WindowStateChange:
+                // Restored, the window is framed anew: its frame is known
+                // once the window manager has placed it.
+                QTimer::singleShot(kRestoredFrame, this, [this] { fit(); });
                 break;
             default: break;
             }
@@ -58,21 +109,35 @@ public:
 private:
     void fit()
     {
-        if (!m_window.isVisible()
-            || (m_window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        if (!m_window.isVisible() || !normalState(m_window))
             return;
-        const QMargins frame = frameMargins(m_window);
+        const QMargins frame = frameMargins(m_window, true);
         if (frame.isNull())
             return;
+        // The frame the toolkit reports may still be the one of a moment
+        // ago: the window is put right again until it has its rectangle,
+        // for a few turns and a short while, as the window manager may not
+        // allow it, and the user may move it.
+        if (!m_settling) {
+            m_settling = true;
+            QTimer::singleShot(kSettling, this, [this] { done(); });
+        }
+        if (m_window.geometry().marginsAdded(frame) != m_outer && m_turns++ < kTurns)
+            m_window.setGeometry(m_outer.marginsRemoved(frame));
+        else
+            done();
+    }
+    void done()
+    {
         m_window.removeEventFilter(this);
         setObjectName(QString());
-        m_window.resize(m_outer.width() - frame.left() - frame.right(),
-                        m_outer.height() - frame.top() - frame.bottom());
         deleteLater();
     }
 
     QWidget& m_window;
     const QRect m_outer;
+    int m_turns = 0;
+    bool m_settling = false;
 };
 
 }  // namespace
@@ -97,15 +162,25 @@ QRect outerNormalGeometry(const QWidget& window)
     if (const OuterSize* pending = OuterSize::of(window))
         return pending->outer();
     const QRect normal = window.normalGeometry().isValid() ? window.normalGeometry() : window.geometry();
-    return normal.marginsAdded(frameMargins(window));
+    const NormalFrame* frame = NormalFrame::of(window);
+    return normal.marginsAdded(frame && !frame->margins().isNull() ? frame->margins() : frameMargins(window));
 }
 
-void setOuterGeometry(QWidget& window, const QRect& outer)
+void setOuterGeometry(QWidget& window, const QRect& outer, bool maximized)
 {
     delete OuterSize::of(window);
-    // Moved before it is shown, a window's position is its frame's.
-    window.move(outer.topLeft());
-    window.resize(outer.size());
+    if (!NormalFrame::of(window))
+        new NormalFrame(window);
+    if (maximized) {
+        // Restored, it goes where the window manager has kept from the
+        // start, as the client area's place; the frame is put right then.
+        window.setGeometry(outer);
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    } else {
+        // Moved before it is shown, a window's position is its frame's.
+        window.move(outer.topLeft());
+        window.resize(outer.size());
+    }
     new OuterSize(window, outer);
 }
 

@@ -140,6 +140,20 @@ protected:
         return {value("Absolute upper-left X") - extents[0].trimmed().toInt(),
                 value("Absolute upper-left Y") - extents[2].trimmed().toInt()};
     }
+    // Left, Top, Right, Bottom and Maximized as the last run saved them.
+    QStringList savedPlacement() const
+    {
+        QFile ini(installed.filePath("gharv.ini"));
+        if (!ini.open(QIODevice::ReadOnly))
+            return {};
+        const QString placement = QString::fromUtf8(ini.readAll()).section(QStringLiteral("[Placement]"), 1);
+        QStringList values;
+        for (const char* name : {"Left", "Top", "Right", "Bottom", "Maximized"})
+            values << QRegularExpression(QLatin1String(name) + QStringLiteral("=(-?\\d+)"))
+                          .match(placement)
+                          .captured(1);
+        return values;
+    }
     QByteArray picture(qulonglong id) const
     {
         QProcess p;
@@ -169,20 +183,32 @@ TEST_F(WindowManagerRun, FirstRunFrameIsOnScreenAndThePlacementStaysOverStarts)
         ASSERT_TRUE(waitUntil([&] { return frameTopLeft(main) == QPoint(0, 0); }))
             << frameTopLeft(main).x() << "," << frameTopLeft(main).y();
         ASSERT_TRUE(close());
-        QFile ini(installed.filePath("gharv.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-        const QString placement = QString::fromUtf8(ini.readAll()).section(QStringLiteral("[Placement]"), 1);
-        QStringList edges;
-        for (const char* edge : {"Left", "Top", "Right", "Bottom"})
-            edges << QRegularExpression(QLatin1String(edge) + QStringLiteral("=(-?\\d+)"))
-                         .match(placement)
-                         .captured(1);
+        const QStringList edges = savedPlacement();
         if (run == 1) {
             EXPECT_EQ(edges[0], "0");
             EXPECT_EQ(edges[1], "0");
             first = edges.join(u' ');
         }
         EXPECT_EQ(edges.join(u' '), first);
+    }
+}
+
+TEST_F(WindowManagerRun, StartedMaximizedTheWindowIsRestoredToItsPlacement)
+{
+    settings("[Settings]\nRun=1\n[Placement]\nLeft=100\nTop=80\nRight=800\nBottom=600\nMaximized=1\n");
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore);
+        const qulonglong main = start();
+        ASSERT_NE(main, 0u);
+        if (restore) {
+            ASSERT_TRUE(waitUntil([&] { return frameTopLeft(main) == QPoint(0, 0); }));
+            x("wmctrl", {"-r", "Pictorium - ", "-b", "remove,maximized_vert,maximized_horz"});
+            ASSERT_TRUE(waitUntil([&] { return frameTopLeft(main) == QPoint(100, 80); }))
+                << frameTopLeft(main).x() << "," << frameTopLeft(main).y();
+        }
+        ASSERT_TRUE(close());
+        EXPECT_EQ(savedPlacement().join(u' ').toStdString(),
+                  restore ? "100 80 800 600 0" : "100 80 800 600 1");
     }
 }
 
