@@ -16,6 +16,7 @@ const QString kNormalFrame = QStringLiteral("platform-normal-frame");
 constexpr int kRestoredFrame = 250;  // ms
 constexpr int kTurns = 4;
 constexpr int kSettling = 2000;  // ms
+constexpr int kTick = 100;       // ms
 
 QScreen* screen() { return QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr; }
 
@@ -78,6 +79,11 @@ public:
     OuterSize(QWidget& window, const QRect& outer) : QObject(&window), m_window(window), m_outer(outer)
     {
         setObjectName(kOuterSize);
+        m_settling.setSingleShot(true);
+        m_settling.setInterval(kSettling);
+        connect(&m_settling, &QTimer::timeout, this, [this] { done(); });
+        m_ticks.setInterval(kTick);
+        connect(&m_ticks, &QTimer::timeout, this, [this] { fit(); });
         window.installEventFilter(this);
     }
     static OuterSize* of(const QWidget& window)
@@ -109,26 +115,27 @@ public:
 private:
     void fit()
     {
-        if (!m_window.isVisible() || !normalState(m_window))
+        if (m_done || !m_window.isVisible() || !normalState(m_window))
             return;
         const QMargins frame = frameMargins(m_window, true);
         if (frame.isNull())
             return;
-        // The frame the toolkit reports may still be the one of a moment
-        // ago: the window is put right again until it has its rectangle,
-        // for a few turns and a short while, as the window manager may not
-        // allow it, and the user may move it.
-        if (!m_settling) {
-            m_settling = true;
-            QTimer::singleShot(kSettling, this, [this] { done(); });
+        // The frame the toolkit reports may lag behind the window manager's:
+        // for a short while the window is put right whenever it is not, a
+        // few times at most, as the window manager may not allow it.
+        if (!m_settling.isActive()) {
+            m_settling.start();
+            m_ticks.start();
         }
-        if (m_window.geometry().marginsAdded(frame) != m_outer && m_turns++ < kTurns)
+        if (m_window.geometry().marginsAdded(frame) != m_outer && m_turns < kTurns) {
+            ++m_turns;
             m_window.setGeometry(m_outer.marginsRemoved(frame));
-        else
-            done();
+        }
     }
     void done()
     {
+        m_done = true;
+        m_ticks.stop();
         m_window.removeEventFilter(this);
         setObjectName(QString());
         deleteLater();
@@ -137,7 +144,9 @@ private:
     QWidget& m_window;
     const QRect m_outer;
     int m_turns = 0;
-    bool m_settling = false;
+    QTimer m_settling;
+    QTimer m_ticks;
+    bool m_done = false;
 };
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST_F(WindowManagerRun, StartedMaximizedTheWindowIsRestoredToItsPlacement)
     }
 }
 
-TEST_F(WindowManagerRun, ModalDialogsStandAboveTheIconWindow)
+TEST_F(WindowManagerRun, ModalDialogsAndMessageBoxesStandAboveTheIconWindow)
 {
     settings("[Settings]\nRun=1\n");
     const qulonglong main = start();
@@ -227,6 +227,25 @@ TEST_F(WindowManagerRun, ModalDialogsStandAboveTheIconWindow)
     EXPECT_TRUE(waitUntil([&] { return above(open, icons); }));
     keys(open, {"Escape"});
     ASSERT_TRUE(waitUntil([&] { return window("^Select file$") == 0; }));
+    EXPECT_TRUE(waitUntil([&] { return above(icons, main); }));
+
+    // An error box: the selected icon saved into a folder that is a file.
+    QFile blocker(work.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    keys(main, {"ctrl+s"});
+    const qulonglong save = waitForWindow("^Save As$");
+    ASSERT_NE(save, 0u);
+    // In place of the proposed name, however much of it is selected.
+    x("xdotool",
+      {"windowactivate", "--sync", QString::number(save), "key", "ctrl+a", "type", "--delay", "50",
+       "blocker/none.ico"});
+    keys(save, {"Return"});
+    const qulonglong box = waitForWindow("^Pictorium$");
+    ASSERT_NE(box, 0u);
+    EXPECT_TRUE(waitUntil([&] { return above(box, icons); }));
+    keys(box, {"Return"});
+    ASSERT_TRUE(waitUntil([&] { return window("^Pictorium$") == 0; }));
     EXPECT_TRUE(waitUntil([&] { return above(icons, main); }));
     EXPECT_TRUE(close());
 }
