@@ -121,12 +121,15 @@ private:
         if (frame.isNull())
             return;
         // The frame the toolkit reports may lag behind the window manager's:
-        // for a short while the window is put right whenever it is not, a
-        // few times at most, as the window manager may not allow it.
+        // for a short while the window is put right each time the frame
+        // changes, not when the window does, which is the user's to move.
         if (!m_settling.isActive()) {
             m_settling.start();
             m_ticks.start();
         }
+        if (frame == m_frame)
+            return;
+        m_frame = frame;
         if (m_window.geometry().marginsAdded(frame) != m_outer && m_turns < kTurns) {
             ++m_turns;
             m_window.setGeometry(m_outer.marginsRemoved(frame));
@@ -143,6 +146,7 @@ private:
 
     QWidget& m_window;
     const QRect m_outer;
+    QMargins m_frame;
     int m_turns = 0;
     QTimer m_settling;
     QTimer m_ticks;

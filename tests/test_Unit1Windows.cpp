@@ -221,13 +221,19 @@ TEST_F(WindowManagerRun, ModalDialogsAndMessageBoxesStandAboveTheIconWindow)
     ASSERT_NE(icons, 0u);
     ASSERT_TRUE(waitUntil([&] { return above(icons, main); }));
 
+    // The window of this title stands above the icon window until the key
+    // closes it, and the icon window goes back above the main window.
+    const auto standsAbove = [&](const QString& title, const char* key) {
+        const qulonglong modal = waitForWindow(title);
+        ASSERT_NE(modal, 0u) << title.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return above(modal, icons); })) << title.toStdString();
+        keys(modal, {key});
+        ASSERT_TRUE(waitUntil([&] { return window(title) == 0; })) << title.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return above(icons, main); })) << title.toStdString();
+    };
+
     keys(main, {"ctrl+o"});
-    const qulonglong open = waitForWindow("^Select file$");
-    ASSERT_NE(open, 0u);
-    EXPECT_TRUE(waitUntil([&] { return above(open, icons); }));
-    keys(open, {"Escape"});
-    ASSERT_TRUE(waitUntil([&] { return window("^Select file$") == 0; }));
-    EXPECT_TRUE(waitUntil([&] { return above(icons, main); }));
+    standsAbove("^Select file$", "Escape");
 
     // An error box: the selected icon saved into a folder that is a file.
     QFile blocker(work.filePath("blocker"));
@@ -241,12 +247,7 @@ TEST_F(WindowManagerRun, ModalDialogsAndMessageBoxesStandAboveTheIconWindow)
       {"windowactivate", "--sync", QString::number(save), "key", "ctrl+a", "type", "--delay", "50",
        "blocker/none.ico"});
     keys(save, {"Return"});
-    const qulonglong box = waitForWindow("^Pictorium$");
-    ASSERT_NE(box, 0u);
-    EXPECT_TRUE(waitUntil([&] { return above(box, icons); }));
-    keys(box, {"Return"});
-    ASSERT_TRUE(waitUntil([&] { return window("^Pictorium$") == 0; }));
-    EXPECT_TRUE(waitUntil([&] { return above(icons, main); }));
+    standsAbove("^Pictorium$", "Return");
     EXPECT_TRUE(close());
 }
 

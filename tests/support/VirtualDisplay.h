@@ -2,6 +2,7 @@
 // An X server of the test's own (Xvfb), for runs of the program on a display,
 // optionally with a window manager (openbox) that frames and stacks windows.
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -80,7 +81,10 @@ private:
         m_manager.start();
         if (!m_manager.waitForStarted(10000))
             return;
-        for (int i = 0; i < 200; ++i) {
+        // Generous: the machine may be busy.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 30000) {
             QProcess query;
             query.setProcessEnvironment(env);
             query.start(xprop, {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
@@ -89,7 +93,8 @@ private:
                 m_name = name;
                 return;
             }
-            ::usleep(50 * 1000);
+            if (m_manager.waitForFinished(100))
+                return;
         }
     }
 
