@@ -2,6 +2,7 @@
 
 #include "app/Unit1.h"
 #include "app/myutils.h"
+#include "platform/ModalForms.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@ TFrmIconEx::TFrmIconEx(QWidget* Owner) : QWidget(Owner, Qt::Tool | Qt::WindowSta
         const QRect owner = Owner->frameGeometry();
         move(owner.center() - QPoint(287 / 2, 178 / 2));
     }
+    platform::keepBelowModalWindows(*this);
     FormCreate();
 }
 

@@ -12,6 +12,7 @@
 #include "kxCommon/kxHelpUtils.h"
 #include "platform/Exceptions.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Screen.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -203,7 +204,7 @@ TWindowSettings TForm1::CurrentWindowSettings() const
 {
     TWindowSettings window;
     window.RecentFiles = FRecent.Stored();
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    const QRect normal = platform::outerNormalGeometry(*this);
     window.Placement.Left = normal.left();
     window.Placement.Top = normal.top();
     window.Placement.Right = normal.left() + normal.width();
@@ -219,8 +220,9 @@ void TForm1::ApplyWindowSettings(const TWindowSettings& Window)
     RebuildRecentMenu();
     const TPlacement& p = Window.Placement;
     if (PlacementUsable(p))
-        setGeometry(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top);
-    if (p.Maximized)
+        platform::setOuterGeometry(*this, QRect(p.Left, p.Top, p.Right - p.Left, p.Bottom - p.Top),
+                                   p.Maximized);
+    else if (p.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     RestoreFindPanelPlacement(p);
 }

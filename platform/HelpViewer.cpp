@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace platform {
 
@@ -99,8 +101,29 @@ HelpViewer* openViewer(const QString& file)
     return viewer;
 }
 
+// A modal dialog takes every click and key from the windows it blocks.
+// Help asked for while one is up belongs to the dialog, which leaves it
+// free and above it, for as long as the dialog is shown; the help window
+// itself is never the dialog's, so it outlives it.
+void freeFromModalWindow(HelpViewer* viewer)
+{
+    QWindow* modal = QGuiApplication::modalWindow();
+    if (!modal)
+        return;
+    viewer->winId();
+    QWindow* window = viewer->windowHandle();
+    if (!window || window == modal)
+        return;
+    window->setTransientParent(modal);
+    QObject::connect(modal, &QWindow::visibleChanged, window, [window, modal](bool visible) {
+        if (!visible && window->transientParent() == modal)
+            window->setTransientParent(nullptr);
+    });
+}
+
 void raise(HelpViewer* viewer)
 {
+    freeFromModalWindow(viewer);
     if (viewer->isMinimized())
         viewer->showNormal();
     else

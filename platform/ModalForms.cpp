@@ -1,7 +1,10 @@
 #include "platform/ModalForms.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
 
 namespace platform {
 
@@ -13,7 +16,39 @@ std::shared_ptr<ModalForms>& current()
     return forms;
 }
 
+class BelowModalWindows : public QObject {
+public:
+    explicit BelowModalWindows(QWidget& form) : QObject(&form), m_form(form)
+    {
+        form.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_form)
+            switch (event->type()) {
+            case QEvent::WindowBlocked: setOnTop(false); break;
+            case QEvent::WindowUnblocked: setOnTop(true); break;
+            default: break;
+            }
+        return false;
+    }
+
+private:
+    // On the platform window only: the form's own flags would have the
+    // toolkit hide and make its window anew.
+    void setOnTop(bool onTop)
+    {
+        if (QWindow* window = m_form.windowHandle())
+            window->setFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
+
+    QWidget& m_form;
+};
+
 }  // namespace
+
+void keepBelowModalWindows(QWidget& form) { new BelowModalWindows(form); }
 
 int DesktopModalForms::showModal(QDialog& form) { return form.exec(); }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 class QDialog;
+class QWidget;
 
 namespace platform {
 
@@ -36,6 +37,11 @@ public:
     Qt::KeyboardModifiers modifiers;
     int shown = 0;
 };
+
+// Keeps a stay-on-top form below every modal dialog and message box: while
+// one of them blocks the form, the form is on the normal level, and it goes
+// back on top after.
+void keepBelowModalWindows(QWidget& form);
 
 ModalForms& modalForms();
 // Replaces the forms' runner; nullptr restores the desktop one.

@@ -12,7 +12,7 @@ BUILD_PACKAGES=(
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   icoutils qpdf poppler-utils pngcheck libxml2-utils libdbd-xbase-perl libchm-bin xvfb
-  openbox xdotool wmctrl
+  openbox xdotool wmctrl x11-utils imagemagick
   clang-14 libclang-rt-14-dev clang-format-14
 )
 

@@ -1,8 +1,10 @@
 #pragma once
-// An X server of the test's own (Xvfb), for runs of the program on a display.
+// An X server of the test's own (Xvfb), for runs of the program on a display,
+// optionally with a window manager (openbox) that frames and stacks windows.
 
 #include "HangGuard.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -12,7 +14,9 @@
 
 class VirtualDisplay {
 public:
-    VirtualDisplay()
+    enum Manager { NoWindowManager, WithWindowManager };
+
+    explicit VirtualDisplay(Manager manager = NoWindowManager)
     {
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
@@ -37,9 +41,17 @@ public:
         ::close(fds[0]);
         if (!number.isEmpty())
             m_name = u':' + QString::fromLatin1(number);
+        if (manager == WithWindowManager && !m_name.isEmpty())
+            startWindowManager();
     }
     ~VirtualDisplay()
     {
+        if (m_manager.state() != QProcess::NotRunning) {
+            m_manager.terminate();
+            if (!m_manager.waitForFinished(5000))
+                m_manager.kill();
+            m_manager.waitForFinished(5000);
+        }
         if (m_server.state() != QProcess::NotRunning) {
             // A few seconds to end cleanly, then it is killed.
             m_server.terminate();
@@ -55,6 +67,42 @@ public:
     QString name() const { return m_name; }
 
 private:
+    // The display counts as ready once the manager has announced itself on
+    // the root window; without one, the display is not given.
+    void startWindowManager()
+    {
+        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        const QString xprop = QStandardPaths::findExecutable(QStringLiteral("xprop"));
+        const QString name = m_name;
+        m_name.clear();
+        if (openbox.isEmpty() || xprop.isEmpty())
+            return;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), name);
+        m_manager.setProcessEnvironment(env);
+        m_manager.setProgram(openbox);
+        m_manager.setStandardOutputFile(QProcess::nullDevice());
+        m_manager.setStandardErrorFile(QProcess::nullDevice());
+        m_manager.start();
+        if (!m_manager.waitForStarted(kHangGuard))
+            return;
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < kHangGuard) {
+            QProcess query;
+            query.setProcessEnvironment(env);
+            query.start(xprop, {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+            query.waitForFinished(kHangGuard);
+            if (query.readAllStandardOutput().contains("window id")) {
+                m_name = name;
+                return;
+            }
+            if (m_manager.waitForFinished(100))
+                return;
+        }
+    }
+
+    QProcess m_manager;
     QProcess m_server;
     QString m_name;
 };
