@@ -29,5 +29,5 @@ ctest --test-dir build/test --output-on-failure -j"$jobs"
 cmake -S . -B build/release-test -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release-test -j"$jobs"
 ctest --test-dir build/release-test -j"$jobs" --output-on-failure --repeat until-fail:3 \
-  -R '^(FindPanel|FolderTreeTest|KXListBox|MainWindow|MainWindowCommands|MainWindowHelp|Commands|CommandLineRun|Dialogs|ToolBar|MemoryLimits)\.'
+  -R '^(FindPanel|FolderTreeTest|KXListBox|MainWindow|MainWindowCommands|MainWindowHelp|Commands|CommandLineRun|Dialogs|DirDialog|DesktopDirDialog|ToolBar|WindowManagerRun|MemoryLimits)\.'
 
