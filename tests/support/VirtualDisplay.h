@@ -21,6 +21,26 @@ public:
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
             return;
+        // A server or manager that fails to come up on a busy machine, beside
+        // other tests' servers, is given another try before the test goes
+        // without a display.
+        for (int attempt = 0; attempt < 3 && m_name.isEmpty(); ++attempt) {
+            stop();
+            startServer(xvfb);
+            if (manager == WithWindowManager && !m_name.isEmpty())
+                startWindowManager();
+        }
+    }
+    ~VirtualDisplay() { stop(); }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    // ":N", or empty when no server could be started.
+    QString name() const { return m_name; }
+
+private:
+    void startServer(const QString& xvfb)
+    {
         int fds[2];
         if (pipe(fds) != 0)
             return;
@@ -41,16 +61,15 @@ public:
         ::close(fds[0]);
         if (!number.isEmpty())
             m_name = u':' + QString::fromLatin1(number);
-        if (manager == WithWindowManager && !m_name.isEmpty())
-            startWindowManager();
     }
-    ~VirtualDisplay()
+    void stop()
     {
+        m_name.clear();
         if (m_manager.state() != QProcess::NotRunning) {
             m_manager.terminate();
             if (!m_manager.waitForFinished(5000))
                 m_manager.kill();
-            m_manager.waitForFinished(5000);
+            m_manager.waitForFinished(kHangGuard);
         }
         if (m_server.state() != QProcess::NotRunning) {
             // A few seconds to end cleanly, then it is killed.
@@ -60,13 +79,6 @@ public:
             m_server.waitForFinished(kHangGuard);
         }
     }
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-
-    // ":N", or empty when no server could be started.
-    QString name() const { return m_name; }
-
-private:
     // The display counts as ready once the manager has announced itself on
     // the root window; without one, the display is not given.
     void startWindowManager()
