@@ -1,5 +1,7 @@
 #include "platform/FileDialogs.h"
 
+#include "platform/ToolkitSettings.h"
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
@@ -8,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSettings>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -51,36 +52,8 @@ protected:
     }
 };
 
-// The folder the toolkit keeps a user's settings in now: that of any
-// program's settings file.
-QString userSettingsFolder()
-{
-    const QSettings probe(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quellmark"));
-    return QFileInfo(probe.fileName()).absolutePath();
-}
-
-// The toolkit's file dialog keeps a history (the folders visited, its view)
-// in a settings file of the toolkit's, read as the dialog is made and
-// written as it goes, and offers no way to turn that off. The program keeps
-// its settings in its own stores alone: while a dialog is made and while it
-// goes, the toolkit's settings folder leads where no file can be made, so
-// that file is neither read nor written. Nothing else runs meanwhile, and
-// the folder is put back at once.
-class ToolkitSettingsAway {
-public:
-    ToolkitSettingsAway() : m_folder(userSettingsFolder())
-    {
-        // No folder can be made below a device file.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-    }
-    ~ToolkitSettingsAway() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_folder); }
-    ToolkitSettingsAway(const ToolkitSettingsAway&) = delete;
-    ToolkitSettingsAway& operator=(const ToolkitSettingsAway&) = delete;
-
-private:
-    QString m_folder;
-};
-
+// The toolkit's file dialog reads its history as it is made and writes it
+// as it goes, with no way to turn that off.
 struct DeleteFileDialog {
     void operator()(QFileDialog* dialog) const
     {

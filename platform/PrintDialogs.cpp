@@ -1,5 +1,7 @@
 #include "platform/PrintDialogs.h"
 
+#include "platform/ToolkitSettings.h"
+
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -17,6 +19,10 @@ std::shared_ptr<PrinterChooser>& current()
 
 bool DesktopPrinterChooser::choose(QWidget* parent, QPrinter& printer)
 {
+    // The dialog's browse button for a file to print to opens the toolkit's
+    // file dialog, out of reach: held from before the dialog is made until
+    // it is gone. The main window waits meanwhile and opens no store.
+    const ToolkitSettingsAway away;
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
 }

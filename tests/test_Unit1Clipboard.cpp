@@ -14,12 +14,18 @@
 #include "RunTool.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QDirIterator>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrintDialog>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QWindow>
 
 namespace {
@@ -51,6 +57,22 @@ QAction* actionWithText(QWidget& w, const QString& text)
         if (a->text() == text)
             return a;
     return nullptr;
+}
+
+// Act on the next modal dialog of type Dialog once it shows; the waiting
+// ends with Owner.
+template <typename Dialog, typename Act> void whenShown(QObject* owner, Act act)
+{
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);  // may run a dialog of its own
+    });
+    timer->start(10);
 }
 
 }  // namespace
@@ -237,6 +259,49 @@ TEST_F(MainWindowCommands, PrintsTheGridOrTheSelectionAtActualSizeOrFitted)
     };
     form->PrintBtnClick();
     platform::setPrinterChooser(nullptr);
+}
+
+TEST_F(MainWindowCommands, ThePrintDialogsFileBrowserKeepsNoHistory)
+{
+    platform::setPrinterChooser(nullptr);  // the toolkit's print dialog
+    forms->answer = [](QDialog&) { return int(QDialog::Accepted); };
+    // In the print dialog, the browse button for the file to print to; in
+    // the file dialog it opens, Esc; then Esc in the print dialog.
+    bool printDialogShown = false;
+    bool browsed = false;
+    whenShown<QPrintDialog>(form.get(), [&](QPrintDialog* dialog) {
+        printDialogShown = true;
+        auto* browse = dialog->findChild<QToolButton*>(QStringLiteral("fileBrowser"));
+        EXPECT_TRUE(browse && browse->isVisible() && browse->isEnabled());
+        if (browse) {
+            whenShown<QFileDialog>(form.get(), [&](QFileDialog* files) {
+                browsed = true;
+                QTest::keyClick(files, Qt::Key_Escape);
+            });
+            QTest::mouseClick(browse, Qt::LeftButton);  // back once the file dialog is gone
+        }
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    // Against a hang: whatever is still open is closed.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        ADD_FAILURE() << "a dialog did not close";
+        while (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    guard.start(kHangGuard);
+
+    form->PrintBtnClick();
+    EXPECT_TRUE(printDialogShown);
+    EXPECT_TRUE(browsed);
+    QStringList files;
+    QDirIterator it(config.path(), {"QtProject*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    EXPECT_EQ(files.join(u' ').toStdString(), "");
+    // The program's own store kept its place.
+    EXPECT_EQ(ProgramRegistry().fileName(), config.filePath("Quellmark/Pictorium.conf"));
 }
 
 TEST_F(MainWindowCommands, IconWindowPlacesBothSizes)
