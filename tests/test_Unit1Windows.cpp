@@ -263,11 +263,11 @@ TEST_F(WindowManagerRun, HelpFromTheExportOptionsComesToTheFrontAndTakesInput)
             .split(u'\n', Qt::SkipEmptyParts)
             .size();
     };
-    const qsizetype before = shown();
+    const qsizetype windows = shown();
     x("xdotool",
       {"windowactivate", "--sync", QString::number(main), "mousemove", "--window", QString::number(main),
        "60", "19", "click", "1"});
-    EXPECT_TRUE(waitUntil([&] { return shown() > before; }));  // the menu
+    EXPECT_TRUE(waitUntil([&] { return shown() > windows; }));  // the menu
     x("xdotool", {"key", "h"});
     const qulonglong options = waitForWindow("^HTML Export$");
     ASSERT_NE(options, 0u);
