@@ -380,6 +380,7 @@ private:
     TKXDirDialog* FDirDlg = nullptr;
     TFrmIconEx* FFrmIconEx = nullptr;
     QWindow* FKeyWindow = nullptr;  // the native window whose keys are previewed
+    bool FShownOnce = false;        // this window has been on the screen
     QAction* FNShowIconEx = nullptr;
     QAction* FNHTM = nullptr;
     QAction* FNDBF = nullptr;

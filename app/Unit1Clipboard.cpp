@@ -174,6 +174,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     if (watched == this && !FKeyWindow && windowHandle()) {
         FKeyWindow = windowHandle();
         FKeyWindow->installEventFilter(this);
+    } else if (watched == FKeyWindow && event->type() == QEvent::Expose && !FShownOnce
+               && FKeyWindow->isExposed()) {
+        // An icon window mapped before this one is not kept among this
+        // window's own by the window manager, and a modal dialog would lift
+        // this window over it: mapped again, it is.
+        FShownOnce = true;
+        if (FFrmIconEx && FFrmIconEx->isVisible()) {
+            FFrmIconEx->hide();
+            FFrmIconEx->show();
+            if (isEnabled())
+                activateWindow();
+        }
     } else if (watched == FKeyWindow && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         try {

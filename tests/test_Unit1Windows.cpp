@@ -222,12 +222,13 @@ TEST_F(WindowManagerRun, ModalDialogsAndMessageBoxesStandAboveTheIconWindow)
     ASSERT_NE(icons, 0u);
     ASSERT_TRUE(waitUntil([&] { return above(icons, main); }));
 
-    // The window of this title stands above the icon window until the key
-    // closes it, and the icon window goes back above the main window.
+    // The window of this title stands above the icon window, which stays
+    // above the main window, until the key closes it.
     const auto standsAbove = [&](const QString& title, const char* key) {
         const qulonglong modal = waitForWindow(title);
         ASSERT_NE(modal, 0u) << title.toStdString();
-        EXPECT_TRUE(waitUntil([&] { return above(modal, icons); })) << title.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return above(modal, icons) && above(icons, main); }))
+            << title.toStdString();
         keys(modal, {key});
         ASSERT_TRUE(waitUntil([&] { return window(title) == 0; })) << title.toStdString();
         EXPECT_TRUE(waitUntil([&] { return above(icons, main); })) << title.toStdString();
