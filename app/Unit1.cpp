@@ -331,8 +331,8 @@ void TForm1::WriteSettings()
     } catch (const std::exception& e) {
         // The registry keeps the settings the INI file may not: losing
         // them is said.
-        platform::messageBoxes().show({ApplicationTitle(), QString::fromUtf8(e.what()),
-                                       platform::MsgType::Error, platform::mbOK, platform::mrOk});
+        platform::messageBoxes().show({ApplicationTitle(), platform::messageOf(e), platform::MsgType::Error,
+                                       platform::mbOK, platform::mrOk});
     }
 }
 

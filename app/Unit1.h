@@ -118,12 +118,11 @@ public:
     // after an exception the handler let through has been shown. main()
     // ends the program there when there is no display to leave it open on.
     std::function<void()> OnCommandLineHandled;
-    // The program's exit status: 1 when the command line's export failed
-    // (its source included), else 0; a file that was only to be opened
-    // counts as 0.
+    // The program's exit status: 1 when the command line's run failed (its
+    // export, its source, or a file it was only to open), else 0.
     int CommandLineStatus() const { return FCommandLineStatus; }
-    // The messages that told of the export's failure, in their order; a run
-    // on a display repeats them on standard error at exit.
+    // The messages that told of the run's failure, in their order; a run on
+    // a display repeats them on standard error at exit.
     const std::vector<platform::MessageRequest>& CommandLineFailures() const { return FCommandLineFailures; }
     // Set when nobody can see the window (no display): the start-up notices
     // kept for after an export are then dropped.

@@ -62,7 +62,7 @@ std::optional<QString> EscapedMessage(const std::exception_ptr& Escaped)
         std::rethrow_exception(Escaped);
     } catch (const platform::Abort&) {
     } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
+        return platform::messageOf(e);
     } catch (...) {}
     return std::nullopt;
 }

@@ -213,16 +213,24 @@ WriteResult writeThroughTemporary(const QString& path, const Fill& fill, QString
 
 }  // namespace
 
-WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error)
+namespace {
+
+WriteResult writeBytes(const QString& path, QByteArrayView data, QString* error, AtLink atLink)
 {
     return writeThroughTemporary(
-        path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error);
+        path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error, atLink);
+}
+
+}  // namespace
+
+WriteResult replaceFile(const QString& path, QByteArrayView data, QString* error)
+{
+    return writeBytes(path, data, error, AtLink::Replace);
 }
 
 WriteResult rewriteFile(const QString& path, QByteArrayView data, QString* error)
 {
-    return writeThroughTemporary(
-        path, [data](int fd) { return writeToFd(fd, data.data(), data.size()); }, error, AtLink::Follow);
+    return writeBytes(path, data, error, AtLink::Follow);
 }
 
 void checkWritten(WriteResult result, const QString& path, const QString& error)
